@@ -1,0 +1,251 @@
+#include "app/Unit1.h"
+
+#include "app/res/resource.h"
+#include "platform/Win32Platform.h"
+#include "platform/ui/Controls.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <array>
+#include <stdexcept>
+
+namespace tw {
+
+TFrmAmbler* FrmAmbler = nullptr;
+
+namespace {
+
+using ui::Kind;
+using ui::SysColor;
+
+enum Font : int { FontDefault, FontContact, FontHotKeyLabel, FontBold };
+
+const ui::FontSpec kFonts[] = {
+    {L"MS Sans Serif", -11},
+    {L"Arial", -11, false, true},
+    {L"Arial", -11},
+    {L"MS Sans Serif", -11, true},
+};
+
+constexpr int kClientWidth = 223;
+constexpr int kClientHeight = 359;
+
+// The tool window as designed: two top-aligned panels, then the page control filling the
+// rest of the client area. Positions are relative to the parent row.
+const ui::ControlSpec kLayout[] = {
+    // id                  name              kind              parent            left top  width height text / hint
+    {ids::Panel1,          "Panel1",         Kind::Panel,      0,                0,   0,   223, 59,  nullptr, nullptr},
+    {ids::Label3,          "Label3",         Kind::Label,      ids::Panel1,      1,   3,   220, 14,  L"有新的需求请发邮件至 tw@example.com", nullptr,
+     FontContact, ui::NoFlags, RGB(0, 0, 0), SysColor(COLOR_3DLIGHT)},
+    {ids::CheckBox1,       "CheckBox1",      Kind::CheckBox,   ids::Panel1,      4,   21,  101, 17,  L"隐藏桌面图标", nullptr},
+    {ids::CheckBox2,       "CheckBox2",      Kind::CheckBox,   ids::Panel1,      112, 20,  95,  17,  L"隐藏任务栏", nullptr},
+    {ids::Label2,          "Label2",         Kind::Label,      ids::Panel1,      3,   40,  107, 14,  L"Alt+X :显示/还原自己", nullptr,
+     FontHotKeyLabel, ui::NoFlags, RGB(255, 0, 0), SysColor(COLOR_3DLIGHT)},
+    {ids::SpeedButton4,    "SpeedButton4",   Kind::FlatButton, ids::Panel1,      126, 38,  49,  20,  L"设置", nullptr, FontBold},
+    {ids::Panel2,          "Panel2",         Kind::Panel,      0,                0,   59,  223, 25,  nullptr, nullptr},
+    {ids::BtnRefreshList,  "BtnRefreshList", Kind::ImageButton, ids::Panel2,     2,   2,   21,  20,  nullptr, L"刷新窗口列表",
+     FontDefault, ui::NoFlags, ui::kDefaultColor, ui::kDefaultColor, IDI_REFRESH},
+    {ids::BtnHideWindows,  "BtnHideWindows", Kind::ImageButton, ids::Panel2,     26,  2,   21,  20,  nullptr, L"隐藏选中窗体",
+     FontDefault, ui::NoFlags, ui::kDefaultColor, ui::kDefaultColor, IDI_HIDE},
+    {ids::BtnShowWindows,  "BtnShowWindows", Kind::ImageButton, ids::Panel2,     50,  2,   21,  20,  nullptr, L"还原选中窗体",
+     FontDefault, ui::NoFlags, ui::kDefaultColor, ui::kDefaultColor, IDI_SHOW},
+    {ids::PageControl1,    "PageControl1",   Kind::Tabs,       0,                0,   84,  223, 275, nullptr, nullptr},
+    {ids::TabSheet1,       "TabSheet1",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"窗口", nullptr},
+    {ids::lstWindowName,   "lstWindowName",  Kind::ListView,   ids::TabSheet1,   0,   0,   0,   0,   nullptr, nullptr,
+     FontDefault, ui::FillParent},
+    {ids::edtBossKey,      "edtBossKey",     Kind::Edit,       ids::TabSheet1,   40,  79,  69,  21,  nullptr, nullptr,
+     FontDefault, ui::Hidden},
+    {ids::TabSheet3,       "TabSheet3",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"托盘", nullptr},
+    {ids::lstTrayIcons,    "lstTrayIcons",   Kind::ListView,   ids::TabSheet3,   0,   0,   0,   0,   nullptr, nullptr,
+     FontDefault, ui::FillParent},
+    {ids::TabSheet2,       "TabSheet2",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"文件", nullptr},
+    {ids::lstFiles,        "lstFiles",       Kind::ListBox,    ids::TabSheet2,   0,   0,   0,   0,   nullptr, nullptr,
+     FontDefault, ui::FillParent},
+};
+
+const ui::ColumnSpec kColumns[] = {
+    {ids::lstWindowName, L"选择", 40},
+    {ids::lstWindowName, L"老板键", 50},
+    {ids::lstWindowName, L"窗口名称", 350},
+    {ids::lstTrayIcons, L"选择", 40},
+    {ids::lstTrayIcons, L"图标名称", 350},
+};
+
+// The refresh button's hint, by page index.
+const std::array<const wchar_t*, 3> RefreshHints = {L"刷新窗口列表", L"刷新托盘列表", L"选择文件"};
+
+} // namespace
+
+TFrmAmbler::TFrmAmbler() { FrmAmbler = this; }
+
+TFrmAmbler::~TFrmAmbler()
+{
+    hooks_.clear();
+    if (FrmAmbler == this)
+        FrmAmbler = nullptr;
+}
+
+void TFrmAmbler::Create()
+{
+    HINSTANCE inst = ::GetModuleHandleW(nullptr);
+    auto icon = static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 0, 0,
+                                                LR_DEFAULTSIZE | LR_SHARED));
+    RegisterWindowClass(TW_MAIN_WINDOW_CLASS, icon, ::GetSysColorBrush(COLOR_BTNFACE));
+
+    // A tool window (small caption, close box only, fixed size) that still owns the
+    // program's taskbar button, placed in the centre of the screen.
+    DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    DWORD exStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+    RECT rc{0, 0, kClientWidth, kClientHeight};
+    ::AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    int width = rc.right - rc.left;
+    int height = rc.bottom - rc.top;
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    int x = work.left + (work.right - work.left - width) / 2;
+    int y = work.top + (work.bottom - work.top - height) / 2;
+    if (!CreateHwnd(TW_MAIN_WINDOW_CLASS, exStyle, style, ui::kAppTitle, x, y, width, height, nullptr))
+        throw std::runtime_error("cannot create the main window");
+
+    BuildControls(kLayout, kFonts, kColumns);
+    HookMouseDown(ids::lstWindowName);
+    FormCreate();
+}
+
+void TFrmAmbler::FormCreate()
+{
+    // An error in a step is reported and the remaining steps are skipped; the window opens.
+    ui::Guarded(hwnd_, [&] {
+        WindowList = std::make_unique<TWindowList>(Win32Windows());
+        FillWindowPage();
+        // [tray] TrayIconList, then FillTrayPage.
+        // [hotkeys] BossKeyBox on edtBossKey, bound to SetWindowBossKey / ClearWindowBossKey.
+        // [files] the picker's three callbacks, then LoadFileList.
+        // [hotkeys] RegisterHotKeys.
+        SetHint(ids::BtnRefreshList, RefreshHints[0]);
+    });
+}
+
+bool TFrmAmbler::FormClose()
+{
+    if (WindowList)
+        WindowList->RestoreHidden();
+    // [tray] TrayIconList->ShowAll().
+    // [files] SaveFileList; a settings file that cannot be written keeps the window open.
+    closed_ = true;
+    return true;
+}
+
+void TFrmAmbler::FormDestroy() { WindowList.reset(); }
+
+void TFrmAmbler::RestoreEverything() noexcept
+{
+    try {
+        if (WindowList)
+            WindowList->RestoreHidden();
+    } catch (...) {
+    }
+}
+
+void TFrmAmbler::PageChanged(int tabsId, int index)
+{
+    if (tabsId == ids::PageControl1)
+        PageControl1Change(index);
+}
+
+void TFrmAmbler::PageControl1Change(int index)
+{
+    int show = index == 0 ? SW_SHOW : SW_HIDE;
+    ::ShowWindow(Control(ids::BtnHideWindows), show);
+    ::ShowWindow(Control(ids::BtnShowWindows), show);
+    if (index >= 0 && index < static_cast<int>(RefreshHints.size()))
+        SetHint(ids::BtnRefreshList, RefreshHints[static_cast<std::size_t>(index)]);
+}
+
+void TFrmAmbler::BtnRefreshListClick()
+{
+    switch (ActivePage(ids::PageControl1)) {
+    case 0: FillWindowPage(); break;
+    default: break;
+    }
+}
+
+std::wstring TFrmAmbler::HintFor(int id) { return Form::HintFor(id); }
+
+void TFrmAmbler::OnCommand(int id, int code)
+{
+    if (code != BN_CLICKED)
+        return;
+    switch (id) {
+    case ids::BtnRefreshList: BtnRefreshListClick(); break;
+    case ids::BtnHideWindows: BtnHideWindowsClick(); break;
+    case ids::BtnShowWindows: BtnShowWindowsClick(); break;
+    default: break;
+    }
+}
+
+LRESULT TFrmAmbler::OnNotify(NMHDR* hdr)
+{
+    (void)hdr;
+    return 0;
+}
+
+void TFrmAmbler::HookMouseDown(int listId)
+{
+    hooks_.push_back(std::make_unique<ui::Subclass>(Control(listId), &TFrmAmbler::ListMouseProc,
+                                                   static_cast<UINT_PTR>(listId), reinterpret_cast<DWORD_PTR>(this)));
+}
+
+LRESULT CALLBACK TFrmAmbler::ListMouseProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                           DWORD_PTR data)
+{
+    // The list view handles the click first (it ticks the box on a click on it), so the
+    // handler sees the row's new check mark, as a mouse-down handler after the control's own.
+    LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) {
+        auto* self = reinterpret_cast<TFrmAmbler*>(data);
+        int button = msg == WM_LBUTTONDOWN ? 0 : (msg == WM_RBUTTONDOWN ? 1 : 2);
+        int x = GET_X_LPARAM(lParam);
+        int y = GET_Y_LPARAM(lParam);
+        try {
+            if (id == static_cast<UINT_PTR>(ids::lstWindowName))
+                self->lstWindowNameMouseDown(button, x, y);
+        } catch (...) {
+            // A click is never worth a crash; the handlers swallow their own errors too.
+        }
+    }
+    return result;
+}
+
+LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_NOTIFY:
+        if (LRESULT r = OnNotify(reinterpret_cast<NMHDR*>(lParam)))
+            return r;
+        break;
+    case WM_CLOSE:
+        if (FormClose())
+            ::DestroyWindow(hwnd_);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // Logging off ends the program without WM_CLOSE; the user still gets back what we
+        // hid, and the lists are saved, as if the window had been closed.
+        if (wParam && !closed_)
+            FormClose();
+        return 0;
+    case WM_DESTROY:
+        FormDestroy();
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return Form::HandleMessage(msg, wParam, lParam);
+}
+
+} // namespace tw

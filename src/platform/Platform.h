@@ -1,0 +1,153 @@
+// The engines' only door to the operating system.
+//
+// Everything the window list, the tray list, the capture box, the settings store and the
+// file list ask of Windows goes through the interfaces below. The .exe binds them to the
+// real calls (Win32*_win.cpp); the native unit tests bind them to the simulated desktop
+// (sim/). This header therefore never includes <windows.h>: handles are opaque numbers and
+// every constant that crosses it keeps its Win32 value, so the Win32 side only casts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tw {
+
+// A window handle as a number; 0 is "no window". Wide enough for HWND on any target.
+using Hwnd = std::uintptr_t;
+
+// ShowWindow commands, with their Win32 values.
+enum class ShowCmd : int { Hide = 0, ShowNormal = 1, Minimize = 6, Restore = 9 };
+
+// ---------------------------------------------------------------------------------------
+// Window management: top-level windows of other programs, shell windows, messages.
+class WindowApi {
+public:
+    virtual ~WindowApi() = default;
+
+    // GetWindow(any, GW_HWNDFIRST): the top of the Z order of `any`'s siblings.
+    virtual Hwnd GetFirstSibling(Hwnd any) = 0;
+    // GetWindow(w, GW_HWNDNEXT): the window below `w`, 0 at the bottom.
+    virtual Hwnd GetNextSibling(Hwnd w) = 0;
+    // GetWindowTextA into buf (capacity maxCount, NUL included); returns the length copied.
+    virtual int GetWindowTextA(Hwnd w, char* buf, int maxCount) = 0;
+    virtual bool IsWindow(Hwnd w) = 0;
+    virtual bool IsWindowVisible(Hwnd w) = 0;
+    virtual void ShowWindow(Hwnd w, ShowCmd cmd) = 0;
+    // FindWindowA(cls, nullptr).
+    virtual Hwnd FindWindowA(const char* cls) = 0;
+    // FindWindowExA(parent, nullptr, cls, nullptr): the first child of that class.
+    virtual Hwnd FindChildWindowA(Hwnd parent, const char* cls) = 0;
+    // GetWindowThreadProcessId: the owning process id, 0 for no window.
+    virtual std::uint32_t GetWindowProcessId(Hwnd w) = 0;
+    // SendMessageA with a time-out and abort-if-hung: a hung shell must never freeze the
+    // program that holds the user's hidden windows. False when the message did not
+    // complete (window gone, hung, timed out); `result` is then 0.
+    virtual bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam,
+                              std::intptr_t lParam, std::intptr_t& result) = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// Cross-process access to the shell's tray toolbar.
+
+// A scratch buffer reserved in another process (OpenProcess + VirtualAllocEx). Destroying
+// it releases the memory and closes the process handle, on every path.
+class RemoteBuffer {
+public:
+    virtual ~RemoteBuffer() = default;
+    // The buffer's address inside the other process, as a message parameter.
+    virtual std::uintptr_t Address() const = 0;
+    virtual bool Write(std::size_t offset, const void* data, std::size_t length) = 0;
+    virtual bool Read(std::size_t offset, void* data, std::size_t length) = 0;
+};
+
+struct OsVersion {
+    unsigned major = 0;
+    unsigned minor = 0;
+};
+
+inline bool operator<(OsVersion a, OsVersion b)
+{
+    return a.major != b.major ? a.major < b.major : a.minor < b.minor;
+}
+
+class ProcessApi {
+public:
+    virtual ~ProcessApi() = default;
+    // Opens process `pid` with exactly PROCESS_VM_OPERATION | PROCESS_VM_READ |
+    // PROCESS_VM_WRITE (0x38), not inheritable, and reserves `length` bytes there
+    // (MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE). Null when either step fails.
+    virtual std::unique_ptr<RemoteBuffer> ReserveRemoteBuffer(std::uint32_t pid,
+                                                              std::size_t length) = 0;
+    // The running system's real version, read once at start-up (not the compatibility
+    // shim's answer).
+    virtual OsVersion SystemVersion() = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// Global hot keys.
+class HotKeyApi {
+public:
+    virtual ~HotKeyApi() = default;
+    // GlobalAddAtomA; 0 on failure.
+    virtual std::uint16_t GlobalAddAtomA(const char* name) = 0;
+    virtual void GlobalDeleteAtom(std::uint16_t atom) = 0;
+    // RegisterHotKey / UnregisterHotKey on `owner`; modifiers are MOD_* flags.
+    virtual bool RegisterHotKey(Hwnd owner, int id, unsigned modifiers, unsigned vk) = 0;
+    virtual bool UnregisterHotKey(Hwnd owner, int id) = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// The private-profile (INI file) functions.
+class ProfileApi {
+public:
+    virtual ~ProfileApi() = default;
+    // Folder of the running executable, ending in a path separator.
+    virtual std::string ExecutableDir() = 0;
+    // The whole value of section/key in the INI file at `path`; nullopt when the key is
+    // absent. Values of any length are returned whole.
+    virtual std::optional<std::string> ReadString(const std::string& path, const std::string& section,
+                                                  const std::string& key) = 0;
+    // False when the file could not be written.
+    virtual bool WriteString(const std::string& path, const std::string& section,
+                             const std::string& key, const std::string& value) = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// Files, commands and the shell's view of them. Paths are ANSI byte strings.
+struct FindEntry {
+    std::string name;           // cFileName
+    std::uint32_t attributes;   // FILE_ATTRIBUTE_*
+};
+
+class FileApi {
+public:
+    virtual ~FileApi() = default;
+    // GetSystemDirectoryA / GetWindowsDirectoryA, without a trailing separator.
+    virtual std::string SystemDirectory() = 0;
+    virtual std::string WindowsDirectory() = 0;
+    // Runs `commandLine` with no window; waits at most `waitMs` for it to end so that
+    // commands for one path apply in the order they were issued. False if it did not start.
+    virtual bool RunHidden(const std::string& commandLine, unsigned waitMs) = 0;
+    // ShellExecuteA(owner, "open", file, parameters, nullptr, SW_SHOWNORMAL).
+    virtual void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) = 0;
+    virtual std::uint32_t GetLogicalDrives() = 0;
+    // GetLogicalDriveStringsA: roots each ended by NUL, the list by a further NUL.
+    virtual std::string GetLogicalDriveStrings() = 0;
+    virtual unsigned GetDriveType(const std::string& root) = 0;
+    // FindFirstFileA/FindNextFileA over `pattern`; entries whose attributes fall outside
+    // `attributeMask` are skipped as the search's mask does. `each` returns false to stop.
+    // Returns false when the search found nothing.
+    virtual bool FindFiles(const std::string& pattern, std::uint32_t attributeMask,
+                           const std::function<bool(const FindEntry&)>& each) = 0;
+    // SHGetDesktopFolder + ParseDisplayName with the attribute request `mask` in and out;
+    // the value as the call left it.
+    virtual std::uint32_t ShellAttributes(const std::string& path, std::uint32_t mask) = 0;
+    // SHGetFileInfoA system small-icon index with `flags`; -1 on failure.
+    virtual int SmallIconIndex(const std::string& path, unsigned flags) = 0;
+};
+
+} // namespace tw

@@ -1,0 +1,15 @@
+// The real operating system behind the portable interfaces of Platform.h. Each accessor
+// returns one process-wide object; they hold no state of their own worth resetting.
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace tw {
+
+WindowApi& Win32Windows();
+ProcessApi& Win32Processes();
+HotKeyApi& Win32HotKeys();
+ProfileApi& Win32Profile();
+FileApi& Win32Files();
+
+} // namespace tw

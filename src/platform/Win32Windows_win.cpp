@@ -1,0 +1,129 @@
+#include "platform/Win32Platform.h"
+
+#include <windows.h>
+
+namespace tw {
+
+namespace {
+
+HWND H(Hwnd w) { return reinterpret_cast<HWND>(w); }
+Hwnd N(HWND w) { return reinterpret_cast<Hwnd>(w); }
+
+// Long enough for a busy shell to answer a toolbar query, short enough that a hung one
+// costs the user a moment rather than the program.
+constexpr UINT kMessageTimeoutMs = 3000;
+
+class Win32WindowApi final : public WindowApi {
+public:
+    Hwnd GetFirstSibling(Hwnd any) override { return N(::GetWindow(H(any), GW_HWNDFIRST)); }
+    Hwnd GetNextSibling(Hwnd w) override { return N(::GetWindow(H(w), GW_HWNDNEXT)); }
+    int GetWindowTextA(Hwnd w, char* buf, int maxCount) override { return ::GetWindowTextA(H(w), buf, maxCount); }
+    bool IsWindow(Hwnd w) override { return ::IsWindow(H(w)) != FALSE; }
+    bool IsWindowVisible(Hwnd w) override { return ::IsWindowVisible(H(w)) != FALSE; }
+    void ShowWindow(Hwnd w, ShowCmd cmd) override { ::ShowWindow(H(w), static_cast<int>(cmd)); }
+    Hwnd FindWindowA(const char* cls) override { return N(::FindWindowA(cls, nullptr)); }
+    Hwnd FindChildWindowA(Hwnd parent, const char* cls) override
+    {
+        return N(::FindWindowExA(H(parent), nullptr, cls, nullptr));
+    }
+    std::uint32_t GetWindowProcessId(Hwnd w) override
+    {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(H(w), &pid);
+        return pid;
+    }
+    bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                      std::intptr_t& result) override
+    {
+        DWORD_PTR answer = 0;
+        LRESULT ok = ::SendMessageTimeoutA(H(w), msg, wParam, lParam, SMTO_ABORTIFHUNG,
+                                           kMessageTimeoutMs, &answer);
+        result = ok ? static_cast<std::intptr_t>(answer) : 0;
+        return ok != 0;
+    }
+};
+
+// The process handle and the memory reserved in that process, released together.
+class Win32RemoteBuffer final : public RemoteBuffer {
+public:
+    Win32RemoteBuffer(HANDLE process, void* base) : process_(process), base_(base) {}
+    ~Win32RemoteBuffer() override
+    {
+        ::VirtualFreeEx(process_, base_, 0, MEM_RELEASE);
+        ::CloseHandle(process_);
+    }
+    Win32RemoteBuffer(const Win32RemoteBuffer&) = delete;
+    Win32RemoteBuffer& operator=(const Win32RemoteBuffer&) = delete;
+
+    std::uintptr_t Address() const override { return reinterpret_cast<std::uintptr_t>(base_); }
+    bool Write(std::size_t offset, const void* data, std::size_t length) override
+    {
+        SIZE_T done = 0;
+        return ::WriteProcessMemory(process_, static_cast<char*>(base_) + offset, data, length, &done) &&
+               done == length;
+    }
+    bool Read(std::size_t offset, void* data, std::size_t length) override
+    {
+        SIZE_T done = 0;
+        return ::ReadProcessMemory(process_, static_cast<char*>(base_) + offset, data, length, &done) &&
+               done == length;
+    }
+
+private:
+    HANDLE process_;
+    void* base_;
+};
+
+OsVersion ReadSystemVersion()
+{
+    // GetVersionEx answers what the executable's compatibility settings (or a missing
+    // manifest entry) make it say; RtlGetVersion reports the system that really runs.
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll")) {
+        auto fn = reinterpret_cast<RtlGetVersionFn>(
+            reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
+        if (fn && fn(&info) == 0)
+            return {info.dwMajorVersion, info.dwMinorVersion};
+    }
+    return {};
+}
+
+class Win32ProcessApi final : public ProcessApi {
+public:
+    Win32ProcessApi() : version_(ReadSystemVersion()) {}
+
+    std::unique_ptr<RemoteBuffer> ReserveRemoteBuffer(std::uint32_t pid, std::size_t length) override
+    {
+        HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (!process)
+            return nullptr;
+        void* base = ::VirtualAllocEx(process, nullptr, length, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (!base) {
+            ::CloseHandle(process);
+            return nullptr;
+        }
+        return std::make_unique<Win32RemoteBuffer>(process, base);
+    }
+    OsVersion SystemVersion() override { return version_; }
+
+private:
+    OsVersion version_;
+};
+
+} // namespace
+
+WindowApi& Win32Windows()
+{
+    static Win32WindowApi api;
+    return api;
+}
+
+ProcessApi& Win32Processes()
+{
+    static Win32ProcessApi api;
+    return api;
+}
+
+} // namespace tw

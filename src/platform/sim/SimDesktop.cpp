@@ -1,0 +1,216 @@
+#include "platform/sim/SimDesktop.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace tw::sim {
+
+namespace {
+
+const char* ShowCmdName(ShowCmd cmd)
+{
+    switch (cmd) {
+    case ShowCmd::Hide: return "Hide";
+    case ShowCmd::ShowNormal: return "ShowNormal";
+    case ShowCmd::Minimize: return "Minimize";
+    case ShowCmd::Restore: return "Restore";
+    }
+    return "?";
+}
+
+// Memory handed out by ReserveRemoteBuffer; it dies with its process's record.
+class SimRemoteBuffer final : public RemoteBuffer {
+public:
+    SimRemoteBuffer(SimProcess& process, std::uintptr_t address) : process_(process), address_(address) {}
+    ~SimRemoteBuffer() override
+    {
+        process_.buffers.erase(address_);
+        ++process_.releases;
+    }
+    std::uintptr_t Address() const override { return address_; }
+    bool Write(std::size_t offset, const void* data, std::size_t length) override
+    {
+        auto& bytes = process_.buffers.at(address_);
+        if (offset > bytes.size() || length > bytes.size() - offset)
+            return false;
+        std::memcpy(bytes.data() + offset, data, length);
+        return true;
+    }
+    bool Read(std::size_t offset, void* data, std::size_t length) override
+    {
+        auto& bytes = process_.buffers.at(address_);
+        if (offset > bytes.size() || length > bytes.size() - offset)
+            return false;
+        std::memcpy(data, bytes.data() + offset, length);
+        return true;
+    }
+
+private:
+    SimProcess& process_;
+    std::uintptr_t address_;
+};
+
+} // namespace
+
+Hwnd SimDesktop::AddWindow(const std::string& title, bool visible, const std::string& cls, Hwnd parent,
+                           std::uint32_t pid)
+{
+    Hwnd h = nextHandle_;
+    nextHandle_ += 4;
+    SimWindow w;
+    w.handle = h;
+    w.parent = parent;
+    w.cls = cls;
+    w.title = title;
+    w.visible = visible;
+    w.pid = pid;
+    windows_[h] = std::move(w);
+    if (parent == 0)
+        zorder_.insert(zorder_.begin(), h);
+    else
+        children_.push_back(h);
+    return h;
+}
+
+void SimDesktop::DestroyWindow(Hwnd w)
+{
+    std::vector<Hwnd> doomed{w};
+    for (Hwnd c : children_)
+        if (windows_.count(c) && windows_[c].parent == w)
+            doomed.push_back(c);
+    for (Hwnd d : doomed) {
+        windows_.erase(d);
+        std::erase(zorder_, d);
+        std::erase(children_, d);
+    }
+}
+
+SimWindow& SimDesktop::Window(Hwnd w)
+{
+    auto it = windows_.find(w);
+    if (it == windows_.end())
+        throw std::out_of_range("no such simulated window");
+    return it->second;
+}
+
+bool SimDesktop::Exists(Hwnd w) const { return windows_.count(w) != 0; }
+
+std::uint8_t* SimDesktop::RemoteMemory(std::uint32_t pid, std::uintptr_t address, std::size_t length)
+{
+    for (auto& [base, bytes] : processes_[pid].buffers)
+        if (address >= base && address - base <= bytes.size() && length <= bytes.size() - (address - base))
+            return bytes.data() + (address - base);
+    return nullptr;
+}
+
+Hwnd SimDesktop::GetFirstSibling(Hwnd any)
+{
+    if (!Exists(any))
+        return 0;
+    Hwnd parent = windows_[any].parent;
+    if (parent == 0)
+        return zorder_.empty() ? 0 : zorder_.front();
+    for (Hwnd c : children_)
+        if (windows_[c].parent == parent)
+            return c;
+    return 0;
+}
+
+Hwnd SimDesktop::GetNextSibling(Hwnd w)
+{
+    if (!Exists(w))
+        return 0;
+    Hwnd parent = windows_[w].parent;
+    const auto& order = parent == 0 ? zorder_ : children_;
+    auto it = std::find(order.begin(), order.end(), w);
+    for (++it; it != order.end(); ++it)
+        if (windows_[*it].parent == parent)
+            return *it;
+    return 0;
+}
+
+int SimDesktop::GetWindowTextA(Hwnd w, char* buf, int maxCount)
+{
+    if (maxCount <= 0)
+        return 0;
+    buf[0] = '\0';
+    if (!Exists(w))
+        return 0;
+    const std::string& t = windows_[w].title;
+    int n = static_cast<int>(std::min<std::size_t>(t.size(), static_cast<std::size_t>(maxCount - 1)));
+    std::memcpy(buf, t.data(), static_cast<std::size_t>(n));
+    buf[n] = '\0';
+    return n;
+}
+
+bool SimDesktop::IsWindow(Hwnd w) { return Exists(w); }
+
+bool SimDesktop::IsWindowVisible(Hwnd w)
+{
+    // Visible only when the window and all its ancestors carry the visible style.
+    for (Hwnd cur = w; cur != 0; cur = windows_[cur].parent) {
+        if (!Exists(cur) || !windows_[cur].visible)
+            return false;
+    }
+    return w != 0;
+}
+
+void SimDesktop::ShowWindow(Hwnd w, ShowCmd cmd)
+{
+    if (!Exists(w))
+        return;
+    SimWindow& win = windows_[w];
+    log.push_back("ShowWindow " + win.title + " " + ShowCmdName(cmd));
+    switch (cmd) {
+    case ShowCmd::Hide: win.visible = false; break;
+    case ShowCmd::Minimize: win.visible = true; win.minimized = true; break;
+    case ShowCmd::ShowNormal:
+    case ShowCmd::Restore: win.visible = true; win.minimized = false; break;
+    }
+}
+
+Hwnd SimDesktop::FindWindowA(const char* cls)
+{
+    for (Hwnd h : zorder_)
+        if (windows_[h].cls == cls)
+            return h;
+    return 0;
+}
+
+Hwnd SimDesktop::FindChildWindowA(Hwnd parent, const char* cls)
+{
+    for (Hwnd c : children_)
+        if (windows_[c].parent == parent && windows_[c].cls == cls)
+            return c;
+    return 0;
+}
+
+std::uint32_t SimDesktop::GetWindowProcessId(Hwnd w) { return Exists(w) ? windows_[w].pid : 0; }
+
+bool SimDesktop::SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                              std::intptr_t& result)
+{
+    result = 0;
+    if (!Exists(w) || windows_[w].hung)
+        return false;
+    // Copy the hook: a handler may destroy its own window.
+    auto hook = windows_[w].onMessage;
+    if (hook)
+        result = hook(msg, wParam, lParam);
+    return true;
+}
+
+std::unique_ptr<RemoteBuffer> SimDesktop::ReserveRemoteBuffer(std::uint32_t pid, std::size_t length)
+{
+    SimProcess& p = processes_[pid];
+    if (!p.openable || !p.canReserve)
+        return nullptr;
+    std::uintptr_t address = nextAddress_;
+    nextAddress_ += 0x10000;
+    p.buffers[address].assign(length, 0xCD);   // fresh memory is not zeroed in the test world
+    ++p.reservations;
+    return std::make_unique<SimRemoteBuffer>(p, address);
+}
+
+} // namespace tw::sim

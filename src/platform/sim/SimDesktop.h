@@ -1,0 +1,80 @@
+// A simulated desktop for the native unit tests: top-level windows in Z order, their
+// children, owning processes with memory that "remote buffers" point into, and a message
+// hook per window so a test can stand in for another program's control (a toolbar, say).
+// It answers the WindowApi and ProcessApi calls the way Windows does for the cases the
+// engines rely on; anything else a test wants to observe is recorded in `log`.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tw::sim {
+
+struct SimWindow {
+    Hwnd handle = 0;
+    Hwnd parent = 0;            // 0 for a top-level window
+    std::string cls;
+    std::string title;
+    bool visible = true;        // WS_VISIBLE of the window itself
+    bool minimized = false;
+    std::uint32_t pid = 1;
+    bool hung = false;          // SendMessageA times out
+    // Answers messages sent to this window; unset windows answer 0.
+    std::function<std::intptr_t(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)> onMessage;
+};
+
+struct SimProcess {
+    bool openable = true;       // OpenProcess succeeds
+    bool canReserve = true;     // VirtualAllocEx succeeds
+    std::map<std::uintptr_t, std::vector<std::uint8_t>> buffers;  // live reservations by address
+    int reservations = 0;       // ever made
+    int releases = 0;           // VirtualFreeEx + CloseHandle done
+};
+
+class SimDesktop : public WindowApi, public ProcessApi {
+public:
+    // Creates a window on top of the Z order (as a new window appears) and returns it.
+    Hwnd AddWindow(const std::string& title, bool visible = true, const std::string& cls = "Sim",
+                   Hwnd parent = 0, std::uint32_t pid = 1);
+    void DestroyWindow(Hwnd w);
+    SimWindow& Window(Hwnd w);
+    bool Exists(Hwnd w) const;
+    // Top-level Z order, top first.
+    const std::vector<Hwnd>& ZOrder() const { return zorder_; }
+    SimProcess& Process(std::uint32_t pid) { return processes_[pid]; }
+    // Reads/writes the other process's memory at an address it handed out.
+    std::uint8_t* RemoteMemory(std::uint32_t pid, std::uintptr_t address, std::size_t length);
+
+    OsVersion version{6, 1};
+    std::vector<std::string> log;   // "ShowWindow <title> <cmd>", ...
+
+    // WindowApi
+    Hwnd GetFirstSibling(Hwnd any) override;
+    Hwnd GetNextSibling(Hwnd w) override;
+    int GetWindowTextA(Hwnd w, char* buf, int maxCount) override;
+    bool IsWindow(Hwnd w) override;
+    bool IsWindowVisible(Hwnd w) override;
+    void ShowWindow(Hwnd w, ShowCmd cmd) override;
+    Hwnd FindWindowA(const char* cls) override;
+    Hwnd FindChildWindowA(Hwnd parent, const char* cls) override;
+    std::uint32_t GetWindowProcessId(Hwnd w) override;
+    bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                      std::intptr_t& result) override;
+
+    // ProcessApi
+    std::unique_ptr<RemoteBuffer> ReserveRemoteBuffer(std::uint32_t pid, std::size_t length) override;
+    OsVersion SystemVersion() override { return version; }
+
+private:
+    std::map<Hwnd, SimWindow> windows_;
+    std::vector<Hwnd> zorder_;          // top-level windows only
+    std::vector<Hwnd> children_;        // in creation order
+    std::map<std::uint32_t, SimProcess> processes_;
+    Hwnd nextHandle_ = 0x10010;         // handles are never reused, as a test wants
+    std::uintptr_t nextAddress_ = 0x7F000000;
+};
+
+} // namespace tw::sim

@@ -1,0 +1,120 @@
+// A form is a top-level window whose controls come from a layout table: one row per
+// control with its kind, parent, position, caption or hint, font and colours, read the way
+// the form's design reads. Panels, pages and group boxes are containers that pass their
+// children's notifications up to the form, so every handler lives on the form.
+#pragma once
+
+#include "platform/ui/Handles.h"
+#include "platform/ui/Window.h"
+
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tw::ui {
+
+enum class Kind {
+    Panel,       // raised container
+    Page,        // one page of the nearest preceding Tabs control; a container
+    GroupBox,    // etched container
+    Tabs,        // page control: its pages are the Page rows that name it as parent
+    Label,
+    CheckBox,
+    Button,      // push button
+    FlatButton,  // flat push button with a caption
+    ImageButton, // flat button showing an icon resource, its hint on hover
+    ListView,    // report view with a check box per row (columns from the column table)
+    ListBox,
+    Edit,
+};
+
+enum Flags : unsigned {
+    NoFlags = 0,
+    Hidden = 1u << 0,      // created invisible
+    FillParent = 1u << 1,  // covers its parent's client area; position ignored
+    WordWrap = 1u << 2,    // labels only
+    Default = 1u << 3,     // default push button of the form
+    NoTabStop = 1u << 4,
+};
+
+// Colours: an RGB value, a system colour as SysColor(COLOR_*), or the default.
+inline constexpr DWORD kDefaultColor = 0xFFFFFFFFu;
+constexpr DWORD SysColor(int index) { return 0x80000000u | static_cast<DWORD>(index); }
+
+struct FontSpec {
+    const wchar_t* face;
+    int height;             // LOGFONT height: negative is the character height in pixels
+    bool bold = false;
+    bool underline = false;
+    BYTE charset = DEFAULT_CHARSET;
+};
+
+struct ControlSpec {
+    int id;                 // control id; also the key for Control(id)
+    const char* name;       // the control's name in the form's design
+    Kind kind;
+    int parent;             // id of the containing row; 0 for the form itself
+    int left, top, width, height;
+    const wchar_t* text;    // caption (tab caption for a Page), or nullptr
+    const wchar_t* hint;    // hover hint, or nullptr
+    int font = 0;           // index into the form's font table
+    unsigned flags = NoFlags;
+    DWORD textColor = kDefaultColor;
+    DWORD backColor = kDefaultColor;
+    int image = 0;          // icon resource id of an ImageButton
+};
+
+struct ColumnSpec {
+    int control;            // id of the list view
+    const wchar_t* caption;
+    int width;
+};
+
+class Form : public Window {
+public:
+    Form();
+    ~Form() override;
+
+    HWND Control(int id) const;
+
+protected:
+    // Creates the form's controls in table order; parents must precede their children.
+    void BuildControls(std::span<const ControlSpec> controls, std::span<const FontSpec> fonts,
+                       std::span<const ColumnSpec> columns = {});
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // The current hover hint of a control; by default the table's.
+    virtual std::wstring HintFor(int id);
+    // The user switched a page control to page `index`; pages are already switched.
+    virtual void PageChanged(int tabsId, int index) { (void)tabsId; (void)index; }
+
+    int ActivePage(int tabsId) const;
+    void SetHint(int id, std::wstring hint);
+    HFONT Font(int index) const { return fonts_.at(static_cast<std::size_t>(index)).Get(); }
+    const ControlSpec* Spec(int id) const;
+
+private:
+    class Container;
+
+    HWND CreateControl(const ControlSpec& spec, HWND parent);
+    RECT PlaceIn(const ControlSpec& spec, HWND parent) const;
+    void ShowPage(int tabsId, int index);
+    HBRUSH BrushFor(DWORD color);
+    LRESULT ColorStatic(HDC dc, HWND control);
+
+    std::vector<ControlSpec> specs_;
+    std::map<int, HWND> controls_;
+    std::vector<UniqueFont> fonts_;
+    std::map<DWORD, UniqueBrush> brushes_;
+    std::vector<std::unique_ptr<Container>> containers_;
+    std::map<int, std::vector<int>> pages_;     // tabs id -> page ids in order
+    std::map<int, std::wstring> hints_;
+    HWND tooltip_ = nullptr;
+};
+
+// Resolves a colour of the table (system colours included) to RGB.
+COLORREF ResolveColor(DWORD color);
+
+} // namespace tw::ui

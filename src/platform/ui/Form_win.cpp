@@ -1,0 +1,327 @@
+#include "platform/ui/Form.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+namespace tw::ui {
+
+COLORREF ResolveColor(DWORD color)
+{
+    if (color & 0x80000000u)
+        return ::GetSysColor(static_cast<int>(color & 0xFFu));
+    return color;
+}
+
+// Panels, pages and group boxes: they paint their frame and hand every notification of
+// their children to the form, which is where the handlers are.
+class Form::Container final : public Window {
+public:
+    Container(Form& form, const ControlSpec& spec, HWND parent, const RECT& rc) : form_(form), kind_(spec.kind)
+    {
+        RegisterWindowClass(L"TwContainer", nullptr, nullptr);
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+        if (!(spec.flags & Hidden) && spec.kind != Kind::Page)
+            style |= WS_VISIBLE;
+        CreateHwnd(L"TwContainer", WS_EX_CONTROLPARENT, style, spec.text ? spec.text : L"", rc.left, rc.top,
+                   rc.right - rc.left, rc.bottom - rc.top, parent);
+        if (!hwnd_)
+            throw std::runtime_error("cannot create a container window");
+        ::SetWindowLongPtrW(hwnd_, GWLP_ID, spec.id);
+    }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override
+    {
+        switch (msg) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CONTEXTMENU:
+        case WM_DRAWITEM:
+        case WM_MEASUREITEM:
+            return ::SendMessageW(form_.Handle(), msg, wParam, lParam);
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            Paint();
+            return 0;
+        }
+        return Window::HandleMessage(msg, wParam, lParam);
+    }
+
+private:
+    void Paint()
+    {
+        PAINTSTRUCT ps{};
+        HDC dc = ::BeginPaint(hwnd_, &ps);
+        RECT rc{};
+        ::GetClientRect(hwnd_, &rc);
+        ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
+        if (kind_ == Kind::Panel) {
+            ::DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_RECT);
+        } else if (kind_ == Kind::GroupBox) {
+            rc.top += 6;   // the frame runs through the middle of a caption line
+            ::DrawEdge(dc, &rc, EDGE_ETCHED, BF_RECT);
+        }
+        ::EndPaint(hwnd_, &ps);
+    }
+
+    Form& form_;
+    Kind kind_;
+};
+
+Form::Form() = default;
+
+// Controls go with the window; containers are ours and go after it.
+Form::~Form()
+{
+    if (hwnd_) {
+        HWND h = hwnd_;
+        ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        ::DestroyWindow(h);
+    }
+}
+
+HWND Form::Control(int id) const
+{
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+const ControlSpec* Form::Spec(int id) const
+{
+    for (const auto& s : specs_)
+        if (s.id == id)
+            return &s;
+    return nullptr;
+}
+
+void Form::BuildControls(std::span<const ControlSpec> controls, std::span<const FontSpec> fonts,
+                         std::span<const ColumnSpec> columns)
+{
+    for (const FontSpec& f : fonts) {
+        LOGFONTW lf{};
+        lf.lfHeight = f.height;
+        lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
+        lf.lfUnderline = f.underline;
+        lf.lfCharSet = f.charset;
+        lf.lfQuality = DEFAULT_QUALITY;
+        lstrcpynW(lf.lfFaceName, f.face, LF_FACESIZE);
+        fonts_.emplace_back(::CreateFontIndirectW(&lf));
+    }
+    if (!fonts_.empty())
+        ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font(0)), FALSE);
+
+    tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+
+    specs_.assign(controls.begin(), controls.end());
+    for (const ControlSpec& spec : specs_) {
+        HWND parent = spec.parent ? Control(spec.parent) : hwnd_;
+        if (!parent)
+            throw std::logic_error(std::string("layout row before its parent: ") + spec.name);
+        HWND h = CreateControl(spec, parent);
+        if (!h)
+            throw std::runtime_error(std::string("cannot create control ") + spec.name);
+        controls_[spec.id] = h;
+        if (spec.hint) {
+            hints_[spec.id] = spec.hint;
+            TTTOOLINFOW ti{};
+            ti.cbSize = sizeof(ti);
+            ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            ti.hwnd = hwnd_;
+            ti.uId = reinterpret_cast<UINT_PTR>(h);
+            ti.lpszText = LPSTR_TEXTCALLBACKW;
+            ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+        }
+    }
+
+    std::map<int, int> columnCount;
+    for (const ColumnSpec& c : columns) {
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH;
+        col.pszText = const_cast<wchar_t*>(c.caption);
+        col.cx = c.width;
+        ::SendMessageW(Control(c.control), LVM_INSERTCOLUMNW, static_cast<WPARAM>(columnCount[c.control]++),
+                       reinterpret_cast<LPARAM>(&col));
+    }
+
+    for (const auto& [tabs, pages] : pages_)
+        ShowPage(tabs, 0);
+}
+
+RECT Form::PlaceIn(const ControlSpec& spec, HWND parent) const
+{
+    RECT rc{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+    if (spec.flags & FillParent)
+        ::GetClientRect(parent, &rc);
+    return rc;
+}
+
+HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
+{
+    HINSTANCE inst = ::GetModuleHandleW(nullptr);
+    RECT rc = PlaceIn(spec, parent);
+    const wchar_t* text = spec.text ? spec.text : L"";
+    DWORD visible = (spec.flags & Hidden) ? 0 : WS_VISIBLE;
+    DWORD tab = (spec.flags & NoTabStop) ? 0 : WS_TABSTOP;
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | visible;
+    DWORD exStyle = 0;
+    const wchar_t* cls = WC_STATICW;
+
+    switch (spec.kind) {
+    case Kind::Panel:
+    case Kind::GroupBox: {
+        containers_.push_back(std::make_unique<Container>(*this, spec, parent, rc));
+        return containers_.back()->Handle();
+    }
+    case Kind::Page: {
+        // A page covers the display area of its page control, over it in Z order.
+        HWND tabs = Control(spec.parent);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(text);
+        auto& pages = pages_[spec.parent];
+        ::SendMessageW(tabs, TCM_INSERTITEMW, pages.size(), reinterpret_cast<LPARAM>(&item));
+        pages.push_back(spec.id);
+        RECT area{};
+        ::GetClientRect(tabs, &area);
+        ::SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+        ::MapWindowPoints(tabs, ::GetParent(tabs), reinterpret_cast<POINT*>(&area), 2);
+        containers_.push_back(std::make_unique<Container>(*this, spec, ::GetParent(tabs), area));
+        HWND page = containers_.back()->Handle();
+        ::SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // Children of a page are laid out inside it, so it stands in for the page row.
+        return page;
+    }
+    case Kind::Tabs:
+        cls = WC_TABCONTROLW;
+        style |= tab;
+        break;
+    case Kind::Label:
+        style |= SS_NOPREFIX | ((spec.flags & WordWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP);
+        break;
+    case Kind::CheckBox:
+        cls = WC_BUTTONW;
+        style |= BS_AUTOCHECKBOX | tab;
+        break;
+    case Kind::Button:
+        cls = WC_BUTTONW;
+        style |= ((spec.flags & Default) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | tab;
+        break;
+    case Kind::FlatButton:
+        cls = WC_BUTTONW;
+        style |= BS_PUSHBUTTON | BS_FLAT;
+        break;
+    case Kind::ImageButton:
+        cls = WC_BUTTONW;
+        style |= BS_PUSHBUTTON | BS_FLAT | BS_ICON;
+        break;
+    case Kind::ListView:
+        cls = WC_LISTVIEWW;
+        style |= LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | tab;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::ListBox:
+        cls = WC_LISTBOXW;
+        style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | tab;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::Edit:
+        cls = WC_EDITW;
+        style |= ES_AUTOHSCROLL | tab;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    }
+
+    HWND h = ::CreateWindowExW(exStyle, cls, text, style, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), inst, nullptr);
+    if (!h)
+        return nullptr;
+    ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font(spec.font)), FALSE);
+
+    if (spec.kind == Kind::ImageButton && spec.image) {
+        HANDLE icon = ::LoadImageW(inst, MAKEINTRESOURCEW(spec.image), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR | LR_SHARED);
+        ::SendMessageW(h, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    } else if (spec.kind == Kind::ListView) {
+        DWORD ex = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
+        ::SendMessageW(h, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
+    } else if (spec.kind == Kind::ListBox) {
+        ::SendMessageW(h, LB_SETITEMHEIGHT, 0, 13);
+    }
+    return h;
+}
+
+void Form::ShowPage(int tabsId, int index)
+{
+    const auto& pages = pages_[tabsId];
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        ::ShowWindow(Control(pages[i]), static_cast<int>(i) == index ? SW_SHOW : SW_HIDE);
+}
+
+int Form::ActivePage(int tabsId) const
+{
+    return static_cast<int>(::SendMessageW(Control(tabsId), TCM_GETCURSEL, 0, 0));
+}
+
+void Form::SetHint(int id, std::wstring hint) { hints_[id] = std::move(hint); }
+
+std::wstring Form::HintFor(int id)
+{
+    auto it = hints_.find(id);
+    return it == hints_.end() ? std::wstring() : it->second;
+}
+
+HBRUSH Form::BrushFor(DWORD color)
+{
+    auto& brush = brushes_[color];
+    if (!brush)
+        brush.Reset(::CreateSolidBrush(ResolveColor(color)));
+    return brush.Get();
+}
+
+LRESULT Form::ColorStatic(HDC dc, HWND control)
+{
+    const ControlSpec* spec = Spec(::GetDlgCtrlID(control));
+    DWORD back = spec && spec->backColor != kDefaultColor ? spec->backColor : SysColor(COLOR_BTNFACE);
+    if (spec && spec->textColor != kDefaultColor)
+        ::SetTextColor(dc, ResolveColor(spec->textColor));
+    ::SetBkColor(dc, ResolveColor(back));
+    return reinterpret_cast<LRESULT>(BrushFor(back));
+}
+
+LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr->code == TTN_GETDISPINFOW && hdr->hwndFrom == tooltip_) {
+            auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+            static std::wstring shown;   // must outlive this message
+            shown = HintFor(::GetDlgCtrlID(reinterpret_cast<HWND>(hdr->idFrom)));
+            info->lpszText = shown.data();
+            return 0;
+        }
+        if (hdr->code == TCN_SELCHANGE) {
+            int tabs = static_cast<int>(hdr->idFrom);
+            int index = ActivePage(tabs);
+            ShowPage(tabs, index);
+            PageChanged(tabs, index);
+            return 0;
+        }
+        break;
+    }
+    }
+    return Window::HandleMessage(msg, wParam, lParam);
+}
+
+} // namespace tw::ui

@@ -1,0 +1,85 @@
+// Owners for the Win32 handles our forms hold, so that no teardown list is written by hand.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <utility>
+
+#include "platform/Platform.h"
+
+namespace tw::ui {
+
+// Window handles as the portable interfaces carry them.
+inline Hwnd AsHwnd(HWND h) { return reinterpret_cast<Hwnd>(h); }
+inline HWND AsHWND(Hwnd h) { return reinterpret_cast<HWND>(h); }
+
+// A handle released by `Free` when its owner goes; move-only.
+template <typename H, BOOL(WINAPI* Free)(H)>
+class Unique {
+public:
+    Unique() = default;
+    explicit Unique(H h) : h_(h) {}
+    ~Unique() { Reset(); }
+    Unique(Unique&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    Unique& operator=(Unique&& o) noexcept
+    {
+        if (this != &o) {
+            Reset();
+            h_ = std::exchange(o.h_, nullptr);
+        }
+        return *this;
+    }
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+
+    H Get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    void Reset(H h = nullptr)
+    {
+        if (h_)
+            Free(h_);
+        h_ = h;
+    }
+
+private:
+    H h_ = nullptr;
+};
+
+inline BOOL WINAPI FreeFont(HFONT h) { return ::DeleteObject(h); }
+inline BOOL WINAPI FreeBrush(HBRUSH h) { return ::DeleteObject(h); }
+inline BOOL WINAPI FreeBitmap(HBITMAP h) { return ::DeleteObject(h); }
+inline BOOL WINAPI FreeMenu(HMENU h) { return ::DestroyMenu(h); }
+inline BOOL WINAPI FreeIcon(HICON h) { return ::DestroyIcon(h); }
+inline BOOL WINAPI FreeKernel(HANDLE h) { return ::CloseHandle(h); }
+
+using UniqueFont = Unique<HFONT, &FreeFont>;
+using UniqueBrush = Unique<HBRUSH, &FreeBrush>;
+using UniqueBitmap = Unique<HBITMAP, &FreeBitmap>;
+using UniqueMenu = Unique<HMENU, &FreeMenu>;
+using UniqueIcon = Unique<HICON, &FreeIcon>;
+using UniqueHandle = Unique<HANDLE, &FreeKernel>;
+
+// A window subclass (comctl32's SetWindowSubclass) removed when its owner goes.
+class Subclass {
+public:
+    Subclass() = default;
+    Subclass(HWND hwnd, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR data) : hwnd_(hwnd), proc_(proc), id_(id)
+    {
+        ::SetWindowSubclass(hwnd, proc, id, data);
+    }
+    ~Subclass()
+    {
+        if (hwnd_ && ::IsWindow(hwnd_))
+            ::RemoveWindowSubclass(hwnd_, proc_, id_);
+    }
+    Subclass(const Subclass&) = delete;
+    Subclass& operator=(const Subclass&) = delete;
+
+private:
+    HWND hwnd_ = nullptr;
+    SUBCLASSPROC proc_ = nullptr;
+    UINT_PTR id_ = 0;
+};
+
+} // namespace tw::ui

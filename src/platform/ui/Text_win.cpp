@@ -1,0 +1,27 @@
+#include "platform/ui/Text.h"
+
+#include <windows.h>
+
+namespace tw::ui {
+
+std::wstring FromAnsi(std::string_view ansi)
+{
+    if (ansi.empty())
+        return {};
+    int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+    return wide;
+}
+
+std::string ToAnsi(std::wstring_view wide)
+{
+    if (wide.empty())
+        return {};
+    int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n, nullptr, nullptr);
+    return ansi;
+}
+
+} // namespace tw::ui

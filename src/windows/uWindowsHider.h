@@ -1,0 +1,74 @@
+// The record of other programs' top-level windows, and the program's only two window
+// operations: hide (minimise, then hide) and restore.
+//
+// An entry outlives every refresh while its handle is valid: a window the program hid is
+// invisible, so the desktop alone would no longer tell us about it. This list is how the
+// program remembers what it has to give back.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+class TWindow {
+public:
+    TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText);
+    TWindow(const TWindow&) = delete;
+    TWindow& operator=(const TWindow&) = delete;
+
+    const Hwnd Handle;
+    std::string Caption;        // ANSI, as GetWindowTextA gave it; at most 254 bytes
+    std::string BossKeyText;    // e.g. "Alt + Q"; empty when the window has no boss key
+    std::uint16_t HotKeyId = 0; // registration id of the boss key; 0 = none
+    std::int32_t Key = 0;       // virtual-key code of the boss key's main key; 0 = none
+    std::int32_t Modifier = 0;  // virtual-key code of its modifier (18, 17, 16); 0 = none
+    bool Selected = false;      // the row's check mark as last clicked
+
+    // Asked of the system every time: a window's own program may hide or show it.
+    bool IsVisible() const;
+    void HideWindow();
+    void RestoreWindow();
+    void SetShown(bool show);
+
+private:
+    WindowApi& api_;
+};
+
+class TWindowList {
+public:
+    explicit TWindowList(WindowApi& api) : api_(api) {}
+    TWindowList(const TWindowList&) = delete;
+    TWindowList& operator=(const TWindowList&) = delete;
+
+    int Count() const { return static_cast<int>(items_.size()); }
+    TWindow& Items(int index) { return *items_.at(static_cast<std::size_t>(index)); }
+    TWindow* FindByHandle(Hwnd handle);
+    // True while `entry` is one of ours: rows and editors hold raw pointers and check
+    // them here before touching an entry that a refresh may have freed.
+    bool Contains(const TWindow* entry) const;
+    TWindow& AddWindow(Hwnd handle, std::string caption, std::string bossKeyText);
+
+    // Drops entries of destroyed windows, re-captions known ones (hidden or not) and
+    // appends titled, visible windows not yet listed, in Z order. `ownWindow` is never listed.
+    void RefreshWindows(Hwnd ownWindow);
+    // Sorts by caption, byte by byte as unsigned values: no locale, case-sensitive.
+    void SortByCaption();
+    // Toggles every entry bound to `id`, each by its own current state.
+    void ToggleByHotKey(std::uint16_t id);
+    // Restores every entry whose window is not visible, whoever hid it.
+    void RestoreHidden();
+
+private:
+    WindowApi& api_;
+    std::vector<std::unique_ptr<TWindow>> items_;
+};
+
+// Byte-order comparison of two captions: -1, 0 or 1.
+int CompareCaptions(const std::string& a, const std::string& b);
+
+} // namespace tw
