@@ -1,0 +1,60 @@
+// Finding windows and controls of another process and reading what a user sees in them.
+#pragma once
+
+#include "Wait.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw::e2e {
+
+std::wstring ClassName(HWND window);
+
+// The text a user sees: WM_GETTEXT, which the system carries across processes (a plain
+// GetWindowText of another process's control would not ask the control). Empty when the
+// window is gone or hung for 5 s.
+std::wstring Text(HWND window);
+
+inline bool IsVisible(HWND window) { return IsWindowVisible(window) != FALSE; }
+inline bool IsMinimized(HWND window) { return IsIconic(window) != FALSE; }
+inline bool IsEnabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
+// The control with the keyboard focus in the thread that owns `window`; nullptr if none.
+HWND FocusOf(HWND window);
+// Screen coordinates.
+RECT ScreenRect(HWND window);
+POINT Center(const RECT& rect);
+inline POINT Center(HWND window) { return Center(ScreenRect(window)); }
+
+// Top-level windows of process `pid`, in Z order (topmost first); `cls` empty for any class.
+std::vector<HWND> TopLevelWindows(DWORD pid, std::wstring_view cls = {}, bool visibleOnly = true);
+// The first visible top-level window of `pid` with that class (and title, if not empty),
+// waiting up to `timeout`; nullptr if none. "#32770" is the class of dialogs and message boxes.
+HWND WaitForTopLevel(DWORD pid, std::wstring_view cls, std::wstring_view title = {}, Ms timeout = kShortWait);
+
+// A control anywhere below `parent` (not only direct children: controls sit on panels) with
+// this control id; nullptr if none.
+HWND ControlById(HWND parent, int id);
+// All windows below `parent` of class `cls`, in EnumChildWindows order (depth first, each
+// level in Z order, which is creation order unless a program reorders them).
+std::vector<HWND> ChildrenByClass(HWND parent, std::wstring_view cls);
+// The index-th of them; nullptr if there are fewer.
+HWND ChildByClass(HWND parent, std::wstring_view cls, size_t index = 0);
+
+// Tooltips: every tool of every tooltip window of process `pid`, and the text of the tool
+// registered for one control (TTF_IDISHWND or tool window == control). Tools whose text the
+// program supplies on demand (LPSTR_TEXTCALLBACK) cannot be read from outside; they read
+// as "<callback>".
+struct ToolTip {
+    HWND tooltipWindow = nullptr;
+    HWND toolWindow = nullptr;
+    UINT_PTR id = 0;
+    UINT flags = 0;
+    std::wstring text;
+};
+std::vector<ToolTip> ToolTips(DWORD pid);
+std::wstring ToolTipOf(HWND control);
+
+} // namespace tw::e2e
