@@ -1,0 +1,41 @@
+// The two check boxes of the top panel: the taskbar and the desktop icons, each hidden and
+// shown as a whole. The box is the only record of the state; the shell window is looked up
+// afresh on every click, since the shell may have been restarted in between.
+#include "app/Unit1.h"
+
+#include "platform/ui/Controls.h"
+
+namespace tw {
+
+namespace {
+
+struct ShellToggle {
+    const char* windowClass;
+    const wchar_t* uncheckedCaption;   // what a click on a clear box will do
+    const wchar_t* checkedCaption;
+};
+
+constexpr ShellToggle kDesktopIcons{"Progman", L"隐藏桌面图标", L"显示桌面图标"};
+constexpr ShellToggle kTaskbar{"Shell_TrayWnd", L"隐藏任务栏", L"显示任务栏"};
+
+void Toggle(HWND owner, HWND box, const ShellToggle& toggle)
+{
+    try {
+        bool checked = ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        ui::SetText(box, checked ? toggle.checkedCaption : toggle.uncheckedCaption);
+        // The shell's window belongs to another thread: a plain ShowWindow waits for that
+        // thread, and a hung shell would freeze the program with it.
+        if (HWND shell = ::FindWindowA(toggle.windowClass, nullptr))
+            ::ShowWindowAsync(shell, checked ? SW_HIDE : SW_RESTORE);
+    } catch (...) {
+        ui::ShowMessage(owner, L"失败！");
+    }
+}
+
+} // namespace
+
+void TFrmAmbler::CheckBox1Click() { Toggle(hwnd_, Control(ids::CheckBox1), kDesktopIcons); }
+
+void TFrmAmbler::CheckBox2Click() { Toggle(hwnd_, Control(ids::CheckBox2), kTaskbar); }
+
+} // namespace tw

@@ -1,0 +1,154 @@
+#include "platform/sim/SimToolbar.h"
+
+#include <cstring>
+
+namespace tw::sim {
+
+namespace {
+
+constexpr std::uint32_t kHideButton = 0x0404;
+constexpr std::uint32_t kIsButtonHidden = 0x040C;
+constexpr std::uint32_t kGetButton = 0x0417;
+constexpr std::uint32_t kButtonCount = 0x0418;
+constexpr std::uint32_t kGetButtonTextA = 0x042D;
+
+constexpr std::uint8_t kStateEnabled = 0x04;
+constexpr std::uint8_t kStateHidden = 0x08;
+
+// The toolbar truncates wParam to the int it stands for.
+std::int32_t IdOf(std::uintptr_t wParam) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(wParam)); }
+
+template <typename T>
+void Put(std::uint8_t* at, std::size_t offset, T value)
+{
+    std::memcpy(at + offset, &value, sizeof value);
+}
+
+} // namespace
+
+SimTray AddShellTray(SimDesktop& desktop, std::uint32_t pid, bool withPager, bool withToolbar)
+{
+    SimTray tray;
+    tray.taskbar = desktop.AddWindow("", true, "Shell_TrayWnd", 0, pid);
+    tray.notify = desktop.AddWindow("", true, "TrayNotifyWnd", tray.taskbar, pid);
+    Hwnd under = tray.notify;
+    if (withPager)
+        under = tray.pager = desktop.AddWindow("", true, "SysPager", tray.notify, pid);
+    if (withToolbar)
+        tray.toolbar = desktop.AddWindow("", true, "ToolbarWindow32", under, pid);
+    return tray;
+}
+
+SimToolbar::SimToolbar(SimDesktop& desktop, Hwnd window) : desktop_(desktop), window_(window)
+{
+    desktop_.Window(window_).onMessage = [this](std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+        ++received[msg];
+        std::intptr_t result = Answer(msg, wParam, lParam);
+        if (hangAfter >= 0 && ++answered_ >= hangAfter && desktop_.Exists(window_))
+            desktop_.Window(window_).hung = true;
+        return result;
+    };
+}
+
+SimButton* SimToolbar::Find(std::int32_t id)
+{
+    for (SimButton& b : buttons)
+        if (b.id == id)
+            return &b;
+    return nullptr;
+}
+
+int SimToolbar::Received(std::uint32_t msg) const
+{
+    auto it = received.find(msg);
+    return it == received.end() ? 0 : it->second;
+}
+
+int SimToolbar::ReceivedTotal() const
+{
+    int total = 0;
+    for (const auto& [msg, n] : received)
+        total += n;
+    return total;
+}
+
+std::intptr_t SimToolbar::Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    switch (msg) {
+    case kButtonCount:
+        return static_cast<std::intptr_t>(buttons.size());
+    case kGetButton:
+        return GetButton(wParam, lParam);
+    case kGetButtonTextA:
+        return GetButtonText(IdOf(wParam), lParam);
+    case kIsButtonHidden: {
+        SimButton* b = Find(IdOf(wParam));
+        return b && b->hidden ? 1 : 0;
+    }
+    case kHideButton: {
+        SimButton* b = Find(IdOf(wParam));
+        if (!b || refuseHide)
+            return 0;
+        b->hidden = lParam != 0;
+        return 1;
+    }
+    default:
+        return 0;
+    }
+}
+
+std::intptr_t SimToolbar::GetButton(std::uintptr_t index, std::intptr_t address)
+{
+    if (index >= buttons.size())
+        return 0;
+    const std::size_t size = wideRecords ? 32 : 20;
+    std::uint8_t* rec = desktop_.RemoteMemory(desktop_.Window(window_).pid, static_cast<std::uintptr_t>(address), size);
+    if (!rec) {
+        ++badPointers;
+        return 0;
+    }
+    for (std::size_t i = 0; i < 20; ++i)
+        if (rec[i] != 0) {
+            ++dirtyRecords;
+            break;
+        }
+    const SimButton& b = buttons[index];
+    // Every field the reader should not use holds something that is not zero, so a reader
+    // that takes the wrong offset, or mistakes the tail of a 64-bit record for text, shows.
+    Put<std::int32_t>(rec, 0, static_cast<std::int32_t>(index + 100));
+    Put<std::int32_t>(rec, 4, b.id);
+    rec[8] = static_cast<std::uint8_t>(kStateEnabled | (b.hidden ? kStateHidden : 0));
+    rec[9] = 0x01;
+    if (wideRecords) {
+        std::memset(rec + 10, 0x5A, 6);
+        Put<std::uint64_t>(rec, 16, 0x4847464544434241ull);   // "ABCDEFGH" as bytes
+        Put<std::uint64_t>(rec, 24, 0x5857565554535251ull);   // "QRSTUVWX"
+    } else {
+        rec[10] = rec[11] = 0x5A;
+        Put<std::uint32_t>(rec, 12, 0x44434241u);
+        Put<std::uint32_t>(rec, 16, 0x48474645u);
+    }
+    return 1;
+}
+
+std::intptr_t SimToolbar::GetButtonText(std::int32_t id, std::intptr_t address)
+{
+    SimButton* b = Find(id);
+    if (!b)
+        return -1;
+    if (!b->hasText)
+        return 0;
+    const auto length = static_cast<std::intptr_t>(b->text.size());
+    if (address == 0)
+        return length;
+    std::uint8_t* out = desktop_.RemoteMemory(desktop_.Window(window_).pid, static_cast<std::uintptr_t>(address),
+                                              b->text.size() + 1);
+    if (!out) {
+        ++badPointers;
+        return -1;
+    }
+    std::memcpy(out, b->text.c_str(), b->text.size() + 1);
+    return length;
+}
+
+} // namespace tw::sim

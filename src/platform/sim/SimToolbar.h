@@ -1,0 +1,65 @@
+// A stand-in for the shell's notification-area toolbar on the simulated desktop. It answers
+// the toolbar messages the tray list sends, reading and writing the "remote" buffers of its
+// window's process as the real control writes into the shell's memory, and it records what
+// a test wants to check: messages received, records not zeroed, pointers outside any buffer.
+#pragma once
+
+#include "platform/sim/SimDesktop.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tw::sim {
+
+struct SimButton {
+    std::int32_t id = 0;
+    std::string text;       // ANSI bytes, as TB_GETBUTTONTEXTA hands them out
+    bool hidden = false;
+    bool hasText = true;    // false: TB_GETBUTTONTEXTA writes nothing and answers 0
+};
+
+// "Shell_TrayWnd" > "TrayNotifyWnd" > "SysPager" > "ToolbarWindow32", all of process `pid`.
+struct SimTray {
+    Hwnd taskbar = 0;
+    Hwnd notify = 0;
+    Hwnd pager = 0;     // 0 when built without one
+    Hwnd toolbar = 0;   // 0 when built without one
+};
+SimTray AddShellTray(SimDesktop& desktop, std::uint32_t pid, bool withPager = true, bool withToolbar = true);
+
+class SimToolbar {
+public:
+    // Takes over the message hook of `window`; must outlive every message sent to it.
+    SimToolbar(SimDesktop& desktop, Hwnd window);
+    SimToolbar(const SimToolbar&) = delete;
+    SimToolbar& operator=(const SimToolbar&) = delete;
+
+    std::vector<SimButton> buttons;
+
+    // How the control behaves.
+    bool wideRecords = false;   // fills the 64-bit TBBUTTON (32 bytes) as a 64-bit shell does
+    bool refuseHide = false;    // TB_HIDEBUTTON answers FALSE and changes nothing
+    int hangAfter = -1;         // after answering this many messages the window hangs
+
+    // What it saw.
+    std::map<std::uint32_t, int> received;  // messages by number
+    int dirtyRecords = 0;       // TB_GETBUTTON found the first 20 bytes of its record not zero
+    int badPointers = 0;        // a pointer that lies in no live buffer of the process
+
+    SimButton* Find(std::int32_t id);
+    int Received(std::uint32_t msg) const;
+    int ReceivedTotal() const;
+
+private:
+    std::intptr_t Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t GetButton(std::uintptr_t index, std::intptr_t address);
+    std::intptr_t GetButtonText(std::int32_t id, std::intptr_t address);
+
+    SimDesktop& desktop_;
+    Hwnd window_;
+    int answered_ = 0;
+};
+
+} // namespace tw::sim

@@ -1,0 +1,274 @@
+#include "tray/uTrayIconHider.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace tw {
+
+namespace {
+
+// One buffer in the shell's process serves a whole reading: the button record at its start,
+// the button's text right after the record.
+constexpr std::size_t kSharedBufferSize = 4096;
+
+// The record is the 32-bit TBBUTTON: iBitmap, idCommand, fsState, fsStyle, two reserved
+// bytes, dwData, iString. On 64-bit Windows the shell is a 64-bit process and fills the
+// 64-bit TBBUTTON instead (six reserved bytes, then two 8-byte fields: 32 bytes), so its
+// tail spills into the text area. That does no harm because idCommand sits at offset 4 in
+// both layouts, and the text is fetched only after the record has been read back, so it
+// overwrites the spilled bytes before we look at them.
+constexpr std::size_t kRecordSize = 20;
+constexpr std::size_t kIdCommandOffset = 4;
+constexpr std::size_t kTextOffset = kRecordSize;
+// What we read back of a button's text. The shell writes the text whole, without a
+// capacity; tray tips are far shorter (the shell keeps at most 128 characters).
+constexpr std::size_t kTextLength = 1025;
+
+// Checking a hide or show request a few times is plenty for a toolbar that obeys; one that
+// never reports the requested state (an identifier no longer on it, a handle that now names
+// some other window) must not keep us asking for ever.
+constexpr int kMaxHideRequests = 3;
+
+// No tray holds anywhere near this many icons. A window that is not a toolbar may answer
+// TB_BUTTONCOUNT with any number at all, and each button costs four round trips into the
+// shell, so a wild count is cut down rather than followed.
+constexpr std::intptr_t kMaxButtons = 4096;
+
+// Below 5.1 the notification area is not the toolbar read here.
+constexpr OsVersion kFirstToolbarTray{5, 1};
+
+// Command identifiers are ints; a 32-bit wParam carries their bits unchanged (and a 64-bit
+// shell truncates the zero-extended value back to the same int).
+std::uintptr_t IdParam(std::int32_t id) { return static_cast<std::uintptr_t>(static_cast<std::uint32_t>(id)); }
+
+bool IsSilent(const std::vector<Hwnd>& silent, Hwnd h)
+{
+    return std::find(silent.begin(), silent.end(), h) != silent.end();
+}
+
+} // namespace
+
+TrayLine SplitTrayLine(std::string_view line)
+{
+    std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return {std::string(line), std::string()};
+    return {std::string(line.substr(0, eq)), std::string(line.substr(eq + 1))};
+}
+
+std::optional<std::int32_t> TrayLineId(const TrayLine& line)
+{
+    std::int32_t id = 0;
+    const char* first = line.name.data();
+    const char* last = first + line.name.size();
+    auto [end, ec] = std::from_chars(first, last, id, 10);
+    if (ec != std::errc() || end != last || first == last)
+        return std::nullopt;
+    return id;
+}
+
+// ---------------------------------------------------------------------------------------
+
+TTrayIcon::TTrayIcon(WindowApi& api, Hwnd toolbar, TTrayIconList* owner) : Toolbar(toolbar), Owner(owner), api_(api)
+{
+}
+
+bool TTrayIcon::SetShown(bool show)
+{
+    for (int requests = 0;; ++requests) {
+        std::intptr_t hidden = 0;
+        if (!api_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(CommandId), 0, hidden))
+            return false;
+        if ((hidden != 0) != show)
+            return true;   // the button is as asked
+        if (requests == kMaxHideRequests)
+            return true;   // it refuses; asking again would not change its mind
+        std::intptr_t ignored = 0;
+        if (!api_.SendMessageA(Toolbar, tb::HideButton, IdParam(CommandId), show ? 0 : 1, ignored))
+            return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+
+TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes) : windows_(windows), processes_(processes)
+{
+    Toolbar = FindToolbar();
+}
+
+Hwnd TTrayIconList::FindToolbar()
+{
+    Hwnd taskbar = windows_.FindWindowA("Shell_TrayWnd");
+    if (!taskbar)
+        return 0;
+    Hwnd notify = windows_.FindChildWindowA(taskbar, "TrayNotifyWnd");
+    if (!notify)
+        return 0;
+    // Older shells put the toolbar straight under the notification window, without a pager;
+    // a shell with neither gets its questions at the last window found.
+    Hwnd current = notify;
+    if (Hwnd pager = windows_.FindChildWindowA(notify, "SysPager"))
+        current = pager;
+    if (Hwnd toolbar = windows_.FindChildWindowA(current, "ToolbarWindow32"))
+        return toolbar;
+    return current;
+}
+
+TTrayIcon* TTrayIconList::FindById(std::int32_t id)
+{
+    for (auto& item : items_)
+        if (item->CommandId == id)
+            return item.get();
+    return nullptr;
+}
+
+bool TTrayIconList::Contains(const TTrayIcon* icon) const
+{
+    return icon && std::any_of(items_.begin(), items_.end(), [icon](const auto& item) { return item.get() == icon; });
+}
+
+TTrayIcon& TTrayIconList::Append(std::int32_t id, std::string name)
+{
+    auto icon = std::make_unique<TTrayIcon>(windows_, Toolbar, this);
+    icon->CommandId = id;
+    icon->Name = std::move(name);
+    items_.push_back(std::move(icon));
+    return *items_.back();
+}
+
+TTrayIcon& TTrayIconList::AddIcon(std::int32_t id, std::string name, bool show)
+{
+    TTrayIcon& icon = Append(id, std::move(name));
+    icon.SetShown(show);
+    icon.Hidden = false;
+    return icon;
+}
+
+void TTrayIconList::ShowAll()
+{
+    std::vector<Hwnd> silent;
+    ShowAllOnce(silent);
+}
+
+void TTrayIconList::ShowAllOnce(std::vector<Hwnd>& silent)
+{
+    // A hung shell costs one time-out per pass, not one per icon.
+    for (auto& item : items_)
+        if (!IsSilent(silent, item->Toolbar) && !item->SetShown(true))
+            silent.push_back(item->Toolbar);
+}
+
+void TTrayIconList::ReadButtons(std::vector<std::string>& lines)
+{
+    std::vector<Hwnd> silent;
+    ReadButtons(lines, silent);
+}
+
+bool TTrayIconList::ReadButtons(std::vector<std::string>& lines, std::vector<Hwnd>& silent)
+{
+    Toolbar = FindToolbar();
+    if (!Toolbar)
+        return true;
+    if (IsSilent(silent, Toolbar))
+        return false;
+    std::uint32_t pid = windows_.GetWindowProcessId(Toolbar);
+    // The buffer owns the process handle too: both are let go on every way out.
+    std::unique_ptr<RemoteBuffer> buffer = processes_.ReserveRemoteBuffer(pid, kSharedBufferSize);
+    if (!buffer)
+        return true;
+    if (processes_.SystemVersion() < kFirstToolbarTray)
+        return true;
+    if (ReadInto(*buffer, lines))
+        return true;
+    silent.push_back(Toolbar);
+    return false;
+}
+
+bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lines)
+{
+    std::intptr_t count = 0;
+    if (!windows_.SendMessageA(Toolbar, tb::ButtonCount, 0, 0, count))
+        return false;
+    count = std::clamp<std::intptr_t>(count, 0, kMaxButtons);
+    const std::uintptr_t address = buffer.Address();
+
+    for (std::intptr_t index = 0; index < count; ++index) {
+        std::uint8_t record[kRecordSize]{};
+        buffer.Write(0, record, kRecordSize);
+        std::intptr_t ignored = 0;
+        if (!windows_.SendMessageA(Toolbar, tb::GetButton, static_cast<std::uintptr_t>(index),
+                                   static_cast<std::intptr_t>(address), ignored))
+            return false;
+        if (!buffer.Read(0, record, kRecordSize))
+            std::memset(record, 0, kRecordSize);
+        std::int32_t id = 0;
+        std::memcpy(&id, record + kIdCommandOffset, sizeof id);
+
+        std::intptr_t textLength = 0;
+        if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextA, IdParam(id),
+                                   static_cast<std::intptr_t>(address + kTextOffset), textLength))
+            return false;
+        // Only what the toolbar says it wrote is text: a button without one leaves the
+        // buffer as the previous button (or the tail of a 64-bit record) left it. The end
+        // is ours too, whatever the buffer holds.
+        char text[kTextLength + 1]{};
+        if (textLength > 0 && !buffer.Read(kTextOffset, text, kTextLength))
+            std::memset(text, 0, sizeof text);
+        text[kTextLength] = '\0';
+
+        std::intptr_t hidden = 0;
+        if (!windows_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
+            return false;
+        if (hidden == 0)
+            lines.push_back(std::to_string(id) + "=" + std::string(text, ::strnlen(text, kTextLength)));
+    }
+    return true;
+}
+
+void TTrayIconList::RefreshIcons()
+{
+    std::vector<std::string> lines;
+    std::vector<Hwnd> silent;
+    // Icons we hid would be skipped by the reading (it lists visible buttons only), and then
+    // dropped as vanished although they are still there.
+    ShowAllOnce(silent);
+    const bool complete = ReadButtons(lines, silent);
+
+    std::vector<std::pair<std::int32_t, std::string>> read;
+    read.reserve(lines.size());
+    for (const std::string& line : lines) {
+        TrayLine split = SplitTrayLine(line);
+        if (std::optional<std::int32_t> id = TrayLineId(split))
+            read.emplace_back(*id, std::move(split.value));
+    }
+    auto listed = [&read](std::int32_t id) {
+        return std::any_of(read.begin(), read.end(), [id](const auto& r) { return r.first == id; });
+    };
+
+    // A shell that stopped answering says nothing about which icons are gone; forgetting
+    // them would leave the ones we hid hidden for good once it answers again.
+    if (complete)
+        for (std::size_t i = items_.size(); i-- > 0;)
+            if (!listed(items_[i]->CommandId))
+                items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+
+    // The first line of an identifier wins; FindById sees the icons added in this loop too.
+    for (auto& [id, name] : read) {
+        if (FindById(id))
+            continue;
+        // As AddIcon, but a toolbar that stopped answering is not asked to show again a
+        // button the reading has just seen visible.
+        TTrayIcon& icon = Append(id, std::move(name));
+        if (!IsSilent(silent, icon.Toolbar) && !icon.SetShown(true))
+            silent.push_back(icon.Toolbar);
+    }
+
+    // The ticks on the page come from Hidden; the taskbar must agree with them once the
+    // reading no longer needs the buttons visible.
+    for (auto& item : items_)
+        if (item->Hidden && !IsSilent(silent, item->Toolbar) && !item->SetShown(false))
+            silent.push_back(item->Toolbar);
+}
+
+} // namespace tw

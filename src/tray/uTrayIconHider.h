@@ -1,0 +1,104 @@
+// The icons of the taskbar's notification area, and the one thing the program does to them:
+// hide or show a single icon by hiding or showing its button on the shell's tray toolbar.
+//
+// The toolbar lives in the shell's process, so its buttons are read through a scratch
+// buffer reserved there; nothing is ever done to the program that owns an icon. An icon is
+// known by its button's command identifier, which survives from one reading to the next.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+class TTrayIconList;
+
+// Toolbar messages, with their Win32 values (this header stays free of <windows.h>).
+namespace tb {
+inline constexpr std::uint32_t HideButton = 0x0404;      // TB_HIDEBUTTON
+inline constexpr std::uint32_t IsButtonHidden = 0x040C;  // TB_ISBUTTONHIDDEN
+inline constexpr std::uint32_t GetButton = 0x0417;       // TB_GETBUTTON
+inline constexpr std::uint32_t ButtonCount = 0x0418;     // TB_BUTTONCOUNT
+inline constexpr std::uint32_t GetButtonTextA = 0x042D;  // TB_GETBUTTONTEXTA
+} // namespace tb
+
+// One "id=text" line of a reading, split at its first "=": the text may hold "=" itself.
+struct TrayLine {
+    std::string name;
+    std::string value;
+};
+TrayLine SplitTrayLine(std::string_view line);
+// The line's name as a command identifier; nothing when it is not a decimal 32-bit number.
+std::optional<std::int32_t> TrayLineId(const TrayLine& line);
+
+class TTrayIcon {
+public:
+    TTrayIcon(WindowApi& api, Hwnd toolbar, TTrayIconList* owner);
+    TTrayIcon(const TTrayIcon&) = delete;
+    TTrayIcon& operator=(const TTrayIcon&) = delete;
+
+    // The toolbar this icon was read from; it is addressed there for its whole life, even
+    // after the shell has made a new toolbar.
+    const Hwnd Toolbar;
+    TTrayIconList* const Owner;
+    std::int32_t CommandId = 0;
+    std::string Name;       // ANSI, as the shell gave it when the icon was first listed
+    bool Hidden = false;    // the user's tick on the tray page
+
+    // Hides or shows the icon's button and checks that the toolbar did it, asking at most a
+    // few times. Never changes Hidden. False when the toolbar stopped answering (gone, hung
+    // or too slow), so a caller can spare it the rest of its messages.
+    bool SetShown(bool show);
+
+private:
+    WindowApi& api_;
+};
+
+class TTrayIconList {
+public:
+    // Locates the notification-area toolbar at once, as the first reading will.
+    TTrayIconList(WindowApi& windows, ProcessApi& processes);
+    TTrayIconList(const TTrayIconList&) = delete;
+    TTrayIconList& operator=(const TTrayIconList&) = delete;
+
+    Hwnd Toolbar = 0;   // 0 when the desktop has no tray
+
+    Hwnd FindToolbar();
+    int Count() const { return static_cast<int>(items_.size()); }
+    TTrayIcon& Items(int index) { return *items_.at(static_cast<std::size_t>(index)); }
+    TTrayIcon* FindById(std::int32_t id);
+    // True while `icon` is one of ours: page rows hold raw pointers and check them here.
+    bool Contains(const TTrayIcon* icon) const;
+    TTrayIcon& AddIcon(std::int32_t id, std::string name, bool show);
+
+    // Appends one "id=text" line per visible button of the toolbar, in button order.
+    void ReadButtons(std::vector<std::string>& lines);
+    // Shows every listed icon, reads the toolbar, drops icons whose identifier is gone,
+    // appends new ones unticked, and hides again the icons still ticked. A reading that a
+    // hung shell cut short drops nothing.
+    void RefreshIcons();
+    void ShowAll();
+
+private:
+    // Toolbars in `silent` stopped answering earlier in the same pass and are not asked again.
+    // False when the toolbar did not answer to the end, so the lines may be incomplete.
+    bool ReadButtons(std::vector<std::string>& lines, std::vector<Hwnd>& silent);
+    TTrayIcon& Append(std::int32_t id, std::string name);
+    // Shows every icon, sparing a toolbar that has stopped answering the rest of the pass.
+    void ShowAllOnce(std::vector<Hwnd>& silent);
+    // The reading proper, over a buffer already reserved in the toolbar's process. False
+    // when the toolbar stopped answering; the lines read until then stay.
+    bool ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lines);
+
+    WindowApi& windows_;
+    ProcessApi& processes_;
+    std::vector<std::unique_ptr<TTrayIcon>> items_;
+};
+
+} // namespace tw

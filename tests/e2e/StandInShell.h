@@ -1,0 +1,70 @@
+// The test's side of the stand-in shell (helpers/stand_in_shell.cpp): starts it, learns its
+// windows, and adds, removes and inspects the toolbar buttons that play the tray icons.
+// Shared by the tray tests, the tray benchmark and the screenshot driver.
+#pragma once
+
+#include "Paths.h"
+#include "Process.h"
+#include "Remote.h"
+#include "Wait.h"
+#include "helpers/stand_in_shell.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <optional>
+#include <string>
+
+namespace tw::e2e {
+
+class StandInShell {
+public:
+#ifdef TW_HELPERS_DIR
+    bool Start() { return Start(HelperExe(L"stand_in_shell")); }
+#endif
+    bool Start(const std::wstring& exe) {
+        if (!helper_.Start(exe)) {
+            return false;
+        }
+        for (HWND* window : {&taskbar, &notify, &pager, &toolbar, &progman}) {
+            const std::optional<std::string> line = helper_.ReadLine();
+            if (!line || line->find(' ') == std::string::npos) {
+                ADD_FAILURE() << "the stand-in shell did not name its windows";
+                return false;
+            }
+            *window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(line->substr(line->find(' ') + 1))));
+        }
+        return true;
+    }
+    void Stop() { helper_.Stop(); }
+
+    bool Add(int id, const std::wstring& text, const std::wstring& flags = {}) {
+        return shell::AddButton(taskbar, id, text, flags);
+    }
+    bool Delete(int id) { return shell::DeleteButton(taskbar, id); }
+    bool Hang(const std::wstring& wakeEvent) { return shell::SendCommand(taskbar, shell::kHang, wakeEvent); }
+    bool DestroyTray() {
+        return shell::SendCommand(taskbar, shell::kDestroyTray, {}) && WaitUntil([&] { return !IsWindow(taskbar); });
+    }
+
+    // TB_ISBUTTONHIDDEN and TB_HIDEBUTTON carry no pointer, so the test can send them itself.
+    bool Hidden(int id) const { return SendTimed(toolbar, TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id)) != 0; }
+    void SetHidden(int id, bool hidden) const {
+        SendTimed(toolbar, TB_HIDEBUTTON, static_cast<WPARAM>(id), hidden ? TRUE : FALSE);
+    }
+    bool WaitHidden(int id, bool hidden) const {
+        return WaitUntil([&] { return Hidden(id) == hidden; });
+    }
+
+    HWND taskbar = nullptr;
+    HWND notify = nullptr;
+    HWND pager = nullptr;
+    HWND toolbar = nullptr;
+    HWND progman = nullptr;
+
+private:
+    Helper helper_;
+};
+
+} // namespace tw::e2e

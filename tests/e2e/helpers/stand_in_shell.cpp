@@ -1,0 +1,169 @@
+// A stand-in for the Windows shell, for the tray tests: a visible taskbar "Shell_TrayWnd" at
+// the bottom of the screen holding "TrayNotifyWnd" > "SysPager" > a real toolbar
+// ("ToolbarWindow32") whose buttons play the tray icons, and a desktop window "Progman".
+// The test adds and removes buttons, makes it hang, or takes the taskbar away through the
+// commands of stand_in_shell.h.
+//
+// Wine keeps a hidden, childless "Shell_TrayWnd" of its own in its explorer process. Ours is
+// created later and so stands above it in the Z order, where FindWindow looks first.
+#include "HelperSide.h"
+#include "stand_in_shell.h"
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tw::e2e;
+
+constexpr UINT kHangMessage = WM_APP + 1;
+
+HWND g_taskbar = nullptr;
+HWND g_toolbar = nullptr;
+std::wstring g_hangEvent;
+
+std::vector<std::wstring> Split(std::wstring_view text, wchar_t sep, size_t parts) {
+    std::vector<std::wstring> out;
+    while (out.size() + 1 < parts) {
+        const size_t at = text.find(sep);
+        if (at == std::wstring_view::npos) {
+            break;
+        }
+        out.emplace_back(text.substr(0, at));
+        text.remove_prefix(at + 1);
+    }
+    out.emplace_back(text);
+    return out;
+}
+
+bool AddButton(std::wstring_view payload) {
+    const std::vector<std::wstring> parts = Split(payload, L'\t', 3);
+    if (parts.size() != 3) {
+        return false;
+    }
+    TBBUTTON button{};
+    button.iBitmap = I_IMAGENONE;
+    button.idCommand = std::stoi(parts[0]);
+    button.fsState = TBSTATE_ENABLED;
+    if (parts[1].find(L'h') != std::wstring::npos) {
+        button.fsState |= TBSTATE_HIDDEN;
+    }
+    button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
+    // The toolbar copies a string passed by pointer; -1 is "no text".
+    button.iString = parts[1].find(L'n') != std::wstring::npos ? -1 : reinterpret_cast<INT_PTR>(parts[2].c_str());
+    const LRESULT count = SendMessageW(g_toolbar, TB_BUTTONCOUNT, 0, 0);
+    if (!SendMessageW(g_toolbar, TB_INSERTBUTTONW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&button))) {
+        return false;
+    }
+    SendMessageW(g_toolbar, TB_AUTOSIZE, 0, 0);
+    return true;
+}
+
+bool DeleteButton(std::wstring_view payload) {
+    const int id = std::stoi(std::wstring(payload));
+    const LRESULT index = SendMessageW(g_toolbar, TB_COMMANDTOINDEX, static_cast<WPARAM>(id), 0);
+    return index >= 0 && SendMessageW(g_toolbar, TB_DELETEBUTTON, static_cast<WPARAM>(index), 0);
+}
+
+LRESULT OnCommand(const COPYDATASTRUCT& data) {
+    const std::wstring_view payload(static_cast<const wchar_t*>(data.lpData), data.cbData / sizeof(wchar_t));
+    try {
+        switch (data.dwData) {
+        case shell::kAddButton:
+            return AddButton(payload) ? 1 : 0;
+        case shell::kDeleteButton:
+            return DeleteButton(payload) ? 1 : 0;
+        case shell::kDestroyTray:
+            // After the reply: the sender is still waiting on this window.
+            PostMessageW(g_taskbar, WM_CLOSE, 0, 0);
+            return 1;
+        case shell::kHang:
+            g_hangEvent.assign(payload);
+            PostMessageW(g_taskbar, kHangMessage, 0, 0);
+            return 1;
+        case shell::kClear:
+            while (SendMessageW(g_toolbar, TB_BUTTONCOUNT, 0, 0) > 0) {
+                SendMessageW(g_toolbar, TB_DELETEBUTTON, 0, 0);
+            }
+            return 1;
+        }
+    } catch (...) {
+    }
+    return 0;
+}
+
+LRESULT CALLBACK ShellProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (hwnd == g_taskbar) {
+        switch (msg) {
+        case WM_COPYDATA:
+            return OnCommand(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case kHangMessage:
+            // A shell that stops reading its messages, as a hung explorer does; it comes back
+            // when the test sets the event (or after a minute, so it cannot outlive a test).
+            if (HANDLE wake = OpenEventW(SYNCHRONIZE, FALSE, g_hangEvent.c_str())) {
+                WaitForSingleObject(wake, 60000);
+                CloseHandle(wake);
+            }
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 0;
+        }
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void Register(const wchar_t* cls) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &ShellProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = cls;
+    RegisterClassW(&wc);
+}
+
+void SayWindow(const char* name, HWND window) {
+    helper::Say(std::string(name) + " " + std::to_string(reinterpret_cast<UINT_PTR>(window)));
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+    for (const wchar_t* cls : {L"Shell_TrayWnd", L"TrayNotifyWnd", L"SysPager", L"Progman"}) {
+        Register(cls);
+    }
+
+    // Out of the way of the program's window, which opens in the middle of the screen.
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const DWORD exStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+    HWND progman = CreateWindowExW(exStyle, L"Progman", L"Program Manager", WS_POPUP | WS_VISIBLE | WS_BORDER,
+                                   screenWidth - 160, 0, 160, 60, nullptr, nullptr, instance, nullptr);
+    g_taskbar = CreateWindowExW(exStyle, L"Shell_TrayWnd", nullptr, WS_POPUP | WS_VISIBLE | WS_BORDER, 0,
+                                screenHeight - 34, screenWidth, 34, nullptr, nullptr, instance, nullptr);
+    HWND notify = CreateWindowExW(0, L"TrayNotifyWnd", nullptr, WS_CHILD | WS_VISIBLE, screenWidth / 2, 2,
+                                  screenWidth / 2 - 4, 28, g_taskbar, nullptr, instance, nullptr);
+    HWND pager = CreateWindowExW(0, L"SysPager", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, screenWidth / 2 - 4, 28,
+                                 notify, nullptr, instance, nullptr);
+    g_toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NORESIZE |
+                                    CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                                0, 0, screenWidth / 2 - 4, 28, pager, nullptr, instance, nullptr);
+    if (!progman || !g_taskbar || !notify || !pager || !g_toolbar) {
+        return 1;
+    }
+    SendMessageW(g_toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+
+    SayWindow("taskbar", g_taskbar);
+    SayWindow("notify", notify);
+    SayWindow("pager", pager);
+    SayWindow("toolbar", g_toolbar);
+    SayWindow("progman", progman);
+    helper::SignalReady();
+    return helper::RunUntilQuit();
+}

@@ -1,0 +1,44 @@
+// How a test drives the stand-in shell (helpers/stand_in_shell.cpp): a taskbar "Shell_TrayWnd"
+// with "TrayNotifyWnd" > "SysPager" > a real common-controls toolbar, and a desktop window
+// "Progman", in a process of their own, as the real shell has them. Header-only, shared by
+// the helper and the tests.
+//
+// The helper's first lines of output are "<name> <decimal HWND>" for taskbar, notify,
+// pager, toolbar and progman. Commands are WM_COPYDATA to the taskbar: dwData is the
+// command, the payload UTF-16 without terminator; the reply is 1 when it was done.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace tw::e2e::shell {
+
+enum Command : ULONG_PTR {
+    kAddButton = 1,      // "id\tflags\ttext": flags "h" hidden, "n" without text; appended
+    kDeleteButton = 2,   // "id": the first button with that identifier
+    kDestroyTray = 3,    // the taskbar and everything under it go
+    kHang = 4,           // "event name": stops reading messages until that event is set
+    kClear = 5,          // every button goes
+};
+
+inline bool SendCommand(HWND taskbar, Command command, std::wstring_view payload, UINT timeoutMs = 5000) {
+    COPYDATASTRUCT data{};
+    data.dwData = command;
+    data.cbData = static_cast<DWORD>(payload.size() * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(payload.data());
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(taskbar, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                               timeoutMs, &result) &&
+           result == 1;
+}
+
+inline bool AddButton(HWND taskbar, int id, std::wstring_view text, std::wstring_view flags = {}) {
+    return SendCommand(taskbar, kAddButton,
+                       std::to_wstring(id) + L"\t" + std::wstring(flags) + L"\t" + std::wstring(text));
+}
+
+inline bool DeleteButton(HWND taskbar, int id) { return SendCommand(taskbar, kDeleteButton, std::to_wstring(id)); }
+
+} // namespace tw::e2e::shell

@@ -1,0 +1,245 @@
+// tw-e2e: CODEPAGES 936 1252 TIMEOUT 240
+// The Tray page and the two shell toggles against a stand-in shell (helpers/stand_in_shell):
+// a taskbar with a real toolbar whose buttons play the tray icons, and a "Progman" window.
+// The user ticks rows to hide icons, refreshes, closes the program, and flips the taskbar and
+// desktop-icon boxes; the test looks at the stand-in shell's buttons and windows.
+#include "E2e.h"
+#include "StandInShell.h"
+#include "Tabs.h"
+
+// Control ids live in a header without <windows.h> precisely so that tests can use them.
+#include "../../src/app/ControlIds.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tw::e2e;
+namespace ids = tw::ids;
+
+// What the program reads back of a text the shell holds: the bytes of this process's (and
+// the program's) ANSI code page, widened again for display.
+std::wstring ThroughAnsi(const std::wstring& text) { return AnsiToWide(WideToAnsi(text)); }
+
+class TrayPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(shell.Start());
+        // Wine's own taskbar is hidden and childless; ours, made later, must be the one
+        // FindWindow returns, or the program would read an empty tray.
+        ASSERT_EQ(FindWindowW(L"Shell_TrayWnd", nullptr), shell.taskbar);
+    }
+
+    void StartProgram() {
+        ASSERT_TRUE(app.Start());
+        main = app.MainWindow();
+        tabs = ControlById(main, ids::PageControl1);
+        list = ControlById(main, ids::lstTrayIcons);
+        refresh = ControlById(main, ids::BtnRefreshList);
+        ASSERT_TRUE(tabs && list && refresh);
+        ASSERT_TRUE(BringToForeground(main));
+        ASSERT_TRUE(ClickTab(tabs, 1)) << OpenWindows();
+        ASSERT_TRUE(WaitUntil([&] { return IsVisible(list); }));
+    }
+
+    // What the program shows, for a failure message: a message box in the way, say.
+    std::string OpenWindows() const {
+        std::string out = "program windows:";
+        for (HWND w : app.Windows()) {
+            out += " [" + WideToUtf8(ClassName(w)) + " \"" + WideToUtf8(Text(w)) + "\"]";
+        }
+        return out;
+    }
+
+    RemoteListView Rows() const { return RemoteListView(list); }
+    std::vector<std::wstring> Names() const { return Rows().Column(1); }
+    std::vector<bool> Ticks() const {
+        std::vector<bool> ticks;
+        for (int r = 0; r < Rows().RowCount(); ++r) {
+            ticks.push_back(Rows().Checked(r));
+        }
+        return ticks;
+    }
+
+    bool ClickCheckBox(int row) {
+        const std::optional<POINT> at = Rows().CheckBoxPoint(row);
+        return at && Click(*at);
+    }
+    bool ClickName(int row) {
+        const std::optional<RECT> cell = Rows().CellRect(row, 1);
+        return cell && Click(POINT{cell->left + 12, (cell->top + cell->bottom) / 2});
+    }
+    // The refresh button pressed; BM_CLICK comes back once the page is rebuilt.
+    bool Refresh() {
+        LRESULT ignored = 0;
+        return SendTimed(refresh, BM_CLICK, 0, 0, ignored, 15000);
+    }
+
+    StandInShell shell;
+    App app;
+    HWND main = nullptr;
+    HWND tabs = nullptr;
+    HWND list = nullptr;
+    HWND refresh = nullptr;
+};
+
+TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
+    const std::wstring chinese = L"音量 - 扬声器: 75%";
+    ASSERT_TRUE(shell.Add(1, L"QQ"));
+    ASSERT_TRUE(shell.Add(7, L"A=B"));
+    ASSERT_TRUE(shell.Add(-5, chinese));
+    ASSERT_TRUE(shell.Add(3, L"hidden by its own program", L"h"));
+    ASSERT_TRUE(shell.Add(8, L"first of two"));
+    ASSERT_TRUE(shell.Add(8, L"second of two"));
+    ASSERT_TRUE(shell.Add(9, L"", L"n"));
+    StartProgram();
+
+    // In toolbar order, the hidden button left out, the shared identifier once.
+    const std::vector<std::wstring> names = {L"QQ", L"A=B", ThroughAnsi(chinese), L"first of two", L""};
+    ASSERT_TRUE(WaitUntil([&] { return Names() == names; })) << "rows: " << Names().size();
+    EXPECT_EQ(Ticks(), std::vector<bool>(5, false));
+    EXPECT_EQ(Rows().Text(0, 0), L"");
+
+    // Ticking hides at once, unticking shows again; the rest stay as they are.
+    ASSERT_TRUE(ClickCheckBox(0));
+    EXPECT_TRUE(shell.WaitHidden(1, true));
+    ASSERT_TRUE(ClickCheckBox(2));
+    EXPECT_TRUE(shell.WaitHidden(-5, true));
+    ASSERT_TRUE(ClickCheckBox(0));
+    EXPECT_TRUE(shell.WaitHidden(1, false));
+    EXPECT_FALSE(shell.Hidden(7));
+    ASSERT_TRUE(ClickCheckBox(1));
+    ASSERT_TRUE(ClickCheckBox(3));
+    EXPECT_TRUE(shell.WaitHidden(7, true));
+    EXPECT_TRUE(shell.WaitHidden(8, true));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, true, false}));
+
+    // Closing gives back every icon the program hid, and only those.
+    ASSERT_TRUE(app.Close());
+    for (int id : {1, 7, -5, 8, 9}) {
+        EXPECT_FALSE(shell.Hidden(id)) << "button " << id;
+    }
+    EXPECT_TRUE(shell.Hidden(3));
+}
+
+TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {
+    TW_REQUIRE_CODEPAGE(936);
+    ASSERT_TRUE(shell.Add(1, L"one"));
+    ASSERT_TRUE(shell.Add(2, L"two"));
+    ASSERT_TRUE(shell.Add(3, L"three"));
+    StartProgram();
+    ASSERT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"one", L"two", L"three"}; }));
+    ASSERT_TRUE(ClickCheckBox(2));
+    ASSERT_TRUE(shell.WaitHidden(3, true));
+
+    // One icon goes, two come; the ticked survivor is hidden again after the reading.
+    ASSERT_TRUE(shell.Delete(2));
+    ASSERT_TRUE(shell.Add(4, L"four"));
+    ASSERT_TRUE(shell.Add(-6, L"负六"));
+    ASSERT_TRUE(Refresh());
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"one", L"three", L"four", L"负六"}));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, false, false}));
+    EXPECT_TRUE(shell.Hidden(3));
+    EXPECT_FALSE(shell.Hidden(4));
+
+    // A click on the name applies the row's tick again: an icon someone else hid comes back.
+    shell.SetHidden(1, true);
+    ASSERT_TRUE(ClickName(0));
+    EXPECT_TRUE(shell.WaitHidden(1, false));
+
+    // The space bar flips the box but not the icon, and the next refresh restores the tick.
+    ASSERT_TRUE(ClickName(2));
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return Rows().Checked(2); }));
+    EXPECT_TRUE(HoldsFor([&] { return !shell.Hidden(4); }, Ms(300)));
+    ASSERT_TRUE(Refresh());
+    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, false, false}));
+
+    // Without a tray the page is empty. Wine's own hidden taskbar is still there, but it has
+    // no notification area, which the program treats as no tray at all.
+    ASSERT_TRUE(shell.DestroyTray());
+    ASSERT_TRUE(Refresh());
+    EXPECT_EQ(Rows().RowCount(), 0);
+    ASSERT_TRUE(app.Close());
+}
+
+TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
+    TW_REQUIRE_CODEPAGE(936);
+    ASSERT_TRUE(shell.Add(1, L"one"));
+    ASSERT_TRUE(shell.Add(2, L"two"));
+    ASSERT_TRUE(shell.Add(3, L"three"));
+    StartProgram();
+    ASSERT_TRUE(WaitUntil([&] { return Rows().RowCount() == 3; }));
+    ASSERT_TRUE(ClickCheckBox(0));
+    ASSERT_TRUE(shell.WaitHidden(1, true));
+
+    const std::wstring wakeName = L"tw-stand-in-shell-wake-" + std::to_wstring(GetCurrentProcessId());
+    UniqueHandle wake(CreateEventW(nullptr, TRUE, FALSE, wakeName.c_str()));
+    ASSERT_TRUE(wake);
+    ASSERT_TRUE(shell.Hang(wakeName));
+
+    // Input is handled in order: the box answers only once the refresh is over.
+    HWND taskbarBox = ControlById(main, ids::CheckBox2);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(ClickWindow(refresh));
+    ASSERT_TRUE(ClickWindow(taskbarBox));
+    EXPECT_TRUE(WaitUntil([&] { return Text(taskbarBox) == L"显示任务栏"; }, Ms(20000)));
+    const auto took = std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start);
+    EXPECT_LT(took.count(), 10000) << "the program waited on the hung shell";
+    // Nothing is forgotten while the shell cannot say what it holds.
+    EXPECT_EQ(Rows().RowCount(), 3);
+    EXPECT_EQ(Ticks(), (std::vector<bool>{true, false, false}));
+
+    // The taskbar box does not wait for the hung shell either.
+    ASSERT_TRUE(ClickWindow(taskbarBox));
+    EXPECT_TRUE(WaitUntil([&] { return Text(taskbarBox) == L"隐藏任务栏"; }));
+
+    SetEvent(wake.Get());
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(shell.taskbar); }));
+    ASSERT_TRUE(Refresh());
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"one", L"two", L"three"}));
+    EXPECT_TRUE(shell.Hidden(1));
+    ASSERT_TRUE(app.Close());
+    EXPECT_FALSE(shell.Hidden(1));
+}
+
+TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
+    TW_REQUIRE_CODEPAGE(936);
+    StartProgram();
+    HWND desktopBox = ControlById(main, ids::CheckBox1);
+    HWND taskbarBox = ControlById(main, ids::CheckBox2);
+    EXPECT_EQ(Text(desktopBox), L"隐藏桌面图标");
+    EXPECT_EQ(Text(taskbarBox), L"隐藏任务栏");
+
+    ASSERT_TRUE(ClickWindow(taskbarBox));
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar); }));
+    EXPECT_EQ(Text(taskbarBox), L"显示任务栏");
+    EXPECT_TRUE(IsVisible(shell.progman));
+
+    ASSERT_TRUE(ClickWindow(desktopBox));
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.progman); }));
+    EXPECT_EQ(Text(desktopBox), L"显示桌面图标");
+    EXPECT_FALSE(IsVisible(shell.taskbar));
+
+    ASSERT_TRUE(ClickWindow(taskbarBox));
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(shell.taskbar); }));
+    EXPECT_EQ(Text(taskbarBox), L"隐藏任务栏");
+    EXPECT_FALSE(IsVisible(shell.progman));
+
+    // Closing leaves the taskbar as the box left it. The desktop window is not checked here:
+    // it has a title, so the Windows page lists it too, and closing restores every listed
+    // window that is not visible, whoever hid it.
+    ASSERT_TRUE(ClickWindow(taskbarBox));
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar); }));
+    ASSERT_TRUE(app.Close());
+    EXPECT_FALSE(IsVisible(shell.taskbar));
+}
+
+} // namespace

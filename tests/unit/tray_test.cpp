@@ -1,0 +1,434 @@
+// The tray icon list against a simulated shell: what a reading lists, how a refresh keeps,
+// drops and appends icons, and how hiding behaves when the toolbar does not cooperate.
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimToolbar.h"
+#include "tray/uTrayIconHider.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tw {
+namespace {
+
+constexpr std::uint32_t kShellPid = 42;
+
+// Counts what reaches the system, so a test can tell that a dead shell was not pestered.
+class CountingWindows final : public WindowApi {
+public:
+    explicit CountingWindows(sim::SimDesktop& desk) : desk_(desk) {}
+    int sends = 0;
+    int failedSends = 0;
+
+    Hwnd GetFirstSibling(Hwnd any) override { return desk_.GetFirstSibling(any); }
+    Hwnd GetNextSibling(Hwnd w) override { return desk_.GetNextSibling(w); }
+    int GetWindowTextA(Hwnd w, char* buf, int n) override { return desk_.GetWindowTextA(w, buf, n); }
+    bool IsWindow(Hwnd w) override { return desk_.IsWindow(w); }
+    bool IsWindowVisible(Hwnd w) override { return desk_.IsWindowVisible(w); }
+    void ShowWindow(Hwnd w, ShowCmd cmd) override { desk_.ShowWindow(w, cmd); }
+    Hwnd FindWindowA(const char* cls) override { return desk_.FindWindowA(cls); }
+    Hwnd FindChildWindowA(Hwnd parent, const char* cls) override { return desk_.FindChildWindowA(parent, cls); }
+    std::uint32_t GetWindowProcessId(Hwnd w) override { return desk_.GetWindowProcessId(w); }
+    bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                      std::intptr_t& result) override
+    {
+        ++sends;
+        bool ok = desk_.SendMessageA(w, msg, wParam, lParam, result);
+        failedSends += ok ? 0 : 1;
+        return ok;
+    }
+
+private:
+    sim::SimDesktop& desk_;
+};
+
+class TrayTest : public ::testing::Test {
+protected:
+    sim::SimDesktop desk;
+    sim::SimTray tray = sim::AddShellTray(desk, kShellPid);
+    sim::SimToolbar toolbar{desk, tray.toolbar};
+    CountingWindows windows{desk};
+
+    std::unique_ptr<TTrayIconList> NewList() { return std::make_unique<TTrayIconList>(windows, desk); }
+
+    static std::vector<std::pair<std::int32_t, std::string>> Icons(TTrayIconList& list)
+    {
+        std::vector<std::pair<std::int32_t, std::string>> out;
+        for (int i = 0; i < list.Count(); ++i)
+            out.emplace_back(list.Items(i).CommandId, list.Items(i).Name);
+        return out;
+    }
+
+    std::vector<std::string> Read(TTrayIconList& list)
+    {
+        std::vector<std::string> lines;
+        list.ReadButtons(lines);
+        return lines;
+    }
+
+    // Every buffer reserved in the shell was given back, and the shell's memory was only
+    // ever touched where we pointed it.
+    void ExpectShellLeftClean()
+    {
+        sim::SimProcess& shell = desk.Process(kShellPid);
+        EXPECT_EQ(shell.reservations, shell.releases);
+        EXPECT_TRUE(shell.buffers.empty());
+        EXPECT_EQ(toolbar.badPointers, 0);
+        EXPECT_EQ(toolbar.dirtyRecords, 0);
+    }
+};
+
+// The shell's windows go, innermost first (the simulated desktop takes only direct
+// children along with a window).
+void DestroyShell(sim::SimDesktop& desk, const sim::SimTray& tray)
+{
+    for (Hwnd w : {tray.toolbar, tray.pager, tray.notify, tray.taskbar})
+        if (w)
+            desk.DestroyWindow(w);
+}
+
+using Lines = std::vector<std::string>;
+using IconRows = std::vector<std::pair<std::int32_t, std::string>>;
+
+TEST(TrayLineTest, SplitsAtTheFirstEqualsSignOnly)
+{
+    TrayLine line = SplitTrayLine("7=A=B");
+    EXPECT_EQ(line.name, "7");
+    EXPECT_EQ(line.value, "A=B");
+    EXPECT_EQ(TrayLineId(line), 7);
+
+    TrayLine negative = SplitTrayLine("-12=");
+    EXPECT_EQ(TrayLineId(negative), -12);
+    EXPECT_EQ(negative.value, "");
+
+    EXPECT_EQ(TrayLineId(SplitTrayLine("=text")), std::nullopt);
+    EXPECT_EQ(TrayLineId(SplitTrayLine("12x=text")), std::nullopt);
+    EXPECT_EQ(TrayLineId(SplitTrayLine("2147483648=too big")), std::nullopt);
+    EXPECT_EQ(TrayLineId(SplitTrayLine("-2147483648=smallest")), INT32_MIN);
+}
+
+TEST_F(TrayTest, ReadingListsVisibleButtonsInToolbarOrder)
+{
+    toolbar.buttons = {
+        {1, "QQ"},
+        {7, "A=B"},
+        {-3, "\xC2\xF6\xD7\xB0"},                  // GBK bytes pass through untouched
+        {5, "hidden by the system", true},
+        {9, "", false, false},                  // a button without text
+        {11, "last"},
+    };
+    auto list = NewList();
+    EXPECT_EQ(list->Toolbar, tray.toolbar);
+
+    EXPECT_EQ(Read(*list), (Lines{"1=QQ", "7=A=B", "-3=\xC2\xF6\xD7\xB0", "9=", "11=last"}));
+    EXPECT_EQ(desk.Process(kShellPid).reservations, 1);   // one buffer for the whole reading
+    ExpectShellLeftClean();
+
+    list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "QQ"}, {7, "A=B"}, {-3, "\xC2\xF6\xD7\xB0"}, {9, ""}, {11, "last"}}));
+    for (int i = 0; i < list->Count(); ++i) {
+        EXPECT_FALSE(list->Items(i).Hidden);
+        EXPECT_EQ(list->Items(i).Toolbar, tray.toolbar);
+        EXPECT_EQ(list->Items(i).Owner, list.get());
+    }
+}
+
+TEST_F(TrayTest, ButtonWithoutTextNeverInheritsOtherBytes)
+{
+    // A 64-bit shell fills a 32-byte record whose tail lands where the text goes, and a
+    // button without text leaves the previous button's text in place.
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "64-bit shell" : "32-bit shell");
+        toolbar.wideRecords = wide;
+        toolbar.buttons = {{-1, "", true, false}, {3, "Volume"}, {4, "", false, false}, {-2, "", false, false}};
+        auto list = NewList();
+        EXPECT_EQ(Read(*list), (Lines{"3=Volume", "4=", "-2="}));
+        ExpectShellLeftClean();
+    }
+}
+
+TEST_F(TrayTest, TextIsCutAtWhatWeReadBack)
+{
+    toolbar.buttons = {{1, std::string(3000, 'x')}, {2, "next"}};
+    auto list = NewList();
+    Lines lines = Read(*list);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "1=" + std::string(1025, 'x'));
+    EXPECT_EQ(lines[1], "2=next");
+    ExpectShellLeftClean();
+}
+
+TEST_F(TrayTest, RefreshDropsVanishedKeepsSurvivorsInPlaceAndAppendsNew)
+{
+    toolbar.buttons = {{1, "one"}, {2, "two"}, {3, "three"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    TTrayIcon* one = list->FindById(1);
+    TTrayIcon* three = list->FindById(3);
+
+    // The shell reorders, a program removes its icon, another adds one, and one changes its tip.
+    toolbar.buttons = {{4, "four"}, {3, "three, renamed"}, {1, "one"}, {5, "five"}};
+    list->RefreshIcons();
+
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "one"}, {3, "three"}, {4, "four"}, {5, "five"}}));
+    EXPECT_EQ(list->FindById(1), one);     // the same icons, not new ones
+    EXPECT_EQ(list->FindById(3), three);
+    EXPECT_EQ(list->FindById(2), nullptr);
+    ExpectShellLeftClean();
+}
+
+TEST_F(TrayTest, DuplicatedIdentifierIsListedOnceWithItsFirstText)
+{
+    toolbar.buttons = {{8, "first"}, {-8, "negative"}, {8, "second"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{8, "first"}, {-8, "negative"}}));
+}
+
+TEST_F(TrayTest, TickedIconStaysHiddenAcrossRefreshes)
+{
+    toolbar.buttons = {{1, "kept"}, {2, "plain"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    TTrayIcon& kept = *list->FindById(1);
+    kept.SetShown(false);
+    kept.Hidden = true;
+    // An icon we hid without a tick (say the tick was toggled from the keyboard) comes back.
+    list->FindById(2)->SetShown(false);
+
+    list->RefreshIcons();
+    list->RefreshIcons();
+
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "kept"}, {2, "plain"}}));
+    EXPECT_TRUE(kept.Hidden);
+    EXPECT_TRUE(toolbar.Find(1)->hidden);
+    EXPECT_FALSE(toolbar.Find(2)->hidden);
+}
+
+TEST_F(TrayTest, IconHiddenByItsOwnProgramIsNotListedUntilShown)
+{
+    toolbar.buttons = {{1, "a"}, {2, "b", true}};
+    auto list = NewList();
+    list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}}));
+    EXPECT_TRUE(toolbar.Find(2)->hidden);   // and we did not show it either
+
+    toolbar.Find(2)->hidden = false;
+    list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {2, "b"}}));
+}
+
+TEST_F(TrayTest, OnlySystemsFrom51ReadTheToolbar)
+{
+    toolbar.buttons = {{1, "a"}};
+    const std::pair<OsVersion, bool> cases[] = {
+        {{4, 10}, false}, {{5, 0}, false}, {{5, 1}, true}, {{5, 2}, true},
+        {{6, 0}, true},   {{6, 1}, true},  {{10, 0}, true},
+    };
+    for (auto [version, reads] : cases) {
+        SCOPED_TRACE(std::to_string(version.major) + "." + std::to_string(version.minor));
+        desk.version = version;
+        toolbar.received.clear();
+        auto list = NewList();
+        EXPECT_EQ(Read(*list), reads ? Lines{"1=a"} : Lines{});
+        if (!reads) {
+            EXPECT_EQ(toolbar.ReceivedTotal(), 0);
+        }
+        ExpectShellLeftClean();
+    }
+}
+
+TEST_F(TrayTest, ShellThatCannotBeOpenedOrReservedGivesAnEmptyList)
+{
+    toolbar.buttons = {{1, "a"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    ASSERT_EQ(list->Count(), 1);
+
+    desk.Process(kShellPid).canReserve = false;
+    list->RefreshIcons();
+    EXPECT_EQ(list->Count(), 0);
+
+    desk.Process(kShellPid).canReserve = true;
+    desk.Process(kShellPid).openable = false;
+    list->RefreshIcons();
+    EXPECT_EQ(list->Count(), 0);
+    EXPECT_EQ(toolbar.Received(tb::ButtonCount), 1);   // only the first reading got that far
+    ExpectShellLeftClean();
+}
+
+TEST_F(TrayTest, FindsTheToolbarThroughWhateverTheShellHas)
+{
+    sim::SimDesktop other;
+    auto find = [&other](sim::SimTray t) {
+        CountingWindows w(other);
+        return std::pair{TTrayIconList(w, other).Toolbar, t};
+    };
+
+    auto [noPager, t1] = find(sim::AddShellTray(other, 7, false, true));
+    EXPECT_EQ(noPager, t1.toolbar);
+    auto [noToolbar, t2] = find(sim::AddShellTray(other, 7, true, false));
+    EXPECT_EQ(noToolbar, t2.pager);              // the topmost taskbar is the newest
+
+    sim::SimDesktop bare;
+    bare.AddWindow("", false, "Shell_TrayWnd");   // a taskbar without a notification area
+    CountingWindows w(bare);
+    EXPECT_EQ(TTrayIconList(w, bare).Toolbar, 0u);
+}
+
+TEST_F(TrayTest, NoTaskbarEmptiesTheListWithoutReading)
+{
+    toolbar.buttons = {{1, "a"}, {2, "b"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    list->FindById(1)->SetShown(false);
+    list->FindById(1)->Hidden = true;
+
+    DestroyShell(desk, tray);
+    list->RefreshIcons();
+
+    EXPECT_EQ(list->Count(), 0);
+    EXPECT_EQ(list->Toolbar, 0u);
+    ExpectShellLeftClean();
+}
+
+TEST_F(TrayTest, WildButtonCountIsCutDown)
+{
+    // No toolbar under the pager: the questions go to the pager, which here answers the
+    // count with nonsense and everything else with 0.
+    sim::SimDesktop odd;
+    sim::SimTray t = sim::AddShellTray(odd, kShellPid, true, false);
+    odd.Window(t.pager).onMessage = [](std::uint32_t msg, std::uintptr_t, std::intptr_t) -> std::intptr_t {
+        return msg == tb::ButtonCount ? 0x7FFFFFFF : 0;
+    };
+    CountingWindows w(odd);
+    TTrayIconList list(w, odd);
+    std::vector<std::string> lines;
+    list.ReadButtons(lines);
+    EXPECT_EQ(lines.size(), 4096u);
+    EXPECT_EQ(lines.front(), "0=");
+    EXPECT_EQ(odd.Process(kShellPid).releases, 1);
+}
+
+TEST_F(TrayTest, HungToolbarEndsTheReadingWithWhatWasRead)
+{
+    toolbar.buttons = {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}};
+    // The count, then three messages per button: the shell stops answering in button 3.
+    toolbar.hangAfter = 1 + 3 * 2 + 1;
+    auto list = NewList();
+    list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {2, "b"}}));
+    EXPECT_EQ(windows.failedSends, 1);   // the new icons were not asked to show themselves
+    ExpectShellLeftClean();
+}
+
+TEST_F(TrayTest, HungShellCostsOneTimeOutPerRefreshAndForgetsNothing)
+{
+    toolbar.buttons = {{1, "a"}, {2, "b"}, {3, "c"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    TTrayIcon& one = *list->FindById(1);
+    one.SetShown(false);
+    one.Hidden = true;
+
+    desk.Window(tray.toolbar).hung = true;
+    windows.failedSends = 0;
+    list->RefreshIcons();
+    EXPECT_EQ(windows.failedSends, 1);
+    EXPECT_EQ(list->Count(), 3);
+    windows.failedSends = 0;
+    list->ShowAll();
+    EXPECT_EQ(windows.failedSends, 1);
+
+    // Once it answers again, what we hid is found and hidden again as ticked.
+    desk.Window(tray.toolbar).hung = false;
+    list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {2, "b"}, {3, "c"}}));
+    EXPECT_TRUE(toolbar.Find(1)->hidden);
+    EXPECT_TRUE(one.Hidden);
+    ExpectShellLeftClean();
+}
+
+TEST_F(TrayTest, HideAndShowAskTwiceAndRequestOnce)
+{
+    toolbar.buttons = {{-5, "a"}};
+    auto list = NewList();
+    TTrayIcon& icon = list->AddIcon(-5, "a", false);
+    EXPECT_TRUE(toolbar.Find(-5)->hidden);
+    EXPECT_FALSE(icon.Hidden);
+    EXPECT_EQ(toolbar.Received(tb::IsButtonHidden), 2);
+    EXPECT_EQ(toolbar.Received(tb::HideButton), 1);
+
+    toolbar.received.clear();
+    EXPECT_TRUE(icon.SetShown(false));   // already hidden: one question, no request
+    EXPECT_EQ(toolbar.ReceivedTotal(), 1);
+
+    list->ShowAll();
+    EXPECT_FALSE(toolbar.Find(-5)->hidden);
+    EXPECT_FALSE(icon.Hidden);   // SetShown never touches the tick
+}
+
+TEST_F(TrayTest, HidingIsBoundedWhenTheToolbarNeverComplies)
+{
+    toolbar.buttons = {{1, "a"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    TTrayIcon& icon = *list->FindById(1);
+
+    toolbar.refuseHide = true;
+    toolbar.received.clear();
+    EXPECT_TRUE(icon.SetShown(false));
+    EXPECT_EQ(toolbar.Received(tb::HideButton), 3);
+    EXPECT_EQ(toolbar.Received(tb::IsButtonHidden), 4);
+
+    // The identifier left the toolbar: the toolbar answers "not hidden" and ignores requests.
+    toolbar.refuseHide = false;
+    toolbar.buttons.clear();
+    toolbar.received.clear();
+    icon.SetShown(false);
+    EXPECT_EQ(toolbar.Received(tb::HideButton), 3);
+
+    // The toolbar is gone: nothing answers, nothing is repeated.
+    desk.DestroyWindow(tray.toolbar);
+    windows.sends = 0;
+    EXPECT_FALSE(icon.SetShown(false));
+    EXPECT_FALSE(icon.SetShown(true));
+    EXPECT_EQ(windows.sends, 2);
+}
+
+TEST_F(TrayTest, IconsOfARestartedShellKeepTheirOldToolbar)
+{
+    toolbar.buttons = {{1, "a"}, {2, "b"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    TTrayIcon* one = list->FindById(1);
+
+    // The shell restarts: a new taskbar, a new toolbar, the same identifiers.
+    DestroyShell(desk, tray);
+    sim::SimTray again = sim::AddShellTray(desk, kShellPid + 1);
+    sim::SimToolbar fresh(desk, again.toolbar);
+    fresh.buttons = {{1, "a"}, {3, "c"}};
+    list->RefreshIcons();
+
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {3, "c"}}));
+    EXPECT_EQ(list->FindById(1), one);
+    EXPECT_EQ(one->Toolbar, tray.toolbar);
+    EXPECT_EQ(list->FindById(3)->Toolbar, again.toolbar);
+    EXPECT_FALSE(one->SetShown(false));   // ends at once against the dead handle
+    EXPECT_FALSE(fresh.Find(1)->hidden);
+}
+
+TEST_F(TrayTest, FreeingTheListShowsNothing)
+{
+    toolbar.buttons = {{1, "a"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    list->FindById(1)->SetShown(false);
+    list.reset();
+    EXPECT_TRUE(toolbar.Find(1)->hidden);
+}
+
+} // namespace
+} // namespace tw
