@@ -1,0 +1,178 @@
+#include "hotkeys/Unit2.h"
+
+#include "app/ControlIds.h"
+#include "hotkeys/HotKeyEdit_win.h"
+#include "hotkeys/uGlobalHotKeys.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Text.h"
+#include "settings/uIniFileMgr.h"
+
+#include <stdexcept>
+
+namespace tw {
+
+namespace {
+
+using ui::Kind;
+
+enum Font : int { FontDefault, FontSong, FontButton };
+
+// "宋体" is asked for with its own character set, as designed. The labels designed with the
+// ANSI set get the default set instead: asked for ANSI, the system may pick a face with no
+// Chinese glyphs for their Chinese captions.
+const ui::FontSpec kFonts[] = {
+    {L"MS Sans Serif", -11},
+    {L"宋体", -12, false, false, GB2312_CHARSET},
+    {L"MS Sans Serif", -11},
+};
+
+constexpr int kClientWidth = 267;
+constexpr int kClientHeight = 173;
+constexpr int kDesignLeft = 549;
+constexpr int kDesignTop = 302;
+
+// The blanks push the instructions onto the second line of the word-wrapped label.
+const wchar_t kOpenHiddenFileHint[] = L"进入隐藏文件方法：                             "
+                                      L"点击“开始”—“运行”—输入文件路径，按回车即可 ";
+
+const ui::ControlSpec kLayout[] = {
+    // id              name           kind            parent          left top  width height text / hint
+    {ids::HelpPanel1,  "Panel1",      Kind::Panel,    0,              0,   0,   267,  141,  nullptr, nullptr},
+    {ids::Label4,      "Label4",      Kind::Label,    ids::HelpPanel1, 4,  3,   264,  36,   kOpenHiddenFileHint, nullptr,
+     FontSong, ui::WordWrap},
+    {ids::GroupBox1,   "GroupBox1",   Kind::GroupBox, ids::HelpPanel1, 1,  41,  265,  99,   nullptr, nullptr},
+    {ids::HelpLabel1,  "Label1",      Kind::Label,    ids::GroupBox1, 8,   17,  102,  12,   L"隐藏/还原软件本身", nullptr, FontSong},
+    {ids::HelpLabel2,  "Label2",      Kind::Label,    ids::GroupBox1, 8,   46,  100,  13,   L"隐藏选中软件", nullptr, FontButton},
+    {ids::HelpLabel3,  "Label3",      Kind::Label,    ids::GroupBox1, 8,   74,  96,   13,   L"还原选中软件", nullptr, FontButton},
+    {ids::edtHideSelf, "edtHideSelf", Kind::Edit,     ids::GroupBox1, 125, 13,  121,  21,   nullptr, nullptr},
+    {ids::edtHide,     "edtHide",     Kind::Edit,     ids::GroupBox1, 125, 44,  121,  21,   nullptr, nullptr},
+    {ids::edtShow,     "edtShow",     Kind::Edit,     ids::GroupBox1, 125, 70,  121,  21,   nullptr, nullptr},
+    {ids::Button1,     "Button1",     Kind::Button,   0,              95,  143, 75,   25,   L"确定(&O)", nullptr, FontButton},
+};
+
+// Each edit, the hot key it sets and the box that serves it.
+struct HotKeyRow {
+    int edit;
+    const ProgramHotKey* which;
+    std::unique_ptr<THotKeyBox> TFrmHelp::*box;
+};
+
+const HotKeyRow kHotKeyRows[] = {
+    {ids::edtHideSelf, &kSelfHotKey, &TFrmHelp::HideSelfBox},
+    {ids::edtHide, &kHideHotKey, &TFrmHelp::HideBox},
+    {ids::edtShow, &kShowHotKey, &TFrmHelp::ShowBox},
+};
+
+TIniFileMgr& Settings()
+{
+    if (!IniFileMgr)
+        throw std::logic_error("the settings file manager does not exist");
+    return *IniFileMgr;
+}
+
+} // namespace
+
+TFrmHelp::TFrmHelp() = default;
+
+// The boxes let go of their edits before the dialog's window goes.
+TFrmHelp::~TFrmHelp()
+{
+    HideSelfBox.reset();
+    HideBox.reset();
+    ShowBox.reset();
+}
+
+void TFrmHelp::Create(HWND owner)
+{
+    RegisterWindowClass(TW_HELP_WINDOW_CLASS, nullptr, ::GetSysColorBrush(COLOR_BTNFACE));
+    DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    RECT rc{0, 0, kClientWidth, kClientHeight};
+    ::AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    if (!CreateHwnd(TW_HELP_WINDOW_CLASS, exStyle, style, L"帮助", kDesignLeft, kDesignTop, rc.right - rc.left,
+                    rc.bottom - rc.top, owner))
+        throw std::runtime_error("cannot create the hot-key settings dialog");
+    BuildControls(kLayout, kFonts);
+}
+
+void TFrmHelp::AttachHotKeyBoxes()
+{
+    for (const HotKeyRow& row : kHotKeyRows) {
+        HWND edit = Control(row.edit);
+        auto& box = this->*row.box;
+        box = ui::AttachHotKeyBox(edit);
+        const ProgramHotKey& which = *row.which;
+        box->OnHotKey = [edit, &which](const std::string& text, std::uint16_t modifier, std::uint16_t key) {
+            ui::SetText(edit, ui::FromAnsi(text));
+            WriteProgramHotKey(Settings(), which, THotKeyValue{modifier, key});
+        };
+        box->OnClear = [edit, &which] {
+            ui::SetText(edit, std::wstring());
+            WriteProgramHotKey(Settings(), which, THotKeyValue{});
+        };
+    }
+}
+
+void TFrmHelp::FormShow()
+{
+    for (const HotKeyRow& row : kHotKeyRows)
+        ui::SetText(Control(row.edit), ui::FromAnsi(THotKeyBox::HotKeyText(ReadProgramHotKey(Settings(), *row.which))));
+}
+
+void TFrmHelp::HotKeyDown()
+{
+    // Only the edit being typed in is concerned: one message, not one per edit.
+    HWND focus = ::GetFocus();
+    for (const HotKeyRow& row : kHotKeyRows)
+        if (auto& box = this->*row.box; box && focus == Control(row.edit))
+            box->CheckInUse();
+}
+
+bool TFrmHelp::HasHotKeyFocus() const
+{
+    HWND focus = ::GetFocus();
+    for (const HotKeyRow& row : kHotKeyRows)
+        if (focus && focus == Control(row.edit))
+            return true;
+    return false;
+}
+
+LRESULT TFrmHelp::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SHOWWINDOW:
+        if (wParam)
+            ui::Guarded(hwnd_, [&] { FormShow(); });
+        break;
+    case WM_ACTIVATE:
+        // As a dialog does: the control that had the focus gets it back, the first edit
+        // at the start.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = ::GetFocus();
+            if (focus && ::IsChild(hwnd_, focus))
+                lastFocus_ = focus;
+        } else {
+            ::SetFocus(lastFocus_ && ::IsWindow(lastFocus_) ? lastFocus_ : Control(ids::edtHideSelf));
+            return 0;
+        }
+        break;
+    case WM_COMMAND:
+        // Button1 closes with OK; Enter and Escape, which the dialog manager turns into
+        // IDOK and IDCANCEL, close as well. Nothing is left to confirm or undo: every change
+        // is in the settings file already.
+        if (HIWORD(wParam) == BN_CLICKED) {
+            int id = LOWORD(wParam);
+            if (id == ids::Button1 || id == IDOK)
+                EndModal(IDOK);
+            else if (id == IDCANCEL)
+                EndModal(IDCANCEL);
+        }
+        return 0;
+    case WM_HOTKEY:
+        HotKeyDown();
+        return 0;
+    }
+    return Form::HandleMessage(msg, wParam, lParam);
+}
+
+} // namespace tw

@@ -1,0 +1,160 @@
+#include "hotkeys/uGlobalHotKeys.h"
+
+#include <utility>
+
+namespace tw {
+
+namespace {
+
+constexpr char kAtomPrefix[] = "MyHotKey_";
+// String atoms lie in 0xC000..0xFFFF, so ids lie in 0x0000..0x3FFF, well inside the
+// 0x0000..0xBFFF that RegisterHotKey allows an application.
+constexpr std::uint16_t kFirstStringAtom = 0xC000;
+
+constexpr unsigned kModAlt = 0x0001;
+constexpr unsigned kModControl = 0x0002;
+constexpr unsigned kModShift = 0x0004;
+
+std::uint16_t AsKeyCode(int stored) { return stored >= 0 && stored <= 0xFFFF ? static_cast<std::uint16_t>(stored) : 0; }
+
+} // namespace
+
+THotKeyValue ReadProgramHotKey(TIniFileMgr& ini, const ProgramHotKey& which)
+{
+    THotKeyValue value;
+    value.Modifier = AsKeyCode(ini.ReadInteger(kSettingsSection, which.ModifierName, which.Default.Modifier));
+    value.Key = AsKeyCode(ini.ReadInteger(kSettingsSection, which.KeyName, which.Default.Key));
+    return value;
+}
+
+void WriteProgramHotKey(TIniFileMgr& ini, const ProgramHotKey& which, THotKeyValue value)
+{
+    ini.WriteInteger(kSettingsSection, which.ModifierName, value.Modifier);
+    ini.WriteInteger(kSettingsSection, which.KeyName, value.Key);
+}
+
+unsigned ModifierFlags(std::uint16_t modifier)
+{
+    switch (modifier) {
+    case kVkAlt: return kModAlt;
+    case kVkControl: return kModControl;
+    case kVkShift: return kModShift;
+    default: return 0;
+    }
+}
+
+std::uint16_t ModifierKey(unsigned flags)
+{
+    switch (flags) {
+    case kModAlt: return kVkAlt;
+    case kModControl: return kVkControl;
+    case kModShift: return kVkShift;
+    default: return 0;
+    }
+}
+
+TGlobalHotKeys::TGlobalHotKeys(HotKeyApi& api, Hwnd owner, TWindowList& windows, ProgramHotKeyIds ids)
+    : api_(api), owner_(owner), windows_(windows), ids_(ids)
+{
+}
+
+std::uint16_t TGlobalHotKeys::RegisterNamedHotKey(const std::string& text, std::uint16_t modifier,
+                                                  std::uint16_t key)
+{
+    auto known = atoms_.find(text);
+    std::uint16_t atom = known != atoms_.end() ? known->second : api_.GlobalAddAtomA((kAtomPrefix + text).c_str());
+    if (atom == 0)
+        return 0;   // without an atom there is no id that could not collide with another's
+    atoms_.emplace(text, atom);
+    auto id = static_cast<std::uint16_t>(atom - kFirstStringAtom);
+    // Failure is expected and harmless: the combination is ours already (another window
+    // has it) or another program's, and in both cases the id stands as it is.
+    api_.RegisterHotKey(owner_, id, ModifierFlags(modifier), key);
+    registered_.insert(id);
+    return id;
+}
+
+std::string TGlobalHotKeys::RegisterHotKeys(TIniFileMgr& ini)
+{
+    const std::pair<const ProgramHotKey*, std::uint16_t*> slots[] = {
+        {&kSelfHotKey, &ids_.Self},
+        {&kHideHotKey, &ids_.Hide},
+        {&kShowHotKey, &ids_.Show},
+    };
+    std::string selfText;
+    for (auto [which, id] : slots) {
+        THotKeyValue value = ReadProgramHotKey(ini, *which);
+        std::string text = THotKeyBox::HotKeyText(value);
+        Release(std::exchange(*id, std::uint16_t{0}));
+        if (!text.empty())
+            *id = RegisterNamedHotKey(text, value.Modifier, value.Key);
+        if (which == &kSelfHotKey)
+            selfText = text;
+    }
+    return selfText;
+}
+
+void TGlobalHotKeys::SetWindowBossKey(TWindow& window, const std::string& text, std::uint16_t modifier,
+                                      std::uint16_t key)
+{
+    if (text.empty()) {
+        ClearWindowBossKey(window);
+        return;
+    }
+    window.BossKeyText = text;
+    window.Modifier = modifier;
+    window.Key = key;
+    Release(std::exchange(window.HotKeyId, std::uint16_t{0}));
+    window.HotKeyId = RegisterNamedHotKey(text, modifier, key);
+}
+
+void TGlobalHotKeys::ClearWindowBossKey(TWindow& window)
+{
+    window.BossKeyText.clear();
+    window.Modifier = 0;
+    window.Key = 0;
+    Release(std::exchange(window.HotKeyId, std::uint16_t{0}));
+}
+
+HotKeyAction TGlobalHotKeys::Dispatch(std::uint16_t id) const
+{
+    if (id == ids_.Self)
+        return HotKeyAction::ToggleSelf;
+    if (id == ids_.Hide)
+        return HotKeyAction::HideChecked;
+    if (id == ids_.Show)
+        return HotKeyAction::ShowChecked;
+    return HotKeyAction::ToggleWindows;
+}
+
+void TGlobalHotKeys::ReleaseAll()
+{
+    for (std::uint16_t id : registered_)
+        api_.UnregisterHotKey(owner_, id);
+    registered_.clear();
+    for (const auto& [text, atom] : atoms_)
+        api_.GlobalDeleteAtom(atom);
+    atoms_.clear();
+}
+
+bool TGlobalHotKeys::InUse(std::uint16_t id)
+{
+    if (id == ids_.Self || id == ids_.Hide || id == ids_.Show)
+        return true;
+    for (int i = 0; i < windows_.Count(); ++i)
+        if (windows_.Items(i).HotKeyId == id)
+            return true;
+    return false;
+}
+
+void TGlobalHotKeys::Release(std::uint16_t id)
+{
+    // Two windows may share a combination, or a window may share one with a program hot
+    // key: giving it up for one of them must not silence the others.
+    if (id == 0 || InUse(id))
+        return;
+    api_.UnregisterHotKey(owner_, id);
+    registered_.erase(id);
+}
+
+} // namespace tw

@@ -1,0 +1,91 @@
+// The program's system-wide hot keys: the three program hot keys read from the settings
+// file, and one boss key per listed window. Every one is registered on the main window
+// under an id made from a global atom named after its text, so one combination always
+// has one id, whoever holds it.
+#pragma once
+
+#include "hotkeys/uHotKeyBox.h"
+#include "platform/Platform.h"
+#include "settings/uIniFileMgr.h"
+#include "windows/uWindowsHider.h"
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+namespace tw {
+
+// One program hot key as the settings file keeps it: two integer keys in section
+// "system", each falling back to its default by itself.
+struct ProgramHotKey {
+    const char* ModifierName;
+    const char* KeyName;
+    THotKeyValue Default;
+};
+
+inline constexpr char kSettingsSection[] = "system";
+inline constexpr ProgramHotKey kSelfHotKey{"HideAllHelp", "HideAllWord", {kVkAlt, 'X'}};
+inline constexpr ProgramHotKey kHideHotKey{"HideHelp", "HideWord", {kVkAlt, 'H'}};
+inline constexpr ProgramHotKey kShowHotKey{"ShowHelp", "ShowWord", {kVkAlt, 'R'}};
+
+// A stored value that is no 16-bit key code reads as 0, so it can never alias a real key.
+THotKeyValue ReadProgramHotKey(TIniFileMgr& ini, const ProgramHotKey& which);
+// The modifier first, then the main key; throws when the file cannot be written.
+void WriteProgramHotKey(TIniFileMgr& ini, const ProgramHotKey& which, THotKeyValue value);
+
+// MOD_ALT, MOD_CONTROL or MOD_SHIFT for the modifier's key code; 0 for anything else.
+unsigned ModifierFlags(std::uint16_t modifier);
+// The other way: the modifier's key code for exactly one of those flags; 0 for anything else.
+std::uint16_t ModifierKey(unsigned flags);
+
+enum class HotKeyAction { ToggleSelf, HideChecked, ShowChecked, ToggleWindows };
+
+// The main window's three program hot-key ids (its fields); 0 = none.
+struct ProgramHotKeyIds {
+    std::uint16_t& Self;
+    std::uint16_t& Hide;
+    std::uint16_t& Show;
+};
+
+class TGlobalHotKeys {
+public:
+    TGlobalHotKeys(HotKeyApi& api, Hwnd owner, TWindowList& windows, ProgramHotKeyIds ids);
+    TGlobalHotKeys(const TGlobalHotKeys&) = delete;
+    TGlobalHotKeys& operator=(const TGlobalHotKeys&) = delete;
+
+    // Registers `text` (never empty) on the owner and returns its id: the atom of
+    // "MyHotKey_" + text, less 0xC000. A combination someone already holds fails quietly
+    // and keeps its id. 0 when the system has no atom left for it.
+    std::uint16_t RegisterNamedHotKey(const std::string& text, std::uint16_t modifier, std::uint16_t key);
+    // Re-reads the three program hot keys, dropping each old registration before making
+    // the new one. Returns the show/hide-self hot key's text (empty: none).
+    std::string RegisterHotKeys(TIniFileMgr& ini);
+
+    void SetWindowBossKey(TWindow& window, const std::string& text, std::uint16_t modifier, std::uint16_t key);
+    void ClearWindowBossKey(TWindow& window);
+
+    // What a WM_HOTKEY id stands for. The program's own hot keys win, in the order self,
+    // hide, restore, so a combination set for two of them does one thing.
+    HotKeyAction Dispatch(std::uint16_t id) const;
+    bool IsProgramHotKey(std::uint16_t id) const { return Dispatch(id) != HotKeyAction::ToggleWindows; }
+
+    // At exit: every registration made is withdrawn and every atom reference added released.
+    void ReleaseAll();
+
+private:
+    // Withdraws a registration given up by its holder (whose own id is already cleared),
+    // unless a program hot key or another window still answers to it.
+    void Release(std::uint16_t id);
+    bool InUse(std::uint16_t id);
+
+    HotKeyApi& api_;
+    Hwnd owner_;
+    TWindowList& windows_;
+    ProgramHotKeyIds ids_;
+    // One atom reference per text, taken at its first registration: equal texts share it.
+    std::map<std::string, std::uint16_t> atoms_;
+    std::set<std::uint16_t> registered_;
+};
+
+} // namespace tw

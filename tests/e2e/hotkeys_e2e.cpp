@@ -1,0 +1,342 @@
+// tw-e2e: TIMEOUT 240
+// Hot keys as the user meets them, pressed with real input from outside the program: the tool
+// window shown and hidden with Alt+X, ticked windows hidden and restored with Alt+H and
+// Alt+R, boss keys typed into the "老板键" cell that toggle their window from anywhere, and the
+// settings dialog "帮助", whose changes are in "System.ini" at once and take effect when it
+// closes.
+#include "E2e.h"
+#include "TargetWindows.h"
+
+#include "../../src/app/ControlIds.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace {
+
+using namespace tw::e2e;
+namespace ids = tw::ids;
+
+constexpr wchar_t kInUse[] = L"当前快捷键已使用！";
+constexpr wchar_t kDialogClass[] = L"TFrmHelp";
+constexpr wchar_t kMessageBoxClass[] = L"#32770";
+// How long "nothing happens" is watched for, after a key that must do nothing.
+constexpr Ms kQuiet{600};
+
+// Input goes through the X server, Wine's server and the program; on a machine busy with
+// builds that can take seconds, so waits for what a key does are generous (they end as soon
+// as it has happened).
+template <class Pred>
+bool Eventually(Pred&& pred)
+{
+    return WaitUntil(std::forward<Pred>(pred), Ms(15000));
+}
+
+class HotKeys : public ::testing::Test {
+protected:
+    TargetWindows targets;
+    App app;
+    HWND main = nullptr;
+    HWND lv = nullptr;
+
+    void StartTargets() { ASSERT_TRUE(targets.Start(HelperExe(L"target_windows"))); }
+
+    void StartProgram()
+    {
+        ASSERT_TRUE(app.Start());
+        main = app.MainWindow();
+        lv = ControlById(main, ids::lstWindowName);
+        ASSERT_TRUE(lv);
+        ASSERT_TRUE(BringToForeground(main));
+    }
+
+    HWND Control(int id) const { return ControlById(main, id); }
+    RemoteListView Rows() const { return RemoteListView(lv); }
+    int RowOf(std::wstring_view title) const { return Rows().FindRow(std::wstring(title), 2); }
+    std::wstring BossKeyCell(std::wstring_view title) const { return Rows().Text(RowOf(title), 1); }
+    std::wstring Settings() const { return app.FileInFolder(L"System.ini"); }
+    UINT Stored(const wchar_t* key) const { return GetPrivateProfileIntW(L"system", key, 999, Settings().c_str()); }
+
+    bool ClickRowAt(int row, int x) const
+    {
+        if (row < 0 || !Rows().EnsureVisible(row))
+            return false;
+        const std::optional<RECT> rect = Rows().RowRect(row);
+        if (!rect)
+            return false;
+        POINT origin{0, 0};
+        ClientToScreen(lv, &origin);
+        return Click(POINT{origin.x + x, (rect->top + rect->bottom) / 2});
+    }
+    bool ClickCaption(int row) const { return ClickRowAt(row, 40 + 50 + 30); }
+    bool Tick(std::wstring_view title) const
+    {
+        const int row = RowOf(title);
+        if (row < 0 || !Rows().EnsureVisible(row))
+            return false;
+        const std::optional<POINT> at = Rows().CheckBoxPoint(row);
+        return at && Click(*at) && Eventually([&] { return Rows().Checked(row); });
+    }
+
+    // Opens the boss-key editor over the row's "老板键" cell; true once it has the focus.
+    bool OpenEditor(std::wstring_view title) const
+    {
+        HWND editor = Control(ids::edtBossKey);
+        return BringToForeground(main) && ClickRowAt(RowOf(title), 40 + 10) &&
+               Eventually([&] { return IsVisible(editor) && FocusOf(main) == editor; });
+    }
+    // Leaves the editor the way a user does, with a click elsewhere in the table.
+    bool CloseEditor(std::wstring_view elsewhere) const
+    {
+        return ClickCaption(RowOf(elsewhere)) && Eventually([&] { return !IsVisible(Control(ids::edtBossKey)); });
+    }
+    bool GiveBossKey(std::wstring_view title, WORD key, Modifiers modifier, std::wstring_view elsewhere) const
+    {
+        if (!OpenEditor(title))
+            return false;
+        PressKey(key, modifier);
+        return Eventually([&] { return !Text(Control(ids::edtBossKey)).empty() &&
+                                      Text(Control(ids::edtBossKey)).back() == static_cast<wchar_t>(key); }) &&
+               CloseEditor(elsewhere);
+    }
+
+    static HWND FocusOf(HWND window)
+    {
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) ? gui.hwndFocus : nullptr;
+    }
+
+    // The text of a message box of the program (its static text control has id 0xFFFF).
+    static std::wstring MessageText(HWND box) { return Text(GetDlgItem(box, 0xFFFF)); }
+    // Waits for the program's message box, checks its text and dismisses it with OK.
+    void ExpectMessage(const wchar_t* text)
+    {
+        HWND box = app.WaitForWindow(kMessageBoxClass, {}, Ms(15000));
+        ASSERT_TRUE(box) << "no message box came up";
+        EXPECT_EQ(MessageText(box), text);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(Eventually([&] { return !IsWindow(box); }));
+    }
+    bool NoMessageBox() const { return app.Windows(kMessageBoxClass).empty(); }
+};
+
+TEST_F(HotKeys, DefaultHotKeysAndBossKeysActFromAnywhere)
+{
+    ASSERT_NO_FATAL_FAILURE(StartTargets());
+    HWND notes = targets.Create(L"Notes");
+    HWND paint = targets.Create(L"Paint");
+    HWND mail = targets.Create(L"Mail");
+    HWND chat = targets.Create(L"Chat");
+    ASSERT_TRUE(notes && paint && mail && chat);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+    // No settings file: Alt+X, Alt+H and Alt+R, and the label says so.
+    EXPECT_EQ(Text(Control(ids::Label2)), L"Alt + X :显示/还原自己");
+    PressKey('X', kAlt);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(main); })) << "Alt+X did not hide the tool window";
+    PressKey('X', kAlt);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(main); })) << "Alt+X did not show the tool window again";
+
+    ASSERT_TRUE(BringToForeground(main));
+    ASSERT_TRUE(Tick(L"Notes"));
+    ASSERT_TRUE(Tick(L"Paint"));
+    PressKey('H', kAlt);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(notes) && !IsVisible(paint); })) << "Alt+H hid nothing";
+    EXPECT_TRUE(IsVisible(mail) && IsVisible(chat)) << "Alt+H hid an unticked window";
+    PressKey('R', kAlt);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(notes) && IsVisible(paint); })) << "Alt+R restored nothing";
+
+    // A boss key typed into the "老板键" cell: the cell shows it, and it toggles its window,
+    // also while the tool window is hidden.
+    ASSERT_TRUE(OpenEditor(L"Mail"));
+    HWND editor = Control(ids::edtBossKey);
+    EXPECT_EQ(Text(editor), L"");
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return Text(editor) == L"Ctrl + Q"; })) << "the editor shows " << Text(editor);
+    ASSERT_TRUE(CloseEditor(L"Chat"));
+    EXPECT_EQ(BossKeyCell(L"Mail"), L"Ctrl + Q");
+    EXPECT_TRUE(NoMessageBox()) << "Ctrl held in the editor beeped or complained";
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(mail); })) << "the boss key did not hide its window";
+    EXPECT_TRUE(IsVisible(notes) && IsVisible(chat));
+    PressKey('X', kAlt);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(main); }));
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(mail); })) << "the boss key did nothing while the tool window was hidden";
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(mail); }));
+    PressKey('X', kAlt);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(main); }));
+
+    // The same boss key typed for a second window (the system hands it over as a hot key):
+    // one press toggles both, each by its own state.
+    ASSERT_TRUE(GiveBossKey(L"Chat", 'Q', kCtrl, L"Notes"));
+    EXPECT_EQ(BossKeyCell(L"Chat"), L"Ctrl + Q");
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(mail) && !IsVisible(chat); }))
+        << "the shared boss key did not swap them: mail " << IsVisible(mail) << ", chat " << IsVisible(chat)
+        << ", message boxes " << app.Windows(kMessageBoxClass).size();
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(mail) && IsVisible(chat); }));
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(mail) && !IsVisible(chat); }));
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(mail) && IsVisible(chat); }));
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(mail) && !IsVisible(chat); }));
+
+    // While the editor is open a program hot key is only reported as taken: Alt+X leaves the
+    // tool window alone, Alt+H the ticked windows. The editor stays for typing on.
+    ASSERT_TRUE(OpenEditor(L"Paint")) << "message boxes open: " << app.Windows(kMessageBoxClass).size();
+    auto editorHasFocus = [&] { return IsVisible(editor) && FocusOf(main) == editor; };
+    PressKey('X', kAlt);
+    ASSERT_NO_FATAL_FAILURE(ExpectMessage(kInUse));
+    EXPECT_TRUE(IsVisible(main));
+    ASSERT_TRUE(Eventually(editorHasFocus)) << "the editor did not get the focus back after the message";
+    PressKey('H', kAlt);
+    ASSERT_NO_FATAL_FAILURE(ExpectMessage(kInUse));
+    EXPECT_TRUE(IsVisible(notes) && IsVisible(paint)) << "Alt+H acted while the editor was open";
+    EXPECT_TRUE(IsVisible(mail) && !IsVisible(chat));
+    ASSERT_TRUE(Eventually(editorHasFocus));
+    ASSERT_TRUE(CloseEditor(L"Notes"));
+    EXPECT_EQ(BossKeyCell(L"Paint"), L"") << "no combination was completed, yet the cell shows one";
+
+    // Backspace clears Chat's boss key; Mail keeps the same combination and it still works.
+    ASSERT_TRUE(OpenEditor(L"Chat"));
+    PressKey(VK_BACK);
+    ASSERT_TRUE(Eventually([&] { return Text(editor).empty(); }));
+    ASSERT_TRUE(CloseEditor(L"Notes"));
+    EXPECT_EQ(BossKeyCell(L"Chat"), L"");
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(mail); })) << "clearing one window's boss key silenced the other's";
+    EXPECT_TRUE(HoldsFor([&] { return !IsVisible(chat); }, kQuiet)) << "a cleared boss key still toggles";
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(mail); }));
+
+    // Refilling the page while the editor is open over a window that has meanwhile closed:
+    // the editor goes, the row goes, the program lives on, and the hot keys act again.
+    ASSERT_TRUE(OpenEditor(L"Notes"));
+    ASSERT_TRUE(TargetWindows::Destroy(notes));
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(ids::BtnRefreshList, BN_CLICKED), reinterpret_cast<LPARAM>(Control(ids::BtnRefreshList)));
+    ASSERT_TRUE(Eventually([&] { return RowOf(L"Notes") < 0; })) << "the refill did not happen";
+    EXPECT_FALSE(IsVisible(editor)) << "the editor outlived the rows it was opened on";
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(mail); })) << "hot keys stay off after the refill";
+    EXPECT_TRUE(NoMessageBox());
+    EXPECT_EQ(BossKeyCell(L"Mail"), L"Ctrl + Q");
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(mail); }));
+    EXPECT_TRUE(app.Running());
+
+    // Closing releases the atom references the program added (global atoms outlive the
+    // process that made them). Only this test uses Ctrl+Q; other tests' programs that were
+    // ended by force may have left the common Alt+X behind.
+    EXPECT_NE(GlobalFindAtomW(L"MyHotKey_Ctrl + Q"), 0);
+    ASSERT_TRUE(app.Close());
+    EXPECT_EQ(GlobalFindAtomW(L"MyHotKey_Ctrl + Q"), 0) << "an atom reference was left behind";
+}
+
+TEST_F(HotKeys, SettingsDialogWritesAtOnceAndTakesEffectWhenClosed)
+{
+    ASSERT_NO_FATAL_FAILURE(StartTargets());
+    HWND notes = targets.Create(L"Notes");
+    ASSERT_TRUE(notes);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_TRUE(Tick(L"Notes"));
+
+    ASSERT_TRUE(ClickWindow(Control(ids::SpeedButton4)));
+    HWND dialog = app.WaitForWindow(kDialogClass, L"帮助", Ms(15000));
+    ASSERT_TRUE(dialog) << "\"设置\" did not open the dialog";
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, 267);
+    EXPECT_EQ(client.bottom, 173);
+    EXPECT_FALSE(IsEnabled(main)) << "the dialog is not modal";
+    EXPECT_EQ(Text(ControlById(dialog, ids::Label4)),
+              L"进入隐藏文件方法：                             点击“开始”—“运行”—输入文件路径，按回车即可 ");
+    HWND hideSelf = ControlById(dialog, ids::edtHideSelf);
+    HWND hide = ControlById(dialog, ids::edtHide);
+    HWND show = ControlById(dialog, ids::edtShow);
+    EXPECT_EQ(Text(hideSelf), L"Alt + X");
+    EXPECT_EQ(Text(hide), L"Alt + H");
+    EXPECT_EQ(Text(show), L"Alt + R");
+    EXPECT_TRUE(Eventually([&] { return FocusOf(dialog) == hideSelf; })) << "the first edit does not start with the focus";
+
+    // Ctrl+Q in the second edit is written at once, modifier and key.
+    ASSERT_TRUE(ClickWindow(hide));
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return Text(hide) == L"Ctrl + Q"; })) << Text(hide);
+    EXPECT_EQ(Stored(L"HideHelp"), 17u);
+    EXPECT_EQ(Stored(L"HideWord"), 81u);
+
+    // A registered combination pressed in an edit is reported as taken, and does nothing else.
+    PressKey('X', kAlt);
+    ASSERT_NO_FATAL_FAILURE(ExpectMessage(kInUse));
+    EXPECT_TRUE(IsVisible(main)) << "Alt+X acted on the tool window from the dialog";
+    EXPECT_EQ(Stored(L"HideAllWord"), 999u) << "a rejected combination was written";
+
+    // Alt alone writes nothing; Backspace in the first edit writes 0 and 0.
+    ASSERT_TRUE(ClickWindow(show));
+    PressKey(VK_MENU);
+    ASSERT_TRUE(Eventually([&] { return Text(show) == L"Alt + "; }));
+    EXPECT_EQ(Stored(L"ShowHelp"), 999u);
+    ASSERT_TRUE(ClickWindow(hideSelf));
+    PressKey(VK_BACK);
+    ASSERT_TRUE(Eventually([&] { return Text(hideSelf).empty(); }));
+    EXPECT_EQ(Stored(L"HideAllHelp"), 0u);
+    EXPECT_EQ(Stored(L"HideAllWord"), 0u);
+    // Alt+O types a hot key; it does not press "确定(&O)".
+    ASSERT_TRUE(ClickWindow(show));
+    PressKey('O', kAlt);
+    ASSERT_TRUE(Eventually([&] { return Text(show) == L"Alt + O"; }));
+    EXPECT_TRUE(IsWindow(dialog) && IsVisible(dialog)) << "Alt+O closed the dialog";
+    EXPECT_EQ(Stored(L"ShowWord"), static_cast<UINT>('O'));
+
+    // Closed with the title bar's close box: everything written stays, and takes effect now.
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(dialog) || !IsVisible(dialog); }));
+    ASSERT_TRUE(Eventually([&] { return Text(Control(ids::Label2)) == L"无快捷键来显示/还原自己"; }))
+        << Text(Control(ids::Label2));
+    EXPECT_TRUE(IsEnabled(main));
+    PressKey('H', kAlt);
+    EXPECT_TRUE(HoldsFor([&] { return IsVisible(notes); }, kQuiet)) << "Alt+H still hides after the change";
+    PressKey('X', kAlt);
+    EXPECT_TRUE(HoldsFor([&] { return IsVisible(main); }, kQuiet)) << "the cleared Alt+X still acts";
+    PressKey('Q', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(notes); })) << "Ctrl+Q does not hide the ticked window";
+    PressKey('O', kAlt);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(notes); })) << "Alt+O does not restore it";
+
+    // Opened again: the stored values, the cleared one empty rather than the default.
+    ASSERT_TRUE(BringToForeground(main));
+    ASSERT_TRUE(ClickWindow(Control(ids::SpeedButton4)));
+    dialog = app.WaitForWindow(kDialogClass, L"帮助", Ms(15000));
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(Text(ControlById(dialog, ids::edtHideSelf)), L"");
+    EXPECT_EQ(Text(ControlById(dialog, ids::edtHide)), L"Ctrl + Q");
+    EXPECT_EQ(Text(ControlById(dialog, ids::edtShow)), L"Alt + O");
+    ASSERT_TRUE(ClickWindow(ControlById(dialog, ids::Button1)));
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(dialog) || !IsVisible(dialog); }));
+    EXPECT_TRUE(app.Close());
+}
+
+TEST_F(HotKeys, HandWrittenSettingsFileChoosesTheSelfHotKey)
+{
+    ASSERT_TRUE(WritePrivateProfileStringW(L"system", L"HideAllHelp", L"17", Settings().c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"system", L"HideAllWord", L"57", Settings().c_str()));
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_EQ(Text(Control(ids::Label2)), L"Ctrl + 9 :显示/还原自己");
+    PressKey('X', kAlt);
+    EXPECT_TRUE(HoldsFor([&] { return IsVisible(main); }, kQuiet)) << "the default Alt+X acted";
+    PressKey('9', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(main); })) << "Ctrl+9 did not hide the tool window";
+    PressKey('9', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(main); }));
+    EXPECT_TRUE(app.Close());
+}
+
+} // namespace

@@ -1,0 +1,455 @@
+// The capture box, and the program's global hot keys and boss keys against a simulated
+// system (atoms, registrations) and desktop.
+#include "hotkeys/uGlobalHotKeys.h"
+#include "hotkeys/uHotKeyBox.h"
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimHotKeys.h"
+#include "platform/sim/SimProfile.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+namespace tw {
+namespace {
+
+// An edit as the box sees it, with what the user would see in it.
+class FakeEdit : public HotKeyEdit {
+public:
+    std::string text;
+    bool visible = true;
+    int inUseReports = 0;
+
+    std::string GetText() const override { return text; }
+    void SetText(const std::string& t) override { text = t; }
+    bool IsVisible() const override { return visible; }
+    void ReportInUse() override { ++inUseReports; }
+};
+
+constexpr std::uint16_t kF5 = 0x74;
+constexpr std::uint16_t kSpace = 0x20;
+constexpr std::uint16_t kLeft = 0x25;
+constexpr std::uint16_t kNumpad1 = 0x61;
+constexpr std::uint16_t kF1 = 0x70;
+constexpr std::uint16_t kCapsLock = 20;
+
+class CaptureBox : public ::testing::Test {
+protected:
+    CaptureBox()
+    {
+        auto owned = std::make_unique<FakeEdit>();
+        edit = owned.get();
+        box = std::make_unique<THotKeyBox>(std::move(owned));
+        box->OnHotKey = [this](const std::string& text, std::uint16_t modifier, std::uint16_t key) {
+            hotKeys.emplace_back(text, modifier, key);
+        };
+        box->OnClear = [this] { ++clears; };
+    }
+
+    // One key stroke: down, then up.
+    void Tap(std::uint16_t vk)
+    {
+        box->KeyDown(vk);
+        box->KeyUp(vk);
+    }
+
+    FakeEdit* edit = nullptr;
+    std::unique_ptr<THotKeyBox> box;
+    std::vector<std::tuple<std::string, std::uint16_t, std::uint16_t>> hotKeys;
+    int clears = 0;
+};
+
+using Captured = std::tuple<std::string, std::uint16_t, std::uint16_t>;
+
+TEST_F(CaptureBox, ModifierThenLetterCompletesOnce)
+{
+    box->KeyDown(kVkAlt);
+    EXPECT_EQ(edit->text, "Alt + ");
+    box->KeyDown('X');
+    EXPECT_EQ(edit->text, "Alt + X");
+    box->KeyUp('X');
+    box->KeyUp(kVkAlt);
+    EXPECT_THAT(hotKeys, ::testing::ElementsAre(Captured{"Alt + X", 18, 88}));
+    EXPECT_EQ(box->PendingModifier(), "");
+}
+
+TEST_F(CaptureBox, HeldModifierTakesAnotherLetterAndEveryRepeat)
+{
+    box->KeyDown(kVkAlt);
+    box->KeyDown('X');
+    box->KeyDown('X');   // auto-repeat
+    box->KeyUp('X');
+    Tap('H');
+    EXPECT_EQ(edit->text, "Alt + H");
+    EXPECT_THAT(hotKeys, ::testing::ElementsAre(Captured{"Alt + X", 18, 88}, Captured{"Alt + X", 18, 88},
+                                                Captured{"Alt + H", 18, 72}));
+}
+
+TEST_F(CaptureBox, FirstModifierWinsUntilReleased)
+{
+    box->KeyDown(kVkControl);
+    box->KeyDown(kVkAlt);
+    box->KeyDown('5');
+    EXPECT_EQ(edit->text, "Ctrl + 5");
+    EXPECT_THAT(hotKeys, ::testing::ElementsAre(Captured{"Ctrl + 5", 17, 53}));
+}
+
+TEST_F(CaptureBox, ReleasingAnyModifierDropsThePendingOne)
+{
+    box->KeyDown(kVkControl);
+    Tap(kVkShift);
+    box->KeyDown('Q');   // Ctrl is still held, but no longer pending
+    EXPECT_EQ(edit->text, "Ctrl + ");
+    EXPECT_TRUE(hotKeys.empty());
+}
+
+TEST_F(CaptureBox, LetterAloneChangesNothing)
+{
+    edit->text = "Alt + Q";
+    Tap('X');
+    Tap('7');
+    EXPECT_EQ(edit->text, "Alt + Q");
+    EXPECT_TRUE(hotKeys.empty());
+}
+
+TEST_F(CaptureBox, ModifierAloneLeavesIncompleteTextAndNoEvent)
+{
+    edit->text = "Ctrl + Q";
+    Tap(kVkAlt);
+    EXPECT_EQ(edit->text, "Alt + ");
+    EXPECT_TRUE(hotKeys.empty());
+    EXPECT_EQ(clears, 0);
+}
+
+TEST_F(CaptureBox, KeysWithoutTextEmptyTheEditWhenNothingIsPending)
+{
+    for (std::uint16_t vk : {kF5, kSpace, kLeft, kNumpad1, kCapsLock}) {
+        edit->text = "Alt + Q";
+        Tap(vk);
+        EXPECT_EQ(edit->text, "") << vk;
+        EXPECT_EQ(box->PendingModifier(), "") << vk;
+    }
+    EXPECT_TRUE(hotKeys.empty());
+}
+
+TEST_F(CaptureBox, KeysWithoutTextAreIgnoredWhileAModifierIsPending)
+{
+    box->KeyDown(kVkShift);
+    for (std::uint16_t vk : {kF5, kSpace, kLeft, kNumpad1})
+        Tap(vk);
+    EXPECT_EQ(edit->text, "Shift + ");
+    box->KeyDown('9');
+    box->KeyDown('0');
+    EXPECT_THAT(hotKeys, ::testing::ElementsAre(Captured{"Shift + 9", 16, 57}, Captured{"Shift + 0", 16, 48}));
+}
+
+TEST_F(CaptureBox, BackspaceAndDeleteClearAlwaysAndDropThePendingModifier)
+{
+    edit->text = "Alt + Q";
+    box->KeyDown(kVkAlt);
+    box->KeyDown(kVkBack);   // with Alt held
+    EXPECT_EQ(edit->text, "");
+    EXPECT_EQ(box->PendingModifier(), "");
+    box->KeyDown('Q');       // Alt still held, but the clear ended the combination
+    EXPECT_TRUE(hotKeys.empty());
+    Tap(kVkDelete);          // already empty: clears again
+    EXPECT_EQ(clears, 2);
+}
+
+TEST_F(CaptureBox, CheckInUseReportsOnlyWhileTheEditIsVisible)
+{
+    box->KeyDown(kVkAlt);
+    edit->visible = false;
+    box->CheckInUse();
+    EXPECT_EQ(edit->inUseReports, 0);
+    EXPECT_EQ(box->PendingModifier(), "Alt + ");
+
+    edit->visible = true;
+    box->CheckInUse();
+    EXPECT_EQ(edit->inUseReports, 1);
+    EXPECT_EQ(box->PendingModifier(), "");
+    EXPECT_EQ(edit->text, "Alt + ");   // the edit keeps its text
+    box->KeyDown('X');
+    EXPECT_TRUE(hotKeys.empty());
+}
+
+TEST_F(CaptureBox, UnboundEventsAreSkipped)
+{
+    box->OnHotKey = nullptr;
+    box->OnClear = nullptr;
+    box->KeyDown(kVkAlt);
+    box->KeyDown('X');
+    box->KeyDown(kVkBack);
+    EXPECT_EQ(edit->text, "");
+}
+
+TEST(HotKeyText, NeedsBothAModifierAndAKeyWithText)
+{
+    EXPECT_EQ(THotKeyBox::HotKeyText(18, 88), "Alt + X");
+    EXPECT_EQ(THotKeyBox::HotKeyText(17, 48), "Ctrl + 0");
+    EXPECT_EQ(THotKeyBox::HotKeyText(16, 90), "Shift + Z");
+    EXPECT_EQ(THotKeyBox::HotKeyText(0, 0), "");
+    EXPECT_EQ(THotKeyBox::HotKeyText(18, kF1), "");
+    EXPECT_EQ(THotKeyBox::HotKeyText(20, 65), "");
+    EXPECT_EQ(THotKeyBox::HotKeyText(18, 'a'), "");   // 97 is the keypad's 1, not a letter
+    EXPECT_EQ(THotKeyBox::KeyText('@'), "");
+    EXPECT_EQ(THotKeyBox::KeyText('['), "");
+}
+
+// -----------------------------------------------------------------------------------------
+// Global hot keys and boss keys.
+
+constexpr unsigned kModAlt = 1;
+constexpr unsigned kModControl = 2;
+
+class GlobalHotKeys : public ::testing::Test {
+protected:
+    const Hwnd owner = 0x4242;
+    sim::SimHotKeys system;
+    sim::SimDesktop desktop;
+    sim::SimProfile profile;
+    TIniFileMgr ini{profile};
+    TWindowList windows{desktop};
+    std::uint16_t selfId = 0, hideId = 0, showId = 0;
+    TGlobalHotKeys hotKeys{system, owner, windows, ProgramHotKeyIds{selfId, hideId, showId}};
+
+    void Store(const char* key, const char* value) { profile.Contents(ini.Path())["system"][key] = value; }
+
+    // What the system does with a key press: the id it reports, if the combination is ours.
+    std::optional<std::uint16_t> Press(unsigned modifiers, unsigned vk)
+    {
+        auto k = system.Press(modifiers, vk);
+        if (!k || k->owner != owner)
+            return std::nullopt;
+        return static_cast<std::uint16_t>(k->id);
+    }
+
+    // The press as the main window acts on it, for boss keys.
+    void PressAndToggle(unsigned modifiers, unsigned vk)
+    {
+        auto id = Press(modifiers, vk);
+        ASSERT_TRUE(id);
+        ASSERT_EQ(hotKeys.Dispatch(*id), HotKeyAction::ToggleWindows);
+        windows.ToggleByHotKey(*id);
+    }
+
+    TWindow& AddWindow(const std::string& title) { return windows.AddWindow(desktop.AddWindow(title), title, ""); }
+};
+
+TEST_F(GlobalHotKeys, WithoutSettingsTheDefaultsAreRegistered)
+{
+    EXPECT_EQ(hotKeys.RegisterHotKeys(ini), "Alt + X");
+    EXPECT_EQ(Press(kModAlt, 'X'), selfId);
+    EXPECT_EQ(Press(kModAlt, 'H'), hideId);
+    EXPECT_EQ(Press(kModAlt, 'R'), showId);
+    EXPECT_EQ(selfId, system.AtomOf("MyHotKey_Alt + X") - 0xC000);
+    EXPECT_EQ(hotKeys.Dispatch(selfId), HotKeyAction::ToggleSelf);
+    EXPECT_EQ(hotKeys.Dispatch(hideId), HotKeyAction::HideChecked);
+    EXPECT_EQ(hotKeys.Dispatch(showId), HotKeyAction::ShowChecked);
+    EXPECT_FALSE(profile.Exists(ini.Path()));   // reading writes no defaults back
+}
+
+TEST_F(GlobalHotKeys, ClearedSelfHotKeyRegistersNothing)
+{
+    Store("HideAllHelp", "0");
+    Store("HideAllWord", "0");
+    EXPECT_EQ(hotKeys.RegisterHotKeys(ini), "");
+    EXPECT_EQ(selfId, 0);
+    EXPECT_FALSE(Press(kModAlt, 'X'));
+    EXPECT_EQ(system.RegisteredOn(owner).size(), 2u);
+}
+
+TEST_F(GlobalHotKeys, StoredCtrlNineIsRegisteredWithControlFlag)
+{
+    Store("HideAllHelp", "17");
+    Store("HideAllWord", "57");
+    EXPECT_EQ(hotKeys.RegisterHotKeys(ini), "Ctrl + 9");
+    auto k = system.RegisteredOn(owner).at(selfId);
+    EXPECT_EQ(k.modifiers, kModControl);
+    EXPECT_EQ(k.vk, 57u);
+}
+
+TEST_F(GlobalHotKeys, InvalidStoredPairRegistersNothing)
+{
+    Store("HideWord", "112");    // F1: no key text
+    Store("ShowHelp", "20");     // not a modifier
+    hotKeys.RegisterHotKeys(ini);
+    EXPECT_EQ(hideId, 0);
+    EXPECT_EQ(showId, 0);
+    EXPECT_EQ(system.RegisteredOn(owner).size(), 1u);
+}
+
+TEST_F(GlobalHotKeys, ReRegisteringReplacesTheOldCombination)
+{
+    hotKeys.RegisterHotKeys(ini);
+    Store("HideHelp", "17");
+    Store("HideWord", "81");
+    hotKeys.RegisterHotKeys(ini);
+    EXPECT_FALSE(Press(kModAlt, 'H'));
+    EXPECT_EQ(Press(kModControl, 'Q'), hideId);
+    EXPECT_EQ(hotKeys.Dispatch(hideId), HotKeyAction::HideChecked);
+    EXPECT_EQ(system.RegisteredOn(owner).size(), 3u);
+}
+
+TEST_F(GlobalHotKeys, SameCombinationForTwoProgramHotKeysActsAsTheFirst)
+{
+    Store("HideHelp", "18");
+    Store("HideWord", "88");
+    hotKeys.RegisterHotKeys(ini);
+    EXPECT_EQ(selfId, hideId);
+    EXPECT_EQ(hotKeys.Dispatch(*Press(kModAlt, 'X')), HotKeyAction::ToggleSelf);
+    hotKeys.RegisterHotKeys(ini);   // re-registering keeps the shared combination alive
+    EXPECT_TRUE(Press(kModAlt, 'X'));
+}
+
+TEST_F(GlobalHotKeys, ModifierFlagsAndKeyCodesMapBothWays)
+{
+    for (std::uint16_t vk : {kVkAlt, kVkControl, kVkShift})
+        EXPECT_EQ(ModifierKey(ModifierFlags(vk)), vk);
+    EXPECT_EQ(ModifierFlags(kVkAlt), kModAlt);
+    EXPECT_EQ(ModifierFlags(kVkControl), kModControl);
+    EXPECT_EQ(ModifierFlags(20), 0u);
+    EXPECT_EQ(ModifierKey(kModAlt | kModControl), 0);   // a boss key never has two
+}
+
+TEST_F(GlobalHotKeys, EqualTextsShareOneIdAndOneAtomReference)
+{
+    auto a = hotKeys.RegisterNamedHotKey("Alt + Q", kVkAlt, 'Q');
+    auto b = hotKeys.RegisterNamedHotKey("Alt + Q", kVkAlt, 'Q');
+    auto c = hotKeys.RegisterNamedHotKey("Ctrl + Q", kVkControl, 'Q');
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
+    EXPECT_EQ(system.References(system.AtomOf("MyHotKey_Alt + Q")), 1);
+}
+
+TEST_F(GlobalHotKeys, IdsStayBelowTheApplicationLimitForEveryStringAtom)
+{
+    system.nextAtom = 0xC000;
+    EXPECT_EQ(hotKeys.RegisterNamedHotKey("Alt + A", kVkAlt, 'A'), 0x0000);
+    system.nextAtom = 0xFFFF;
+    auto id = hotKeys.RegisterNamedHotKey("Alt + B", kVkAlt, 'B');
+    EXPECT_EQ(id, 0x3FFF);
+    EXPECT_TRUE(Press(kModAlt, 'B'));   // the system accepted the id
+}
+
+TEST_F(GlobalHotKeys, CombinationHeldByAnotherProgramKeepsItsIdQuietly)
+{
+    system.HoldElsewhere(kModAlt, 'H');
+    hotKeys.RegisterHotKeys(ini);
+    EXPECT_NE(hideId, 0);
+    EXPECT_FALSE(Press(kModAlt, 'H'));
+}
+
+TEST_F(GlobalHotKeys, NoAtomNoRegistration)
+{
+    system.failAtoms = true;
+    EXPECT_EQ(hotKeys.RegisterNamedHotKey("Alt + Q", kVkAlt, 'Q'), 0);
+    EXPECT_TRUE(system.RegisteredOn(owner).empty());
+}
+
+TEST_F(GlobalHotKeys, BossKeyTogglesItsWindow)
+{
+    TWindow& w = AddWindow("Notes");
+    hotKeys.SetWindowBossKey(w, "Ctrl + Q", kVkControl, 'Q');
+    EXPECT_EQ(w.BossKeyText, "Ctrl + Q");
+    EXPECT_EQ(w.Modifier, 17);
+    EXPECT_EQ(w.Key, 'Q');
+    PressAndToggle(kModControl, 'Q');
+    EXPECT_FALSE(w.IsVisible());
+    PressAndToggle(kModControl, 'Q');
+    EXPECT_TRUE(w.IsVisible());
+}
+
+TEST_F(GlobalHotKeys, NewBossKeyReplacesTheOld)
+{
+    TWindow& w = AddWindow("Notes");
+    hotKeys.SetWindowBossKey(w, "Ctrl + Q", kVkControl, 'Q');
+    hotKeys.SetWindowBossKey(w, "Alt + 1", kVkAlt, '1');
+    EXPECT_FALSE(Press(kModControl, 'Q'));
+    EXPECT_EQ(Press(kModAlt, '1'), w.HotKeyId);
+}
+
+TEST_F(GlobalHotKeys, TwoWindowsWithOneBossKeyToggleTogether)
+{
+    TWindow& a = AddWindow("A");
+    TWindow& b = AddWindow("B");
+    hotKeys.SetWindowBossKey(a, "Alt + Q", kVkAlt, 'Q');
+    hotKeys.SetWindowBossKey(b, "Alt + Q", kVkAlt, 'Q');
+    EXPECT_EQ(a.HotKeyId, b.HotKeyId);
+    PressAndToggle(kModAlt, 'Q');
+    EXPECT_FALSE(a.IsVisible());
+    EXPECT_FALSE(b.IsVisible());
+}
+
+TEST_F(GlobalHotKeys, ClearingOneOfTwoSharedBossKeysLeavesTheOtherWorking)
+{
+    TWindow& a = AddWindow("A");
+    TWindow& b = AddWindow("B");
+    hotKeys.SetWindowBossKey(a, "Alt + Q", kVkAlt, 'Q');
+    hotKeys.SetWindowBossKey(b, "Alt + Q", kVkAlt, 'Q');
+    hotKeys.ClearWindowBossKey(a);
+    EXPECT_EQ(a.BossKeyText, "");
+    EXPECT_EQ(a.HotKeyId, 0);
+    EXPECT_EQ(a.Key, 0);
+    PressAndToggle(kModAlt, 'Q');
+    EXPECT_TRUE(a.IsVisible());
+    EXPECT_FALSE(b.IsVisible());
+
+    hotKeys.ClearWindowBossKey(b);   // the last holder: now it goes
+    EXPECT_FALSE(Press(kModAlt, 'Q'));
+}
+
+TEST_F(GlobalHotKeys, BossKeyEqualToAProgramHotKeyYieldsToItAndSurvivesItsChange)
+{
+    hotKeys.RegisterHotKeys(ini);
+    TWindow& w = AddWindow("Notes");
+    hotKeys.SetWindowBossKey(w, "Alt + H", kVkAlt, 'H');
+    EXPECT_EQ(hotKeys.Dispatch(*Press(kModAlt, 'H')), HotKeyAction::HideChecked);
+
+    Store("HideHelp", "17");
+    Store("HideWord", "81");
+    hotKeys.RegisterHotKeys(ini);
+    PressAndToggle(kModAlt, 'H');   // the entry still shows Alt + H, and Alt + H still works
+    EXPECT_FALSE(w.IsVisible());
+}
+
+TEST_F(GlobalHotKeys, ClearingABossKeyEqualToAProgramHotKeyKeepsTheProgramHotKey)
+{
+    hotKeys.RegisterHotKeys(ini);
+    TWindow& w = AddWindow("Notes");
+    hotKeys.SetWindowBossKey(w, "Alt + R", kVkAlt, 'R');
+    hotKeys.ClearWindowBossKey(w);
+    EXPECT_EQ(Press(kModAlt, 'R'), showId);
+}
+
+TEST_F(GlobalHotKeys, EntryOfAClosedWindowLeavesItsRegistrationToTheNextHolder)
+{
+    TWindow& w = AddWindow("Gone");
+    hotKeys.SetWindowBossKey(w, "Alt + G", kVkAlt, 'G');
+    desktop.DestroyWindow(w.Handle);
+    windows.RefreshWindows(owner);
+    ASSERT_EQ(windows.Count(), 0);
+    EXPECT_TRUE(Press(kModAlt, 'G'));   // answers nobody, harmlessly
+
+    TWindow& next = AddWindow("Next");
+    hotKeys.SetWindowBossKey(next, "Alt + G", kVkAlt, 'G');
+    PressAndToggle(kModAlt, 'G');
+    EXPECT_FALSE(next.IsVisible());
+}
+
+TEST_F(GlobalHotKeys, ReleaseAllWithdrawsEveryRegistrationAndAtomReference)
+{
+    hotKeys.RegisterHotKeys(ini);
+    TWindow& a = AddWindow("A");
+    hotKeys.SetWindowBossKey(a, "Alt + Q", kVkAlt, 'Q');
+    hotKeys.SetWindowBossKey(a, "Alt + W", kVkAlt, 'W');
+    hotKeys.RegisterHotKeys(ini);
+    hotKeys.ReleaseAll();
+    EXPECT_TRUE(system.RegisteredOn(owner).empty());
+    EXPECT_EQ(system.LiveAtoms(), 0);
+}
+
+} // namespace
+} // namespace tw

@@ -1,0 +1,227 @@
+// The settings file: integer values, the hexadecimal file list, and the store over the
+// profile functions.
+#include "hotkeys/uGlobalHotKeys.h"
+#include "platform/sim/SimProfile.h"
+#include "settings/IniCodec.h"
+#include "settings/uIniFileMgr.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <stdexcept>
+
+namespace tw {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST(IniInteger, DecimalWithOptionalSign)
+{
+    EXPECT_EQ(ParseIniInteger("88", 1), 88);
+    EXPECT_EQ(ParseIniInteger("+17", 1), 17);
+    EXPECT_EQ(ParseIniInteger("-5", 1), -5);
+    EXPECT_EQ(ParseIniInteger("0", 1), 0);   // a stored 0 is a value, never the default
+    EXPECT_EQ(ParseIniInteger("007", 1), 7);
+}
+
+TEST(IniInteger, HexadecimalAfterPrefix)
+{
+    EXPECT_EQ(ParseIniInteger("0x11", 18), 17);
+    EXPECT_EQ(ParseIniInteger("0X1f", 18), 31);
+    EXPECT_EQ(ParseIniInteger("$51", 18), 81);
+    EXPECT_EQ(ParseIniInteger("$aB", 18), 171);
+}
+
+TEST(IniInteger, AnythingElseIsTheDefault)
+{
+    for (const char* text : {"abc", "", " 17", "17 ", "17abc", "0x", "$", "-", "+", "--1", "1e3", "0x1G", "$-1",
+                             "-0x11", "1.5", "0b101", "١٢"})
+        EXPECT_EQ(ParseIniInteger(text, 18), 18) << '"' << text << '"';
+}
+
+TEST(IniInteger, OutOfRangeIsTheDefaultNotAWrappedValue)
+{
+    EXPECT_EQ(ParseIniInteger("2147483647", 7), INT_MAX);
+    EXPECT_EQ(ParseIniInteger("-2147483648", 7), INT_MIN);
+    EXPECT_EQ(ParseIniInteger("2147483648", 7), 7);
+    EXPECT_EQ(ParseIniInteger("-2147483649", 7), 7);
+    EXPECT_EQ(ParseIniInteger("0x7FFFFFFF", 7), INT_MAX);
+    EXPECT_EQ(ParseIniInteger("0x80000000", 7), 7);
+    EXPECT_EQ(ParseIniInteger("$100000011", 7), 7);   // would wrap to 17 in 32 bits
+    EXPECT_EQ(ParseIniInteger(std::string(5000, '9'), 7), 7);
+    EXPECT_EQ(ParseIniInteger("0x" + std::string(40, '0') + "11", 7), 17);   // leading zeros are no overflow
+}
+
+TEST(HexCodec, EncodesUpperCaseHighNibbleFirst)
+{
+    EXPECT_EQ(EncodeHex("C:\\a\r\n"), "433A5C610D0A");
+    EXPECT_EQ(EncodeHex(std::string("\x00\x7F\x80\xFF=", 5)), "007F80FF3D");
+    EXPECT_EQ(EncodeHex(""), "");
+}
+
+TEST(HexCodec, DecodesEitherCase)
+{
+    EXPECT_EQ(DecodeHex("433A5C610D0A"), "C:\\a\r\n");
+    EXPECT_EQ(DecodeHex("433a5c610d0a"), "C:\\a\r\n");
+    EXPECT_EQ(DecodeHex("fFeE"), "\xFF\xEE");
+}
+
+TEST(HexCodec, MalformedValueKeepsWhatCameBeforeTheFirstBadPair)
+{
+    EXPECT_EQ(DecodeHex("4142XX4344"), "AB");
+    EXPECT_EQ(DecodeHex("41 42"), "A");
+    EXPECT_EQ(DecodeHex("4G41"), "");
+    EXPECT_EQ(DecodeHex("zz"), "");
+    EXPECT_EQ(DecodeHex("414"), "A");   // an odd final digit is ignored
+    EXPECT_EQ(DecodeHex("4"), "");
+    EXPECT_EQ(DecodeHex(std::string("41\0" "42", 5)), "A");
+}
+
+TEST(FileListLines, SplitsAtEveryKindOfBreak)
+{
+    EXPECT_THAT(SplitLines(""), IsEmpty());
+    EXPECT_THAT(SplitLines("C:\\a"), ElementsAre("C:\\a"));
+    EXPECT_THAT(SplitLines("a\r\nb\rc\nd"), ElementsAre("a", "b", "c", "d"));
+    // LF then CR is two breaks, not one.
+    EXPECT_THAT(SplitLines("a\n\rb"), ElementsAre("a", "", "b"));
+}
+
+TEST(FileListLines, BreakAtTheEndMakesNoEmptyEntryButInnerEmptyLinesStay)
+{
+    EXPECT_THAT(SplitLines("a\r\n"), ElementsAre("a"));
+    EXPECT_THAT(SplitLines("a\r"), ElementsAre("a"));
+    EXPECT_THAT(SplitLines("a\n"), ElementsAre("a"));
+    EXPECT_THAT(SplitLines("a\r\n\r\nb\r\n"), ElementsAre("a", "", "b"));
+    EXPECT_THAT(SplitLines("\r\n"), ElementsAre(""));
+}
+
+TEST(FileListLines, StoredExampleReadsAsOneEntry)
+{
+    EXPECT_THAT(SplitLines(DecodeHex("433a5c610d0a")), ElementsAre("C:\\a"));
+    EXPECT_EQ(EncodeHex(JoinLines({"C:\\a"})), "433A5C610D0A");
+}
+
+std::vector<std::string> RoundTrip(const std::vector<std::string>& lines)
+{
+    return SplitLines(DecodeHex(EncodeHex(JoinLines(lines))));
+}
+
+TEST(FileListLines, RoundTripKeepsEveryListWhole)
+{
+    EXPECT_THAT(RoundTrip({}), IsEmpty());
+    EXPECT_THAT(RoundTrip({"D:\\x"}), ElementsAre("D:\\x"));
+    // GBK bytes of "隐藏", an "=" that must not end a key, and a path far past MAX_PATH.
+    const std::vector<std::string> three = {"C:\\\xD2\xFE\xB2\xD8\\a=b.txt", "\\\\server\\share\\" + std::string(32000, 'p'),
+                                            "E:\\"};
+    EXPECT_EQ(RoundTrip(three), three);
+
+    std::vector<std::string> many;
+    for (int i = 0; i < 10000; ++i)
+        many.push_back("C:\\folder " + std::to_string(i) + "\\\xB0\xA1" + std::string(static_cast<std::size_t>(i % 300), 'x'));
+    EXPECT_EQ(RoundTrip(many), many);
+}
+
+// -----------------------------------------------------------------------------------------
+// The store over the profile functions.
+
+class SettingsStore : public ::testing::Test {
+protected:
+    sim::SimProfile profile;
+    TIniFileMgr ini{profile};
+    const std::string path = "C:\\Program Files\\Tarnwick\\System.ini";
+
+    std::string& Stored(const std::string& key) { return profile.Contents(path)["system"][key]; }
+};
+
+TEST_F(SettingsStore, PathIsTheExecutableFolderWorkedOutOnce)
+{
+    EXPECT_EQ(ini.Path(), path);
+    profile.exeDir = "D:\\elsewhere\\";
+    ini.WriteInteger("system", "HideWord", 81);
+    EXPECT_TRUE(profile.Exists(path));
+    EXPECT_FALSE(profile.Exists("D:\\elsewhere\\System.ini"));
+}
+
+TEST_F(SettingsStore, IntegersAreWrittenInDecimalAndReadBackAsWritten)
+{
+    ini.WriteInteger("system", "HideAllWord", 88);
+    ini.WriteInteger("system", "HideAllHelp", 0);
+    EXPECT_EQ(Stored("HideAllWord"), "88");
+    EXPECT_EQ(ini.ReadInteger("system", "HideAllWord", 1), 88);
+    EXPECT_EQ(ini.ReadInteger("system", "HideAllHelp", 18), 0);
+    EXPECT_EQ(ini.ReadInteger("SYSTEM", "hideallword", 1), 88);   // names match without regard to case
+}
+
+TEST_F(SettingsStore, MissingOrUnreadableIntegersGiveTheDefault)
+{
+    EXPECT_EQ(ini.ReadInteger("system", "HideAllHelp", 18), 18);   // no file at all
+    Stored("HideAllHelp") = "0x11";
+    Stored("HideHelp") = "abc";
+    Stored("ShowHelp") = "";
+    EXPECT_EQ(ini.ReadInteger("system", "HideAllHelp", 18), 17);
+    EXPECT_EQ(ini.ReadInteger("system", "HideHelp", 18), 18);
+    EXPECT_EQ(ini.ReadInteger("system", "ShowHelp", 18), 18);
+}
+
+TEST_F(SettingsStore, FailedWriteNamesTheFullPath)
+{
+    profile.readOnly.insert(path);
+    try {
+        ini.WriteInteger("system", "HideWord", 81);
+        FAIL() << "the write did not fail";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Unable to write to C:\\Program Files\\Tarnwick\\System.ini");
+    }
+    EXPECT_THROW(ini.WriteBinaryStream("system", "File", "x"), std::runtime_error);
+    EXPECT_EQ(ini.ReadInteger("system", "HideWord", 72), 72);
+}
+
+TEST_F(SettingsStore, BinaryStreamIsHexAppendedAtTheStreamsEnd)
+{
+    ini.WriteBinaryStream("system", "File", JoinLines({"C:\\a"}));
+    EXPECT_EQ(Stored("File"), "433A5C610D0A");
+    std::string stream = "xy";
+    ini.ReadBinaryStream("system", "File", stream);
+    EXPECT_EQ(stream, "xyC:\\a\r\n");
+}
+
+TEST_F(SettingsStore, EmptyStreamStoresAnEmptyValueAndReadsAsNothing)
+{
+    ini.WriteBinaryStream("system", "File", "");
+    ASSERT_TRUE(profile.ReadString(path, "system", "File"));   // the key is there, empty
+    EXPECT_EQ(Stored("File"), "");
+    std::string stream;
+    ini.ReadBinaryStream("system", "File", stream);
+    ini.ReadBinaryStream("system", "NoSuchKey", stream);
+    EXPECT_EQ(stream, "");
+}
+
+TEST_F(SettingsStore, ProgramHotKeysFallBackKeyByKey)
+{
+    EXPECT_EQ(ReadProgramHotKey(ini, kSelfHotKey), (THotKeyValue{18, 88}));
+    EXPECT_EQ(ReadProgramHotKey(ini, kHideHotKey), (THotKeyValue{18, 72}));
+    EXPECT_EQ(ReadProgramHotKey(ini, kShowHotKey), (THotKeyValue{18, 82}));
+    Stored("HideAllHelp") = "17";
+    EXPECT_EQ(THotKeyBox::HotKeyText(ReadProgramHotKey(ini, kSelfHotKey)), "Ctrl + X");
+}
+
+TEST_F(SettingsStore, StoredValueBeyondSixteenBitsIsNoKey)
+{
+    Stored("HideAllWord") = "65624";   // 0x10058: its low 16 bits would be the letter X
+    Stored("HideHelp") = "-1";
+    EXPECT_EQ(ReadProgramHotKey(ini, kSelfHotKey).Key, 0);
+    EXPECT_EQ(THotKeyBox::HotKeyText(ReadProgramHotKey(ini, kHideHotKey)), "");
+}
+
+TEST_F(SettingsStore, ClearedHotKeyStaysClearedInsteadOfFallingBack)
+{
+    WriteProgramHotKey(ini, kSelfHotKey, THotKeyValue{});
+    EXPECT_EQ(Stored("HideAllHelp"), "0");
+    EXPECT_EQ(Stored("HideAllWord"), "0");
+    EXPECT_EQ(THotKeyBox::HotKeyText(ReadProgramHotKey(ini, kSelfHotKey)), "");
+}
+
+} // namespace
+} // namespace tw
