@@ -129,15 +129,17 @@ public:
     // GetSystemDirectoryA / GetWindowsDirectoryA, without a trailing separator.
     virtual std::string SystemDirectory() = 0;
     virtual std::string WindowsDirectory() = 0;
-    // Runs `commandLine` with no window; waits at most `waitMs` for it to end so that
-    // commands for one path apply in the order they were issued. False if it did not start.
+    // Runs `commandLine`, whose first argument is the program's full path (never searched
+    // for), with no window; waits at most `waitMs` for it to end so that commands for one
+    // path apply in the order they were issued (one that outlives its wait is waited for
+    // before the next starts). False if it did not start.
     virtual bool RunHidden(const std::string& commandLine, unsigned waitMs) = 0;
     // ShellExecuteA(owner, "open", file, parameters, nullptr, SW_SHOWNORMAL).
     virtual void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) = 0;
     virtual std::uint32_t GetLogicalDrives() = 0;
     // GetLogicalDriveStringsA: roots each ended by NUL, the list by a further NUL.
-    virtual std::string GetLogicalDriveStrings() = 0;
-    virtual unsigned GetDriveType(const std::string& root) = 0;
+    virtual std::string GetLogicalDriveStringsA() = 0;
+    virtual unsigned GetDriveTypeA(const std::string& root) = 0;
     // FindFirstFileA/FindNextFileA over `pattern`; entries whose attributes fall outside
     // `attributeMask` are skipped as the search's mask does. `each` returns false to stop.
     // Returns false when the search found nothing.
@@ -148,6 +150,11 @@ public:
     virtual std::uint32_t ShellAttributes(const std::string& path, std::uint32_t mask) = 0;
     // SHGetFileInfoA system small-icon index with `flags`; -1 on failure.
     virtual int SmallIconIndex(const std::string& path, unsigned flags) = 0;
+    // The system's small-icon image list (SHGetFileInfoA of "" with SYSICONINDEX|SMALLICON)
+    // as a number; 0 on failure. It is shared with the whole process: never destroyed by us.
+    virtual std::uintptr_t SmallImageList() = 0;
+    // SHGetIconOverlayIndex of the shell's "shared" or "shortcut" overlay; -1 when none.
+    virtual int OverlayIndex(bool link) = 0;
 };
 
 } // namespace tw

@@ -1,0 +1,258 @@
+// The Files page: the hidden-file list lives in the lines of lstFiles. The rules of what a
+// hide, an unhide and a lookup do are in files/FileListRules; this is where they meet the
+// list box, the context menu, the Delete key, the confirmation and the picker.
+#include "app/Unit1.h"
+
+#include "files/DrawTreeDemo.h"
+#include "files/FileListRules.h"
+#include "platform/Win32Platform.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Text.h"
+#include "settings/uIniFileMgr.h"
+
+#include <windowsx.h>
+
+#include <stdexcept>
+
+namespace tw {
+
+namespace {
+
+// The list box's lines as the hidden-file list. The box holds them as wide text; they go
+// back to the ANSI code page they came from whenever a rule reads them.
+class ListBoxLines final : public FileLines {
+public:
+    explicit ListBoxLines(HWND box) : box_(box) {}
+
+    int Count() const override { return static_cast<int>(::SendMessageW(box_, LB_GETCOUNT, 0, 0)); }
+    std::string Line(int index) const override
+    {
+        LRESULT length = ::SendMessageW(box_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+        if (length == LB_ERR)
+            throw std::out_of_range("no such line in the file list");
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        LRESULT got = ::SendMessageW(box_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(got == LB_ERR ? 0 : static_cast<std::size_t>(got));
+        return ui::ToAnsi(text);
+    }
+    void Append(const std::string& line) override
+    {
+        std::wstring text = ui::FromAnsi(line);
+        if (::SendMessageW(box_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())) < 0)
+            throw std::runtime_error("cannot add to the file list");
+    }
+    void Delete(int index) override { ::SendMessageW(box_, LB_DELETESTRING, static_cast<WPARAM>(index), 0); }
+    void Assign(const std::vector<std::string>& lines) override
+    {
+        ui::RedrawPause pause(box_);
+        ::SendMessageW(box_, LB_RESETCONTENT, 0, 0);
+        for (const std::string& line : lines)
+            Append(line);
+    }
+    // The list box's own exact-string search: whole lines, letter case ignored by the
+    // system's rules, from the first line.
+    int FindIgnoringCase(const std::string& path) const override
+    {
+        std::wstring text = ui::FromAnsi(path);
+        LRESULT found = ::SendMessageW(box_, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(text.c_str()));
+        return found == LB_ERR ? -1 : static_cast<int>(found);
+    }
+
+private:
+    HWND box_;
+};
+
+TIniFileMgr& Settings()
+{
+    if (!IniFileMgr)
+        throw std::logic_error("the settings file manager does not exist");
+    return *IniFileMgr;
+}
+
+// The confirmation's two buttons carry the program's own texts, "&Yes" and "&No"; a plain
+// message box would put the system language's words there instead. The box is renamed as it
+// is activated, through a hook that lives only for this one box.
+thread_local HHOOK confirmHook = nullptr;
+
+LRESULT CALLBACK RenameConfirmButtons(int code, WPARAM wParam, LPARAM lParam)
+{
+    HHOOK hook = confirmHook;
+    if (code == HCBT_ACTIVATE) {
+        auto box = reinterpret_cast<HWND>(wParam);
+        wchar_t cls[16]{};
+        ::GetClassNameW(box, cls, 16);
+        if (std::wstring_view(cls) == L"#32770") {
+            ::SetDlgItemTextW(box, IDYES, L"&Yes");
+            ::SetDlgItemTextW(box, IDNO, L"&No");
+        }
+    }
+    return ::CallNextHookEx(hook, code, wParam, lParam);
+}
+
+bool ConfirmYesNo(HWND owner, const std::wstring& question)
+{
+    confirmHook = ::SetWindowsHookExW(WH_CBT, &RenameConfirmButtons, nullptr, ::GetCurrentThreadId());
+    int answer = ::MessageBoxW(owner, question.c_str(), L"Confirm", MB_YESNO | MB_ICONQUESTION);
+    if (confirmHook)
+        ::UnhookWindowsHookEx(confirmHook);
+    confirmHook = nullptr;
+    return answer == IDYES;
+}
+
+} // namespace
+
+void TFrmAmbler::BuildFilesPage()
+{
+    HMENU menu = ::CreatePopupMenu();
+    PopupMenu1.Reset(menu);
+    ::AppendMenuW(menu, MF_STRING, ids::PopOpen, L"打开文件");
+    ::AppendMenuW(menu, MF_STRING, ids::PopDel, L"取消隐藏");
+    filesKeys_ = std::make_unique<ui::Subclass>(Control(ids::lstFiles), &TFrmAmbler::FilesKeyProc,
+                                                static_cast<UINT_PTR>(ids::lstFiles), reinterpret_cast<DWORD_PTR>(this));
+}
+
+void TFrmAmbler::BindFilePicker()
+{
+    OnPathChecked = [this](const std::string& path) { HideFile(path); };
+    OnPathUnchecked = [this](const std::string& path) { UnhideFile(path); };
+    OnIsPathChecked = [this](const std::string& path) { return IsFileListed(path); };
+}
+
+void TFrmAmbler::UnbindFilePicker()
+{
+    OnPathChecked = nullptr;
+    OnPathUnchecked = nullptr;
+    OnIsPathChecked = nullptr;
+}
+
+bool TFrmAmbler::IsFileListed(const std::string& path)
+{
+    return tw::IsFileListed(ListBoxLines(Control(ids::lstFiles)), path);
+}
+
+// Each change is written at once: if the program is ended without its window being closed,
+// the record of what it hid must not be lost with it.
+void TFrmAmbler::HideFile(const std::string& path)
+{
+    ListBoxLines lines(Control(ids::lstFiles));
+    tw::HideFile(lines, Win32Files(), path);
+    SaveFileList();
+}
+
+void TFrmAmbler::UnhideFile(const std::string& path)
+{
+    ListBoxLines lines(Control(ids::lstFiles));
+    tw::UnhideFile(lines, Win32Files(), path);
+    SaveFileList();
+}
+
+void TFrmAmbler::ApplyFileAttributes(bool unhide, const std::string& path)
+{
+    tw::ApplyFileAttributes(Win32Files(), unhide, path);
+}
+
+void TFrmAmbler::UnhideSelectedFile()
+{
+    HWND box = Control(ids::lstFiles);
+    ListBoxLines lines(box);
+    int selected = ListBox_GetCurSel(box);
+    if (selected < 0)
+        return;
+    std::wstring question = L"确定取消路径[" + ui::FromAnsi(lines.Line(selected)) + L"]的隐藏吗";
+    if (!ConfirmYesNo(hwnd_, question))
+        return;
+    // The selection is read again: the list may have changed while the question was open.
+    selected = ListBox_GetCurSel(box);
+    if (selected < 0)
+        return;
+    ApplyFileAttributes(true, lines.Line(selected));
+    lines.Delete(selected);
+    SaveFileList();
+}
+
+void TFrmAmbler::LoadFileList()
+{
+    ListBoxLines lines(Control(ids::lstFiles));
+    tw::LoadFileList(lines, Settings());
+}
+
+void TFrmAmbler::SaveFileList()
+{
+    ListBoxLines lines(Control(ids::lstFiles));
+    tw::SaveFileList(lines, Settings());
+}
+
+void TFrmAmbler::PopOpenClick()
+{
+    try {
+        HWND box = Control(ids::lstFiles);
+        int selected = ListBox_GetCurSel(box);
+        if (selected < 0)
+            return;
+        FileApi& files = Win32Files();
+        files.ShellOpen(ui::AsHwnd(hwnd_), ExplorerFile(files.WindowsDirectory()),
+                        ExplorerParameters(ListBoxLines(box).Line(selected)));
+    } catch (...) {
+        // Explorer that does not start is not reported.
+    }
+}
+
+void TFrmAmbler::PopDelClick() { UnhideSelectedFile(); }
+
+void TFrmAmbler::lstFilesKeyDown(unsigned key)
+{
+    // Shift, Ctrl and Alt are not looked at: Shift+Delete does what Delete does.
+    if (key == VK_DELETE)
+        UnhideSelectedFile();
+}
+
+void TFrmAmbler::lstFilesContextMenu(int x, int y)
+{
+    HWND box = Control(ids::lstFiles);
+    if (x == -1 && y == -1) {
+        // From the keyboard: at the selected line, or the list's corner.
+        RECT at{};
+        int selected = ListBox_GetCurSel(box);
+        if (selected < 0 || ListBox_GetItemRect(box, selected, &at) == LB_ERR)
+            at = RECT{};
+        POINT pt{at.left, at.bottom};
+        ::ClientToScreen(box, &pt);
+        x = pt.x;
+        y = pt.y;
+    }
+    ::TrackPopupMenu(PopupMenu1.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, hwnd_, nullptr);
+}
+
+void TFrmAmbler::ShowFilePicker()
+{
+    try {
+        auto picker = std::make_unique<TDrawTreeForm>(Win32Files());
+        picker->Create(hwnd_);
+        RECT main{};
+        RECT own{};
+        ::GetWindowRect(hwnd_, &main);
+        ::GetWindowRect(picker->Handle(), &own);
+        int mainWidth = main.right - main.left;
+        int pickerWidth = own.right - own.left;
+        // Beside the main window on the right, or one main-window width to its left.
+        int left = ::GetSystemMetrics(SM_CXSCREEN) < main.left + mainWidth + pickerWidth ? main.left - mainWidth
+                                                                                         : main.left + mainWidth;
+        ::SetWindowPos(picker->Handle(), nullptr, left, main.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        picker->ShowModal(hwnd_);
+    } catch (...) {
+        ui::ShowMessage(hwnd_, L"初始化文件列表失败！");
+    }
+}
+
+LRESULT CALLBACK TFrmAmbler::FilesKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    if (msg == WM_KEYDOWN && wParam == VK_DELETE) {
+        auto* self = reinterpret_cast<TFrmAmbler*>(data);
+        ui::Guarded(self->hwnd_, [&] { self->lstFilesKeyDown(static_cast<unsigned>(wParam)); });
+        return 0;
+    }
+    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+} // namespace tw

@@ -1,0 +1,301 @@
+// The picker's window: its layout, its start, the header, the check boxes and closing.
+// The tree's nodes (listing, names, icons, painting, sorting) are in PickerTree.cpp.
+#include "files/DrawTreeDemo.h"
+
+#include <windowsx.h>
+
+#include <stdexcept>
+
+namespace tw {
+
+std::function<void(const std::string& path)> OnPathChecked;
+std::function<void(const std::string& path)> OnPathUnchecked;
+std::function<bool(const std::string& path)> OnIsPathChecked;
+
+namespace {
+
+// Posted to ourselves when a check box may have changed: the tree view tells of a click
+// before it flips the mark (and under some systems never tells of the flip itself), so the
+// mark is read once the click has been handled.
+constexpr UINT WM_PICKER_CHECK = WM_APP + 1;
+
+enum Font : int { FontTree, FontButton };
+
+const ui::FontSpec kFonts[] = {
+    {L"Trebuchet MS", -13},
+    {L"宋体", -13, false, false, GB2312_CHARSET},
+};
+
+constexpr int kWidth = 271;
+constexpr int kHeight = 330;
+constexpr int kTreeHeight = 269;     // header and tree together, aligned to the top
+constexpr int kHeaderHeight = 20;
+constexpr int kColumnWidth = 217;
+constexpr int kIndent = 20;
+constexpr int kNodeHeight = 20;
+
+// The tree and its header are not kinds the layout table knows; they are made in CreateTree.
+const ui::ControlSpec kLayout[] = {
+    // id               name           kind               parent left top  width height text          hint
+    {ids::BtnSelFiles,  "BtnSelFiles", ui::Kind::Button,  0,     22,  274, 75,   25,    L"确定(&O)",  nullptr,
+     FontButton, ui::Default},
+};
+
+} // namespace
+
+TDrawTreeForm::TDrawTreeForm(FileApi& files) : files_(files) {}
+
+TDrawTreeForm::~TDrawTreeForm()
+{
+    if (HWND tree = VDT1()) {
+        // The check boxes' image list is the tree's making but not the tree's to free; the
+        // system's icon list is shared with the whole process and must outlive us.
+        auto state = reinterpret_cast<HIMAGELIST>(::SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_STATE, 0));
+        ::SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
+        if (state)
+            ::ImageList_Destroy(state);
+    }
+}
+
+void TDrawTreeForm::Create(HWND owner)
+{
+    RegisterWindowClass(TW_PICKER_WINDOW_CLASS, nullptr, ::GetSysColorBrush(COLOR_BTNFACE));
+    DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    if (!CreateHwnd(TW_PICKER_WINDOW_CLASS, exStyle, style, L"", 0, 0, kWidth, kHeight, owner))
+        throw std::runtime_error("cannot create the file picker");
+    BuildControls(kLayout, kFonts);
+    CreateTree();
+    FormCreate();
+}
+
+void TDrawTreeForm::CreateTree()
+{
+    HINSTANCE inst = ::GetModuleHandleW(nullptr);
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+
+    // One column: there is nothing to drag it past, so the header does not offer dragging.
+    HWND header = ::CreateWindowExW(0, WC_HEADERW, nullptr, WS_CHILD | WS_VISIBLE | HDS_HORZ | HDS_BUTTONS | HDS_FULLDRAG, 0,
+                                    0, client.right, kHeaderHeight, hwnd_,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::VDT1Header)), inst, nullptr);
+    if (!header)
+        throw std::runtime_error("cannot create the picker's header");
+    ::SendMessageW(header, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontTree)), FALSE);
+    HDITEMW column{};
+    column.mask = HDI_TEXT | HDI_WIDTH | HDI_FORMAT;
+    column.fmt = HDF_LEFT | HDF_STRING;
+    column.cxy = kColumnWidth;
+    column.pszText = const_cast<wchar_t*>(L"文件路径");
+    ::SendMessageW(header, HDM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&column));
+
+    // No horizontal scrolling: a name wider than the column is shortened, not scrolled to.
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                  TVS_SHOWSELALWAYS | TVS_NOHSCROLL | TVS_NOTOOLTIPS;
+    HWND tree = ::CreateWindowExW(0, WC_TREEVIEWW, nullptr, style, 0, kHeaderHeight, client.right,
+                                  kTreeHeight - kHeaderHeight, hwnd_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::VDT1)), inst, nullptr);
+    if (!tree)
+        throw std::runtime_error("cannot create the picker's tree");
+    // Check boxes are switched on after creation, before any item exists, as the control
+    // asks: set at creation they may come up in a wrong state.
+    ::SetWindowLongPtrW(tree, GWL_STYLE, ::GetWindowLongPtrW(tree, GWL_STYLE) | TVS_CHECKBOXES);
+    ::SendMessageW(tree, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontTree)), FALSE);
+    ::SendMessageW(tree, TVM_SETINDENT, kIndent, 0);
+    ::SendMessageW(tree, TVM_SETEXTENDEDSTYLE, TVS_EX_DOUBLEBUFFER, TVS_EX_DOUBLEBUFFER);
+    header_ = header;
+    tree_ = tree;
+}
+
+void TDrawTreeForm::FormCreate()
+{
+    HWND tree = VDT1();
+    int count = CountDrives(files_.GetLogicalDrives());
+    ::SendMessageW(tree, TVM_SETITEMHEIGHT, kNodeHeight, 0);
+    DriveStrings = files_.GetLogicalDriveStringsA();
+    SystemImages = reinterpret_cast<HIMAGELIST>(files_.SmallImageList());
+    if (SystemImages)
+        ::SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(SystemImages));
+    shareOverlay_ = files_.OverlayIndex(false);
+    linkOverlay_ = files_.OverlayIndex(true);
+
+    for (int i = 0; i < count; ++i) {
+        TShellObjectData drive;
+        drive.Path = DriveRootPath(DriveStrings, i);
+        drive.TopLevel = true;
+        AddNode(TVI_ROOT, std::move(drive));
+    }
+}
+
+void TDrawTreeForm::BtnSelFilesClick() { EndModal(IDOK); }
+
+TShellObjectData* TDrawTreeForm::NodeOf(HTREEITEM item) const
+{
+    TVITEMW it{};
+    it.mask = TVIF_PARAM | TVIF_HANDLE;
+    it.hItem = item;
+    if (!item || !::SendMessageW(VDT1(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it)))
+        return nullptr;
+    return reinterpret_cast<TShellObjectData*>(it.lParam);
+}
+
+void TDrawTreeForm::PostCheck(HTREEITEM item)
+{
+    if (item)
+        ::PostMessageW(hwnd_, WM_PICKER_CHECK, 0, reinterpret_cast<LPARAM>(item));
+}
+
+void TDrawTreeForm::CheckPosted(HTREEITEM item)
+{
+    TShellObjectData* node = NodeOf(item);
+    if (!node)
+        return;
+    UINT state = static_cast<UINT>(::SendMessageW(VDT1(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item),
+                                                  TVIS_STATEIMAGEMASK)) >> 12;
+    if (node->TopLevel) {
+        // A whole drive cannot be hidden: a drive has no box, whatever key was pressed on it.
+        if (state != 0) {
+            TreeView_SetItemState(VDT1(), item, INDEXTOSTATEIMAGEMASK(0), TVIS_STATEIMAGEMASK);
+        }
+        return;
+    }
+    bool checked = state == 2;
+    if (checked == node->Checked)
+        return;   // told twice (a click and a change notification): act once
+    node->Checked = checked;
+    VDT1Checked(*node);
+}
+
+void TDrawTreeForm::VDT1Checked(TShellObjectData& node)
+{
+    if (node.Checked) {
+        if (OnPathChecked)
+            OnPathChecked(node.Path);
+    } else if (OnPathUnchecked) {
+        OnPathUnchecked(node.Path);
+    }
+}
+
+int TDrawTreeForm::ColumnRight() const
+{
+    RECT rc{};
+    if (!::SendMessageW(Header(), HDM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rc)))
+        return kColumnWidth;
+    return rc.right;
+}
+
+void TDrawTreeForm::VDT1HeaderClick(int column, int button)
+{
+    if (button != 0)
+        return;   // only the left button sorts
+    if (column == 0) {
+        if (sortColumn_ < 0) {
+            sortColumn_ = 0;
+            direction_ = SortDirection::Ascending;
+        } else {
+            direction_ = direction_ == SortDirection::Ascending ? SortDirection::Descending : SortDirection::Ascending;
+        }
+        SortTree();
+    } else {
+        sortColumn_ = -1;
+    }
+    ShowSortGlyph();
+}
+
+void TDrawTreeForm::ShowSortGlyph()
+{
+    HDITEMW column{};
+    column.mask = HDI_FORMAT;
+    ::SendMessageW(Header(), HDM_GETITEMW, 0, reinterpret_cast<LPARAM>(&column));
+    column.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (sortColumn_ == 0)
+        column.fmt |= direction_ == SortDirection::Ascending ? HDF_SORTUP : HDF_SORTDOWN;
+    ::SendMessageW(Header(), HDM_SETITEMW, 0, reinterpret_cast<LPARAM>(&column));
+}
+
+LRESULT TDrawTreeForm::OnHeaderNotify(NMHDR* hdr)
+{
+    switch (hdr->code) {
+    case HDN_ITEMCLICKW: {
+        auto* nm = reinterpret_cast<NMHEADERW*>(hdr);
+        VDT1HeaderClick(nm->iItem, nm->iButton);
+        return 0;
+    }
+    case HDN_DIVIDERDBLCLICKW:
+        FitColumn();
+        return 0;
+    case HDN_ITEMCHANGEDW:
+    case HDN_TRACKW:
+        // The column's width decides where names are shortened.
+        ::InvalidateRect(VDT1(), nullptr, TRUE);
+        return 0;
+    }
+    return 0;
+}
+
+LRESULT TDrawTreeForm::OnTreeNotify(NMHDR* hdr)
+{
+    HWND tree = VDT1();
+    switch (hdr->code) {
+    case TVN_GETDISPINFOW:
+        VDT1GetDispInfo(*reinterpret_cast<NMTVDISPINFOW*>(hdr));
+        return 0;
+    case TVN_ITEMEXPANDINGW: {
+        auto* nm = reinterpret_cast<NMTREEVIEWW*>(hdr);
+        if ((nm->action & TVE_EXPAND) != 0)
+            if (auto* node = reinterpret_cast<TShellObjectData*>(nm->itemNew.lParam); node && !node->Listed)
+                VDT1InitChildren(*node);
+        return FALSE;
+    }
+    case NM_CUSTOMDRAW:
+        return VDT1DrawNode(*reinterpret_cast<NMTVCUSTOMDRAW*>(hdr));
+    case NM_CLICK:
+    case NM_DBLCLK: {
+        TVHITTESTINFO hit{};
+        DWORD pos = ::GetMessagePos();
+        hit.pt = POINT{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+        ::ScreenToClient(tree, &hit.pt);
+        auto item = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        if (item && (hit.flags & TVHT_ONITEMSTATEICON))
+            PostCheck(item);
+        return 0;
+    }
+    case TVN_KEYDOWN:
+        if (reinterpret_cast<NMTVKEYDOWN*>(hdr)->wVKey == VK_SPACE)
+            PostCheck(TreeView_GetSelection(tree));
+        return 0;
+    case TVN_ITEMCHANGEDW:
+        // Sent by newer systems after a mark changes; the click path may already have acted.
+        PostCheck(reinterpret_cast<NMTVITEMCHANGE*>(hdr)->hItem);
+        return 0;
+    }
+    return 0;
+}
+
+LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+        if (hdr->hwndFrom == VDT1() && VDT1())
+            return OnTreeNotify(hdr);
+        if (hdr->hwndFrom == Header() && Header())
+            return OnHeaderNotify(hdr);
+        break;
+    }
+    case WM_COMMAND:
+        // The button, Enter (the default button) and Escape all just close the picker.
+        if (HIWORD(wParam) == BN_CLICKED &&
+            (LOWORD(wParam) == ids::BtnSelFiles || LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+            BtnSelFilesClick();
+            return 0;
+        }
+        break;
+    case WM_PICKER_CHECK:
+        CheckPosted(reinterpret_cast<HTREEITEM>(lParam));
+        return 0;
+    }
+    return Form::HandleMessage(msg, wParam, lParam);
+}
+
+} // namespace tw

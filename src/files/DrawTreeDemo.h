@@ -1,0 +1,104 @@
+// The file picker: a modal window with the computer's drives, folders and files as a tree,
+// a check box before every folder and file. Ticking an entry hides it at once, clearing the
+// tick restores it; the picker reaches the hidden-file list only through the three callbacks
+// below, which the main window binds once at start-up.
+//
+// The tree is the common controls' tree view with a header above it for the one sortable
+// column. Nothing is read before it is needed: a drive's attributes when its node is first
+// shown, a folder's entries when it is first expanded, an icon when its node is first drawn.
+#pragma once
+
+#include "app/ControlIds.h"
+#include "files/PickerRules.h"
+#include "platform/ui/Form.h"
+
+#include <commctrl.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+
+namespace tw {
+
+// The picker's three callbacks: each an object together with one of its methods, bound by
+// the main window's FormCreate. Empty until then; an empty one is not called.
+extern std::function<void(const std::string& path)> OnPathChecked;
+extern std::function<void(const std::string& path)> OnPathUnchecked;
+extern std::function<bool(const std::string& path)> OnIsPathChecked;
+
+// What the picker keeps for each node. Paths stay in the ANSI code page the file search
+// gave them in (that is what the callbacks hand on); only the shown name is widened.
+struct TShellObjectData {
+    std::string Path;                 // a drive root as the system lists it, or parent + "\" + name
+    std::wstring ShownName;           // what the tree shows
+    std::uint32_t ShellAttributes = 0;
+    int OpenIconIndex = -1;
+    int ClosedIconIndex = -1;
+
+    // The tree's own bookkeeping.
+    HTREEITEM Item = nullptr;
+    bool TopLevel = false;
+    bool Initialised = false;         // name, drive attributes: done on first use
+    bool IconsLooked = false;
+    bool Listed = false;              // the folder's entries are children now
+    int HasChildren = -1;             // expand button: -1 not yet decided
+    bool Checked = false;             // the check mark as the callbacks last heard of it
+};
+
+class TDrawTreeForm final : public ui::Form {
+public:
+    explicit TDrawTreeForm(FileApi& files);
+    ~TDrawTreeForm() override;
+
+    // Creates the window (hidden) owned by `owner` and runs FormCreate.
+    void Create(HWND owner);
+
+    // --- Handlers ------------------------------------------------------------------------
+    void FormCreate();
+    void VDT1InitNode(TShellObjectData& node);
+    void VDT1InitChildren(TShellObjectData& node);
+    void VDT1GetDispInfo(NMTVDISPINFOW& info);
+    LRESULT VDT1DrawNode(NMTVCUSTOMDRAW& draw);
+    int VDT1GetNodeWidth(HDC dc, const TShellObjectData& node);
+    void VDT1HeaderClick(int column, int button);
+    void VDT1Checked(TShellObjectData& node);
+    void BtnSelFilesClick();
+
+    HWND VDT1() const { return tree_; }
+    HWND Header() const { return header_; }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    static int CALLBACK VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM direction);
+
+    void CreateTree();
+    HTREEITEM AddNode(HTREEITEM parent, TShellObjectData data);
+    TShellObjectData* NodeOf(HTREEITEM item) const;
+    void LookUpIcons(TShellObjectData& node);
+    LRESULT OnTreeNotify(NMHDR* hdr);
+    LRESULT OnHeaderNotify(NMHDR* hdr);
+    // A check box may have changed; the tree has applied it by the time this runs.
+    void CheckPosted(HTREEITEM item);
+    void PostCheck(HTREEITEM item);
+    void SortTree();
+    void ShowSortGlyph();
+    int ColumnRight() const;
+    void FitColumn();
+    void DrawShortened(const NMTVCUSTOMDRAW& draw, TShellObjectData& node);
+
+    FileApi& files_;
+    HWND tree_ = nullptr;
+    HWND header_ = nullptr;
+    std::string DriveStrings;
+    HIMAGELIST SystemImages = nullptr;    // the system's list: shared, never destroyed by us
+    std::deque<TShellObjectData> nodes_;  // stable addresses: tree items point at them
+    int sortColumn_ = -1;                 // -1: the header has no sort column yet
+    SortDirection direction_ = SortDirection::Ascending;
+    int shareOverlay_ = -1;
+    int linkOverlay_ = -1;
+};
+
+} // namespace tw

@@ -1,0 +1,94 @@
+// The hidden-file list: the paths the user hid through the picker, kept as lines wherever
+// they live (the Files page's list box in the program, a vector in the tests). The rules
+// here decide what a hide, an unhide, a lookup, a load and a save do to those lines and
+// which system command each one runs.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+class TIniFileMgr;
+
+// The lines of the list, in order. Paths are ANSI byte strings.
+class FileLines {
+public:
+    virtual ~FileLines() = default;
+    virtual int Count() const = 0;
+    virtual std::string Line(int index) const = 0;
+    virtual void Append(const std::string& line) = 0;
+    virtual void Delete(int index) = 0;
+    // Replaces every line.
+    virtual void Assign(const std::vector<std::string>& lines) = 0;
+    // The first line equal to `path` when letter case is ignored, as the list control's own
+    // exact-string search finds it; -1 when there is none.
+    virtual int FindIgnoringCase(const std::string& path) const = 0;
+};
+
+// The list as a plain vector, for code that has no list control. Case is folded for the
+// ASCII letters only: the program's list box folds with the system's rules instead.
+class VectorFileLines final : public FileLines {
+public:
+    VectorFileLines() = default;
+    explicit VectorFileLines(std::vector<std::string> lines) : lines_(std::move(lines)) {}
+
+    int Count() const override { return static_cast<int>(lines_.size()); }
+    std::string Line(int index) const override { return lines_.at(static_cast<std::size_t>(index)); }
+    void Append(const std::string& line) override { lines_.push_back(line); }
+    void Delete(int index) override;
+    void Assign(const std::vector<std::string>& lines) override { lines_ = lines; }
+    int FindIgnoringCase(const std::string& path) const override;
+
+    const std::vector<std::string>& Lines() const { return lines_; }
+
+private:
+    std::vector<std::string> lines_;
+};
+
+// How long one attrib run may hold the program up before the next one is started anyway.
+inline constexpr unsigned kAttribWaitMs = 5000;
+
+// One argument for a command line, quoted so that the usual argument splitting
+// (CommandLineToArgvW and the C runtime) gives it back unchanged: backslashes that run into
+// the closing quote are doubled, so "C:\" does not turn into C:" with the quote escaped.
+std::string QuoteArgument(std::string_view arg);
+
+// The full command that hides (+h +s) or restores (-h -s) `path`: attrib by its full path
+// in the system folder, never looked up where a planted attrib.exe could be found first.
+std::string AttribCommandLine(const std::string& systemDir, bool unhide, const std::string& path);
+// Explorer in the Windows folder, and the parameter that opens `path` in it.
+std::string ExplorerFile(const std::string& windowsDir);
+std::string ExplorerParameters(const std::string& path);
+
+// True when `path` holds a wildcard. No file name can; such a path is a name that the ANSI
+// code page could not hold ("?" stands in for the lost characters), and attrib would apply
+// to every name the pattern matches.
+bool HasWildcard(std::string_view path);
+
+// Runs the attrib command for `path`, waiting (bounded) for it to end so that commands for
+// one path apply in the order they were issued. Errors are swallowed: a failing command
+// changes nothing the user can be told about.
+void ApplyFileAttributes(FileApi& files, bool unhide, const std::string& path) noexcept;
+
+bool IsFileListed(const FileLines& lines, const std::string& path);
+// Appends `path` (duplicates included) and hides it.
+void HideFile(FileLines& lines, FileApi& files, const std::string& path);
+// Restores `path` and removes every line equal to it byte for byte.
+void UnhideFile(FileLines& lines, FileApi& files, const std::string& path);
+// Restores the path of line `index` and removes that one line only.
+void UnhideLine(FileLines& lines, FileApi& files, int index);
+
+// The stored text: every line followed by CR LF.
+std::string FileListText(const FileLines& lines);
+// Lines from stored text: split at CR LF, a lone CR or a lone LF; the text ends at a NUL.
+std::vector<std::string> FileListFromText(std::string_view text);
+
+// Section "system", key "File" of the settings file.
+void LoadFileList(FileLines& lines, TIniFileMgr& ini);
+void SaveFileList(const FileLines& lines, TIniFileMgr& ini);
+
+} // namespace tw

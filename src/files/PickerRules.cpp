@@ -1,0 +1,135 @@
+#include "files/PickerRules.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace tw {
+
+std::string ChildPath(const std::string& parent, std::string_view name)
+{
+    std::string path = parent;
+    if (path.empty() || path.back() != '\\')
+        path += '\\';
+    path += name;
+    return path;
+}
+
+std::string LastComponent(std::string_view path)
+{
+    if (!path.empty() && path.back() == '\\')
+        path.remove_suffix(1);
+    std::size_t slash = path.find_last_of("\\:");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string SearchPattern(const std::string& path) { return ChildPath(path, "*.*"); }
+
+int CountDrives(std::uint32_t mask) { return std::popcount(mask & 0x03FFFFFFu); }
+
+std::string DriveRootPath(std::string_view driveStrings, int index)
+{
+    std::size_t pos = 0;
+    for (int i = 0; pos < driveStrings.size(); ++i) {
+        std::size_t end = driveStrings.find('\0', pos);
+        if (end == std::string_view::npos)
+            end = driveStrings.size();
+        if (end == pos)
+            break;   // the empty entry that ends the list
+        if (i == index)
+            return std::string(driveStrings.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return {};
+}
+
+bool ReadsShellAttributes(unsigned driveType, std::string_view path)
+{
+    return (driveType == kDriveFixed || driveType == kDriveRemovable) && path.find("A:\\") == std::string_view::npos;
+}
+
+int ComparePaths(std::string_view a, std::string_view b)
+{
+    auto fold = [](char c) {
+        auto u = static_cast<unsigned char>(c);
+        return (u >= 'a' && u <= 'z') ? u - ('a' - 'A') : static_cast<unsigned>(u);
+    };
+    std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned x = fold(a[i]);
+        unsigned y = fold(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int CompareNodes(std::uint32_t attrs1, std::string_view path1, std::uint32_t attrs2, std::string_view path2)
+{
+    bool folder1 = (attrs1 & shell::kFolder) != 0;
+    bool folder2 = (attrs2 & shell::kFolder) != 0;
+    if (folder1 != folder2)
+        return folder1 ? -1 : 1;
+    return ComparePaths(path1, path2);
+}
+
+std::vector<ListedEntry> ListFolder(FileApi& files, const std::string& path, SortDirection dir)
+{
+    std::vector<ListedEntry> entries;
+    files.FindFiles(SearchPattern(path), kAnyEntryMask, [&](const FindEntry& found) {
+        if (found.name != "." && found.name != "..") {
+            ListedEntry entry;
+            entry.path = ChildPath(path, found.name);
+            entry.name = found.name;
+            entry.shellAttributes = files.ShellAttributes(entry.path, shell::kRequestMask);
+            entries.push_back(std::move(entry));
+        }
+        return true;
+    });
+    std::sort(entries.begin(), entries.end(), [dir](const ListedEntry& a, const ListedEntry& b) {
+        return CompareNodes(a.shellAttributes, a.path, b.shellAttributes, b.path, dir) < 0;
+    });
+    return entries;
+}
+
+bool FolderHasFiles(FileApi& files, const std::string& path)
+{
+    bool found = false;
+    files.FindFiles(SearchPattern(path), kFilesOnlyMask, [&](const FindEntry&) {
+        found = true;
+        return false;
+    });
+    return found;
+}
+
+bool HasChildren(std::uint32_t shellAttributes, const std::function<bool()>& folderHasFiles)
+{
+    if (shellAttributes & shell::kHasSubfolders)
+        return true;
+    return (shellAttributes & shell::kFolder) && folderHasFiles();
+}
+
+std::wstring ShortenWithEllipsis(const std::wstring& text, int width,
+                                 const std::function<int(std::wstring_view)>& measure)
+{
+    if (measure(text) <= width)
+        return text;
+    const std::wstring dots = L"...";
+    if (measure(dots) > width)
+        return {};
+    // Widths grow with the length, so the longest fitting beginning is found by halving.
+    std::size_t lo = 0;              // fits
+    std::size_t hi = text.size();    // the whole text does not
+    while (hi - lo > 1) {
+        std::size_t mid = lo + (hi - lo) / 2;
+        if (measure(text.substr(0, mid) + dots) <= width)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    // Never split a surrogate pair.
+    if (lo > 0 && text[lo - 1] >= 0xD800 && text[lo - 1] <= 0xDBFF)
+        --lo;
+    return text.substr(0, lo) + dots;
+}
+
+} // namespace tw

@@ -1,0 +1,88 @@
+// What the file picker decides without a screen: the paths of its nodes, which of them may
+// be browsed, how a folder is listed and sorted, and how a name too long for its column is
+// shortened. The picker's window (DrawTreeDemo) only shows what these answer.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+// Shell attribute bits the picker asks for and uses.
+namespace shell {
+inline constexpr std::uint32_t kRequestMask = 0xF40F0000u;
+inline constexpr std::uint32_t kHasSubfolders = 0x80000000u;
+inline constexpr std::uint32_t kFolder = 0x20000000u;
+inline constexpr std::uint32_t kCompressed = 0x04000000u;
+inline constexpr std::uint32_t kShared = 0x00020000u;
+inline constexpr std::uint32_t kLink = 0x00010000u;
+} // namespace shell
+
+// File search masks: every entry, and every entry that is not a folder.
+inline constexpr std::uint32_t kAnyEntryMask = 0x3F;
+inline constexpr std::uint32_t kFilesOnlyMask = 0x27;
+
+// Drive types the shell attributes are read for.
+inline constexpr unsigned kDriveRemovable = 2;
+inline constexpr unsigned kDriveFixed = 3;
+
+// SHGetFileInfo flags: system icon index of the small icon, and of the open small icon.
+inline constexpr unsigned kClosedIconFlags = 0x4001;
+inline constexpr unsigned kOpenIconFlags = 0x4003;
+
+enum class SortDirection { Ascending, Descending };
+
+// `parent` + "\" (unless it ends in one) + `name`.
+std::string ChildPath(const std::string& parent, std::string_view name);
+// The name shown for a path below a drive: its last component, a trailing "\" dropped.
+std::string LastComponent(std::string_view path);
+// `pattern` for a search of every entry in the folder `path`.
+std::string SearchPattern(const std::string& path);
+
+// Drives A to Z in the logical-drive mask.
+int CountDrives(std::uint32_t mask);
+// Entry `index` (from 0) of a NUL-separated, double-NUL-ended list of roots; empty past the end.
+std::string DriveRootPath(std::string_view driveStrings, int index);
+
+// Only local hard and removable drives are browsed, and never A:, whose floppy would spin up.
+bool ReadsShellAttributes(unsigned driveType, std::string_view path);
+
+// Folders before everything else, then the paths compared byte by byte with the ASCII
+// letters folded to capitals. Negative, zero or positive.
+int ComparePaths(std::string_view a, std::string_view b);
+int CompareNodes(std::uint32_t attrs1, std::string_view path1, std::uint32_t attrs2, std::string_view path2);
+inline int CompareNodes(std::uint32_t attrs1, std::string_view path1, std::uint32_t attrs2, std::string_view path2,
+                        SortDirection dir)
+{
+    int r = CompareNodes(attrs1, path1, attrs2, path2);
+    return dir == SortDirection::Ascending ? r : -r;
+}
+
+// A folder entry as listed: its full path and the shell's attributes for it.
+struct ListedEntry {
+    std::string path;
+    std::string name;
+    std::uint32_t shellAttributes = 0;
+};
+
+// Every entry of the folder `path` (hidden and system ones too, "." and ".." left out), with
+// its shell attributes, sorted in `dir`. Icons are not asked for: only drawing needs them.
+std::vector<ListedEntry> ListFolder(FileApi& files, const std::string& path, SortDirection dir);
+// True when the folder holds an entry that is not a folder; the search stops at the first.
+bool FolderHasFiles(FileApi& files, const std::string& path);
+// Whether a node shows an expand button. `folderHasFiles` is asked only when the shell
+// did not already say that the folder has subfolders.
+bool HasChildren(std::uint32_t shellAttributes, const std::function<bool()>& folderHasFiles);
+
+// The longest beginning of `text` that, followed by "...", is at most `width` wide, with
+// "..." appended; empty when not even "..." fits. Text that fits is returned unchanged.
+// `measure` gives the width of a text as it would be drawn.
+std::wstring ShortenWithEllipsis(const std::wstring& text, int width,
+                                 const std::function<int(std::wstring_view)>& measure);
+
+} // namespace tw

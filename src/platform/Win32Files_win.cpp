@@ -1,0 +1,237 @@
+#include "platform/Win32Platform.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace tw {
+
+namespace {
+
+// The attribute bits a search's mask decides on: an entry that carries one of them which
+// the mask does not admit is skipped. Read-only and archive entries are always found.
+constexpr DWORD kSpecialBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | 0x08 /* volume label */ |
+                               FILE_ATTRIBUTE_DIRECTORY;
+
+std::wstring Widen(const std::string& ansi)
+{
+    int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide.data(), n);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+// The shell's calls need COM on the calling thread. It is started once per thread and left
+// running until the process ends: interfaces the shell hands out may outlive any one caller.
+void EnsureCom()
+{
+    thread_local bool started = false;
+    if (!started) {
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        started = true;
+    }
+}
+
+// The program named by the first argument of a command line, quoted or not.
+std::string ProgramOf(const std::string& commandLine)
+{
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        std::size_t end = commandLine.find('"', 1);
+        return commandLine.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    }
+    return commandLine.substr(0, commandLine.find(' '));
+}
+
+// "X:\..." or "\\server\...": nothing is left for the system to look up.
+bool IsFullPath(const std::string& path)
+{
+    return (path.size() > 2 && path[1] == ':' && path[2] == '\\') || path.rfind("\\\\", 0) == 0;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE h) : h_(h) {}
+    ~FindHandle()
+    {
+        if (h_ != INVALID_HANDLE_VALUE)
+            ::FindClose(h_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    HANDLE Get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+class Win32FileApi final : public FileApi {
+public:
+    ~Win32FileApi() override
+    {
+        if (pending_)
+            ::CloseHandle(pending_);
+    }
+
+    std::string SystemDirectory() override
+    {
+        char buf[MAX_PATH + 1]{};
+        UINT n = ::GetSystemDirectoryA(buf, MAX_PATH);
+        return std::string(buf, n <= MAX_PATH ? n : 0);
+    }
+
+    std::string WindowsDirectory() override
+    {
+        char buf[MAX_PATH + 1]{};
+        UINT n = ::GetWindowsDirectoryA(buf, MAX_PATH);
+        return std::string(buf, n <= MAX_PATH ? n : 0);
+    }
+
+    // WinExec would do, but it looks the program up in the program's own folder and the
+    // current folder before the system folder, so an attrib.exe planted next to us would run
+    // in its place. CreateProcess with the program's full path as the application name
+    // searches nowhere. It also hands us the process, so that we can wait for it: two
+    // commands for one path (a tick and its clearing) then apply in the order they were given.
+    bool RunHidden(const std::string& commandLine, unsigned waitMs) override
+    {
+        FinishPending(waitMs);
+        std::string program = ProgramOf(commandLine);
+        if (!IsFullPath(program))
+            return false;
+        std::string folder = FolderOf(program);
+        std::vector<char> line(commandLine.begin(), commandLine.end());
+        line.push_back('\0');
+        STARTUPINFOA si{};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_HIDE;
+        PROCESS_INFORMATION pi{};
+        if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                              folder.empty() ? nullptr : folder.c_str(), &si, &pi))
+            return false;
+        ::CloseHandle(pi.hThread);
+        if (::WaitForSingleObject(pi.hProcess, waitMs) == WAIT_OBJECT_0)
+            ::CloseHandle(pi.hProcess);
+        else
+            pending_ = pi.hProcess;   // the next command waits for it before it starts
+        return true;
+    }
+
+    void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) override
+    {
+        ::ShellExecuteA(reinterpret_cast<HWND>(owner), "open", file.c_str(), parameters.c_str(), nullptr,
+                        SW_SHOWNORMAL);
+    }
+
+    std::uint32_t GetLogicalDrives() override { return ::GetLogicalDrives(); }
+
+    std::string GetLogicalDriveStringsA() override
+    {
+        DWORD size = ::GetLogicalDriveStringsA(0, nullptr);
+        if (size == 0)
+            return std::string(1, '\0');
+        std::string list(size + 1, '\0');
+        DWORD n = ::GetLogicalDriveStringsA(size, list.data());
+        if (n == 0 || n > size)
+            return std::string(1, '\0');
+        list.resize(n + 1);   // the roots and the NUL that ends the list
+        return list;
+    }
+
+    unsigned GetDriveTypeA(const std::string& root) override { return ::GetDriveTypeA(root.c_str()); }
+
+    bool FindFiles(const std::string& pattern, std::uint32_t attributeMask,
+                   const std::function<bool(const FindEntry&)>& each) override
+    {
+        WIN32_FIND_DATAA data{};
+        // The basic form skips the short names we never show, and a large fetch asks the
+        // file system for many entries per call: both matter in a folder of thousands.
+        HANDLE h = ::FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                      FIND_FIRST_EX_LARGE_FETCH);
+        if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_INVALID_PARAMETER)
+            h = ::FindFirstFileA(pattern.c_str(), &data);
+        FindHandle search(h);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        bool any = false;
+        do {
+            if ((data.dwFileAttributes & kSpecialBits) & ~attributeMask)
+                continue;
+            any = true;
+            if (!each(FindEntry{data.cFileName, data.dwFileAttributes}))
+                break;
+        } while (::FindNextFileA(h, &data));
+        return any;
+    }
+
+    std::uint32_t ShellAttributes(const std::string& path, std::uint32_t mask) override
+    {
+        EnsureCom();
+        IShellFolder* desktop = nullptr;
+        if (FAILED(::SHGetDesktopFolder(&desktop)) || !desktop)
+            return 0;
+        std::wstring wide = Widen(path);
+        ULONG attrs = mask;
+        PIDLIST_RELATIVE pidl = nullptr;
+        HRESULT hr = desktop->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &pidl, &attrs);
+        if (pidl)
+            ::CoTaskMemFree(pidl);   // the shell's allocator is the COM task allocator
+        desktop->Release();
+        // A path the shell cannot parse has no attributes we could trust: the request mask
+        // would otherwise come back as if every bit (folder, compressed, link ...) were set.
+        return SUCCEEDED(hr) ? attrs : 0;
+    }
+
+    int SmallIconIndex(const std::string& path, unsigned flags) override
+    {
+        EnsureCom();
+        SHFILEINFOA info{};
+        DWORD_PTR ok = ::SHGetFileInfoA(path.c_str(), 0, &info, sizeof(info), flags);
+        return ok ? info.iIcon : -1;
+    }
+
+    std::uintptr_t SmallImageList() override
+    {
+        EnsureCom();
+        SHFILEINFOA info{};
+        return static_cast<std::uintptr_t>(
+            ::SHGetFileInfoA("", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+    }
+
+    int OverlayIndex(bool link) override
+    {
+        EnsureCom();
+        return ::SHGetIconOverlayIndexW(nullptr, link ? IDO_SHGIOI_LINK : IDO_SHGIOI_SHARE);
+    }
+
+private:
+    void FinishPending(unsigned waitMs)
+    {
+        if (!pending_)
+            return;
+        ::WaitForSingleObject(pending_, waitMs);
+        ::CloseHandle(pending_);
+        pending_ = nullptr;
+    }
+
+    HANDLE pending_ = nullptr;   // a command that outlived its wait
+};
+
+} // namespace
+
+FileApi& Win32Files()
+{
+    static Win32FileApi api;
+    return api;
+}
+
+} // namespace tw

@@ -1,0 +1,400 @@
+// tw-e2e: TIMEOUT 240
+// Hiding files as a user does it: the refresh button on the Files page opens the picker,
+// ticking an entry hides it at once and lists it, clearing the tick restores it; the list
+// survives a restart (and a program that is ended without closing its window), and the
+// Files page restores a line after a confirmation.
+//
+// Wine's own attrib applies only the last of several flags ("attrib +h +s" sets only the
+// system attribute), unlike a real system's. Tarnwick is not bent to that: for this test
+// the prefix's attrib.exe is replaced by helpers/attrib.cpp (chosen over Wine's own through
+// a load-order override in the prefix's registry), which applies every flag and
+// records each command line it gets, so the test checks both the exact command lines
+// (order, quoting) and what they did to the files.
+#include "E2e.h"
+#include "RemoteTree.h"
+#include "Hints.h"
+#include "Tabs.h"
+
+#include "../../src/app/ControlIds.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <sstream>
+
+namespace {
+
+using namespace tw::e2e;
+namespace ids = tw::ids;
+
+constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+std::wstring SystemFolder()
+{
+    wchar_t dir[MAX_PATH]{};
+    GetSystemDirectoryW(dir, MAX_PATH);
+    return dir;
+}
+
+DWORD Attrs(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+bool HiddenSystem(const std::wstring& path) { return (Attrs(path) & kHiddenSystem) == kHiddenSystem; }
+bool Plain(const std::wstring& path) { return (Attrs(path) & kHiddenSystem) == 0; }
+
+void WriteFileText(const std::wstring& path, const std::string& text)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE) << WideToUtf8(path);
+    DWORD written = 0;
+    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(f);
+}
+
+struct WindowSearch {
+    DWORD program;
+    const std::wstring* text;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOtherWindow(HWND w, LPARAM p)
+{
+    auto* s = reinterpret_cast<WindowSearch*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != s->program && pid != GetCurrentProcessId() && IsWindowVisible(w) &&
+        Text(w).find(*s->text) != std::wstring::npos) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Puts our attrib.exe in place of Wine's for the whole test program, and Wine's back
+// afterwards. The native copy is chosen through the prefix's registry: Wine reads a load
+// order override for a program it starts from there (an override put only in our own
+// environment does not reach the processes Tarnwick starts).
+class AttribDouble : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        system_ = SystemFolder() + L"\\attrib.exe";
+        saved_ = system_ + L".tw-wine";
+        // A run that died half-way left Wine's copy saved: keep that one, not ours.
+        if (GetFileAttributesW(saved_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            ASSERT_TRUE(CopyFileW(system_.c_str(), saved_.c_str(), TRUE)) << GetLastError();
+        }
+        ASSERT_TRUE(CopyFileW(HelperExe(L"attrib").c_str(), system_.c_str(), FALSE)) << GetLastError();
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, L"attrib.exe", REG_SZ, L"native", sizeof(L"native")),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override
+    {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kOverrides, L"attrib.exe");
+        if (CopyFileW(saved_.c_str(), system_.c_str(), FALSE))
+            DeleteFileW(saved_.c_str());
+    }
+
+private:
+    static constexpr const wchar_t* kOverrides = L"Software\\Wine\\DllOverrides";
+    std::wstring system_;
+    std::wstring saved_;
+};
+
+const auto* const kAttribDouble = ::testing::AddGlobalTestEnvironment(new AttribDouble);
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        log_ = data_.File(L"attrib.log");
+        SetEnvironmentVariableW(L"TW_ATTRIB_LOG", log_.c_str());
+        root_ = data_.File(L"tree");
+        CreateDirectoryW(root_.c_str(), nullptr);
+        for (const wchar_t* dir : {L"Empty", L"Folder With Blank", L"OnlySubs", L"OnlySubs\\Sub1", L"OnlySubs\\Sub2", L"Zed"})
+            CreateDirectoryW(Path(dir).c_str(), nullptr);
+        for (const wchar_t* file : {L"a b.txt", L"plain.txt", L"already.dat", L"Folder With Blank\\inner.txt",
+                                    L"中文 名.txt"})
+            WriteFileText(Path(file), "x");
+        SetFileAttributesW(Path(L"already.dat").c_str(), kHiddenSystem);
+    }
+
+    std::wstring Path(const std::wstring& name) const { return root_ + L"\\" + name; }
+
+    // The command lines attrib was given, oldest first.
+    std::vector<std::wstring> Commands() const
+    {
+        std::vector<std::wstring> out;
+        HANDLE f = CreateFileW(log_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+        if (f == INVALID_HANDLE_VALUE)
+            return out;
+        std::string text(1 << 16, '\0');
+        DWORD got = 0;
+        ReadFile(f, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+        CloseHandle(f);
+        text.resize(got);
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
+            out.push_back(Utf8ToWide(line));
+        return out;
+    }
+    std::wstring Command(const wchar_t* flags, const std::wstring& path) const
+    {
+        return L"\"" + SystemFolder() + L"\\attrib.exe\" " + flags + L" \"" + path + L"\"";
+    }
+
+    // The File value of System.ini, decoded into its lines.
+    std::vector<std::wstring> SavedList() const
+    {
+        char hex[8192]{};
+        GetPrivateProfileStringA("system", "File", "<missing>", hex, sizeof hex,
+                                 WideToAnsi(app_.FileInFolder(L"System.ini")).c_str());
+        std::string bytes;
+        for (size_t i = 0; hex[i] && hex[i + 1]; i += 2)
+            bytes += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+        if (std::string(hex) == "<missing>")
+            return {L"<missing>"};
+        std::vector<std::wstring> out;
+        for (size_t pos = 0; pos < bytes.size();) {
+            size_t end = bytes.find("\r\n", pos);
+            out.push_back(AnsiToWide(bytes.substr(pos, end - pos)));
+            pos = end == std::string::npos ? bytes.size() : end + 2;
+        }
+        return out;
+    }
+
+    // A visible top-level window of another program whose title holds `text`.
+    HWND OtherWindowTitled(const std::wstring& text) const
+    {
+        WindowSearch search{app_.Id(), &text, nullptr};
+        EnumWindows(&MatchOtherWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    HWND Main() const { return app_.MainWindow(); }
+    HWND FileList() const { return ControlById(Main(), ids::lstFiles); }
+
+    bool OpenFilesPage() const
+    {
+        return BringToForeground(Main()) && ClickTab(ControlById(Main(), ids::PageControl1), 2);
+    }
+    // Opens the picker with the refresh button; its window, or nullptr.
+    HWND OpenPicker() const
+    {
+        if (!ClickWindow(ControlById(Main(), ids::BtnRefreshList)))
+            return nullptr;
+        return app_.WaitForWindow(L"TDrawTreeForm", {}, kStartWait);
+    }
+    HTREEITEM ExpandToRoot(const RemoteTree& tree, std::wstring& shown) const { return ExpandTo(tree, root_, shown); }
+
+    TempFolder data_{L"tw-files"};
+    std::wstring root_;
+    std::wstring log_;
+    App app_;
+};
+
+TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
+{
+    ASSERT_TRUE(app_.Start());
+    ASSERT_TRUE(OpenFilesPage());
+    EXPECT_EQ(HoverHint(ControlById(Main(), ids::BtnRefreshList), Center(FileList())), L"选择文件");
+
+    HWND picker = OpenPicker();
+    ASSERT_TRUE(picker);
+    RECT mainRect = ScreenRect(Main());
+    RECT pickerRect = ScreenRect(picker);
+    EXPECT_EQ(pickerRect.left, mainRect.right) << "beside the main window, on its right";
+    EXPECT_EQ(pickerRect.top, mainRect.top);
+    EXPECT_FALSE(IsEnabled(Main())) << "the picker is modal";
+
+    HWND header = ControlById(picker, ids::VDT1Header);
+    std::wstring caption;
+    auto column = HeaderItem(header, &caption);
+    ASSERT_TRUE(column);
+    EXPECT_EQ(caption, L"文件路径");
+    EXPECT_EQ(column->fmt & (HDF_SORTUP | HDF_SORTDOWN), 0) << "no sort glyph before the first click";
+    EXPECT_EQ(Text(ControlById(picker, ids::BtnSelFiles)), L"确定(&O)");
+
+    RemoteTree tree(ControlById(picker, ids::VDT1));
+    std::vector<HTREEITEM> drives = tree.Children(nullptr);
+    ASSERT_FALSE(drives.empty());
+    for (HTREEITEM drive : drives)
+        EXPECT_EQ(tree.CheckState(drive), 0) << "a drive has no check box: " << WideToUtf8(tree.Text(drive));
+
+    std::wstring shown;
+    HTREEITEM top = ExpandToRoot(tree, shown);
+    ASSERT_TRUE(top);
+    // Folders first, each group ascending; hidden and system entries listed like any other.
+    EXPECT_EQ(tree.ChildTexts(top), (std::vector<std::wstring>{L"Empty", L"Folder With Blank", L"OnlySubs", L"Zed",
+                                                                L"a b.txt", L"already.dat", L"plain.txt", L"中文 名.txt"}));
+    for (HTREEITEM child : tree.Children(top))
+        EXPECT_EQ(tree.CheckState(child), 1) << WideToUtf8(tree.Text(child));
+    EXPECT_TRUE(tree.HasButton(tree.Find(top, L"OnlySubs"))) << "a folder of only subfolders can be opened";
+    EXPECT_FALSE(tree.HasButton(tree.Find(top, L"a b.txt")));
+    // Wine's shell says "has subfolders" of every folder, so an empty one shows a button until
+    // it is opened; opened, it has no entries and loses the button.
+    HTREEITEM empty = tree.Find(top, L"Empty");
+    ASSERT_TRUE(tree.Expand(empty));
+    EXPECT_TRUE(tree.Children(empty).empty());
+    EXPECT_FALSE(tree.HasButton(empty));
+
+    // Tick a file with the mouse and a folder with the space key: hidden at once, listed.
+    HTREEITEM blankFile = tree.Find(top, L"a b.txt");
+    auto box = tree.CheckBoxPoint(blankFile);
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(Click(*box));
+    EXPECT_TRUE(WaitUntil([&] { return HiddenSystem(Path(L"a b.txt")); })) << std::hex << Attrs(Path(L"a b.txt"));
+    HTREEITEM folder = tree.Find(top, L"Folder With Blank");
+    ASSERT_TRUE(tree.Select(folder));
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(WaitUntil([&] { return HiddenSystem(Path(L"Folder With Blank")); }));
+    EXPECT_TRUE(Plain(Path(L"Folder With Blank\\inner.txt"))) << "only the folder itself is hidden";
+    HTREEITEM chinese = tree.Find(top, L"中文 名.txt");
+    ASSERT_TRUE(chinese);
+    ASSERT_TRUE(Click(*tree.CheckBoxPoint(chinese)));
+    EXPECT_TRUE(WaitUntil([&] { return HiddenSystem(Path(L"中文 名.txt")); }));
+    EXPECT_EQ(ListBoxLines(FileList()), (std::vector<std::wstring>{shown + L"\\a b.txt", shown + L"\\Folder With Blank",
+                                                                    shown + L"\\中文 名.txt"}));
+
+    // Clear a tick: restored and gone from the list. Tick and clear at once: left restored.
+    ASSERT_TRUE(Click(*tree.CheckBoxPoint(blankFile)));
+    EXPECT_TRUE(WaitUntil([&] { return Plain(Path(L"a b.txt")); }));
+    HTREEITEM plain = tree.Find(top, L"plain.txt");
+    auto plainBox = tree.CheckBoxPoint(plain);
+    ASSERT_TRUE(plainBox);
+    ASSERT_TRUE(Click(*plainBox));
+    ASSERT_TRUE(Click(*plainBox));
+    EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 6; }));
+    EXPECT_TRUE(WaitUntil([&] { return tree.CheckState(plain) == 1; }));
+    EXPECT_TRUE(Plain(Path(L"plain.txt")));
+    EXPECT_EQ(Commands(), (std::vector<std::wstring>{
+                              Command(L"+h +s", shown + L"\\a b.txt"),
+                              Command(L"+h +s", shown + L"\\Folder With Blank"),
+                              Command(L"+h +s", shown + L"\\中文 名.txt"),
+                              Command(L"-h -s", shown + L"\\a b.txt"),
+                              Command(L"+h +s", shown + L"\\plain.txt"),
+                              Command(L"-h -s", shown + L"\\plain.txt"),
+                          }));
+    EXPECT_EQ(ListBoxLines(FileList()),
+              (std::vector<std::wstring>{shown + L"\\Folder With Blank", shown + L"\\中文 名.txt"}));
+
+    // The header sorts: the first click shows the glyph and keeps the order ascending, the
+    // second reverses the whole order, files first.
+    auto headerRect = HeaderItemRect(header);
+    ASSERT_TRUE(headerRect);
+    ASSERT_TRUE(Click(Center(*headerRect)));
+    EXPECT_TRUE(WaitUntil([&] { return (HeaderItem(header)->fmt & HDF_SORTUP) != 0; }));
+    std::vector<std::wstring> ascending = tree.ChildTexts(top);
+    EXPECT_EQ(ascending.front(), L"Empty");
+    // A little to the side, or the two clicks would make a double click.
+    ASSERT_TRUE(Click(POINT{Center(*headerRect).x + 30, Center(*headerRect).y}));
+    EXPECT_TRUE(WaitUntil([&] { return (HeaderItem(header)->fmt & HDF_SORTDOWN) != 0; }));
+    std::vector<std::wstring> descending = tree.ChildTexts(top);
+    std::reverse(ascending.begin(), ascending.end());
+    EXPECT_EQ(descending, ascending);
+
+    // "确定(&O)" closes the picker; the list was written as it changed, so ending the
+    // program without closing its window loses nothing.
+    ASSERT_TRUE(ClickWindow(ControlById(picker, ids::BtnSelFiles)));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(picker) || !IsVisible(picker); }));
+    EXPECT_TRUE(WaitUntil([&] { return IsEnabled(Main()); }));
+    app_.Kill();
+    EXPECT_EQ(SavedList(), (std::vector<std::wstring>{shown + L"\\Folder With Blank", shown + L"\\中文 名.txt"}));
+}
+
+TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
+{
+    // What an earlier run left: two hidden entries, one of them listed in another letter case.
+    std::wstring folder = Path(L"Folder With Blank");
+    std::wstring upper = root_ + L"\\PLAIN.TXT";
+    SetFileAttributesW(folder.c_str(), kHiddenSystem);
+    SetFileAttributesW(Path(L"plain.txt").c_str(), kHiddenSystem);
+    std::string text = WideToAnsi(folder) + "\r\n" + WideToAnsi(upper) + "\r\n";
+    std::string hex;
+    for (unsigned char c : text) {
+        char pair[3];
+        snprintf(pair, sizeof pair, "%02X", c);
+        hex += pair;
+    }
+    WritePrivateProfileStringA("system", "File", hex.c_str(), WideToAnsi(app_.FileInFolder(L"System.ini")).c_str());
+
+    ASSERT_TRUE(app_.Start());
+    ASSERT_TRUE(OpenFilesPage());
+    EXPECT_EQ(ListBoxLines(FileList()), (std::vector<std::wstring>{folder, upper}));
+    EXPECT_TRUE(Commands().empty()) << "nothing is run for the loaded paths";
+
+    HWND picker = OpenPicker();
+    ASSERT_TRUE(picker);
+    RemoteTree tree(ControlById(picker, ids::VDT1));
+    std::wstring shown;
+    HTREEITEM top = ExpandToRoot(tree, shown);
+    ASSERT_TRUE(top);
+    EXPECT_EQ(tree.CheckState(tree.Find(top, L"Folder With Blank")), 2);
+    EXPECT_EQ(tree.CheckState(tree.Find(top, L"plain.txt")), 2) << "listed in another letter case";
+    EXPECT_EQ(tree.CheckState(tree.Find(top, L"a b.txt")), 1);
+    // The close box closes it too.
+    PostMessageW(picker, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(picker) || !IsVisible(picker); }));
+    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(Main()); }));
+
+    // "打开文件", the context menu's first item, shows the folder in Explorer.
+    ASSERT_TRUE(BringToForeground(Main()));
+    auto line = ListBoxLinePoint(FileList(), 0);
+    ASSERT_TRUE(line && Click(*line));
+    ASSERT_TRUE(RightClick(*line));
+    ASSERT_TRUE(WaitFor([&] { return !app_.Windows(L"#32768").empty(); }));
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    HWND explorer = WaitFor([&] { return OtherWindowTitled(L"Folder With Blank"); }, kStartWait);
+    EXPECT_TRUE(explorer) << "no Explorer window shows the folder";
+    if (explorer) {
+        PostMessageW(explorer, WM_CLOSE, 0, 0);
+        WaitUntil([&] { return !IsWindow(explorer); });
+    }
+
+    // Delete on a line asks first; No leaves everything as it was.
+    ASSERT_TRUE(BringToForeground(Main()));
+    ASSERT_TRUE(Click(*line));
+    PressKey(VK_DELETE);
+    HWND ask = app_.WaitForWindow(L"#32770", L"Confirm");
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(Text(GetDlgItem(ask, 0xFFFF)), L"确定取消路径[" + folder + L"]的隐藏吗");
+    EXPECT_EQ(Text(GetDlgItem(ask, IDYES)), L"&Yes");
+    EXPECT_EQ(Text(GetDlgItem(ask, IDNO)), L"&No");
+    ASSERT_TRUE(ClickWindow(GetDlgItem(ask, IDNO)));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(ask); }));
+    EXPECT_EQ(ListBoxLines(FileList()).size(), 2u);
+    EXPECT_TRUE(HiddenSystem(folder));
+
+    // Shift+Delete behaves as Delete; Yes restores that line's path and drops the line.
+    ASSERT_TRUE(Click(*line));
+    PressKey(VK_DELETE, kShift);
+    ask = app_.WaitForWindow(L"#32770", L"Confirm");
+    ASSERT_TRUE(ask);
+    ASSERT_TRUE(ClickWindow(GetDlgItem(ask, IDYES)));
+    EXPECT_TRUE(WaitUntil([&] { return Plain(folder); }));
+    EXPECT_TRUE(WaitUntil([&] { return ListBoxLines(FileList()) == std::vector<std::wstring>{upper}; }));
+    EXPECT_EQ(Commands(), (std::vector<std::wstring>{Command(L"-h -s", folder)}));
+
+    // The context menu's "取消隐藏" does the same for the remaining line: it is the menu's
+    // second item. A right click does not move the selection.
+    auto last = ListBoxLinePoint(FileList(), 0);
+    ASSERT_TRUE(last && Click(*last));
+    ASSERT_TRUE(RightClick(*last));
+    ASSERT_TRUE(WaitFor([&] { return !app_.Windows(L"#32768").empty(); }));
+    PressKey(VK_DOWN);
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    ask = app_.WaitForWindow(L"#32770", L"Confirm");
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(Text(GetDlgItem(ask, 0xFFFF)), L"确定取消路径[" + upper + L"]的隐藏吗");
+    ASSERT_TRUE(ClickWindow(GetDlgItem(ask, IDYES)));
+    EXPECT_TRUE(WaitUntil([&] { return Plain(Path(L"plain.txt")); }));
+    EXPECT_TRUE(WaitUntil([&] { return ListBoxLines(FileList()).empty(); }));
+
+    // An empty list is stored as an empty value.
+    ASSERT_TRUE(app_.Close());
+    EXPECT_TRUE(SavedList().empty());
+}
+
+} // namespace

@@ -1,0 +1,385 @@
+// The hidden-file list and the picker's decisions against the simulated file system: what a
+// hide, an unhide and a lookup do to the lines and to the entries on disk, the exact command
+// lines that reach attrib and Explorer, the stored form, and how the picker lists, sorts and
+// shortens.
+#include "files/FileListRules.h"
+#include "files/PickerRules.h"
+#include "platform/sim/SimFiles.h"
+#include "platform/sim/SimProfile.h"
+#include "settings/uIniFileMgr.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tw {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr std::uint32_t kHiddenSystem = sim::kHidden | sim::kSystem;
+
+class HiddenFileListTest : public ::testing::Test {
+protected:
+    HiddenFileListTest()
+    {
+        fs.AddDrive("C:\\", 3);
+        fs.AddFile("C:\\Data\\a.txt");
+        fs.AddFile("C:\\Data\\My Notes.txt");
+        fs.AddFolder("C:\\Data\\Old");
+    }
+
+    std::uint32_t Attrs(const std::string& path) { return fs.Attributes(path).value(); }
+
+    sim::SimFiles fs;
+    VectorFileLines lines;
+};
+
+TEST_F(HiddenFileListTest, HidingAppendsEvenADuplicateAndSetsBothAttributes)
+{
+    HideFile(lines, fs, "C:\\Data\\a.txt");
+    HideFile(lines, fs, "C:\\Data\\Old");
+    HideFile(lines, fs, "C:\\Data\\a.txt");
+
+    EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\Old", "C:\\Data\\a.txt"));
+    EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, kHiddenSystem);
+    EXPECT_EQ(Attrs("C:\\Data\\Old") & kHiddenSystem, kHiddenSystem);
+    EXPECT_EQ(fs.commands.size(), 3u);
+}
+
+TEST_F(HiddenFileListTest, UnhideRemovesEveryExactDuplicateButNotALineSpeltInOtherCase)
+{
+    lines.Assign({"C:\\Data\\a.txt", "C:\\DATA\\A.TXT", "C:\\Data\\Old", "C:\\Data\\a.txt"});
+    fs.AddFile("C:\\Data\\a.txt", sim::kArchive | kHiddenSystem);
+
+    UnhideFile(lines, fs, "C:\\Data\\a.txt");
+
+    EXPECT_THAT(lines.Lines(), ElementsAre("C:\\DATA\\A.TXT", "C:\\Data\\Old"));
+    EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, 0u);
+    ASSERT_EQ(fs.commands.size(), 1u);   // one command, however many lines went
+}
+
+TEST_F(HiddenFileListTest, LookupIgnoresLetterCase)
+{
+    lines.Assign({"C:\\DATA\\A.TXT"});
+    EXPECT_TRUE(IsFileListed(lines, "C:\\Data\\a.txt"));
+    EXPECT_FALSE(IsFileListed(lines, "C:\\Data\\a.txt2"));
+    EXPECT_FALSE(IsFileListed(lines, "C:\\Data"));
+    EXPECT_FALSE(IsFileListed(VectorFileLines{}, ""));
+}
+
+TEST_F(HiddenFileListTest, UnhidingOneLineRemovesOnlyThatLineAndRunsOnce)
+{
+    lines.Assign({"C:\\Data\\a.txt", "C:\\Data\\Old", "C:\\Data\\a.txt"});
+
+    UnhideLine(lines, fs, 2);
+    EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\Old"));
+    EXPECT_EQ(fs.commands.size(), 1u);
+
+    UnhideLine(lines, fs, 5);   // no such line: nothing happens
+    EXPECT_EQ(lines.Count(), 2);
+    EXPECT_EQ(fs.commands.size(), 1u);
+}
+
+TEST_F(HiddenFileListTest, TickAndImmediateClearLeaveTheEntryRestored)
+{
+    HideFile(lines, fs, "C:\\Data\\My Notes.txt");
+    UnhideFile(lines, fs, "C:\\Data\\My Notes.txt");
+
+    EXPECT_THAT(lines.Lines(), IsEmpty());
+    EXPECT_EQ(Attrs("C:\\Data\\My Notes.txt") & kHiddenSystem, 0u);
+    ASSERT_EQ(fs.commands.size(), 2u);
+    EXPECT_NE(fs.commands[0].find("+h +s"), std::string::npos);
+    EXPECT_NE(fs.commands[1].find("-h -s"), std::string::npos);
+    // Each command is waited for, so the second cannot overtake the first.
+    EXPECT_THAT(fs.commandWaits, ElementsAre(kAttribWaitMs, kAttribWaitMs));
+}
+
+TEST_F(HiddenFileListTest, ACommandThatCannotStartStillChangesTheList)
+{
+    fs.startFails = true;
+    HideFile(lines, fs, "C:\\Data\\a.txt");
+    EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a.txt"));
+    UnhideFile(lines, fs, "C:\\Data\\a.txt");
+    EXPECT_THAT(lines.Lines(), IsEmpty());
+}
+
+TEST_F(HiddenFileListTest, APathWithAWildcardIsListedButNoCommandRuns)
+{
+    // A name the ANSI code page cannot hold comes back with "?" in it; attrib would take it
+    // as a pattern and hide every file it matches.
+    fs.AddFile("C:\\Data\\a1.txt");
+    HideFile(lines, fs, "C:\\Data\\a?.txt");
+
+    EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a?.txt"));
+    EXPECT_THAT(fs.commands, IsEmpty());
+    EXPECT_EQ(Attrs("C:\\Data\\a1.txt") & kHiddenSystem, 0u);
+}
+
+// --- Command lines --------------------------------------------------------------------
+
+TEST(CommandLineTest, QuotedArgumentsSplitBackUnchanged)
+{
+    for (std::string arg : {"C:\\My Files\\a b.txt", "C:\\", "C:\\dir with blank\\", "C:\\a\\\\b", "plain",
+                            "say \"hi\"\\", "C:\\tail\\\\", ""}) {
+        std::vector<std::string> args = sim::SplitCommandLine("prog " + QuoteArgument(arg));
+        ASSERT_EQ(args.size(), 2u) << arg;
+        EXPECT_EQ(args[1], arg);
+    }
+}
+
+TEST(CommandLineTest, AttribIsNamedByItsFullPathAndThePathIsOneQuotedArgument)
+{
+    EXPECT_EQ(AttribCommandLine("C:\\Windows\\system32", false, "C:\\My Files\\a b.txt"),
+              "\"C:\\Windows\\system32\\attrib.exe\" +h +s \"C:\\My Files\\a b.txt\"");
+    EXPECT_EQ(AttribCommandLine("C:\\Windows\\system32", true, "D:\\x"),
+              "\"C:\\Windows\\system32\\attrib.exe\" -h -s \"D:\\x\"");
+}
+
+TEST(CommandLineTest, ATrailingBackslashDoesNotEscapeTheClosingQuote)
+{
+    std::string line = AttribCommandLine("C:\\Windows\\system32", false, "E:\\");
+    EXPECT_EQ(line, "\"C:\\Windows\\system32\\attrib.exe\" +h +s \"E:\\\\\"");
+    EXPECT_THAT(sim::SplitCommandLine(line), ElementsAre("C:\\Windows\\system32\\attrib.exe", "+h", "+s", "E:\\"));
+}
+
+TEST(CommandLineTest, ExplorerComesFromTheWindowsFolderWithTheQuotedPath)
+{
+    EXPECT_EQ(ExplorerFile("C:\\Windows"), "C:\\Windows\\Explorer.exe");
+    EXPECT_EQ(ExplorerParameters("C:\\My Files\\"), "\"C:\\My Files\\\\\"");
+}
+
+// --- Stored form ----------------------------------------------------------------------
+
+class StoredListTest : public ::testing::Test {
+protected:
+    std::string Value() { return profile.Contents(ini.Path())["system"]["File"]; }
+
+    sim::SimProfile profile;
+    TIniFileMgr ini{profile};
+};
+
+TEST_F(StoredListTest, OneEntryIsStoredAsUpperCaseHexWithItsLineEnd)
+{
+    SaveFileList(VectorFileLines({"C:\\a"}), ini);
+    EXPECT_EQ(Value(), "433A5C610D0A");
+}
+
+TEST_F(StoredListTest, EntriesComeBackInOrderWhateverTheirText)
+{
+    std::string gbk = "C:\\\xD6\xD0\xCE\xC4\\\xCE\xC4\xBC\xFE.txt";   // 中文\文件.txt in code page 936
+    std::string longPath = "C:\\" + std::string(600, 'x');
+    SaveFileList(VectorFileLines({"C:\\My Files\\a b.txt", gbk, longPath}), ini);
+
+    VectorFileLines loaded({"stale"});
+    LoadFileList(loaded, ini);
+    EXPECT_THAT(loaded.Lines(), ElementsAre("C:\\My Files\\a b.txt", gbk, longPath));
+}
+
+TEST_F(StoredListTest, AnEmptyListIsAnEmptyValueAndLoadsAsAnEmptyList)
+{
+    SaveFileList(VectorFileLines{}, ini);
+    ASSERT_TRUE(profile.Contents(ini.Path())["system"].count("File"));
+    EXPECT_EQ(Value(), "");
+
+    VectorFileLines loaded({"stale"});
+    LoadFileList(loaded, ini);
+    EXPECT_THAT(loaded.Lines(), IsEmpty());
+}
+
+TEST_F(StoredListTest, AMissingKeyLoadsAsAnEmptyList)
+{
+    VectorFileLines loaded({"stale"});
+    LoadFileList(loaded, ini);
+    EXPECT_THAT(loaded.Lines(), IsEmpty());
+}
+
+TEST_F(StoredListTest, AFileThatCannotBeWrittenIsReportedWithItsPath)
+{
+    profile.readOnly.insert(ini.Path());
+    try {
+        SaveFileList(VectorFileLines({"C:\\a"}), ini);
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.Path());
+    }
+}
+
+TEST(StoredTextTest, SplitsAtEveryKindOfLineEndAndStopsAtNul)
+{
+    using namespace std::string_literals;
+    EXPECT_THAT(FileListFromText("a\r\nb\rc\nd"), ElementsAre("a", "b", "c", "d"));
+    EXPECT_THAT(FileListFromText("a\r\n\r\nb\r\n"), ElementsAre("a", "", "b"));
+    EXPECT_THAT(FileListFromText("a\r\nb\0c\r\n"s), ElementsAre("a", "b"));
+    EXPECT_THAT(FileListFromText("\0a\r\n"s), IsEmpty());
+    EXPECT_THAT(FileListFromText(""), IsEmpty());
+}
+
+// --- Picker: sorting --------------------------------------------------------------------
+
+struct Node {
+    std::uint32_t attrs;
+    std::string path;
+};
+
+std::vector<std::string> Sorted(std::vector<Node> nodes, SortDirection dir)
+{
+    std::sort(nodes.begin(), nodes.end(), [dir](const Node& a, const Node& b) {
+        return CompareNodes(a.attrs, a.path, b.attrs, b.path, dir) < 0;
+    });
+    std::vector<std::string> out;
+    for (const Node& n : nodes)
+        out.push_back(n.path);
+    return out;
+}
+
+const std::vector<Node> kMixed = {
+    {0, "C:\\d\\b.txt"},
+    {shell::kFolder, "C:\\d\\Zeta"},
+    {0, "C:\\d\\A.txt"},
+    {shell::kFolder | shell::kHasSubfolders, "C:\\d\\alpha"},
+    {0, "C:\\d\\_under"},
+    {shell::kFolder, "C:\\d\\Beta"},
+};
+
+TEST(PickerSortTest, FoldersComeFirstThenPathsWithAsciiLettersFolded)
+{
+    EXPECT_THAT(Sorted(kMixed, SortDirection::Ascending),
+                ElementsAre("C:\\d\\alpha", "C:\\d\\Beta", "C:\\d\\Zeta", "C:\\d\\A.txt", "C:\\d\\b.txt",
+                            "C:\\d\\_under"));
+}
+
+TEST(PickerSortTest, DescendingReversesTheWholeOrderFilesFirst)
+{
+    std::vector<std::string> up = Sorted(kMixed, SortDirection::Ascending);
+    std::vector<std::string> down = Sorted(kMixed, SortDirection::Descending);
+    std::reverse(up.begin(), up.end());
+    EXPECT_EQ(down, up);
+}
+
+TEST(PickerSortTest, OnlyAsciiLettersAreFoldedOtherBytesCompareByValue)
+{
+    EXPECT_EQ(ComparePaths("C:\\ABC", "c:\\abc"), 0);
+    EXPECT_NE(ComparePaths("C:\\\xC4", "C:\\\xE4"), 0);   // Ä and ä in code page 1252
+    EXPECT_LT(ComparePaths("C:\\\x7F", "C:\\\x80"), 0);   // bytes are unsigned
+    EXPECT_LT(ComparePaths("C:\\a", "C:\\a b"), 0);       // a beginning sorts first
+}
+
+// --- Picker: listing --------------------------------------------------------------------
+
+class PickerListTest : public ::testing::Test {
+protected:
+    PickerListTest()
+    {
+        fs.AddDrive("C:\\", 3);
+        fs.AddFile("C:\\T\\b.txt");
+        fs.AddFile("C:\\T\\a b.txt", sim::kHidden);
+        fs.AddFile("C:\\T\\sys.dat", kHiddenSystem);
+        fs.AddFolder("C:\\T\\Hidden", sim::kDirectory | sim::kHidden);
+        fs.AddFolder("C:\\T\\Only\\Sub1");
+        fs.AddFolder("C:\\T\\Only\\Sub2");
+        fs.AddFolder("C:\\T\\Empty");
+    }
+    sim::SimFiles fs;
+};
+
+TEST_F(PickerListTest, AFolderListsEveryEntryFoldersFirstWithoutDotsOrIcons)
+{
+    std::vector<ListedEntry> entries = ListFolder(fs, "C:\\T", SortDirection::Ascending);
+
+    std::vector<std::string> names;
+    for (const ListedEntry& e : entries)
+        names.push_back(e.name);
+    EXPECT_THAT(names, ElementsAre("Empty", "Hidden", "Only", "a b.txt", "b.txt", "sys.dat"));
+    EXPECT_EQ(entries[2].path, "C:\\T\\Only");
+    EXPECT_TRUE(entries[2].shellAttributes & shell::kHasSubfolders);
+    EXPECT_EQ(fs.iconLookups, 0);          // icons wait until a node is drawn
+    EXPECT_EQ(fs.shellQueries, 6);         // one question per entry, none for "." and ".."
+    EXPECT_EQ(fs.searches, 1);
+}
+
+TEST_F(PickerListTest, ADriveRootListsWithoutADoubledSeparator)
+{
+    std::vector<ListedEntry> entries = ListFolder(fs, "C:\\", SortDirection::Ascending);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, "C:\\T");
+}
+
+TEST_F(PickerListTest, ExpandButtonsFollowSubfoldersThenFiles)
+{
+    auto attrs = [&](const std::string& p) { return fs.ShellAttributes(p, shell::kRequestMask); };
+    auto hasFiles = [&](const std::string& p) { return [&, p] { return FolderHasFiles(fs, p); }; };
+
+    int before = fs.searches;
+    EXPECT_TRUE(HasChildren(attrs("C:\\T\\Only"), hasFiles("C:\\T\\Only")));
+    EXPECT_EQ(fs.searches, before);        // the subfolder bit settles it: no search
+    EXPECT_FALSE(HasChildren(attrs("C:\\T\\Empty"), hasFiles("C:\\T\\Empty")));
+    EXPECT_FALSE(HasChildren(attrs("C:\\T\\b.txt"), [] { return true; }));
+
+    fs.AddFile("C:\\T\\Empty\\x.txt", kHiddenSystem);   // a hidden file still counts
+    EXPECT_TRUE(HasChildren(attrs("C:\\T\\Empty"), hasFiles("C:\\T\\Empty")));
+    EXPECT_FALSE(FolderHasFiles(fs, "C:\\T\\Only"));    // subfolders are not files
+}
+
+// --- Picker: drives and names -----------------------------------------------------------
+
+TEST(PickerDriveTest, DrivesAreCountedAToZAndRootsTakenInSystemOrder)
+{
+    EXPECT_EQ(CountDrives(0x0000000Cu), 2);      // C: D:
+    EXPECT_EQ(CountDrives(0xFC000001u), 1);      // bits above Z are not drives
+    std::string roots("C:\\\0D:\\\0Z:\\\0\0", 13);
+    EXPECT_EQ(DriveRootPath(roots, 0), "C:\\");
+    EXPECT_EQ(DriveRootPath(roots, 2), "Z:\\");
+    EXPECT_EQ(DriveRootPath(roots, 3), "");
+    EXPECT_EQ(DriveRootPath(std::string(1, '\0'), 0), "");
+}
+
+TEST(PickerDriveTest, OnlyLocalHardAndRemovableDrivesOtherThanAAreBrowsed)
+{
+    EXPECT_TRUE(ReadsShellAttributes(kDriveFixed, "C:\\"));
+    EXPECT_TRUE(ReadsShellAttributes(kDriveRemovable, "E:\\"));
+    EXPECT_FALSE(ReadsShellAttributes(kDriveRemovable, "A:\\"));
+    EXPECT_FALSE(ReadsShellAttributes(5, "D:\\"));   // CD-ROM
+    EXPECT_FALSE(ReadsShellAttributes(4, "N:\\"));   // network
+    EXPECT_FALSE(ReadsShellAttributes(6, "R:\\"));   // RAM disk
+}
+
+TEST(PickerNameTest, ChildPathsAndShownNames)
+{
+    EXPECT_EQ(ChildPath("C:\\", "x"), "C:\\x");
+    EXPECT_EQ(ChildPath("C:\\a", "x y"), "C:\\a\\x y");
+    EXPECT_EQ(SearchPattern("C:\\a"), "C:\\a\\*.*");
+    EXPECT_EQ(LastComponent("C:\\a\\b c.txt"), "b c.txt");
+    EXPECT_EQ(LastComponent("C:\\a\\dir\\"), "dir");
+}
+
+// --- Picker: shortening -----------------------------------------------------------------
+
+int SevenPerChar(std::wstring_view text) { return static_cast<int>(text.size()) * 7; }
+
+TEST(ShortenTest, TextThatFitsIsLeftAlone)
+{
+    EXPECT_EQ(ShortenWithEllipsis(L"abcd", 28, SevenPerChar), L"abcd");
+}
+
+TEST(ShortenTest, TheLongestFittingBeginningGetsTheDots)
+{
+    EXPECT_EQ(ShortenWithEllipsis(L"abcdefgh", 55, SevenPerChar), L"abcd...");   // 7 chars: 49 <= 55
+    EXPECT_EQ(ShortenWithEllipsis(L"abcdefgh", 49, SevenPerChar), L"abcd...");
+    EXPECT_EQ(ShortenWithEllipsis(L"abcdefgh", 48, SevenPerChar), L"abc...");
+    EXPECT_EQ(ShortenWithEllipsis(L"abcdefgh", 21, SevenPerChar), L"...");
+    EXPECT_EQ(ShortenWithEllipsis(L"abcdefgh", 20, SevenPerChar), L"");
+}
+
+TEST(ShortenTest, ASurrogatePairIsNeverSplit)
+{
+    std::wstring text = L"ab\xD83D\xDE00zzzz";   // a, b, one emoji, z...
+    EXPECT_EQ(ShortenWithEllipsis(text, 42, SevenPerChar), L"ab...");   // 3 units + dots fit
+}
+
+} // namespace
+} // namespace tw

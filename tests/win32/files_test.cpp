@@ -1,0 +1,126 @@
+// The file calls against the real system: the search's attribute masks, the shell's answers,
+// the drive list, commands that are waited for, and command lines split by the system's own
+// argument parser.
+#include "files/FileListRules.h"
+#include "files/PickerRules.h"
+#include "platform/Win32Platform.h"
+#include "platform/ui/Text.h"
+
+#include "E2e.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace tw {
+namespace {
+
+using namespace tw::e2e;
+
+std::vector<std::string> Found(const std::string& folder, std::uint32_t mask, bool* any = nullptr)
+{
+    std::vector<std::string> names;
+    bool result = Win32Files().FindFiles(SearchPattern(folder), mask, [&](const FindEntry& e) {
+        names.push_back(e.name);
+        return true;
+    });
+    if (any)
+        *any = result;
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class Win32FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const wchar_t* name : {L"a.txt", L"hidden.txt", L"system.sys"}) {
+            HANDLE f = CreateFileW(temp_.File(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            ASSERT_NE(f, INVALID_HANDLE_VALUE);
+            CloseHandle(f);
+        }
+        SetFileAttributesW(temp_.File(L"hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+        SetFileAttributesW(temp_.File(L"system.sys").c_str(), FILE_ATTRIBUTE_SYSTEM);
+        CreateDirectoryW(temp_.File(L"dir").c_str(), nullptr);
+        CreateDirectoryW(temp_.File(L"only").c_str(), nullptr);
+        CreateDirectoryW(temp_.File(L"only\\sub").c_str(), nullptr);
+    }
+    std::string Path(const wchar_t* name = nullptr) const
+    {
+        return WideToAnsi(name ? temp_.File(name) : temp_.Path());
+    }
+
+    TempFolder temp_{L"tw-files-win32"};
+};
+
+TEST_F(Win32FilesTest, TheSearchMaskSkipsEntriesWithBitsItDoesNotAdmit)
+{
+    EXPECT_EQ(Found(Path(), kAnyEntryMask),
+              (std::vector<std::string>{".", "..", "a.txt", "dir", "hidden.txt", "only", "system.sys"}));
+    EXPECT_EQ(Found(Path(), kFilesOnlyMask), (std::vector<std::string>{"a.txt", "hidden.txt", "system.sys"}));
+    EXPECT_EQ(Found(Path(), FILE_ATTRIBUTE_ARCHIVE), (std::vector<std::string>{"a.txt"}));
+
+    bool any = true;
+    EXPECT_TRUE(Found(Path(L"only"), kFilesOnlyMask, &any).empty());
+    EXPECT_FALSE(any) << "a folder of only subfolders has no files";
+    EXPECT_FALSE(FolderHasFiles(Win32Files(), Path(L"only")));
+    EXPECT_TRUE(FolderHasFiles(Win32Files(), Path()));
+    Found(Path(L"missing"), kAnyEntryMask, &any);
+    EXPECT_FALSE(any);
+}
+
+TEST_F(Win32FilesTest, TheShellTellsFoldersFromFilesAndNothingOfWhatItCannotParse)
+{
+    FileApi& files = Win32Files();
+    EXPECT_TRUE(files.ShellAttributes(Path(L"dir"), shell::kRequestMask) & shell::kFolder);
+    EXPECT_TRUE(files.ShellAttributes(Path(L"only"), shell::kRequestMask) & shell::kHasSubfolders);
+    EXPECT_FALSE(files.ShellAttributes(Path(L"a.txt"), shell::kRequestMask) & shell::kFolder);
+    EXPECT_EQ(files.ShellAttributes(Path(L"no such entry"), shell::kRequestMask), 0u);
+    EXPECT_GE(files.SmallIconIndex(Path(L"a.txt"), kClosedIconFlags), 0);
+    EXPECT_NE(files.SmallImageList(), 0u);
+}
+
+TEST_F(Win32FilesTest, DrivesListedAsTheMaskCountsThem)
+{
+    FileApi& files = Win32Files();
+    std::string roots = files.GetLogicalDriveStringsA();
+    ASSERT_GE(roots.size(), 2u);
+    EXPECT_EQ(roots.back(), '\0');
+    int count = CountDrives(files.GetLogicalDrives());
+    EXPECT_GT(count, 0);
+    EXPECT_FALSE(DriveRootPath(roots, count - 1).empty());
+    EXPECT_TRUE(DriveRootPath(roots, count).empty());
+    EXPECT_EQ(files.GetDriveTypeA("C:\\"), kDriveFixed);
+}
+
+TEST_F(Win32FilesTest, ACommandIsWaitedForAndNamedOnlyByItsFullPath)
+{
+    FileApi& files = Win32Files();
+    std::string marker = Path(L"ran marker.txt");
+    std::string cmd = QuoteArgument(files.SystemDirectory() + "\\cmd.exe") + " /c echo x> " + QuoteArgument(marker);
+    ASSERT_TRUE(files.RunHidden(cmd, kAttribWaitMs));
+    EXPECT_NE(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "done when RunHidden returns";
+
+    // A bare name is refused rather than looked for in the current folder or along the path.
+    EXPECT_FALSE(files.RunHidden("cmd.exe /c exit", kAttribWaitMs));
+}
+
+TEST(CommandLineSplitTest, TheSystemsParserGivesEveryPathBackWhole)
+{
+    for (std::string path : {"C:\\My Files\\a b.txt", "C:\\", "D:\\dir with blank\\", "E:\\x"}) {
+        std::wstring line = ui::FromAnsi(AttribCommandLine("C:\\Windows\\system32", false, path));
+        int argc = 0;
+        LPWSTR* argv = CommandLineToArgvW(line.c_str(), &argc);
+        ASSERT_TRUE(argv);
+        ASSERT_EQ(argc, 4) << path;
+        EXPECT_EQ(WideToAnsi(argv[3]), path);
+        EXPECT_EQ(WideToAnsi(argv[0]), "C:\\Windows\\system32\\attrib.exe");
+        LocalFree(argv);
+    }
+}
+
+} // namespace
+} // namespace tw
