@@ -82,6 +82,8 @@ TFrmAmbler::TFrmAmbler() { FrmAmbler = this; }
 TFrmAmbler::~TFrmAmbler()
 {
     hooks_.clear();
+    filesKeys_.reset();
+    UnbindFilePicker();
     if (FrmAmbler == this)
         FrmAmbler = nullptr;
 }
@@ -110,6 +112,8 @@ void TFrmAmbler::Create()
 
     BuildControls(kLayout, kFonts, kColumns);
     HookMouseDown(ids::lstWindowName);
+    HookMouseDown(ids::lstTrayIcons);
+    BuildFilesPage();
     FormCreate();
 }
 
@@ -119,10 +123,12 @@ void TFrmAmbler::FormCreate()
     ui::Guarded(hwnd_, [&] {
         WindowList = std::make_unique<TWindowList>(Win32Windows());
         FillWindowPage();
-        // [tray] TrayIconList, then FillTrayPage.
-        // [hotkeys] BossKeyBox on edtBossKey, bound to SetWindowBossKey / ClearWindowBossKey.
-        // [files] the picker's three callbacks, then LoadFileList.
-        // [hotkeys] RegisterHotKeys.
+        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes());
+        FillTrayPage();
+        CreateBossKeyBox();
+        BindFilePicker();
+        LoadFileList();
+        RegisterHotKeys();
         SetHint(ids::BtnRefreshList, RefreshHints[0]);
     });
 }
@@ -131,19 +137,35 @@ bool TFrmAmbler::FormClose()
 {
     if (WindowList)
         WindowList->RestoreHidden();
-    // [tray] TrayIconList->ShowAll().
-    // [files] SaveFileList; a settings file that cannot be written keeps the window open.
+    if (TrayIconList)
+        TrayIconList->ShowAll();
+    try {
+        SaveFileList();
+    } catch (const std::exception& e) {
+        // The list is the only record of what was hidden: the window stays open until it is saved.
+        ui::ShowErrorBox(hwnd_, ui::FromAnsi(e.what()).c_str());
+        return false;
+    }
     closed_ = true;
     return true;
 }
 
-void TFrmAmbler::FormDestroy() { WindowList.reset(); }
+void TFrmAmbler::FormDestroy()
+{
+    TrayIconList.reset();
+    WindowList.reset();
+}
 
 void TFrmAmbler::RestoreEverything() noexcept
 {
     try {
         if (WindowList)
             WindowList->RestoreHidden();
+    } catch (...) {
+    }
+    try {
+        if (TrayIconList)
+            TrayIconList->ShowAll();
     } catch (...) {
     }
 }
@@ -167,6 +189,8 @@ void TFrmAmbler::BtnRefreshListClick()
 {
     switch (ActivePage(ids::PageControl1)) {
     case 0: FillWindowPage(); break;
+    case 1: FillTrayPage(); break;
+    case 2: ShowFilePicker(); break;
     default: break;
     }
 }
@@ -175,12 +199,21 @@ std::wstring TFrmAmbler::HintFor(int id) { return Form::HintFor(id); }
 
 void TFrmAmbler::OnCommand(int id, int code)
 {
+    if (id == ids::edtBossKey && code == EN_KILLFOCUS) {
+        edtBossKeyExit();
+        return;
+    }
     if (code != BN_CLICKED)
         return;
     switch (id) {
     case ids::BtnRefreshList: BtnRefreshListClick(); break;
     case ids::BtnHideWindows: BtnHideWindowsClick(); break;
     case ids::BtnShowWindows: BtnShowWindowsClick(); break;
+    case ids::SpeedButton4: SpeedButton4Click(); break;
+    case ids::CheckBox1: CheckBox1Click(); break;
+    case ids::CheckBox2: CheckBox2Click(); break;
+    case ids::PopOpen: PopOpenClick(); break;
+    case ids::PopDel: PopDelClick(); break;
     default: break;
     }
 }
@@ -211,6 +244,8 @@ LRESULT CALLBACK TFrmAmbler::ListMouseProc(HWND hwnd, UINT msg, WPARAM wParam, L
         try {
             if (id == static_cast<UINT_PTR>(ids::lstWindowName))
                 self->lstWindowNameMouseDown(button, x, y);
+            else if (id == static_cast<UINT_PTR>(ids::lstTrayIcons))
+                self->lstTrayIconsMouseDown(button, x, y);
         } catch (...) {
             // A click is never worth a crash; the handlers swallow their own errors too.
         }
@@ -240,7 +275,18 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         if (wParam && !closed_)
             FormClose();
         return 0;
+    case WM_HOTKEY:
+        WMHotKey(static_cast<int>(wParam), LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == Control(ids::lstFiles)) {
+            lstFilesContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        }
+        break;
     case WM_DESTROY:
+        // Withdrawn while the window they are registered on still exists.
+        ReleaseHotKeys();
         FormDestroy();
         ::PostQuitMessage(0);
         return 0;

@@ -5,7 +5,10 @@
 #pragma once
 
 #include "app/ControlIds.h"
+#include "hotkeys/uGlobalHotKeys.h"
+#include "hotkeys/uHotKeyBox.h"
 #include "platform/ui/Form.h"
+#include "tray/uTrayIconHider.h"
 #include "windows/uWindowsHider.h"
 
 #include <cstdint>
@@ -13,6 +16,8 @@
 #include <string>
 
 namespace tw {
+
+class TFrmHelp;
 
 class TFrmAmbler final : public ui::Form {
 public:
@@ -26,8 +31,10 @@ public:
 
     // --- Fields ------------------------------------------------------------------------
     std::unique_ptr<TWindowList> WindowList;
+    std::unique_ptr<TTrayIconList> TrayIconList;
     TWindow* BossKeyWindow = nullptr;  // the entry whose boss key is being typed; not owned
     int BossKeyItem = -1;              // its row in lstWindowName; -1 = none
+    std::unique_ptr<THotKeyBox> BossKeyBox;  // capture box on edtBossKey, for the whole run
     std::uint16_t SelfHotKeyId = 0;
     std::uint16_t HideHotKeyId = 0;
     std::uint16_t ShowHotKeyId = 0;
@@ -47,6 +54,38 @@ public:
     void BtnHideWindowsClick();
     void BtnShowWindowsClick();
 
+    // --- Hot keys and boss keys (Unit1HotKeys.cpp) -----------------------------------------
+    void RegisterHotKeys();
+    std::uint16_t RegisterNamedHotKey(const std::string& text, std::uint16_t modifier, std::uint16_t key);
+    void SetWindowBossKey(TWindow* window, const std::string& text, std::uint16_t modifier, std::uint16_t key);
+    void ClearWindowBossKey(TWindow* window);
+    void edtBossKeyExit();
+    // `modifiers` (MOD_* flags) and `key` are the combination that was pressed.
+    void WMHotKey(int id, unsigned modifiers, unsigned key);
+    void SpeedButton4Click();
+
+    // --- Tray page (Unit1Tray.cpp) ----------------------------------------------------------
+    void FillTrayPage();
+    void lstTrayIconsMouseDown(int button, int x, int y);
+
+    // --- Taskbar and desktop-icon toggles (Unit1Shell.cpp) -----------------------------------
+    void CheckBox1Click();
+    void CheckBox2Click();
+
+    // --- Files page and file picker (Unit1Files.cpp) ------------------------------------------
+    bool IsFileListed(const std::string& path);
+    void HideFile(const std::string& path);
+    void UnhideFile(const std::string& path);
+    void UnhideSelectedFile();
+    void ApplyFileAttributes(bool unhide, const std::string& path);
+    void LoadFileList();
+    // Throws "Unable to write to <path>" when the settings file cannot be written.
+    void SaveFileList();
+    void ShowFilePicker();
+    void PopOpenClick();
+    void PopDelClick();
+    void lstFilesKeyDown(unsigned key);
+
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     std::wstring HintFor(int id) override;
@@ -60,6 +99,30 @@ private:
                                           DWORD_PTR data);
     // The row's entry if it is still one of ours, else null.
     TWindow* RowWindow(int row) const;
+    // The row's icon if it is still one of ours, else null.
+    TTrayIcon* RowIcon(int row) const;
+
+    // Hot keys (Unit1HotKeys.cpp).
+    void CreateBossKeyBox();
+    // Hides the boss-key editor and forgets its entry and row, which a refill may free.
+    void CloseBossKeyEditor();
+    void ToggleSelf();
+    // A hot key pressed in the open boss-key editor that the editor takes as typed.
+    bool BossKeyEditorTakes(std::uint16_t id, unsigned modifiers, unsigned key);
+    // At exit: every hot key withdrawn, every atom reference released.
+    void ReleaseHotKeys();
+    std::unique_ptr<TGlobalHotKeys> hotKeys_;
+    TFrmHelp* helpDialog_ = nullptr;   // the settings dialog while it is open
+
+    // Files page (Unit1Files.cpp).
+    void BuildFilesPage();
+    void BindFilePicker();
+    void UnbindFilePicker();
+    void lstFilesContextMenu(int x, int y);
+    static LRESULT CALLBACK FilesKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
+    ui::UniqueMenu PopupMenu1;
+    std::unique_ptr<ui::Subclass> filesKeys_;
 
     std::vector<std::unique_ptr<ui::Subclass>> hooks_;
     bool closed_ = false;   // the close sequence ran (by close or by session end)

@@ -14,6 +14,8 @@ TWindow* TFrmAmbler::RowWindow(int row) const
 
 void TFrmAmbler::FillWindowPage()
 {
+    // The editor points at a row and an entry that the refill is about to free.
+    CloseBossKeyEditor();
     HWND lv = Control(ids::lstWindowName);
     try {
         // The rows point at entries that the refresh may free, so they go first: no row

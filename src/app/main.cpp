@@ -3,6 +3,7 @@
 
 #include "platform/Win32Platform.h"
 #include "platform/ui/Window.h"
+#include "settings/uIniFileMgr.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -27,6 +28,19 @@ void RestoreOnTerminate()
     std::abort();
 }
 
+// The one settings manager of the run, from before the main window exists until after it
+// has gone.
+class SettingsScope {
+public:
+    SettingsScope() : settings_(tw::Win32Profile()) { tw::IniFileMgr = &settings_; }
+    ~SettingsScope() { tw::IniFileMgr = nullptr; }
+    SettingsScope(const SettingsScope&) = delete;
+    SettingsScope& operator=(const SettingsScope&) = delete;
+
+private:
+    tw::TIniFileMgr settings_;
+};
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -40,6 +54,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     ::InitCommonControlsEx(&icc);
     tw::Win32Processes();   // the system version is read once, at start-up
 
+    SettingsScope settings;
     tw::TFrmAmbler form;
     tw::ui::Guarded(nullptr, [&] { form.Create(); });
     if (!form.Handle())

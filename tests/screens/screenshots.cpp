@@ -149,8 +149,20 @@ TEST(Screenshots, FilesPage) {
 // The file picker beside the main window, a folder opened: folders first, a listed (hidden)
 // entry ticked, long names shortened at the column's edge.
 TEST(Screenshots, FilePicker) {
-    TempFolder data(L"tw-shots");
-    const std::wstring root = data.File(L"我的文档");
+    // Right below the drive, so that the names have room before the column's edge.
+    const std::wstring root = L"C:\\我的文档";
+    struct Cleanup {
+        std::wstring path;
+        ~Cleanup() {
+            for (const wchar_t* name : {L"工资表.xlsx", L"日记.txt", L"readme.md", L"一份名字很长很长的会议纪要.docx"}) {
+                SetFileAttributesW((path + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW((path + L"\\" + name).c_str());
+            }
+            for (const wchar_t* dir : {L"照片", L"工作文档", L"Projects", L""}) {
+                RemoveDirectoryW((path + L"\\" + dir).c_str());
+            }
+        }
+    } cleanup{root};
     CreateDirectoryW(root.c_str(), nullptr);
     for (const wchar_t* dir : {L"照片", L"工作文档", L"Projects"}) {
         CreateDirectoryW((root + L"\\" + dir).c_str(), nullptr);
