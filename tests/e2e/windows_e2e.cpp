@@ -1,0 +1,377 @@
+// tw-e2e: CODEPAGES 936 1252 TIMEOUT 240
+// The Windows page as its user meets it: other programs' windows listed in the byte order of
+// their titles, ticked with the mouse or the space bar, hidden and restored with the tool
+// buttons, and given back when the program closes, when the session ends and when it dies of
+// a fault. Run under code page 936, as the program's users have it, and under 1252, so that
+// nothing depends on the locale.
+#include "E2e.h"
+#include "Hints.h"
+#include "Tabs.h"
+#include "TargetWindows.h"
+
+#include "../../src/app/ControlIds.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tw::e2e;
+namespace ids = tw::ids;
+
+// Titles a user of the code page meets, chosen so that the order of their ANSI bytes differs
+// from the order of their UTF-16 code points (微 U+5FAE sorts last in GBK) and from a
+// locale's order (upper case before lower case).
+struct Cast {
+    const wchar_t* first;       // first of the non-ASCII titles; its window closes during the test
+    const wchar_t* ticked;      // ticked with the mouse, hidden and restored with the buttons
+    const wchar_t* selfHidden;  // listed, then hidden by its own program
+    const wchar_t* late;        // opened after the program started; sorts between the two above
+    const wchar_t* tray;        // hidden from the start, as a program in the tray keeps its window
+};
+const Cast kChinese{L"画图", L"记事本 - 报告.txt", L"微信", L"计算器", L"托盘程序"};
+const Cast kWestern{L"Äpfel", L"Éclair", L"über", L"Ça va", L"Tray app"};
+
+bool BytesBefore(const std::string& a, const std::string& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
+}
+
+// The titles as the program holds them (ANSI) are in ascending byte order.
+bool InByteOrder(const std::vector<std::wstring>& captions)
+{
+    for (size_t i = 1; i < captions.size(); ++i)
+        if (BytesBefore(WideToAnsi(captions[i]), WideToAnsi(captions[i - 1])))
+            return false;
+    return true;
+}
+
+class WindowsPage : public ::testing::Test {
+protected:
+    const Cast& cast = GetACP() == 936 ? kChinese : kWestern;
+    TargetWindows targets;
+    App app;
+    HWND main = nullptr;
+    HWND lv = nullptr;
+
+    void StartTargets() { ASSERT_TRUE(targets.Start(HelperExe(L"target_windows"))); }
+
+    HWND Make(std::wstring_view title, tw::e2e::target::Command how = tw::e2e::target::kCreateShown)
+    {
+        return targets.Create(title, how);
+    }
+
+    void StartProgram()
+    {
+        ASSERT_TRUE(TargetWindows::SettleZOrder());
+        ASSERT_TRUE(app.Start());
+        main = app.MainWindow();
+        lv = ControlById(main, ids::lstWindowName);
+        ASSERT_TRUE(lv);
+        ASSERT_TRUE(BringToForeground(main));
+    }
+
+    HWND Control(int id) const { return ControlById(main, id); }
+    RemoteListView Rows() const { return RemoteListView(lv); }
+    std::vector<std::wstring> Captions() const { return Rows().Column(2); }
+    int RowOf(std::wstring_view title) const { return Rows().FindRow(std::wstring(title), 2); }
+
+    // The titles of `ours` in the order the table shows them (other windows left out).
+    std::vector<std::wstring> InTable(const std::vector<std::wstring>& ours) const
+    {
+        std::vector<std::wstring> out;
+        for (const std::wstring& caption : Captions())
+            if (std::find(ours.begin(), ours.end(), caption) != ours.end())
+                out.push_back(caption);
+        return out;
+    }
+
+    // A point `x` pixels into the list's client area, halfway down the row.
+    std::optional<POINT> InRow(int row, int x) const
+    {
+        const std::optional<RECT> rect = Rows().RowRect(row);
+        if (row < 0 || !rect)
+            return std::nullopt;
+        POINT origin{0, 0};
+        ClientToScreen(lv, &origin);
+        return POINT{origin.x + x, (rect->top + rect->bottom) / 2};
+    }
+    bool ClickRowAt(int row, int x) const
+    {
+        const std::optional<POINT> at = InRow(row, x);
+        return at && Click(*at);
+    }
+    // Column 0 is 40 px wide and column 1 50 px: this is well inside the caption column.
+    bool ClickCaption(int row) const { return ClickRowAt(row, 40 + 50 + 30); }
+    bool ClickCheckBox(int row) const
+    {
+        const std::optional<POINT> at = row < 0 ? std::nullopt : Rows().CheckBoxPoint(row);
+        return at && Click(*at);
+    }
+    bool Checked(std::wstring_view title) const
+    {
+        const int row = RowOf(title);
+        return row >= 0 && Rows().Checked(row);
+    }
+    bool TickWithMouse(std::wstring_view title) const
+    {
+        const int row = RowOf(title);
+        return ClickCheckBox(row) && WaitUntil([&] { return Rows().Checked(row); });
+    }
+    bool Press(int button) const { return ClickWindow(Control(button)); }
+
+    // Clicks the refresh button and waits until the table has been rebuilt. A rebuilt table has
+    // no selected row, so one is selected first with a click on its caption (which ticks nothing).
+    void Refresh() const
+    {
+        ASSERT_GT(Rows().RowCount(), 0);
+        ASSERT_TRUE(ClickCaption(0));
+        ASSERT_TRUE(WaitUntil([&] { return Rows().SelectedCount() > 0; }));
+        ASSERT_TRUE(Press(ids::BtnRefreshList));
+        ASSERT_TRUE(WaitUntil([&] { return Rows().SelectedCount() == 0; })) << "the table was not rebuilt";
+    }
+
+    std::wstring HintOf(int control) const
+    {
+        // Resting the pointer on the page area first: no tool there, so any tip goes away.
+        return HoverHint(Control(control), Center(Control(ids::PageControl1)));
+    }
+};
+
+TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
+{
+    ASSERT_NO_FATAL_FAILURE(StartTargets());
+    HWND apple = Make(L"apple");
+    HWND minimised = Make(L"Apple", tw::e2e::target::kCreateMinimized);
+    HWND zebra = Make(L"Zebra");
+    HWND stranger = Make(L"Tarnwick");   // someone else's window with our program's title
+    HWND first = Make(cast.first);
+    HWND ticked = Make(cast.ticked);
+    HWND selfHidden = Make(cast.selfHidden);
+    HWND untitled = Make(L"");
+    HWND tray = Make(cast.tray, tw::e2e::target::kCreateHidden);
+    ASSERT_TRUE(apple && minimised && zebra && stranger && first && ticked && selfHidden && untitled && tray);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    const std::vector<std::wstring> ours{L"Apple", L"Tarnwick", L"Zebra", L"apple", cast.first,
+                                         cast.late, cast.ticked, cast.selfHidden, cast.tray};
+
+    // First fill: titled windows (the minimised one too), in byte order; not the untitled
+    // one, not the one already hidden, not the program's own main window.
+    EXPECT_EQ(InTable(ours), (std::vector<std::wstring>{L"Apple", L"Tarnwick", L"Zebra", L"apple", cast.first,
+                                                        cast.ticked, cast.selfHidden}));
+    const std::vector<std::wstring> captions = Captions();
+    EXPECT_TRUE(InByteOrder(captions));
+    EXPECT_EQ(std::count(captions.begin(), captions.end(), L"Tarnwick"), 1)
+        << "two rows: the main window is listed; none: a window was left out for its title";
+    EXPECT_EQ(std::count(captions.begin(), captions.end(), L""), 0) << "an untitled window is listed";
+    for (int row = 0; row < Rows().RowCount(); ++row) {
+        EXPECT_FALSE(Rows().Checked(row)) << "row " << row;
+        EXPECT_EQ(Rows().Text(row, 1), L"") << "no window has a boss key yet";
+    }
+
+    // Tick with the mouse, hide: minimised, then hidden; the row stays, ticked, across a refresh.
+    ASSERT_TRUE(TickWithMouse(cast.ticked));
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(ticked); })) << "the ticked window was not hidden";
+    EXPECT_TRUE(IsMinimized(ticked)) << "hidden without being minimised first";
+    EXPECT_TRUE(IsVisible(zebra) && IsVisible(first) && IsVisible(apple)) << "an unticked window was hidden";
+    ASSERT_NO_FATAL_FAILURE(Refresh());
+    EXPECT_TRUE(Checked(cast.ticked)) << "the hidden window's row lost its tick or went";
+
+    // Restore brings it back whole; hide it again for the close to give back.
+    ASSERT_TRUE(Press(ids::BtnShowWindows));
+    ASSERT_TRUE(WaitUntil([&] { return IsVisible(ticked); })) << "restore did not show the window";
+    EXPECT_FALSE(IsMinimized(ticked));
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(ticked); }));
+
+    // Meanwhile a listed window's own program hides it, and a new window opens; the new one
+    // shows only after a refresh, merged into the order.
+    ShowWindow(selfHidden, SW_HIDE);
+    HWND late = Make(cast.late);
+    ASSERT_TRUE(late);
+    EXPECT_EQ(RowOf(cast.late), -1) << "the table changed without a refresh";
+    ASSERT_TRUE(TargetWindows::SettleZOrder());
+    ASSERT_NO_FATAL_FAILURE(Refresh());
+    EXPECT_EQ(InTable(ours), (std::vector<std::wstring>{L"Apple", L"Tarnwick", L"Zebra", L"apple", cast.first,
+                                                        cast.late, cast.ticked, cast.selfHidden}));
+    EXPECT_TRUE(InByteOrder(Captions()));
+
+    // A ticked window closes before the next refresh: hiding passes it by, and the program
+    // lives on; the refresh then drops its row.
+    ASSERT_TRUE(TickWithMouse(cast.first));
+    ASSERT_TRUE(TargetWindows::Destroy(first));
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_NO_FATAL_FAILURE(Refresh());
+    EXPECT_TRUE(app.Running());
+    EXPECT_EQ(RowOf(cast.first), -1) << "a closed window is still listed after a refresh";
+    EXPECT_FALSE(IsVisible(ticked));
+
+    // The space bar ticks a row without storing the tick; neither does a click on the caption
+    // column or exactly on the edge of the check-box column. The buttons go by what the
+    // table shows, the next refresh by what was stored.
+    HWND editor = Control(ids::edtBossKey);
+    const int appleRow = RowOf(L"apple");
+    ASSERT_TRUE(ClickCaption(appleRow));
+    ASSERT_TRUE(WaitUntil([&] { return Rows().Selected(appleRow); }));
+    EXPECT_FALSE(Rows().Checked(appleRow)) << "a click on the caption ticked the row";
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return Rows().Checked(appleRow); })) << "the space bar did not tick the row";
+    ASSERT_TRUE(ClickRowAt(appleRow, Rows().ColumnWidth(0)));
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(apple); })) << "a row ticked from the keyboard was not hidden";
+    // Just inside the check-box column, off the box: the row's mark is stored.
+    const int zebraRow = RowOf(L"Zebra");
+    ASSERT_TRUE(ClickCaption(zebraRow));
+    ASSERT_TRUE(WaitUntil([&] { return Rows().Selected(zebraRow); }));
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return Rows().Checked(zebraRow); }));
+    ASSERT_TRUE(ClickRowAt(zebraRow, Rows().ColumnWidth(0) - 1));
+    ASSERT_NO_FATAL_FAILURE(Refresh());
+    EXPECT_FALSE(Checked(L"apple")) << "a tick from the keyboard, the caption or the column edge was stored";
+    EXPECT_NE(RowOf(L"apple"), -1);
+    EXPECT_TRUE(Checked(L"Zebra")) << "a click in the check-box column did not store the mark";
+    EXPECT_TRUE(Checked(cast.ticked));
+    EXPECT_FALSE(IsVisible(editor)) << "a click on the column edge opened the boss-key editor";
+
+    // A click on a boss-key cell lays the editor over that cell and gives it the focus.
+    const int bossRow = RowOf(cast.late);
+    const std::optional<RECT> cell = Rows().CellRect(bossRow, 1);
+    ASSERT_TRUE(cell);
+    ASSERT_TRUE(ClickRowAt(bossRow, Rows().ColumnWidth(0) + 10));
+    ASSERT_TRUE(WaitUntil([&] { return IsVisible(editor); })) << "the boss-key editor did not open";
+    const RECT at = ScreenRect(editor);
+    EXPECT_EQ(at.left, cell->left);
+    EXPECT_EQ(at.top, cell->top);
+    EXPECT_EQ(at.right - at.left, Rows().ColumnWidth(1));
+    EXPECT_EQ(at.bottom - at.top, 21);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui));
+    EXPECT_EQ(gui.hwndFocus, editor);
+    EXPECT_EQ(Text(editor), L"");
+
+    // Alt+F4 closes: every window the program hid comes back, and so does the one its own
+    // program hid while listed; the minimised window stays minimised, the tray window hidden.
+    ASSERT_TRUE(ClickCaption(0));
+    ASSERT_TRUE(BringToForeground(main));
+    PressKey(VK_F4, kAlt);
+    ASSERT_TRUE(app.WaitExit()) << "Alt+F4 did not close the program";
+    EXPECT_EQ(app.ExitCode(), 0u);
+    EXPECT_TRUE(IsVisible(ticked));
+    EXPECT_FALSE(IsMinimized(ticked));
+    EXPECT_TRUE(IsVisible(apple));
+    EXPECT_TRUE(IsVisible(selfHidden)) << "a window hidden by its own program while listed was not restored";
+    EXPECT_TRUE(IsVisible(minimised));
+    EXPECT_TRUE(IsMinimized(minimised)) << "the close restored a minimised window";
+    EXPECT_FALSE(IsVisible(tray)) << "a window never listed was shown";
+    EXPECT_TRUE(IsVisible(zebra) && IsVisible(late) && IsVisible(stranger));
+}
+
+TEST_F(WindowsPage, StartsOnTheWindowsPageAndPageSwitchingChangesHintAndButtons)
+{
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_EQ(Text(main), kMainWindowTitle);
+    RECT client{};
+    GetClientRect(main, &client);
+    EXPECT_EQ(client.right, 223);
+    EXPECT_EQ(client.bottom, 359);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const POINT middle = Center(ScreenRect(main));
+    EXPECT_NEAR(middle.x, (work.left + work.right) / 2, 1);
+    EXPECT_NEAR(middle.y, (work.top + work.bottom) / 2, 1);
+    EXPECT_EQ(Rows().ColumnWidth(0), 40);
+    EXPECT_EQ(Rows().ColumnWidth(1), 50);
+    EXPECT_EQ(Rows().ColumnWidth(2), 350);
+
+    HWND tabs = Control(ids::PageControl1);
+    ASSERT_EQ(TabCount(tabs), 3);
+    EXPECT_EQ(TabText(tabs, 0), L"窗口");
+    EXPECT_EQ(TabText(tabs, 1), L"托盘");
+    EXPECT_EQ(TabText(tabs, 2), L"文件");
+    EXPECT_EQ(ActiveTab(tabs), 0);
+
+    HWND hide = Control(ids::BtnHideWindows);
+    HWND show = Control(ids::BtnShowWindows);
+    EXPECT_TRUE(IsVisible(hide) && IsVisible(show) && IsVisible(lv));
+    EXPECT_EQ(HintOf(ids::BtnRefreshList), L"刷新窗口列表");
+    EXPECT_EQ(HintOf(ids::BtnHideWindows), L"隐藏选中窗体");
+    EXPECT_EQ(HintOf(ids::BtnShowWindows), L"还原选中窗体");
+
+    struct Page {
+        int index;
+        const wchar_t* hint;
+        bool windowButtons;
+        int list;
+    };
+    for (const Page& page : {Page{1, L"刷新托盘列表", false, ids::lstTrayIcons}, Page{2, L"选择文件", false, ids::lstFiles},
+                             Page{0, L"刷新窗口列表", true, ids::lstWindowName}}) {
+        SCOPED_TRACE(page.index);
+        ASSERT_TRUE(ClickTab(tabs, page.index));
+        EXPECT_TRUE(WaitUntil([&] { return IsVisible(Control(page.list)); })) << "the page did not come up";
+        EXPECT_EQ(IsVisible(hide), page.windowButtons);
+        EXPECT_EQ(IsVisible(show), page.windowButtons);
+        EXPECT_EQ(HintOf(ids::BtnRefreshList), page.hint);
+    }
+    EXPECT_TRUE(app.Close());
+}
+
+// Logging off or shutting down runs the close sequence: the user gets the hidden windows back.
+TEST_F(WindowsPage, EndingTheSessionGivesTheHiddenWindowsBack)
+{
+    ASSERT_NO_FATAL_FAILURE(StartTargets());
+    HWND a = Make(cast.ticked);
+    HWND b = Make(L"Zebra");
+    ASSERT_TRUE(a && b);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_TRUE(TickWithMouse(cast.ticked));
+    ASSERT_TRUE(TickWithMouse(L"Zebra"));
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+
+    LRESULT answer = 0;
+    ASSERT_TRUE(SendTimed(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, answer));
+    EXPECT_EQ(answer, TRUE) << "the program held up the log-off";
+    ASSERT_TRUE(SendTimed(main, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF, answer));
+    EXPECT_FALSE(IsVisible(a) || IsVisible(b)) << "a cancelled log-off gave the windows back";
+
+    ASSERT_TRUE(SendTimed(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, answer));
+    ASSERT_TRUE(SendTimed(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, answer));
+    EXPECT_TRUE(IsVisible(a));
+    EXPECT_TRUE(IsVisible(b));
+    // The system ends the program once WM_ENDSESSION returns.
+    app.Kill();
+}
+
+// A fault nobody handles ends the program, but not before it gives back what it hid. The fault
+// is real and needs nothing in the program: a thread started in it at address 1.
+TEST_F(WindowsPage, AnUnhandledFaultGivesTheHiddenWindowsBackBeforeTheProgramEnds)
+{
+    ASSERT_NO_FATAL_FAILURE(StartTargets());
+    HWND hidden = Make(cast.ticked);
+    HWND left = Make(L"Zebra");
+    ASSERT_TRUE(hidden && left);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_TRUE(TickWithMouse(cast.ticked));
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(hidden); }));
+
+    UniqueHandle thread(CreateRemoteThread(app.Proc().Handle(), nullptr, 0,
+                                           reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<UINT_PTR>(1)), nullptr,
+                                           0, nullptr));
+    ASSERT_TRUE(thread) << "CreateRemoteThread failed: " << GetLastError();
+    ASSERT_TRUE(app.WaitExit()) << "the fault did not end the program";
+    EXPECT_EQ(app.ExitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+    EXPECT_TRUE(IsVisible(hidden)) << "the program died and left a window hidden for good";
+    EXPECT_FALSE(IsMinimized(hidden));
+    EXPECT_TRUE(IsVisible(left));
+}
+
+} // namespace
