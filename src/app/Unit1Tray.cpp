@@ -14,28 +14,6 @@ TTrayIcon* TFrmAmbler::RowIcon(int row) const
     return TrayIconList && TrayIconList->Contains(icon) ? icon : nullptr;
 }
 
-namespace {
-
-// One row per icon. A new row comes with a clear box (the list view ignores a tick asked for
-// at insertion), so only ticked rows get a state change afterwards: each costs a round of
-// change notifications, and a tray can hold a few hundred icons.
-void AppendIconRow(HWND lv, TTrayIcon& icon)
-{
-    LVITEMW it{};
-    it.mask = LVIF_TEXT | LVIF_PARAM;
-    it.iItem = ui::LvGetItemCount(lv);
-    it.pszText = const_cast<wchar_t*>(L"");
-    it.lParam = reinterpret_cast<LPARAM>(&icon);
-    int row = static_cast<int>(::SendMessageW(lv, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)));
-    if (row < 0)
-        return;
-    if (icon.Hidden)
-        ui::LvSetChecked(lv, row, true);
-    ui::LvSetSubItemText(lv, row, 1, ui::FromAnsi(icon.Name));
-}
-
-} // namespace
-
 void TFrmAmbler::FillTrayPage()
 {
     HWND lv = Control(ids::lstTrayIcons);
@@ -44,9 +22,12 @@ void TFrmAmbler::FillTrayPage()
         // The refresh may free icons the rows point at, so the rows go first.
         ui::LvDeleteAllItems(lv);
         TrayIconList->RefreshIcons();
-        ::SendMessageW(lv, LVM_SETITEMCOUNT, static_cast<WPARAM>(TrayIconList->Count()), 0);
-        for (int i = 0; i < TrayIconList->Count(); ++i)
-            AppendIconRow(lv, TrayIconList->Items(i));
+        ui::LvReserveRows(lv, TrayIconList->Count());
+        for (int i = 0; i < TrayIconList->Count(); ++i) {
+            TTrayIcon& icon = TrayIconList->Items(i);
+            int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&icon), icon.Hidden);
+            ui::LvSetSubItemText(lv, row, 1, ui::FromAnsi(icon.Name));
+        }
     } catch (...) {
         ui::ShowMessage(hwnd_, L"初始化托盘列表失败！");
     }

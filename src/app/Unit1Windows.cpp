@@ -18,12 +18,13 @@ void TFrmAmbler::FillWindowPage()
     CloseBossKeyEditor();
     HWND lv = Control(ids::lstWindowName);
     try {
+        ui::RedrawPause pause(lv);
         // The rows point at entries that the refresh may free, so they go first: no row
         // ever outlives its entry, even when the refresh fails half-way.
         ui::LvDeleteAllItems(lv);
         WindowList->RefreshWindows(ui::AsHwnd(hwnd_));
         WindowList->SortByCaption();
-        ui::RedrawPause pause(lv);
+        ui::LvReserveRows(lv, WindowList->Count());
         for (int i = 0; i < WindowList->Count(); ++i) {
             TWindow& entry = WindowList->Items(i);
             int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&entry), entry.Selected);

@@ -10,6 +10,8 @@ namespace tw::ui {
 
 int LvGetItemCount(HWND lv);
 void LvDeleteAllItems(HWND lv);
+// Makes room for `count` rows at once before a bulk fill.
+void LvReserveRows(HWND lv, int count);
 // Appends a row with an empty caption, `data` as its data pointer and the given check mark.
 int LvAppendRow(HWND lv, LPARAM data, bool checked);
 void LvSetSubItemText(HWND lv, int row, int subItem, const std::wstring& text);

@@ -10,6 +10,11 @@ int LvGetItemCount(HWND lv) { return static_cast<int>(::SendMessageW(lv, LVM_GET
 
 void LvDeleteAllItems(HWND lv) { ::SendMessageW(lv, LVM_DELETEALLITEMS, 0, 0); }
 
+void LvReserveRows(HWND lv, int count)
+{
+    ::SendMessageW(lv, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOINVALIDATEALL);
+}
+
 int LvAppendRow(HWND lv, LPARAM data, bool checked)
 {
     LVITEMW it{};
@@ -18,8 +23,10 @@ int LvAppendRow(HWND lv, LPARAM data, bool checked)
     it.pszText = const_cast<wchar_t*>(L"");
     it.lParam = data;
     int row = static_cast<int>(::SendMessageW(lv, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)));
-    if (row >= 0)
-        LvSetChecked(lv, row, checked);
+    // A new row of a check-box list comes with a clear box (a tick asked for in the insert
+    // itself is ignored), so only ticked rows cost a state change and its notifications.
+    if (row >= 0 && checked)
+        LvSetChecked(lv, row, true);
     return row;
 }
 
