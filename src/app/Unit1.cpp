@@ -195,8 +195,6 @@ void TFrmAmbler::BtnRefreshListClick()
     }
 }
 
-std::wstring TFrmAmbler::HintFor(int id) { return Form::HintFor(id); }
-
 void TFrmAmbler::OnCommand(int id, int code)
 {
     if (id == ids::edtBossKey && code == EN_KILLFOCUS) {

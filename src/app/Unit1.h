@@ -88,7 +88,6 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    std::wstring HintFor(int id) override;
     void PageChanged(int tabsId, int index) override;
 
 private:

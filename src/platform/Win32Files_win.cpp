@@ -1,4 +1,5 @@
 #include "platform/Win32Platform.h"
+#include "platform/ui/Text.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -15,15 +16,6 @@ namespace {
 // the mask does not admit is skipped. Read-only and archive entries are always found.
 constexpr DWORD kSpecialBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | 0x08 /* volume label */ |
                                FILE_ATTRIBUTE_DIRECTORY;
-
-std::wstring Widen(const std::string& ansi)
-{
-    int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide.data(), n);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
 
 // The shell's calls need COM on the calling thread. It is started once per thread and left
 // running until the process ends: interfaces the shell hands out may outlive any one caller.
@@ -179,7 +171,7 @@ public:
         IShellFolder* desktop = nullptr;
         if (FAILED(::SHGetDesktopFolder(&desktop)) || !desktop)
             return 0;
-        std::wstring wide = Widen(path);
+        std::wstring wide = ui::FromAnsi(path);
         ULONG attrs = mask;
         PIDLIST_RELATIVE pidl = nullptr;
         HRESULT hr = desktop->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &pidl, &attrs);

@@ -1,4 +1,5 @@
 #include "platform/Win32Platform.h"
+#include "platform/ui/Text.h"
 
 #include <windows.h>
 
@@ -32,16 +33,6 @@ bool ToAnsiExact(const std::wstring& wide, std::string& out)
     ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n,
                           nullptr, &lossy);
     return !lossy;
-}
-
-std::wstring Widen(const std::string& ansi)
-{
-    if (ansi.empty())
-        return {};
-    int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
-    return wide;
 }
 
 std::string Narrow(const std::wstring& wide)
@@ -123,7 +114,7 @@ public:
     std::optional<std::string> ReadString(const std::string& path, const std::string& section,
                                           const std::string& key) override
     {
-        std::wstring file = Widen(path), sec = Widen(section), name = Widen(key);
+        std::wstring file = ui::FromAnsi(path), sec = ui::FromAnsi(section), name = ui::FromAnsi(key);
         std::wstring value = ReadWhole(file, sec, name, kAbsentA);
         if (value == kAbsentA && ReadWhole(file, sec, name, kAbsentB) == kAbsentB)
             return std::nullopt;
@@ -133,8 +124,8 @@ public:
     bool WriteString(const std::string& path, const std::string& section, const std::string& key,
                      const std::string& value) override
     {
-        return ::WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),
-                                            Widen(path).c_str()) != FALSE;
+        return ::WritePrivateProfileStringW(ui::FromAnsi(section).c_str(), ui::FromAnsi(key).c_str(), ui::FromAnsi(value).c_str(),
+                                            ui::FromAnsi(path).c_str()) != FALSE;
     }
 };
 
