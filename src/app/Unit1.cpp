@@ -218,7 +218,8 @@ void TFrmAmbler::OnCommand(int id, int code)
 
 LRESULT TFrmAmbler::OnNotify(NMHDR* hdr)
 {
-    (void)hdr;
+    if (hdr->idFrom == static_cast<UINT_PTR>(ids::lstWindowName) && hdr->code == LVN_ITEMCHANGED)
+        lstWindowNameItemChanged(*reinterpret_cast<NMLISTVIEW*>(hdr));
     return 0;
 }
 

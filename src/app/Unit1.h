@@ -98,6 +98,14 @@ private:
                                           DWORD_PTR data);
     // The row's entry if it is still one of ours, else null.
     TWindow* RowWindow(int row) const;
+    // Brings the Windows page's rows up to the list in place when the list still holds the
+    // same entries in the same order; false when the rows must be rebuilt.
+    bool UpdateWindowRows(HWND lv);
+    void RebuildWindowRows(HWND lv);
+    // Writes a row's boss-key cell, remembering what it shows.
+    void SetWindowRowBossText(int row, const std::wstring& text);
+    // Keeps the remembered check marks up to date, however a mark changed (mouse, space bar, us).
+    void lstWindowNameItemChanged(const NMLISTVIEW& change);
     // The row's icon if it is still one of ours, else null.
     TTrayIcon* RowIcon(int row) const;
 
@@ -124,6 +132,15 @@ private:
     std::unique_ptr<ui::Subclass> filesKeys_;
 
     std::vector<std::unique_ptr<ui::Subclass>> hooks_;
+    // What each row of the Windows page shows, so that a refill sends the list view only
+    // what changed: rebuilding hundreds of rows costs far more than reading the desktop.
+    struct WindowRow {
+        const TWindow* entry;
+        std::string caption;
+        std::wstring bossText;
+        bool checked;
+    };
+    std::vector<WindowRow> windowRows_;
     bool closed_ = false;   // the close sequence ran (by close or by session end)
 };
 

@@ -84,8 +84,7 @@ void TFrmAmbler::edtBossKeyExit()
         return;
     // The cell shows what the edit shows, which may be a modifier typed after the last
     // completed combination; the registration is always that of the completed one.
-    ui::LvSetSubItemText(Control(ids::lstWindowName), BossKeyItem, 1,
-                         BossKeyWindow->Key != 0 ? ui::GetText(edit) : std::wstring());
+    SetWindowRowBossText(BossKeyItem, BossKeyWindow->Key != 0 ? ui::GetText(edit) : std::wstring());
 }
 
 void TFrmAmbler::CloseBossKeyEditor()

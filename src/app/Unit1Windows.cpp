@@ -14,26 +14,87 @@ TWindow* TFrmAmbler::RowWindow(int row) const
 
 void TFrmAmbler::FillWindowPage()
 {
-    // The editor points at a row and an entry that the refill is about to free.
+    // The editor points at a row and an entry that the refill may free.
     CloseBossKeyEditor();
     HWND lv = Control(ids::lstWindowName);
     try {
-        ui::RedrawPause pause(lv);
-        // The rows point at entries that the refresh may free, so they go first: no row
-        // ever outlives its entry, even when the refresh fails half-way.
-        ui::LvDeleteAllItems(lv);
         WindowList->RefreshWindows(ui::AsHwnd(hwnd_));
         WindowList->SortByCaption();
-        ui::LvReserveRows(lv, WindowList->Count());
-        for (int i = 0; i < WindowList->Count(); ++i) {
-            TWindow& entry = WindowList->Items(i);
-            int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&entry), entry.Selected);
-            ui::LvSetSubItemText(lv, row, 1, ui::FromAnsi(entry.BossKeyText));
-            ui::LvSetSubItemText(lv, row, 2, ui::FromAnsi(entry.Caption));
-        }
+        if (!UpdateWindowRows(lv))
+            RebuildWindowRows(lv);
     } catch (...) {
+        // The refresh may have freed entries that rows still name: no such row may stay.
+        ui::LvDeleteAllItems(lv);
+        windowRows_.clear();
         ui::ShowMessage(hwnd_, L"初始化窗口列表失败！");
     }
+}
+
+bool TFrmAmbler::UpdateWindowRows(HWND lv)
+{
+    const int count = WindowList->Count();
+    if (static_cast<int>(windowRows_.size()) != count || ui::LvGetItemCount(lv) != count)
+        return false;
+    for (int i = 0; i < count; ++i)
+        if (windowRows_[static_cast<std::size_t>(i)].entry != &WindowList->Items(i))
+            return false;
+    // Same entries, same order. An entry at the address of one the refresh freed is a new
+    // one in an old row: every cell and the tick are taken from the entry, so the row ends
+    // exactly as a rebuilt one would, with the tick as stored (a space-bar tick reverts).
+    for (int i = 0; i < count; ++i) {
+        const TWindow& entry = WindowList->Items(i);
+        WindowRow& row = windowRows_[static_cast<std::size_t>(i)];
+        if (row.caption != entry.Caption) {
+            ui::LvSetSubItemText(lv, i, 2, ui::FromAnsi(entry.Caption));
+            row.caption = entry.Caption;
+        }
+        std::wstring boss = ui::FromAnsi(entry.BossKeyText);
+        if (row.bossText != boss)
+            SetWindowRowBossText(i, boss);
+        if (row.checked != entry.Selected)
+            ui::LvSetChecked(lv, i, entry.Selected);   // the change notification updates row.checked
+    }
+    // A refilled table starts like a new one: nothing selected, scrolled to the top.
+    ui::LvClearSelection(lv);
+    if (count > 0)
+        ::SendMessageW(lv, LVM_ENSUREVISIBLE, 0, FALSE);
+    return true;
+}
+
+void TFrmAmbler::RebuildWindowRows(HWND lv)
+{
+    ui::RedrawPause pause(lv);
+    ui::LvDeleteAllItems(lv);
+    windowRows_.clear();
+    ui::LvReserveRows(lv, WindowList->Count());
+    for (int i = 0; i < WindowList->Count(); ++i) {
+        TWindow& entry = WindowList->Items(i);
+        int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&entry), entry.Selected);
+        std::wstring boss = ui::FromAnsi(entry.BossKeyText);
+        ui::LvSetSubItemText(lv, row, 1, boss);
+        ui::LvSetSubItemText(lv, row, 2, ui::FromAnsi(entry.Caption));
+        windowRows_.push_back({&entry, entry.Caption, std::move(boss), entry.Selected});
+    }
+}
+
+void TFrmAmbler::lstWindowNameItemChanged(const NMLISTVIEW& change)
+{
+    if (!(change.uChanged & LVIF_STATE) || !((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK))
+        return;
+    const bool checked = (change.uNewState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+    if (change.iItem < 0) {
+        for (WindowRow& row : windowRows_)
+            row.checked = checked;
+    } else if (change.iItem < static_cast<int>(windowRows_.size())) {
+        windowRows_[static_cast<std::size_t>(change.iItem)].checked = checked;
+    }
+}
+
+void TFrmAmbler::SetWindowRowBossText(int row, const std::wstring& text)
+{
+    ui::LvSetSubItemText(Control(ids::lstWindowName), row, 1, text);
+    if (row >= 0 && row < static_cast<int>(windowRows_.size()))
+        windowRows_[static_cast<std::size_t>(row)].bossText = text;
 }
 
 void TFrmAmbler::lstWindowNameMouseDown(int button, int x, int y)

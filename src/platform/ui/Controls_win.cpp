@@ -74,6 +74,19 @@ void LvSetChecked(HWND lv, int row, bool checked)
     ::SendMessageW(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&it));
 }
 
+void LvClearSelection(HWND lv)
+{
+    // Row by row, only where there is something to clear: a change sent to every row
+    // (index -1) costs each row its change notifications.
+    LVITEMW it{};
+    it.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    for (UINT which : {static_cast<UINT>(LVNI_SELECTED), static_cast<UINT>(LVNI_FOCUSED)}) {
+        int row = -1;
+        while ((row = static_cast<int>(::SendMessageW(lv, LVM_GETNEXTITEM, static_cast<WPARAM>(row), which))) >= 0)
+            ::SendMessageW(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&it));
+    }
+}
+
 int LvRowAt(HWND lv, POINT pt)
 {
     LVHITTESTINFO hit{};
