@@ -17,15 +17,65 @@ namespace {
 constexpr DWORD kSpecialBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | 0x08 /* volume label */ |
                                FILE_ATTRIBUTE_DIRECTORY;
 
+// shell32 and ole32 are loaded the first time a file call needs them: the tool window opens
+// without paying for the shell, which many runs never touch. Both are known system DLLs,
+// loaded by full path from the system folder all the same.
+struct ShellCalls {
+    decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
+    decltype(&::CoTaskMemFree) CoTaskMemFree = nullptr;
+    decltype(&::SHGetDesktopFolder) SHGetDesktopFolder = nullptr;
+    decltype(&::SHGetFileInfoA) SHGetFileInfoA = nullptr;
+    decltype(&::SHGetIconOverlayIndexW) SHGetIconOverlayIndexW = nullptr;
+    decltype(&::ShellExecuteA) ShellExecuteA = nullptr;
+};
+
+HMODULE LoadSystemLibrary(const wchar_t* name)
+{
+    wchar_t dir[MAX_PATH]{};
+    UINT n = ::GetSystemDirectoryW(dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return nullptr;
+    std::wstring path(dir, n);
+    path += L'\\';
+    path += name;
+    return ::LoadLibraryW(path.c_str());
+}
+
+template <typename F>
+void Bind(F& fn, HMODULE module, const char* name)
+{
+    if (module)
+        fn = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+const ShellCalls& Shell()
+{
+    static const ShellCalls calls = [] {
+        ShellCalls c;
+        HMODULE ole = LoadSystemLibrary(L"ole32.dll");
+        HMODULE shell = LoadSystemLibrary(L"shell32.dll");
+        Bind(c.CoInitializeEx, ole, "CoInitializeEx");
+        Bind(c.CoTaskMemFree, ole, "CoTaskMemFree");
+        Bind(c.SHGetDesktopFolder, shell, "SHGetDesktopFolder");
+        Bind(c.SHGetFileInfoA, shell, "SHGetFileInfoA");
+        Bind(c.SHGetIconOverlayIndexW, shell, "SHGetIconOverlayIndexW");
+        Bind(c.ShellExecuteA, shell, "ShellExecuteA");
+        return c;
+    }();
+    return calls;
+}
+
 // The shell's calls need COM on the calling thread. It is started once per thread and left
 // running until the process ends: interfaces the shell hands out may outlive any one caller.
-void EnsureCom()
+const ShellCalls& ShellWithCom()
 {
+    const ShellCalls& shell = Shell();
     thread_local bool started = false;
-    if (!started) {
-        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (!started && shell.CoInitializeEx) {
+        shell.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         started = true;
     }
+    return shell;
 }
 
 // The program named by the first argument of a command line, quoted or not.
@@ -120,8 +170,8 @@ public:
 
     void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) override
     {
-        ::ShellExecuteA(reinterpret_cast<HWND>(owner), "open", file.c_str(), parameters.c_str(), nullptr,
-                        SW_SHOWNORMAL);
+        if (auto open = Shell().ShellExecuteA)
+            open(reinterpret_cast<HWND>(owner), "open", file.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
     }
 
     std::uint32_t GetLogicalDrives() override { return ::GetLogicalDrives(); }
@@ -167,16 +217,17 @@ public:
 
     std::uint32_t ShellAttributes(const std::string& path, std::uint32_t mask) override
     {
-        EnsureCom();
+        const ShellCalls& shell = ShellWithCom();
         IShellFolder* desktop = nullptr;
-        if (FAILED(::SHGetDesktopFolder(&desktop)) || !desktop)
+        if (!shell.SHGetDesktopFolder || !shell.CoTaskMemFree || FAILED(shell.SHGetDesktopFolder(&desktop)) ||
+            !desktop)
             return 0;
         std::wstring wide = ui::FromAnsi(path);
         ULONG attrs = mask;
         PIDLIST_RELATIVE pidl = nullptr;
         HRESULT hr = desktop->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &pidl, &attrs);
         if (pidl)
-            ::CoTaskMemFree(pidl);   // the shell's allocator is the COM task allocator
+            shell.CoTaskMemFree(pidl);   // the shell's allocator is the COM task allocator
         desktop->Release();
         // A path the shell cannot parse has no attributes we could trust: the request mask
         // would otherwise come back as if every bit (folder, compressed, link ...) were set.
@@ -185,24 +236,27 @@ public:
 
     int SmallIconIndex(const std::string& path, unsigned flags) override
     {
-        EnsureCom();
+        const ShellCalls& shell = ShellWithCom();
         SHFILEINFOA info{};
-        DWORD_PTR ok = ::SHGetFileInfoA(path.c_str(), 0, &info, sizeof(info), flags);
+        DWORD_PTR ok = shell.SHGetFileInfoA ? shell.SHGetFileInfoA(path.c_str(), 0, &info, sizeof(info), flags) : 0;
         return ok ? info.iIcon : -1;
     }
 
     std::uintptr_t SmallImageList() override
     {
-        EnsureCom();
+        const ShellCalls& shell = ShellWithCom();
         SHFILEINFOA info{};
+        if (!shell.SHGetFileInfoA)
+            return 0;
         return static_cast<std::uintptr_t>(
-            ::SHGetFileInfoA("", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+            shell.SHGetFileInfoA("", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
     }
 
     int OverlayIndex(bool link) override
     {
-        EnsureCom();
-        return ::SHGetIconOverlayIndexW(nullptr, link ? IDO_SHGIOI_LINK : IDO_SHGIOI_SHARE);
+        const ShellCalls& shell = ShellWithCom();
+        return shell.SHGetIconOverlayIndexW ? shell.SHGetIconOverlayIndexW(nullptr, link ? IDO_SHGIOI_LINK : IDO_SHGIOI_SHARE)
+                                            : -1;
     }
 
 private:
