@@ -140,7 +140,7 @@ bool StartUp()
     Print("minimal Win32 program", Summarise(floor), "ms");
     Print("ratio (aim: at most 1.5)", Summarise(Ratios(ours, floor)), "x");
     std::printf("  for the breakdown, the minimal program when it also loads Tarnwick's other DLLs:\n");
-    Print("minimal program + comctl32/ole32/shell32", Summarise(withDlls), "ms");
+    Print("minimal program + comctl32", Summarise(withDlls), "ms");
     Print("Tarnwick.exe against it", Summarise(Ratios(ours, withDlls)), "x");
     std::printf("(c) peak working set once idle after start-up\n");
     Print("Tarnwick.exe", Summarise(oursKb), "KB");

@@ -1,9 +1,9 @@
 // The least a Win32 program does to put one window on the screen: register a class, create
 // the window, show it, run the message loop. Benchmarks measure Tarnwick.exe against it.
 //
-//   floor_window [--load-dlls]   the option first loads the system DLLs Tarnwick.exe imports
-//                                beyond these (common controls, shell, OLE), to tell their
-//                                loading apart from the program's own start-up work
+//   floor_window [--load-dlls]   the option first loads the system DLL Tarnwick.exe imports
+//                                beyond these (the common controls), to tell its loading
+//                                apart from the program's own start-up work
 #include <windows.h>
 
 #include <cwchar>
@@ -25,7 +25,7 @@ LRESULT CALLBACK FloorProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
 {
     if (std::wcsstr(commandLine, L"--load-dlls")) {
-        for (const wchar_t* dll : {L"comctl32.dll", L"ole32.dll", L"shell32.dll"})
+        for (const wchar_t* dll : {L"comctl32.dll"})
             LoadLibraryW(dll);
     }
     WNDCLASSW cls{};
