@@ -6,6 +6,7 @@
 //      with what a drive's row needs: its type, its shell attributes and its icon.
 // Times are medians over several runs; ratios are taken run by run (the program and its floor
 // measured back to back).
+#include "BenchStats.h"
 #include "E2e.h"
 #include "../e2e/RemoteTree.h"
 #include "Tabs.h"
@@ -24,6 +25,9 @@
 
 namespace {
 
+using tw::bench::Median;
+using tw::bench::NowMs;
+
 using namespace tw::e2e;
 
 int kFiles = 10000;
@@ -33,26 +37,6 @@ int kFolders = 500;
 // once (the folder was just written, so the disk cache is warm); a smaller folder
 // (TW_FILES_BENCH_SCALE, in per cent) is measured several times.
 int kRuns = 1;
-
-double NowMs()
-{
-    static const double perMs = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER t{};
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / perMs;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 void Print(const char* what, const std::vector<double>& ours, const std::vector<double>& floor)
 {

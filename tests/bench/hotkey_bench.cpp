@@ -2,6 +2,7 @@
 // invisible, as a ratio to a floor: this process making the same ShowWindow calls itself
 // (minimise, then hide, window by window) and watching the same windows go. The program's
 // extra is the input's way through the system to WM_HOTKEY and its walk over the table.
+#include "BenchStats.h"
 #include "E2e.h"
 #include "TargetWindows.h"
 
@@ -17,6 +18,8 @@
 #include <vector>
 
 namespace {
+
+using tw::bench::Median;
 
 using namespace tw::e2e;
 using Clock = std::chrono::steady_clock;
@@ -48,12 +51,6 @@ double HideMs(const std::vector<HWND>& windows, const std::function<void()>& act
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     undo();
     return AllVisible(windows, true) ? ms : -1;
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 TEST(HotKeyBench, AltHOverFiftyTickedWindowsAgainstDirectShowWindow)

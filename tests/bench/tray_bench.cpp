@@ -4,6 +4,7 @@
 // record read back, TB_GETBUTTONTEXTA, the text read back, TB_ISBUTTONHIDDEN). The refresh
 // does more than that floor (it shows every listed icon first and rebuilds the table), so
 // the ratio says what that costs on top of the reading itself.
+#include "BenchStats.h"
 #include "../e2e/StandInShell.h"
 #include "E2e.h"
 #include "Tabs.h"
@@ -21,6 +22,8 @@
 
 namespace {
 
+using tw::bench::Median;
+
 using namespace tw::e2e;
 using Clock = std::chrono::steady_clock;
 
@@ -32,11 +35,6 @@ struct Timings {
     double pageMs = 0;
     double ratio = 0;
 };
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 double TimeMs(const std::function<void()>& run) {
     const auto start = Clock::now();

@@ -6,6 +6,7 @@
 //  (d) the size of Tarnwick.exe.
 // Times are medians over several runs with their minimum and maximum; ratios are taken run by
 // run (the program and its floor measured back to back) and summarised the same way.
+#include "BenchStats.h"
 #include "E2e.h"
 #include "TargetWindows.h"
 
@@ -22,23 +23,13 @@
 
 namespace {
 
+using tw::bench::NowMs;
+
 using namespace tw::e2e;
 
 constexpr int kStartRuns = 15;
 constexpr int kRefreshRuns = 15;
 constexpr int kWindows = 300;
-
-double NowMs()
-{
-    static const double perMs = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER t{};
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / perMs;
-}
 
 struct Summary {
     double median = 0, min = 0, max = 0;
