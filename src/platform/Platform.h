@@ -50,6 +50,15 @@ public:
                               std::intptr_t lParam, std::intptr_t& result) = 0;
 };
 
+// Toolbar messages the tray reading sends through SendMessageA, with their Win32 values.
+namespace tb {
+inline constexpr std::uint32_t HideButton = 0x0404;      // TB_HIDEBUTTON
+inline constexpr std::uint32_t IsButtonHidden = 0x040C;  // TB_ISBUTTONHIDDEN
+inline constexpr std::uint32_t GetButton = 0x0417;       // TB_GETBUTTON
+inline constexpr std::uint32_t ButtonCount = 0x0418;     // TB_BUTTONCOUNT
+inline constexpr std::uint32_t GetButtonTextA = 0x042D;  // TB_GETBUTTONTEXTA
+} // namespace tb
+
 // ---------------------------------------------------------------------------------------
 // Cross-process access to the shell's tray toolbar.
 

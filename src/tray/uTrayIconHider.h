@@ -19,15 +19,6 @@ namespace tw {
 
 class TTrayIconList;
 
-// Toolbar messages, with their Win32 values (this header stays free of <windows.h>).
-namespace tb {
-inline constexpr std::uint32_t HideButton = 0x0404;      // TB_HIDEBUTTON
-inline constexpr std::uint32_t IsButtonHidden = 0x040C;  // TB_ISBUTTONHIDDEN
-inline constexpr std::uint32_t GetButton = 0x0417;       // TB_GETBUTTON
-inline constexpr std::uint32_t ButtonCount = 0x0418;     // TB_BUTTONCOUNT
-inline constexpr std::uint32_t GetButtonTextA = 0x042D;  // TB_GETBUTTONTEXTA
-} // namespace tb
-
 // One "id=text" line of a reading, split at its first "=": the text may hold "=" itself.
 struct TrayLine {
     std::string name;

@@ -6,12 +6,6 @@ namespace tw::sim {
 
 namespace {
 
-constexpr std::uint32_t kHideButton = 0x0404;
-constexpr std::uint32_t kIsButtonHidden = 0x040C;
-constexpr std::uint32_t kGetButton = 0x0417;
-constexpr std::uint32_t kButtonCount = 0x0418;
-constexpr std::uint32_t kGetButtonTextA = 0x042D;
-
 constexpr std::uint8_t kStateEnabled = 0x04;
 constexpr std::uint8_t kStateHidden = 0x08;
 
@@ -75,17 +69,17 @@ int SimToolbar::ReceivedTotal() const
 std::intptr_t SimToolbar::Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)
 {
     switch (msg) {
-    case kButtonCount:
+    case tb::ButtonCount:
         return static_cast<std::intptr_t>(buttons.size());
-    case kGetButton:
+    case tb::GetButton:
         return GetButton(wParam, lParam);
-    case kGetButtonTextA:
+    case tb::GetButtonTextA:
         return GetButtonText(IdOf(wParam), lParam);
-    case kIsButtonHidden: {
+    case tb::IsButtonHidden: {
         SimButton* b = Find(IdOf(wParam));
         return b && b->hidden ? 1 : 0;
     }
-    case kHideButton: {
+    case tb::HideButton: {
         SimButton* b = Find(IdOf(wParam));
         if (!b || refuseHide)
             return 0;
