@@ -3,12 +3,14 @@
 #include "app/res/resource.h"
 #include "platform/Win32Platform.h"
 #include "platform/ui/Controls.h"
+#include "settings/uIniFileMgr.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
 
 #include <array>
 #include <stdexcept>
+#include <utility>
 
 namespace tw {
 
@@ -77,6 +79,18 @@ const std::array<const wchar_t*, 3> RefreshHints = {L"刷新窗口列表", L"刷
 
 } // namespace
 
+UINT ShowRequestMessage()
+{
+    static const UINT msg = ::RegisterWindowMessageW(L"Tarnwick.ShowMainWindow");
+    return msg;
+}
+
+UINT RestoreRequestMessage()
+{
+    static const UINT msg = ::RegisterWindowMessageW(L"Tarnwick.RestoreHidden");
+    return msg;
+}
+
 TFrmAmbler::TFrmAmbler() { FrmAmbler = this; }
 
 TFrmAmbler::~TFrmAmbler()
@@ -119,11 +133,21 @@ void TFrmAmbler::Create()
 
 void TFrmAmbler::FormCreate()
 {
+    BusyScope busy(*this);
     // An error in a step is reported and the remaining steps are skipped; the window opens.
     ui::Guarded(hwnd_, [&] {
-        WindowList = std::make_unique<TWindowList>(Win32Windows());
+        // What an earlier run hid and could not give back (it was killed, say) is listed
+        // again, ticked and ours, before the pages are filled.
+        if (IniFileMgr) {
+            Record = std::make_unique<THiddenRecord>(Win32Store(), Win32Windows(), Win32Identity(),
+                                                     THiddenRecord::PathBeside(IniFileMgr->Path()));
+            Record->Load();
+        }
+        WindowList = std::make_unique<TWindowList>(Win32Windows(), Record.get());
+        WindowList->AdoptRecorded();
         FillWindowPage();
-        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes());
+        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get());
+        TrayIconList->AdoptRecorded();
         FillTrayPage();
         CreateBossKeyBox();
         BindFilePicker();
@@ -135,14 +159,17 @@ void TFrmAmbler::FormCreate()
 
 bool TFrmAmbler::FormClose()
 {
+    // Frees nothing, so it is safe even when the session ends in the middle of other work.
+    closing_ = true;
     if (WindowList)
         WindowList->RestoreHidden();
     if (TrayIconList)
-        TrayIconList->ShowAll();
+        TrayIconList->ShowHidden();
     try {
         SaveFileList();
     } catch (const std::exception& e) {
         // The list is the only record of what was hidden: the window stays open until it is saved.
+        closing_ = false;
         ui::ShowErrorBox(hwnd_, ui::FromAnsi(e.what()).c_str());
         return false;
     }
@@ -165,8 +192,64 @@ void TFrmAmbler::RestoreEverything() noexcept
     }
     try {
         if (TrayIconList)
-            TrayIconList->ShowAll();
+            TrayIconList->ShowHidden();
     } catch (...) {
+    }
+}
+
+TFrmAmbler::BusyScope::~BusyScope()
+{
+    if (--form_.busy_ == 0)
+        form_.RunDeferred();
+}
+
+void TFrmAmbler::RunDeferred()
+{
+    // Posted, not done here: the work that just ended may still have its caller on the stack.
+    if (std::exchange(pendingRestore_, false))
+        ::PostMessageW(hwnd_, RestoreRequestMessage(), 0, 0);
+    if (std::exchange(pendingShow_, false))
+        ::PostMessageW(hwnd_, ShowRequestMessage(), 0, 0);
+    if (std::exchange(pendingClose_, false))
+        ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+bool TFrmAmbler::OnRequest(UINT msg)
+{
+    const bool show = msg == ShowRequestMessage();
+    if (!show && msg != RestoreRequestMessage())
+        return false;
+    if (busy_ > 0)
+        (show ? pendingShow_ : pendingRestore_) = true;
+    else if (show)
+        ShowSelf();
+    else
+        RestoreAllHidden();
+    return true;
+}
+
+void TFrmAmbler::ShowSelf()
+{
+    // As the show/hide-self hot key shows the window, and restored should it be minimised.
+    ::ShowWindow(hwnd_, ::IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+    ::SetForegroundWindow(hwnd_);
+}
+
+void TFrmAmbler::RestoreAllHidden()
+{
+    BusyScope busy(*this);
+    try {
+        if (WindowList)
+            WindowList->RestoreHidden();
+        if (TrayIconList)
+            TrayIconList->ShowHidden();
+        // A tick on the tray page means "hidden": the given-back icons lose theirs.
+        HWND lv = Control(ids::lstTrayIcons);
+        for (int row = 0; row < ui::LvGetItemCount(lv); ++row)
+            if (TTrayIcon* icon = RowIcon(row))
+                ui::LvSetChecked(lv, row, icon->Hidden);
+    } catch (...) {
+        // Whatever could be given back has been; the rest stays in the record.
     }
 }
 
@@ -254,6 +337,8 @@ LRESULT CALLBACK TFrmAmbler::ListMouseProc(HWND hwnd, UINT msg, WPARAM wParam, L
 
 LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (OnRequest(msg))
+        return 1;
     switch (msg) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -262,17 +347,31 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         if (LRESULT r = OnNotify(reinterpret_cast<NMHDR*>(lParam)))
             return r;
         break;
-    case WM_CLOSE:
-        if (FormClose())
+    case WM_CLOSE: {
+        if (busy_ > 0) {
+            pendingClose_ = true;
+            return 0;
+        }
+        bool closed = false;
+        {
+            BusyScope busy(*this);
+            closed = FormClose();
+        }
+        if (closed)
             ::DestroyWindow(hwnd_);
         return 0;
+    }
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
         // Logging off ends the program without WM_CLOSE; the user still gets back what we
-        // hid, and the lists are saved, as if the window had been closed.
-        if (wParam && !closed_)
+        // hid, and the lists are saved, as if the window had been closed. The system may end
+        // the process as soon as this returns, so it cannot wait for other work: the close
+        // sequence frees nothing and runs now, and the work it interrupts hides nothing more.
+        if (wParam && !closed_) {
+            BusyScope busy(*this);
             FormClose();
+        }
         return 0;
     case WM_HOTKEY:
         WMHotKey(static_cast<int>(wParam), LOWORD(lParam), HIWORD(lParam));

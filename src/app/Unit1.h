@@ -9,6 +9,7 @@
 #include "hotkeys/uHotKeyBox.h"
 #include "platform/ui/Form.h"
 #include "tray/uTrayIconHider.h"
+#include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"
 
 #include <cstdint>
@@ -18,6 +19,11 @@
 namespace tw {
 
 class TFrmHelp;
+
+// Requests another start of the program sends to the running copy's main window; the names
+// are what both copies agree on.
+UINT ShowRequestMessage();     // come to the front, as the show/hide-self hot key shows it
+UINT RestoreRequestMessage();  // give back every window and icon you hid
 
 class TFrmAmbler final : public ui::Form {
 public:
@@ -30,6 +36,8 @@ public:
     void RestoreEverything() noexcept;
 
     // --- Fields ------------------------------------------------------------------------
+    // What we hid, on disk; outlives the two lists that write to it.
+    std::unique_ptr<THiddenRecord> Record;
     std::unique_ptr<TWindowList> WindowList;
     std::unique_ptr<TTrayIconList> TrayIconList;
     TWindow* BossKeyWindow = nullptr;  // the entry whose boss key is being typed; not owned
@@ -53,6 +61,8 @@ public:
     void SetCheckedWindowsShown(bool show);
     void BtnHideWindowsClick();
     void BtnShowWindowsClick();
+    // A boss key: every entry bound to it toggles.
+    void ToggleWindowsByHotKey(std::uint16_t id);
 
     // --- Hot keys and boss keys (Unit1HotKeys.cpp) -----------------------------------------
     void RegisterHotKeys();
@@ -67,6 +77,10 @@ public:
     // --- Tray page (Unit1Tray.cpp) ----------------------------------------------------------
     void FillTrayPage();
     void lstTrayIconsMouseDown(int button, int x, int y);
+
+    // Another start's requests (Unit1.cpp).
+    void ShowSelf();
+    void RestoreAllHidden();
 
     // --- Taskbar and desktop-icon toggles (Unit1Shell.cpp) -----------------------------------
     void CheckBox1Click();
@@ -91,6 +105,27 @@ protected:
     void PageChanged(int tabsId, int index) override;
 
 private:
+    // Marks work on the lists that may wait on another program. While such a wait lasts,
+    // messages other programs send us are dispatched; a close, or another start's request,
+    // that arrives then is held back until the outermost work is done, so no entry and no
+    // row is freed under the work that is using it.
+    class BusyScope {
+    public:
+        explicit BusyScope(TFrmAmbler& form) : form_(form) { ++form_.busy_; }
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        TFrmAmbler& form_;
+    };
+    // Posts to ourselves what was held back while busy.
+    void RunDeferred();
+    // Another start's request; false when it is not one.
+    bool OnRequest(UINT msg);
+    // The close sequence has begun (or the session is ending): nothing more is hidden.
+    bool Closing() const { return closing_; }
+
     void OnCommand(int id, int code);
     LRESULT OnNotify(NMHDR* hdr);
     void HookMouseDown(int listId);
@@ -142,6 +177,11 @@ private:
     };
     std::vector<WindowRow> windowRows_;
     bool closed_ = false;   // the close sequence ran (by close or by session end)
+    bool closing_ = false;  // the close sequence has begun
+    int busy_ = 0;
+    bool pendingClose_ = false;
+    bool pendingShow_ = false;
+    bool pendingRestore_ = false;
 };
 
 // The one main window, for the crash handler.

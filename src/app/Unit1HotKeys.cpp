@@ -153,10 +153,7 @@ void TFrmAmbler::WMHotKey(int id, unsigned modifiers, unsigned key)
         case HotKeyAction::ToggleSelf: ToggleSelf(); break;
         case HotKeyAction::HideChecked: SetCheckedWindowsShown(false); break;
         case HotKeyAction::ShowChecked: SetCheckedWindowsShown(true); break;
-        case HotKeyAction::ToggleWindows:
-            if (WindowList)
-                WindowList->ToggleByHotKey(hotKey);
-            break;
+        case HotKeyAction::ToggleWindows: ToggleWindowsByHotKey(hotKey); break;
         }
     } catch (...) {
         ui::ShowMessage(hwnd_, L"快捷键操作失败！");

@@ -17,7 +17,9 @@ TTrayIcon* TFrmAmbler::RowIcon(int row) const
 void TFrmAmbler::FillTrayPage()
 {
     HWND lv = Control(ids::lstTrayIcons);
+    bool failed = false;
     try {
+        BusyScope busy(*this);
         ui::RedrawPause pause(lv);
         // The refresh may free icons the rows point at, so the rows go first.
         ui::LvDeleteAllItems(lv);
@@ -29,8 +31,10 @@ void TFrmAmbler::FillTrayPage()
             ui::LvSetSubItemText(lv, row, 1, ui::FromAnsi(icon.Name));
         }
     } catch (...) {
-        ui::ShowMessage(hwnd_, L"初始化托盘列表失败！");
+        failed = true;
     }
+    if (failed)
+        ui::ShowMessage(hwnd_, L"初始化托盘列表失败！");
 }
 
 void TFrmAmbler::lstTrayIconsMouseDown(int button, int x, int y)
@@ -47,8 +51,10 @@ void TFrmAmbler::lstTrayIconsMouseDown(int button, int x, int y)
             return;
         // Anywhere on the row counts: a click on the name applies the row's tick again.
         bool ticked = ui::LvGetChecked(lv, row);
-        icon->SetShown(!ticked);
-        icon->Hidden = ticked;
+        if (ticked && Closing())
+            return;
+        BusyScope busy(*this);
+        icon->SetHidden(ticked);
     } catch (...) {
         // A click that cannot be carried out changes nothing and says nothing.
     }

@@ -17,17 +17,23 @@ void TFrmAmbler::FillWindowPage()
     // The editor points at a row and an entry that the refill may free.
     CloseBossKeyEditor();
     HWND lv = Control(ids::lstWindowName);
-    try {
-        WindowList->RefreshWindows(ui::AsHwnd(hwnd_));
-        WindowList->SortByCaption();
-        if (!UpdateWindowRows(lv))
-            RebuildWindowRows(lv);
-    } catch (...) {
-        // The refresh may have freed entries that rows still name: no such row may stay.
-        ui::LvDeleteAllItems(lv);
-        windowRows_.clear();
-        ui::ShowMessage(hwnd_, L"初始化窗口列表失败！");
+    bool failed = false;
+    {
+        BusyScope busy(*this);
+        try {
+            WindowList->RefreshWindows(ui::AsHwnd(hwnd_));
+            WindowList->SortByCaption();
+            if (!UpdateWindowRows(lv))
+                RebuildWindowRows(lv);
+        } catch (...) {
+            // The refresh may have freed entries that rows still name: no such row may stay.
+            ui::LvDeleteAllItems(lv);
+            windowRows_.clear();
+            failed = true;
+        }
     }
+    if (failed)
+        ui::ShowMessage(hwnd_, L"初始化窗口列表失败！");
 }
 
 bool TFrmAmbler::UpdateWindowRows(HWND lv)
@@ -133,12 +139,38 @@ void TFrmAmbler::lstWindowNameMouseDown(int button, int x, int y)
 
 void TFrmAmbler::SetCheckedWindowsShown(bool show)
 {
+    if (!WindowList)
+        return;
+    BusyScope busy(*this);
     HWND lv = Control(ids::lstWindowName);
+    std::vector<TWindow*> entries;
     int count = ui::LvGetItemCount(lv);
     for (int row = 0; row < count; ++row)
         if (ui::LvGetChecked(lv, row))
             if (TWindow* entry = RowWindow(row))
-                entry->SetShown(show);
+                entries.push_back(entry);
+    if (!show) {
+        if (Closing())
+            return;
+        WindowList->RecordHiding(entries);   // one write for them all, before any is hidden
+    }
+    THiddenRecord::Batch batch(Record.get());
+    for (TWindow* entry : entries) {
+        // Showing or hiding another program's window waits for it; the session may end
+        // meanwhile, and what the close sequence gave back must stay given back.
+        if (!show && Closing())
+            break;
+        if (WindowList->Contains(entry))
+            entry->SetShown(show);
+    }
+}
+
+void TFrmAmbler::ToggleWindowsByHotKey(std::uint16_t id)
+{
+    if (!WindowList || Closing())
+        return;
+    BusyScope busy(*this);
+    WindowList->ToggleByHotKey(id);
 }
 
 void TFrmAmbler::BtnHideWindowsClick() { SetCheckedWindowsShown(false); }

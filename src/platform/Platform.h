@@ -97,6 +97,32 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------
+// What tells one window, and one process, from another that later takes over its handle or
+// its process id: both numbers are reused by the system.
+class IdentityApi {
+public:
+    virtual ~IdentityApi() = default;
+    // GetClassNameA; empty for no window.
+    virtual std::string ClassName(Hwnd w) = 0;
+    // The process's creation time (GetProcessTimes, in 100 ns units since 1601); 0 when the
+    // process is gone or may not be asked.
+    virtual std::uint64_t ProcessCreationTime(std::uint32_t pid) = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// Small files of the program's own, written whole. Paths are ANSI byte strings.
+class StoreApi {
+public:
+    virtual ~StoreApi() = default;
+    // The whole file; nullopt when it does not exist or cannot be read.
+    virtual std::optional<std::string> ReadAll(const std::string& path) = 0;
+    // Replaces the file with `contents` so that it never holds a mixture of old and new:
+    // a temporary file in the same folder, flushed, then moved over the old one. False when
+    // the file could not be written; the old one is then left as it was.
+    virtual bool ReplaceAll(const std::string& path, const std::string& contents) = 0;
+};
+
+// ---------------------------------------------------------------------------------------
 // Global hot keys.
 class HotKeyApi {
 public:

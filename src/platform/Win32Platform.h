@@ -11,5 +11,7 @@ ProcessApi& Win32Processes();
 HotKeyApi& Win32HotKeys();
 ProfileApi& Win32Profile();
 FileApi& Win32Files();
+IdentityApi& Win32Identity();
+StoreApi& Win32Store();
 
 } // namespace tw

@@ -1,5 +1,7 @@
 #include "tray/uTrayIconHider.h"
 
+#include "windows/uHiddenRecord.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -90,9 +92,27 @@ bool TTrayIcon::SetShown(bool show)
     }
 }
 
+void TTrayIcon::SetHidden(bool hidden)
+{
+    THiddenRecord* record = Owner ? Owner->Record() : nullptr;
+    if (hidden) {
+        if (record)
+            record->AddIcon(Toolbar, CommandId, Name);
+        SetShown(false);
+        Hidden = true;
+        return;
+    }
+    bool answered = SetShown(true);
+    Hidden = false;
+    // A toolbar that did not answer may still hold the button hidden: the record keeps it.
+    if (record && answered)
+        record->RemoveIcon(Toolbar, CommandId);
+}
+
 // ---------------------------------------------------------------------------------------
 
-TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes) : windows_(windows), processes_(processes)
+TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record)
+    : windows_(windows), processes_(processes), record_(record)
 {
     Toolbar = FindToolbar();
 }
@@ -157,6 +177,50 @@ void TTrayIconList::ShowAllOnce(std::vector<Hwnd>& silent)
     for (auto& item : items_)
         if (!IsSilent(silent, item->Toolbar) && !item->SetShown(true))
             silent.push_back(item->Toolbar);
+}
+
+void TTrayIconList::ShowHidden()
+{
+    std::vector<Hwnd> silent;
+    THiddenRecord::Batch batch(record_);
+    for (auto& item : items_) {
+        if (!item->Hidden || IsSilent(silent, item->Toolbar))
+            continue;
+        if (!item->SetShown(true)) {
+            silent.push_back(item->Toolbar);
+            continue;
+        }
+        item->Hidden = false;
+        if (record_)
+            record_->RemoveIcon(item->Toolbar, item->CommandId);
+    }
+}
+
+void TTrayIconList::AdoptRecorded()
+{
+    if (!record_)
+        return;
+    std::vector<std::pair<Hwnd, std::int32_t>> stale;
+    for (const RecordedIcon& recorded : std::vector<RecordedIcon>(record_->Icons())) {
+        if (FindById(recorded.id) && FindById(recorded.id)->Toolbar == recorded.toolbar)
+            continue;
+        if (recorded.toolbar != Toolbar || !record_->IsSameShell(recorded)) {
+            stale.emplace_back(recorded.toolbar, recorded.id);
+            continue;
+        }
+        std::intptr_t hidden = 0;
+        if (!windows_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(recorded.id), 0, hidden))
+            continue;   // a shell that does not answer now may still hold it: asked again next start
+        // A button no longer there answers "not hidden", like one somebody showed again.
+        if (hidden == 0) {
+            stale.emplace_back(recorded.toolbar, recorded.id);
+            continue;
+        }
+        Append(recorded.id, recorded.text).Hidden = true;
+    }
+    THiddenRecord::Batch batch(record_);
+    for (auto [toolbar, id] : stale)
+        record_->RemoveIcon(toolbar, id);
 }
 
 void TTrayIconList::ReadButtons(std::vector<std::string>& lines)
@@ -248,10 +312,15 @@ void TTrayIconList::RefreshIcons()
 
     // A shell that stopped answering says nothing about which icons are gone; forgetting
     // them would leave the ones we hid hidden for good once it answers again.
-    if (complete)
+    if (complete) {
+        THiddenRecord::Batch batch(record_);
         for (std::size_t i = items_.size(); i-- > 0;)
-            if (!listed(items_[i]->CommandId))
+            if (!listed(items_[i]->CommandId)) {
+                if (record_)
+                    record_->RemoveIcon(items_[i]->Toolbar, items_[i]->CommandId);
                 items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+    }
 
     // The first line of an identifier wins; FindById sees the icons added in this loop too.
     for (auto& [id, name] : read) {

@@ -18,6 +18,7 @@
 namespace tw {
 
 class TTrayIconList;
+class THiddenRecord;
 
 // One "id=text" line of a reading, split at its first "=": the text may hold "=" itself.
 struct TrayLine {
@@ -40,12 +41,17 @@ public:
     TTrayIconList* const Owner;
     std::int32_t CommandId = 0;
     std::string Name;       // ANSI, as the shell gave it when the icon was first listed
-    bool Hidden = false;    // the user's tick on the tray page
+    // The user's tick on the tray page, which is also this program's mark that it hid the
+    // icon: only icons with it are shown again at the end.
+    bool Hidden = false;
 
     // Hides or shows the icon's button and checks that the toolbar did it, asking at most a
     // few times. Never changes Hidden. False when the toolbar stopped answering (gone, hung
     // or too slow), so a caller can spare it the rest of its messages.
     bool SetShown(bool show);
+    // What a tick (true) or its removal does: the icon is recorded before it is hidden,
+    // shown, and marked; a shown icon leaves the record.
+    void SetHidden(bool hidden);
 
 private:
     WindowApi& api_;
@@ -54,7 +60,8 @@ private:
 class TTrayIconList {
 public:
     // Locates the notification-area toolbar at once, as the first reading will.
-    TTrayIconList(WindowApi& windows, ProcessApi& processes);
+    // `record`, when given, learns of every icon hidden and given back through the list.
+    TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record = nullptr);
     TTrayIconList(const TTrayIconList&) = delete;
     TTrayIconList& operator=(const TTrayIconList&) = delete;
 
@@ -75,6 +82,14 @@ public:
     // hung shell cut short drops nothing.
     void RefreshIcons();
     void ShowAll();
+    // Gives back every icon this program hid, and unmarks it. An icon whose toolbar does not
+    // answer keeps its mark and its place in the record, to be given back later.
+    void ShowHidden();
+    // Lists the recorded icons a previous run hid and never gave back, while the same shell
+    // process holds the same toolbar and the button is still there and hidden: marked, so
+    // the close gives them back. The record forgets every other entry whose shell answered.
+    void AdoptRecorded();
+    THiddenRecord* Record() const { return record_; }
 
 private:
     // Toolbars in `silent` stopped answering earlier in the same pass and are not asked again.
@@ -89,6 +104,7 @@ private:
 
     WindowApi& windows_;
     ProcessApi& processes_;
+    THiddenRecord* record_;
     std::vector<std::unique_ptr<TTrayIcon>> items_;
 };
 

@@ -1,5 +1,7 @@
 #include "windows/uWindowsHider.h"
 
+#include "windows/uHiddenRecord.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,8 +12,8 @@ namespace {
 constexpr int kTitleBufferSize = 255;
 } // namespace
 
-TWindow::TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText)
-    : Handle(handle), Caption(std::move(caption)), BossKeyText(std::move(bossKeyText)), api_(api)
+TWindow::TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText, THiddenRecord* record)
+    : Handle(handle), Caption(std::move(caption)), BossKeyText(std::move(bossKeyText)), api_(api), record_(record)
 {
 }
 
@@ -31,8 +33,15 @@ void TWindow::SetShown(bool show)
 {
     // A destroyed window's handle may one day name another program's window; an entry
     // whose window is gone is left alone until the next refresh drops it.
-    if (!api_.IsWindow(Handle))
+    if (!api_.IsWindow(Handle)) {
+        if (show)
+            Forget();
         return;
+    }
+    // On disk before it disappears: should the program die the next moment, the next start
+    // still knows whose window this is and that it is hidden.
+    if (!show && record_)
+        record_->AddWindows({Handle});
     try {
         if (show)
             RestoreWindow();
@@ -41,6 +50,17 @@ void TWindow::SetShown(bool show)
     } catch (...) {
         // One window that cannot be shown must not stop the others being restored.
     }
+    if (show)
+        Forget();
+    else
+        HiddenByUs = true;
+}
+
+void TWindow::Forget()
+{
+    HiddenByUs = false;
+    if (record_)
+        record_->RemoveWindows({Handle});
 }
 
 TWindow* TWindowList::FindByHandle(Hwnd handle)
@@ -59,15 +79,18 @@ bool TWindowList::Contains(const TWindow* entry) const
 
 TWindow& TWindowList::AddWindow(Hwnd handle, std::string caption, std::string bossKeyText)
 {
-    items_.push_back(std::make_unique<TWindow>(api_, handle, std::move(caption), std::move(bossKeyText)));
+    items_.push_back(std::make_unique<TWindow>(api_, handle, std::move(caption), std::move(bossKeyText), record_));
     return *items_.back();
 }
 
 void TWindowList::RefreshWindows(Hwnd ownWindow)
 {
+    THiddenRecord::Batch batch(record_);
     for (std::size_t i = items_.size(); i-- > 0;)
-        if (!api_.IsWindow(items_[i]->Handle))
+        if (!api_.IsWindow(items_[i]->Handle)) {
+            items_[i]->Forget();
             items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
 
     char title[kTitleBufferSize];
     for (Hwnd w = api_.GetFirstSibling(ownWindow); w != 0; w = api_.GetNextSibling(w)) {
@@ -110,9 +133,50 @@ void TWindowList::ToggleByHotKey(std::uint16_t id)
 
 void TWindowList::RestoreHidden()
 {
-    for (auto& item : items_)
-        if (!item->IsVisible())
+    THiddenRecord::Batch batch(record_);
+    for (auto& item : items_) {
+        if (!item->HiddenByUs)
+            continue;
+        if (item->IsVisible())
+            item->Forget();   // someone showed it already: nothing to give back
+        else
             item->SetShown(true);
+    }
+}
+
+void TWindowList::AdoptRecorded()
+{
+    if (!record_)
+        return;
+    std::vector<Hwnd> stale;
+    char title[kTitleBufferSize];
+    for (const RecordedWindow& recorded : std::vector<RecordedWindow>(record_->Windows())) {
+        if (FindByHandle(recorded.handle))
+            continue;
+        // A handle that now names anything else, or a window that is back on screen, is
+        // never touched: only forgotten.
+        if (!record_->IsSameWindow(recorded) || api_.IsWindowVisible(recorded.handle)) {
+            stale.push_back(recorded.handle);
+            continue;
+        }
+        int length = api_.GetWindowTextA(recorded.handle, title, kTitleBufferSize);
+        std::string caption(title, static_cast<std::size_t>(std::clamp(length, 0, kTitleBufferSize - 1)));
+        TWindow& entry = AddWindow(recorded.handle, std::move(caption), std::string());
+        entry.Selected = true;
+        entry.HiddenByUs = true;
+    }
+    record_->RemoveWindows(stale);
+}
+
+void TWindowList::RecordHiding(const std::vector<TWindow*>& entries)
+{
+    if (!record_)
+        return;
+    std::vector<Hwnd> handles;
+    for (TWindow* entry : entries)
+        if (Contains(entry) && api_.IsWindow(entry->Handle))
+            handles.push_back(entry->Handle);
+    record_->AddWindows(handles);
 }
 
 } // namespace tw

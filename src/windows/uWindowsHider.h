@@ -15,9 +15,13 @@
 
 namespace tw {
 
+class THiddenRecord;
+
 class TWindow {
 public:
-    TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText);
+    // `record`, when given, learns of every hide before it happens and of every restore.
+    TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText,
+            THiddenRecord* record = nullptr);
     TWindow(const TWindow&) = delete;
     TWindow& operator=(const TWindow&) = delete;
 
@@ -28,20 +32,27 @@ public:
     std::int32_t Key = 0;       // virtual-key code of the boss key's main key; 0 = none
     std::int32_t Modifier = 0;  // virtual-key code of its modifier (18, 17, 16); 0 = none
     bool Selected = false;      // the row's check mark as last clicked
+    // This program hid the window and has not given it back. Only such windows are restored
+    // at the end: a window its own program hid (a chat client gone to its tray) stays hidden.
+    bool HiddenByUs = false;
 
     // Asked of the system every time: a window's own program may hide or show it.
     bool IsVisible() const;
     void HideWindow();
     void RestoreWindow();
+    // Hiding records the window first and marks it ours; showing marks it no longer ours.
     void SetShown(bool show);
+    // No longer ours, without touching the window: it came back, or it is gone.
+    void Forget();
 
 private:
     WindowApi& api_;
+    THiddenRecord* record_;
 };
 
 class TWindowList {
 public:
-    explicit TWindowList(WindowApi& api) : api_(api) {}
+    explicit TWindowList(WindowApi& api, THiddenRecord* record = nullptr) : api_(api), record_(record) {}
     TWindowList(const TWindowList&) = delete;
     TWindowList& operator=(const TWindowList&) = delete;
 
@@ -60,11 +71,18 @@ public:
     void SortByCaption();
     // Toggles every entry bound to `id`, each by its own current state.
     void ToggleByHotKey(std::uint16_t id);
-    // Restores every entry whose window is not visible, whoever hid it.
+    // Gives back every window we hid that is not visible; forgets the ones that came back.
     void RestoreHidden();
+    // Lists the recorded windows a previous run hid and never gave back, when each is still
+    // the recorded window and still hidden: ticked and ours, so Alt+R or the close gives
+    // them back. The record forgets every other entry.
+    void AdoptRecorded();
+    // Records, with one write, the live entries among `entries` before they are hidden.
+    void RecordHiding(const std::vector<TWindow*>& entries);
 
 private:
     WindowApi& api_;
+    THiddenRecord* record_;
     std::vector<std::unique_ptr<TWindow>> items_;
 };
 

@@ -160,6 +160,8 @@ void SimDesktop::ShowWindow(Hwnd w, ShowCmd cmd)
 {
     if (!Exists(w))
         return;
+    if (onShowWindow)
+        onShowWindow(w, cmd);
     SimWindow& win = windows_[w];
     log.push_back("ShowWindow " + win.title + " " + ShowCmdName(cmd));
     switch (cmd) {
@@ -199,6 +201,12 @@ bool SimDesktop::SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, 
     if (hook)
         result = hook(msg, wParam, lParam);
     return true;
+}
+
+std::uint64_t SimDesktop::ProcessCreationTime(std::uint32_t pid)
+{
+    auto it = processes_.find(pid);
+    return it == processes_.end() ? 1 : it->second.created;   // every process starts at time 1
 }
 
 std::unique_ptr<RemoteBuffer> SimDesktop::ReserveRemoteBuffer(std::uint32_t pid, std::size_t length)

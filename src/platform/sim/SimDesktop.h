@@ -32,9 +32,10 @@ struct SimProcess {
     std::map<std::uintptr_t, std::vector<std::uint8_t>> buffers;  // live reservations by address
     int reservations = 0;       // ever made
     int releases = 0;           // VirtualFreeEx + CloseHandle done
+    std::uint64_t created = 1;  // creation time; a new process under a reused id gets another
 };
 
-class SimDesktop : public WindowApi, public ProcessApi {
+class SimDesktop : public WindowApi, public ProcessApi, public IdentityApi {
 public:
     // Creates a window on top of the Z order (as a new window appears) and returns it.
     Hwnd AddWindow(const std::string& title, bool visible = true, const std::string& cls = "Sim",
@@ -50,6 +51,8 @@ public:
 
     OsVersion version{6, 1};
     std::vector<std::string> log;   // "ShowWindow <title> <cmd>", ...
+    // Called as a ShowWindow arrives, before it takes effect: what was true at that moment.
+    std::function<void(Hwnd, ShowCmd)> onShowWindow;
 
     // WindowApi
     Hwnd GetFirstSibling(Hwnd any) override;
@@ -67,6 +70,10 @@ public:
     // ProcessApi
     std::unique_ptr<RemoteBuffer> ReserveRemoteBuffer(std::uint32_t pid, std::size_t length) override;
     OsVersion SystemVersion() override { return version; }
+
+    // IdentityApi
+    std::string ClassName(Hwnd w) override { return Exists(w) ? windows_[w].cls : std::string(); }
+    std::uint64_t ProcessCreationTime(std::uint32_t pid) override;
 
 private:
     std::map<Hwnd, SimWindow> windows_;

@@ -1,0 +1,258 @@
+#include "windows/uHiddenRecord.h"
+
+#include "tray/uTrayIconHider.h"
+#include "windows/uWindowsHider.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace tw {
+
+namespace {
+
+constexpr char kFileName[] = "Hidden.dat";
+// The first line; a file that starts otherwise is not ours to act on.
+constexpr char kHeader[] = "Tarnwick hidden 1";
+
+// Class names and icon texts are the other program's bytes: spaces and line breaks in them
+// must not break the line, so they are stored as hexadecimal.
+std::string ToHex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool FromHex(const std::string& hex, std::string& out)
+{
+    if (hex.size() % 2 != 0)
+        return false;
+    out.clear();
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        int hi = HexDigit(hex[i]), lo = HexDigit(hex[i + 1]);
+        if (hi < 0 || lo < 0)
+            return false;
+        out += static_cast<char>(hi * 16 + lo);
+    }
+    return true;
+}
+
+template <typename T>
+bool ToNumber(const std::string& text, T& value)
+{
+    const char* first = text.data();
+    const char* last = first + text.size();
+    auto [end, ec] = std::from_chars(first, last, value, 10);
+    return first != last && ec == std::errc() && end == last;
+}
+
+std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t space = line.find(' ', start);
+        out.push_back(line.substr(start, space - start));
+        if (space == std::string::npos)
+            return out;
+        start = space + 1;
+    }
+}
+
+bool ParseWindow(const std::vector<std::string>& f, RecordedWindow& w)
+{
+    return f.size() == 5 && ToNumber(f[1], w.handle) && w.handle != 0 && ToNumber(f[2], w.pid) &&
+           ToNumber(f[3], w.created) && FromHex(f[4], w.cls);
+}
+
+bool ParseIcon(const std::vector<std::string>& f, RecordedIcon& icon)
+{
+    return f.size() == 6 && ToNumber(f[1], icon.shellPid) && ToNumber(f[2], icon.shellCreated) &&
+           ToNumber(f[3], icon.toolbar) && icon.toolbar != 0 && ToNumber(f[4], icon.id) && FromHex(f[5], icon.text);
+}
+
+} // namespace
+
+THiddenRecord::THiddenRecord(StoreApi& store, WindowApi& windows, IdentityApi& identity, std::string path)
+    : store_(store), windowApi_(windows), identity_(identity), path_(std::move(path))
+{
+}
+
+std::string THiddenRecord::PathBeside(const std::string& settingsPath)
+{
+    std::size_t slash = settingsPath.find_last_of("\\/");
+    return (slash == std::string::npos ? std::string() : settingsPath.substr(0, slash + 1)) + kFileName;
+}
+
+std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons)
+{
+    if (windows.empty() && icons.empty())
+        return {};
+    std::string out = std::string(kHeader) + "\n";
+    for (const RecordedWindow& w : windows)
+        out += "W " + std::to_string(w.handle) + " " + std::to_string(w.pid) + " " + std::to_string(w.created) + " " +
+               ToHex(w.cls) + "\n";
+    for (const RecordedIcon& i : icons)
+        out += "I " + std::to_string(i.shellPid) + " " + std::to_string(i.shellCreated) + " " +
+               std::to_string(i.toolbar) + " " + std::to_string(i.id) + " " + ToHex(i.text) + "\n";
+    return out;
+}
+
+void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& windows,
+                          std::vector<RecordedIcon>& icons)
+{
+    windows.clear();
+    icons.clear();
+    std::size_t start = 0;
+    bool headerSeen = false;
+    // Only lines ended by their line break count: a write cut short leaves a last line
+    // without one, and its numbers may be cut short too.
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!headerSeen) {
+            if (line != kHeader)
+                return;
+            headerSeen = true;
+            continue;
+        }
+        std::vector<std::string> f = Fields(line);
+        RecordedWindow w;
+        RecordedIcon icon;
+        if (f[0] == "W" && ParseWindow(f, w))
+            windows.push_back(std::move(w));
+        else if (f[0] == "I" && ParseIcon(f, icon))
+            icons.push_back(std::move(icon));
+    }
+}
+
+void THiddenRecord::Load()
+{
+    std::optional<std::string> text = store_.ReadAll(path_);
+    Parse(text ? *text : std::string(), windows_, icons_);
+}
+
+bool THiddenRecord::Save()
+{
+    dirty_ = false;
+    try {
+        return store_.ReplaceAll(path_, Format(windows_, icons_));
+    } catch (...) {
+        return false;   // a record we cannot write must not stop the hiding or the restoring
+    }
+}
+
+void THiddenRecord::Changed()
+{
+    if (batchDepth_ > 0)
+        dirty_ = true;
+    else
+        Save();
+}
+
+bool THiddenRecord::AddWindows(const std::vector<Hwnd>& handles)
+{
+    bool added = false;
+    for (Hwnd h : handles) {
+        if (std::any_of(windows_.begin(), windows_.end(), [h](const RecordedWindow& w) { return w.handle == h; }))
+            continue;
+        RecordedWindow w;
+        w.handle = h;
+        w.pid = windowApi_.GetWindowProcessId(h);
+        w.created = identity_.ProcessCreationTime(w.pid);
+        w.cls = identity_.ClassName(h);
+        windows_.push_back(std::move(w));
+        added = true;
+    }
+    return added ? Save() : true;
+}
+
+void THiddenRecord::RemoveWindows(const std::vector<Hwnd>& handles)
+{
+    auto gone = std::remove_if(windows_.begin(), windows_.end(), [&handles](const RecordedWindow& w) {
+        return std::find(handles.begin(), handles.end(), w.handle) != handles.end();
+    });
+    if (gone == windows_.end())
+        return;
+    windows_.erase(gone, windows_.end());
+    Changed();
+}
+
+bool THiddenRecord::AddIcon(Hwnd toolbar, std::int32_t id, const std::string& text)
+{
+    for (const RecordedIcon& i : icons_)
+        if (i.toolbar == toolbar && i.id == id)
+            return true;
+    RecordedIcon icon;
+    icon.shellPid = windowApi_.GetWindowProcessId(toolbar);
+    icon.shellCreated = identity_.ProcessCreationTime(icon.shellPid);
+    icon.toolbar = toolbar;
+    icon.id = id;
+    icon.text = text;
+    icons_.push_back(std::move(icon));
+    return Save();
+}
+
+void THiddenRecord::RemoveIcon(Hwnd toolbar, std::int32_t id)
+{
+    auto gone = std::remove_if(icons_.begin(), icons_.end(),
+                               [&](const RecordedIcon& i) { return i.toolbar == toolbar && i.id == id; });
+    if (gone == icons_.end())
+        return;
+    icons_.erase(gone, icons_.end());
+    Changed();
+}
+
+bool THiddenRecord::IsSameWindow(const RecordedWindow& entry)
+{
+    if (!windowApi_.IsWindow(entry.handle) || windowApi_.GetWindowProcessId(entry.handle) != entry.pid)
+        return false;
+    return identity_.ProcessCreationTime(entry.pid) == entry.created && identity_.ClassName(entry.handle) == entry.cls;
+}
+
+bool THiddenRecord::IsSameShell(const RecordedIcon& entry)
+{
+    return windowApi_.IsWindow(entry.toolbar) && windowApi_.GetWindowProcessId(entry.toolbar) == entry.shellPid &&
+           identity_.ProcessCreationTime(entry.shellPid) == entry.shellCreated;
+}
+
+THiddenRecord::Batch::Batch(THiddenRecord* record) : record_(record)
+{
+    if (record_)
+        ++record_->batchDepth_;
+}
+
+THiddenRecord::Batch::~Batch()
+{
+    if (record_ && --record_->batchDepth_ == 0 && record_->dirty_)
+        record_->Save();
+}
+
+void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes)
+{
+    // The same lists a running program keeps, filled from the record alone: what they adopt
+    // passed every identity check, and giving it back removes it from the record.
+    TWindowList windowList(windows, &record);
+    windowList.AdoptRecorded();
+    windowList.RestoreHidden();
+    TTrayIconList trayList(windows, processes, &record);
+    trayList.AdoptRecorded();
+    trayList.ShowHidden();
+}
+
+} // namespace tw

@@ -1,0 +1,100 @@
+// The record on disk of what the program has hidden and not yet given back.
+//
+// The lists in memory die with the process, and a process can die in ways that run none of
+// its own code (Task Manager, a power cut of the session). So before anything is hidden it
+// is written here, and it leaves the file when it is given back. The next start (or
+// "Tarnwick.exe /restore") reads the file and finds those windows and icons again.
+//
+// Handles and process ids are reused by the system, so each entry also says whose it was:
+// a window's process id with that process's creation time and the window's class; an icon's
+// shell process likewise. An entry is acted on only while all of that still holds.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+struct RecordedWindow {
+    Hwnd handle = 0;
+    std::uint32_t pid = 0;
+    std::uint64_t created = 0;
+    std::string cls;
+};
+
+struct RecordedIcon {
+    std::uint32_t shellPid = 0;
+    std::uint64_t shellCreated = 0;
+    Hwnd toolbar = 0;
+    std::int32_t id = 0;
+    std::string text;
+};
+
+class THiddenRecord {
+public:
+    // `path` is the record file; nothing is read or written until asked.
+    THiddenRecord(StoreApi& store, WindowApi& windows, IdentityApi& identity, std::string path);
+    THiddenRecord(const THiddenRecord&) = delete;
+    THiddenRecord& operator=(const THiddenRecord&) = delete;
+
+    // The record file beside the settings file at `settingsPath`.
+    static std::string PathBeside(const std::string& settingsPath);
+
+    const std::string& Path() const { return path_; }
+    // Reads the file. Lines that are damaged or cut short (a write the system never
+    // finished) are left out; a missing file is an empty record.
+    void Load();
+    const std::vector<RecordedWindow>& Windows() const { return windows_; }
+    const std::vector<RecordedIcon>& Icons() const { return icons_; }
+
+    // Records windows about to be hidden, with one write. False when the file could not be
+    // written (the hiding goes on: the lists in memory still give them back at close).
+    bool AddWindows(const std::vector<Hwnd>& handles);
+    void RemoveWindows(const std::vector<Hwnd>& handles);
+    bool AddIcon(Hwnd toolbar, std::int32_t id, const std::string& text);
+    void RemoveIcon(Hwnd toolbar, std::int32_t id);
+
+    // Still the window that was recorded: same process (id and creation time) and class.
+    bool IsSameWindow(const RecordedWindow& entry);
+    // The toolbar still belongs to the shell process that held the icon.
+    bool IsSameShell(const RecordedIcon& entry);
+
+    // Removals made while a batch is open are written once, when the last batch closes.
+    // Additions are always written at once: they must be on disk before the hiding.
+    class Batch {
+    public:
+        explicit Batch(THiddenRecord* record);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        THiddenRecord* record_;
+    };
+
+    // The file's text for the given entries, and the entries read back from a text.
+    static std::string Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons);
+    static void Parse(const std::string& text, std::vector<RecordedWindow>& windows, std::vector<RecordedIcon>& icons);
+
+private:
+    bool Save();
+    void Changed();
+
+    StoreApi& store_;
+    WindowApi& windowApi_;
+    IdentityApi& identity_;
+    std::string path_;
+    std::vector<RecordedWindow> windows_;
+    std::vector<RecordedIcon> icons_;
+    int batchDepth_ = 0;
+    bool dirty_ = false;
+};
+
+// "/restore" with no copy of the program running: gives back every window and icon of the
+// record that is still the one recorded and still hidden, and empties the record of them.
+void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes);
+
+} // namespace tw
