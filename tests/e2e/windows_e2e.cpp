@@ -1,11 +1,12 @@
 // tw-e2e: CODEPAGES 936 1252 TIMEOUT 240
 // The Windows page as its user meets it: other programs' windows listed in the byte order of
 // their titles, ticked with the mouse or the space bar, hidden and restored with the tool
-// buttons, and given back when the program closes, when the session ends and when it dies of
-// a fault. Run under code page 936, as the program's users have it, and under 1252, so that
-// nothing depends on the locale.
+// buttons, and given back when the program closes, when the session ends, when it dies of
+// a fault, and after it was killed. Run under code page 936, as the program's users have it,
+// and under 1252, so that nothing depends on the locale.
 #include "E2e.h"
 #include "Hints.h"
+#include "StandInShell.h"
 #include "Tabs.h"
 #include "TargetWindows.h"
 
@@ -257,8 +258,8 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     EXPECT_EQ(gui.hwndFocus, editor);
     EXPECT_EQ(Text(editor), L"");
 
-    // Alt+F4 closes: every window the program hid comes back, and so does the one its own
-    // program hid while listed; the minimised window stays minimised, the tray window hidden.
+    // Alt+F4 closes: every window the program hid comes back, but not the one its own program
+    // hid while listed; the minimised window stays minimised, the tray window hidden.
     ASSERT_TRUE(ClickCaption(0));
     ASSERT_TRUE(BringToForeground(main));
     PressKey(VK_F4, kAlt);
@@ -267,7 +268,7 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     EXPECT_TRUE(IsVisible(ticked));
     EXPECT_FALSE(IsMinimized(ticked));
     EXPECT_TRUE(IsVisible(apple));
-    EXPECT_TRUE(IsVisible(selfHidden)) << "a window hidden by its own program while listed was not restored";
+    EXPECT_FALSE(IsVisible(selfHidden)) << "the close showed a window its own program had hidden";
     EXPECT_TRUE(IsVisible(minimised));
     EXPECT_TRUE(IsMinimized(minimised)) << "the close restored a minimised window";
     EXPECT_FALSE(IsVisible(tray)) << "a window never listed was shown";
@@ -372,6 +373,91 @@ TEST_F(WindowsPage, AnUnhandledFaultGivesTheHiddenWindowsBackBeforeTheProgramEnd
     EXPECT_TRUE(IsVisible(hidden)) << "the program died and left a window hidden for good";
     EXPECT_FALSE(IsMinimized(hidden));
     EXPECT_TRUE(IsVisible(left));
+}
+
+// Task Manager ends the program without a word. What it hid is on disk: the next start lists
+// it again, ticked and still hidden, for the restore button or the close to give back;
+// "/restore" gives it back without a window, or has a running copy do it.
+TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
+{
+    StandInShell shell;
+    ASSERT_TRUE(shell.Start());
+    ASSERT_EQ(FindWindowW(L"Shell_TrayWnd", nullptr), shell.taskbar);
+    ASSERT_TRUE(shell.Add(5, L"QQ"));
+    ASSERT_NO_FATAL_FAILURE(StartTargets());
+    HWND a = Make(cast.ticked);
+    HWND b = Make(L"Zebra");
+    HWND left = Make(L"apple");
+    ASSERT_TRUE(a && b && left);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+    RemoteListView icons(Control(ids::lstTrayIcons));
+    auto tickIcon = [&] {
+        ASSERT_TRUE(ClickTab(Control(ids::PageControl1), 1));
+        ASSERT_TRUE(WaitUntil([&] { return IsVisible(Control(ids::lstTrayIcons)) && icons.RowCount() == 1; }));
+        const std::optional<POINT> box = icons.CheckBoxPoint(0);
+        ASSERT_TRUE(box && Click(*box));
+        ASSERT_TRUE(shell.WaitHidden(5, true));
+        ASSERT_TRUE(ClickTab(Control(ids::PageControl1), 0));
+    };
+    auto killAndStartAgain = [&] {
+        app.Kill();
+        ASSERT_FALSE(IsVisible(a) || IsVisible(b)) << "the killed program gave windows back";
+        ASSERT_TRUE(shell.Hidden(5));
+        ASSERT_NO_FATAL_FAILURE(StartProgram());
+        icons = RemoteListView(Control(ids::lstTrayIcons));
+    };
+
+    ASSERT_TRUE(TickWithMouse(cast.ticked));
+    ASSERT_TRUE(TickWithMouse(L"Zebra"));
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+    ASSERT_NO_FATAL_FAILURE(tickIcon());
+    ASSERT_NO_FATAL_FAILURE(killAndStartAgain());
+
+    // (a) Listed, ticked and still hidden; the tray row ticked, its icon still hidden.
+    EXPECT_TRUE(Checked(cast.ticked));
+    EXPECT_TRUE(Checked(L"Zebra"));
+    EXPECT_FALSE(Checked(L"apple"));
+    EXPECT_FALSE(IsVisible(a) || IsVisible(b));
+    EXPECT_TRUE(shell.Hidden(5));
+    EXPECT_TRUE(WaitUntil([&] { return icons.RowCount() == 1 && icons.Checked(0); }));
+    ASSERT_TRUE(Press(ids::BtnShowWindows));
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(a) && IsVisible(b); })) << "adopted windows were not restored";
+
+    // (b) "/restore" while a copy runs: the copy gives back what it hid and keeps running.
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+    Process asking;
+    ASSERT_TRUE(asking.Start(app.Exe(), L"/restore"));
+    ASSERT_TRUE(asking.WaitExit());
+    EXPECT_EQ(asking.ExitCode(), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(a) && IsVisible(b) && !shell.Hidden(5); }));
+    EXPECT_TRUE(app.Running());
+    EXPECT_FALSE(icons.Checked(0)) << "the given-back icon's row is still ticked";
+
+    // (c) "/restore" with no copy running: everything comes back and no window opens.
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+    ASSERT_NO_FATAL_FAILURE(tickIcon());
+    app.Kill();
+    Process restore;
+    ASSERT_TRUE(restore.Start(app.Exe(), L"/restore"));
+    bool sawWindow = false;
+    ASSERT_TRUE(WaitUntil([&] {
+        sawWindow = sawWindow || !TopLevelWindows(restore.Id(), {}, false).empty();
+        return !restore.Running();
+    }));
+    EXPECT_EQ(restore.ExitCode(), 0u);
+    EXPECT_FALSE(sawWindow) << "/restore opened a window";
+    EXPECT_TRUE(IsVisible(a) && IsVisible(b));
+    EXPECT_FALSE(shell.Hidden(5));
+    EXPECT_TRUE(IsVisible(left));
+
+    // Everything given back, the record holds nothing: the next start lists nothing ticked.
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_FALSE(Checked(cast.ticked) || Checked(L"Zebra"));
+    EXPECT_TRUE(app.Close());
 }
 
 } // namespace

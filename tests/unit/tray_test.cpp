@@ -2,7 +2,10 @@
 // drops and appends icons, and how hiding behaves when the toolbar does not cooperate.
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimToolbar.h"
+#include "platform/sim/SimStore.h"
 #include "tray/uTrayIconHider.h"
+#include "windows/uHiddenRecord.h"
+#include "windows/uWindowsHider.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +17,7 @@ namespace tw {
 namespace {
 
 constexpr std::uint32_t kShellPid = 42;
+constexpr char kRecordPath[] = "D:\\Hidden.dat";
 
 // Counts what reaches the system, so a test can tell that a dead shell was not pestered.
 class CountingWindows final : public WindowApi {
@@ -50,8 +54,26 @@ protected:
     sim::SimTray tray = sim::AddShellTray(desk, kShellPid);
     sim::SimToolbar toolbar{desk, tray.toolbar};
     CountingWindows windows{desk};
+    sim::SimStore store;
+    THiddenRecord record{store, windows, desk, kRecordPath};
 
-    std::unique_ptr<TTrayIconList> NewList() { return std::make_unique<TTrayIconList>(windows, desk); }
+    std::unique_ptr<TTrayIconList> NewList() { return std::make_unique<TTrayIconList>(windows, desk, &record); }
+
+    // What the next start would find in the record file.
+    std::unique_ptr<THiddenRecord> ReadRecord()
+    {
+        auto fresh = std::make_unique<THiddenRecord>(store, windows, desk, kRecordPath);
+        fresh->Load();
+        return fresh;
+    }
+    std::vector<std::int32_t> RecordedIds()
+    {
+        std::vector<std::int32_t> ids;
+        auto fresh = ReadRecord();
+        for (const RecordedIcon& icon : fresh->Icons())
+            ids.push_back(icon.id);
+        return ids;
+    }
 
     static std::vector<std::pair<std::int32_t, std::string>> Icons(TTrayIconList& list)
     {
@@ -428,6 +450,95 @@ TEST_F(TrayTest, FreeingTheListShowsNothing)
     list->FindById(1)->SetShown(false);
     list.reset();
     EXPECT_TRUE(toolbar.Find(1)->hidden);
+}
+
+TEST_F(TrayTest, ClosingGivesBackOnlyTheIconsWeHidAndTheRecordFollows)
+{
+    toolbar.buttons = {{1, "ours"}, {2, "theirs"}, {3, "plain"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    list->FindById(1)->SetHidden(true);
+    EXPECT_TRUE(toolbar.Find(1)->hidden);
+    EXPECT_EQ(RecordedIds(), (std::vector<std::int32_t>{1}));
+    toolbar.Find(2)->hidden = true;   // its own program hid it after we listed it
+
+    list->ShowHidden();
+
+    EXPECT_FALSE(toolbar.Find(1)->hidden);
+    EXPECT_TRUE(toolbar.Find(2)->hidden);
+    EXPECT_FALSE(list->FindById(1)->Hidden);
+    EXPECT_EQ(store.files[kRecordPath], "");
+}
+
+TEST_F(TrayTest, AKilledRunsIconsAreFoundAgainWhileTheSameShellHoldsThem)
+{
+    toolbar.buttons = {{1, "a"}, {2, "b"}, {3, "c"}};
+    Hwnd mail = desk.AddWindow("Mail");
+    {
+        auto list = NewList();
+        list->RefreshIcons();
+        for (std::int32_t id : {1, 2, 3})
+            list->FindById(id)->SetHidden(true);
+        TWindowList windowList{windows, &record};
+        windowList.AddWindow(mail, "Mail", "").SetShown(false);
+        // Killed here: nothing is given back.
+    }
+    toolbar.buttons.erase(toolbar.buttons.begin() + 2);   // icon 3's program removed it meanwhile
+
+    // The next start lists the two that are still there, ticked, and keeps them hidden.
+    auto next = ReadRecord();
+    TTrayIconList adopted{windows, desk, next.get()};
+    adopted.AdoptRecorded();
+    EXPECT_EQ(Icons(adopted), (IconRows{{1, "a"}, {2, "b"}}));
+    EXPECT_TRUE(adopted.Items(0).Hidden && adopted.Items(1).Hidden);
+    EXPECT_EQ(RecordedIds(), (std::vector<std::int32_t>{1, 2}));
+    adopted.RefreshIcons();
+    EXPECT_TRUE(toolbar.Find(1)->hidden && toolbar.Find(2)->hidden);
+
+    // "/restore" gives back the icons and the window, and leaves the record empty.
+    RestoreRecorded(*ReadRecord(), windows, desk);
+    EXPECT_FALSE(toolbar.Find(1)->hidden || toolbar.Find(2)->hidden);
+    EXPECT_TRUE(desk.IsWindowVisible(mail));
+    EXPECT_EQ(store.files[kRecordPath], "");
+
+    // After the shell has restarted, a recorded identifier names some other icon: it is
+    // never touched, only forgotten.
+    auto list = NewList();
+    list->RefreshIcons();
+    list->FindById(1)->SetHidden(true);
+    desk.Process(kShellPid).created = 2;
+    toolbar.received.clear();
+    RestoreRecorded(*ReadRecord(), windows, desk);
+    EXPECT_TRUE(toolbar.Find(1)->hidden);
+    EXPECT_EQ(toolbar.Received(tb::HideButton), 0);
+    EXPECT_EQ(store.files[kRecordPath], "");
+}
+
+// The session can end while a refresh waits on the shell: the close sequence runs inside the
+// wait, and what it gave back must not be hidden again when the refresh carries on.
+TEST_F(TrayTest, SessionEndDuringARefreshLeavesWhatItGaveBackShown)
+{
+    toolbar.buttons = {{1, "a"}, {2, "b"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    list->FindById(1)->SetHidden(true);
+    auto answer = desk.Window(tray.toolbar).onMessage;
+    bool ended = false;
+    desk.Window(tray.toolbar).onMessage = [&](std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+        if (msg == tb::ButtonCount && !ended) {
+            ended = true;
+            list->ShowHidden();
+        }
+        return answer(msg, wParam, lParam);
+    };
+
+    list->RefreshIcons();
+
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(toolbar.Find(1)->hidden);
+    EXPECT_FALSE(list->FindById(1)->Hidden);
+    EXPECT_TRUE(RecordedIds().empty());
+    ExpectShellLeftClean();
 }
 
 } // namespace

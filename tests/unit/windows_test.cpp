@@ -1,21 +1,39 @@
 // The window list against the simulated desktop: what a refresh keeps, adds and drops,
 // and how the bulk operations treat windows in mixed states.
 #include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimStore.h"
+#include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace tw {
 namespace {
 
+constexpr char kRecordPath[] = "C:\\Tarnwick\\Hidden.dat";
+
 class WindowListTest : public ::testing::Test {
 protected:
     sim::SimDesktop desk;
     Hwnd self = desk.AddWindow("Tarnwick");
-    TWindowList list{desk};
+    sim::SimStore store;
+    THiddenRecord record{store, desk, desk, kRecordPath};
+    TWindowList list{desk, &record};
+
+    // What the next start would find: a record read afresh from the file.
+    std::vector<Hwnd> RecordedOnDisk()
+    {
+        THiddenRecord fresh{store, desk, desk, kRecordPath};
+        fresh.Load();
+        std::vector<Hwnd> out;
+        for (const RecordedWindow& w : fresh.Windows())
+            out.push_back(w.handle);
+        return out;
+    }
 
     std::vector<std::string> Captions()
     {
@@ -169,15 +187,145 @@ TEST_F(WindowListTest, RestoreHiddenBringsBackWhatWasHiddenAndLeavesMinimisedAlo
     desk.Window(minimised).minimized = true;
     list.RefreshWindows(self);
     list.FindByHandle(ours)->SetShown(false);
-    desk.Window(theirs).visible = false;   // its program hid it after we listed it
+    desk.Window(theirs).visible = false;   // its program hid it after we listed it (gone to its tray)
     desk.log.clear();
 
     list.RestoreHidden();
 
+    // Only what we hid comes back: the other program meant its window to be hidden.
     EXPECT_TRUE(desk.IsWindowVisible(ours));
-    EXPECT_TRUE(desk.IsWindowVisible(theirs));
+    EXPECT_FALSE(desk.IsWindowVisible(theirs));
     EXPECT_TRUE(desk.Window(minimised).minimized);
-    EXPECT_EQ(desk.log.size(), 2u);
+    EXPECT_EQ(desk.log, (std::vector<std::string>{"ShowWindow Hidden by us Restore"}));
+    EXPECT_FALSE(list.FindByHandle(ours)->HiddenByUs);
+
+    // A window we hid and then gave back through its boss key is no longer ours either.
+    list.FindByHandle(theirs)->HotKeyId = 9;
+    list.ToggleByHotKey(9);
+    list.FindByHandle(ours)->SetShown(false);
+    desk.Window(ours).visible = true;   // its program showed it again itself
+    desk.log.clear();
+    list.RestoreHidden();
+    EXPECT_TRUE(desk.log.empty());
+    EXPECT_TRUE(RecordedOnDisk().empty());
+}
+
+TEST_F(WindowListTest, EveryHiddenWindowIsOnDiskBeforeItDisappears)
+{
+    Hwnd a = desk.AddWindow("A");
+    Hwnd b = desk.AddWindow("B");
+    list.RefreshWindows(self);
+    std::vector<std::string> missing;
+    desk.onShowWindow = [&](Hwnd w, ShowCmd cmd) {
+        std::vector<Hwnd> recorded = RecordedOnDisk();
+        if (cmd != ShowCmd::Restore && std::find(recorded.begin(), recorded.end(), w) == recorded.end())
+            missing.push_back(desk.Window(w).title);
+    };
+
+    list.RecordHiding({list.FindByHandle(a), list.FindByHandle(b)});
+    EXPECT_EQ(store.writes, 1);   // one write for a whole Alt+H
+    list.FindByHandle(a)->SetShown(false);
+    list.FindByHandle(b)->SetShown(false);
+    EXPECT_TRUE(missing.empty()) << missing.front() << " was hidden before it was recorded";
+    EXPECT_EQ(store.writes, 1);
+
+    // A boss key records its window on its own.
+    Hwnd c = desk.AddWindow("C");
+    list.RefreshWindows(self);
+    list.FindByHandle(c)->HotKeyId = 3;
+    list.ToggleByHotKey(3);
+    EXPECT_TRUE(missing.empty());
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{a, b, c}));
+
+    // Given back, they leave the record; a destroyed window leaves it at the next refresh.
+    list.FindByHandle(a)->SetShown(true);
+    desk.DestroyWindow(b);
+    list.RefreshWindows(self);
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{c}));
+
+    // A record that cannot be written does not stop the hiding.
+    store.failWrites = true;
+    list.FindByHandle(a)->SetShown(false);
+    EXPECT_FALSE(desk.IsWindowVisible(a));
+    EXPECT_TRUE(list.FindByHandle(a)->HiddenByUs);
+}
+
+TEST_F(WindowListTest, NextStartAdoptsOnlyRecordedWindowsThatAreStillTheSameAndHidden)
+{
+    Hwnd kept = desk.AddWindow("Kept", true, "Notepad", 0, 5);
+    Hwnd shown = desk.AddWindow("Shown again", true, "Notepad", 0, 5);
+    Hwnd reused = desk.AddWindow("Handle reused", true, "Notepad", 0, 5);
+    Hwnd restarted = desk.AddWindow("Process restarted", true, "Mail", 0, 6);
+    Hwnd otherClass = desk.AddWindow("Class changed", true, "Notepad", 0, 5);
+    list.RefreshWindows(self);
+    for (Hwnd w : {kept, shown, reused, restarted, otherClass})
+        list.FindByHandle(w)->SetShown(false);
+    // The program is killed here: nothing is given back, the record stays.
+
+    desk.Window(shown).visible = true;
+    desk.Window(reused).pid = 7;                 // the handle now names another program's window
+    desk.Process(6).created = 2;                 // a new process under the old id
+    desk.Window(otherClass).cls = "Other";
+    desk.log.clear();
+
+    THiddenRecord next{store, desk, desk, kRecordPath};
+    next.Load();
+    TWindowList adopted{desk, &next};
+    adopted.AdoptRecorded();
+
+    ASSERT_EQ(adopted.Count(), 1);
+    TWindow& entry = adopted.Items(0);
+    EXPECT_EQ(entry.Handle, kept);
+    EXPECT_EQ(entry.Caption, "Kept");
+    EXPECT_TRUE(entry.Selected);
+    EXPECT_TRUE(entry.HiddenByUs);
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{kept}));
+
+    // Refreshing keeps it; the close gives back exactly that one and empties the record.
+    adopted.RefreshWindows(self);
+    adopted.RestoreHidden();
+    EXPECT_TRUE(desk.IsWindowVisible(kept));
+    EXPECT_EQ(desk.log, (std::vector<std::string>{"ShowWindow Kept Restore"}));
+    for (Hwnd w : {reused, restarted, otherClass})
+        EXPECT_FALSE(desk.IsWindowVisible(w));
+    EXPECT_EQ(store.files[kRecordPath], "");
+}
+
+TEST(HiddenRecordFile, ALineCutShortOrDamagedIsLeftOutAndTheRestKept)
+{
+    std::vector<RecordedWindow> windows{{0x10010, 5, 132000000000000000ULL, "Notepad"}, {0x2A, 6, 7, "a b\nc"}};
+    std::vector<RecordedIcon> icons{{42, 9, 0x30, -5, "Volume: 75% \xB4\xB0"}, {42, 9, 0x30, 8, ""}};
+    const std::string text = THiddenRecord::Format(windows, icons);
+
+    std::vector<RecordedWindow> readWindows;
+    std::vector<RecordedIcon> readIcons;
+    THiddenRecord::Parse(text, readWindows, readIcons);
+    ASSERT_EQ(readWindows.size(), 2u);
+    ASSERT_EQ(readIcons.size(), 2u);
+    EXPECT_EQ(readWindows[1].cls, "a b\nc");
+    EXPECT_EQ(readIcons[0].text, "Volume: 75% \xB4\xB0");
+    EXPECT_EQ(readIcons[0].id, -5);
+    EXPECT_EQ(readWindows[0].created, 132000000000000000ULL);
+
+    // A write the system never finished: every cut gives the whole lines before it.
+    std::size_t lines = 0;
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        if (cut > 0 && text[cut - 1] == '\n')
+            ++lines;
+        THiddenRecord::Parse(text.substr(0, cut), readWindows, readIcons);
+        std::size_t entries = lines == 0 ? 0 : lines - 1;   // the first line is the header
+        EXPECT_EQ(readWindows.size() + readIcons.size(), entries) << "cut at " << cut;
+    }
+
+    // Damage inside a line costs that line only; a file that is not ours costs everything.
+    std::string damaged = text;
+    damaged.replace(damaged.find("W 42"), 4, "W 4x");
+    damaged.insert(damaged.find("I 42"), "I 1 2\n\nW\nnonsense\n");
+    THiddenRecord::Parse(damaged, readWindows, readIcons);
+    EXPECT_EQ(readWindows.size(), 1u);
+    EXPECT_EQ(readIcons.size(), 2u);
+    THiddenRecord::Parse("[system]\nW 1 2 3 41\n", readWindows, readIcons);
+    EXPECT_TRUE(readWindows.empty());
 }
 
 TEST(CaptionOrder, ComparesBytesAsUnsignedWithoutLocale)

@@ -21,6 +21,11 @@ App::~App() {
 }
 
 bool App::Start(const std::wstring& args, Until until, Ms timeout) {
+    // Started again after it ended (closed, or killed): a new run in the same folder.
+    if (process_.Started() && !process_.Running()) {
+        process_ = Process();
+        main_ = nullptr;
+    }
     Process::Options options;
     options.folder = Folder();
     if (!process_.Start(exe_, args, options)) {

@@ -35,7 +35,8 @@ public:
 
     enum class Until { MainWindowVisible, MainWindowExists };
     // Starts the program with `args` in its folder and waits for its main window. Records a
-    // failure and returns false if it does not come within `timeout`.
+    // failure and returns false if it does not come within `timeout`. Once the program has
+    // ended, it may be started again: what it left in its folder is still there.
     bool Start(const std::wstring& args = {}, Until until = Until::MainWindowVisible, Ms timeout = kStartWait);
 
     // The main window found by Start (nullptr before).
