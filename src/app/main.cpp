@@ -144,7 +144,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
         if (running)
             return HandOver(running, restore) || !restore ? 0 : 1;
         if (!instance.First())
-            return 0;   // a copy holds the lock but shows no window: do not start a rival
+            return restore ? 1 : 0;   // a copy holds the lock but shows no window: no rival
     }
 
     INITCOMMONCONTROLSEX icc{};

@@ -38,10 +38,13 @@ void TWindow::SetShown(bool show)
             Forget();
         return;
     }
-    // On disk before it disappears: should the program die the next moment, the next start
-    // still knows whose window this is and that it is hidden.
-    if (!show && record_)
-        record_->AddWindows({Handle});
+    // Ours, and on disk, before it disappears: should the program die the next moment (a
+    // fault on another thread, say) its crash handler and the next start still know it.
+    if (!show) {
+        if (record_)
+            record_->AddWindows({Handle});
+        HiddenByUs = true;
+    }
     try {
         if (show)
             RestoreWindow();
@@ -52,8 +55,6 @@ void TWindow::SetShown(bool show)
     }
     if (show)
         Forget();
-    else
-        HiddenByUs = true;
 }
 
 void TWindow::Forget()
