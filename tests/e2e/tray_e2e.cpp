@@ -17,6 +17,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -206,7 +207,22 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
     ASSERT_TRUE(Refresh());
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"one", L"two", L"three"}));
     EXPECT_TRUE(shell.Hidden(1));
-    ASSERT_TRUE(app.Close());
+
+    // A close sent while a refresh waits on the shell is dispatched inside that wait. It must
+    // wait for the refresh, not free the list under it; then it gives the icon back.
+    ResetEvent(wake.Get());
+    ASSERT_TRUE(shell.Hang(wakeName));
+    std::thread clicker([&] { Refresh(); });
+    const bool refreshing = WaitUntil([&] { return Rows().RowCount() == 0; });   // rows go first
+    LRESULT ignored = 0;
+    SendTimed(main, WM_CLOSE, 0, 0, ignored);
+    const bool stillThere = IsWindow(main) != FALSE;
+    SetEvent(wake.Get());
+    clicker.join();
+    EXPECT_TRUE(refreshing);
+    EXPECT_TRUE(stillThere) << "the close did not wait for the refresh";
+    ASSERT_TRUE(app.WaitExit()) << "the close held back during the refresh never came";
+    EXPECT_EQ(app.ExitCode(), 0u);
     EXPECT_FALSE(shell.Hidden(1));
 }
 
