@@ -216,6 +216,9 @@ void TFrmAmbler::RunDeferred()
 
 bool TFrmAmbler::OnRequest(UINT msg)
 {
+    // Registered messages live at 0xC000 and above; a failed registration's 0 is WM_NULL.
+    if (msg < 0xC000)
+        return false;
     const bool show = msg == ShowRequestMessage();
     if (!show && msg != RestoreRequestMessage())
         return false;
