@@ -39,8 +39,11 @@ void TWindow::SetShown(bool show)
         return;
     }
     // Ours, and on disk, before it disappears: should the program die the next moment (a
-    // fault on another thread, say) its crash handler and the next start still know it.
+    // fault on another thread, say) its crash handler and the next start still know it. A
+    // window already hidden (by its own program, say) is not ours to hide, nor to give back.
     if (!show) {
+        if (!api_.IsWindowVisible(Handle))
+            return;
         if (record_)
             record_->AddWindows({Handle});
         HiddenByUs = true;

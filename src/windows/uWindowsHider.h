@@ -40,7 +40,8 @@ public:
     bool IsVisible() const;
     void HideWindow();
     void RestoreWindow();
-    // Hiding records the window first and marks it ours; showing marks it no longer ours.
+    // Hiding records the window first and marks it ours (a window that is not visible is
+    // left alone: it is not ours to hide); showing marks it no longer ours.
     void SetShown(bool show);
     // No longer ours, without touching the window: it came back, or it is gone.
     void Forget();

@@ -189,6 +189,7 @@ TEST_F(WindowListTest, RestoreHiddenBringsBackWhatWasHiddenAndLeavesMinimisedAlo
     list.FindByHandle(ours)->SetShown(false);
     desk.Window(theirs).visible = false;   // its program hid it after we listed it (gone to its tray)
     desk.log.clear();
+    list.FindByHandle(theirs)->SetShown(false);   // its row was ticked for Alt+H too
 
     list.RestoreHidden();
 
