@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 namespace tw {
 
@@ -17,15 +18,25 @@ TWindow::TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string b
 
 bool TWindow::IsVisible() const { return api_.IsWindowVisible(Handle); }
 
+bool TWindow::WillBeVisible()
+{
+    bool visible = api_.IsWindowVisible(Handle);
+    // Once the window has done as asked, what its own program does with it counts again.
+    if (asked_ && *asked_ == visible)
+        asked_.reset();
+    return asked_.value_or(visible);
+}
+
 void TWindow::HideWindow()
 {
     // Minimising first takes the window off the screen the way the user knows, and its
-    // taskbar button with it; hiding then removes what minimising leaves behind.
-    api_.ShowWindow(Handle, ShowCmd::Minimize);
-    api_.ShowWindow(Handle, ShowCmd::Hide);
+    // taskbar button with it; hiding then removes what minimising leaves behind. Both are
+    // queued to the window's thread in this order.
+    api_.ShowWindowAsync(Handle, ShowCmd::Minimize);
+    api_.ShowWindowAsync(Handle, ShowCmd::Hide);
 }
 
-void TWindow::RestoreWindow() { api_.ShowWindow(Handle, ShowCmd::Restore); }
+void TWindow::RestoreWindow() { api_.ShowWindowAsync(Handle, ShowCmd::Restore); }
 
 void TWindow::SetShown(bool show)
 {
@@ -33,6 +44,7 @@ void TWindow::SetShown(bool show)
     // whose window is gone is left alone until the next refresh drops it.
     if (!api_.IsWindow(Handle))
         return;
+    asked_ = show;
     try {
         if (show)
             RestoreWindow();
@@ -70,7 +82,14 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
             items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
 
     char title[kTitleBufferSize];
-    for (Hwnd w = api_.GetFirstSibling(ownWindow); w != 0; w = api_.GetNextSibling(w)) {
+    std::unordered_set<Hwnd> met;
+    int steps = 0;
+    for (Hwnd w = api_.GetFirstSibling(ownWindow); w != 0 && steps < kMaxWalkSteps;
+         w = api_.GetNextSibling(w), ++steps) {
+        // A window met again means the order changed under us; what the walk missed, the
+        // next refresh finds.
+        if (!met.insert(w).second)
+            break;
         if (w == ownWindow)
             continue;
         int length = api_.GetWindowTextA(w, title, kTitleBufferSize);
@@ -105,13 +124,15 @@ void TWindowList::ToggleByHotKey(std::uint16_t id)
     // Every entry with this id toggles: two windows may share one boss key.
     for (auto& item : items_)
         if (item->HotKeyId == id)
-            item->SetShown(!item->IsVisible());
+            item->SetShown(!item->WillBeVisible());
 }
 
 void TWindowList::RestoreHidden()
 {
+    // A window whose hide is still queued counts as hidden: it will be, once its thread
+    // runs, even after we are gone.
     for (auto& item : items_)
-        if (!item->IsVisible())
+        if (!item->WillBeVisible())
             item->SetShown(true);
 }
 

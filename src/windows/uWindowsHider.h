@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,16 +32,24 @@ public:
 
     // Asked of the system every time: a window's own program may hide or show it.
     bool IsVisible() const;
+    // What the window is, or will be once its thread has carried out our last request:
+    // requests are queued to that thread, which may be slow to get to them, or hung.
+    bool WillBeVisible();
     void HideWindow();
     void RestoreWindow();
     void SetShown(bool show);
 
 private:
     WindowApi& api_;
+    // The visibility our last request asks for, until the window is seen to have it.
+    std::optional<bool> asked_;
 };
 
 class TWindowList {
 public:
+    // Far more top-level windows than a session can hold.
+    static constexpr int kMaxWalkSteps = 65536;
+
     explicit TWindowList(WindowApi& api) : api_(api) {}
     TWindowList(const TWindowList&) = delete;
     TWindowList& operator=(const TWindowList&) = delete;
@@ -55,6 +64,8 @@ public:
 
     // Drops entries of destroyed windows, re-captions known ones (hidden or not) and
     // appends titled, visible windows not yet listed, in Z order. `ownWindow` is never listed.
+    // The walk ends at a window it has met already and after kMaxWalkSteps windows, so a Z
+    // order that changes under it cannot keep it going.
     void RefreshWindows(Hwnd ownWindow);
     // Sorts by caption, byte by byte as unsigned values: no locale, case-sensitive.
     void SortByCaption();

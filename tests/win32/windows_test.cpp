@@ -47,11 +47,12 @@ public:
     int GetWindowTextA(Hwnd w, char* buf, int maxCount) override { return real_.GetWindowTextA(w, buf, maxCount); }
     bool IsWindow(Hwnd w) override { return real_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return real_.IsWindowVisible(w); }
-    void ShowWindow(Hwnd w, ShowCmd cmd) override
+    void ShowWindowAsync(Hwnd w, ShowCmd cmd) override
     {
         shows.emplace_back(w, cmd);
-        real_.ShowWindow(w, cmd);
+        real_.ShowWindowAsync(w, cmd);
     }
+    std::string ClassName(Hwnd w) override { return real_.ClassName(w); }
     Hwnd FindWindowA(const char* cls) override { return real_.FindWindowA(cls); }
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override { return real_.FindChildWindowA(parent, cls); }
     std::uint32_t GetWindowProcessId(Hwnd w) override { return real_.GetWindowProcessId(w); }
