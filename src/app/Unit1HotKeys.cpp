@@ -143,11 +143,10 @@ void TFrmAmbler::WMHotKey(int id, unsigned modifiers, unsigned key)
             BossKeyBox->CheckInUse();
         if (editing)
             return;
-        // Typing in the settings dialog: the same, told by the dialog's own boxes.
-        if (helpDialog_ && helpDialog_->HasHotKeyFocus()) {
-            helpDialog_->HotKeyDown();
+        // Typing in the settings dialog: the same, told by the dialog's own boxes, and a
+        // combination held down there never acts, not even once its message has the focus.
+        if (helpDialog_ && helpDialog_->TakesHotKey(hotKey, key))
             return;
-        }
         if (!hotKeys_)
             return;
         switch (hotKeys_->Dispatch(hotKey)) {

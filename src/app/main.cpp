@@ -28,6 +28,45 @@ void RestoreOnTerminate()
     std::abort();
 }
 
+// DLLs come from the system folder only, never from the program's folder or the current
+// one, where a planted copy of a system DLL would be loaded in its place. The call exists
+// from Windows 8 on, and on Windows 7 with update KB2533623; elsewhere the current folder is
+// at least taken out of the search.
+void LoadDllsFromTheSystemFolderOnly()
+{
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kSearchSystem32 = 0x00000800;   // LOAD_LIBRARY_SEARCH_SYSTEM32
+    if (HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
+        auto fn = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+        if (fn && fn(kSearchSystem32))
+            return;
+    }
+    ::SetDllDirectoryW(L"");
+}
+
+// A fault in a window procedure that the system called back into (a message sent to us from
+// inside a system call) is swallowed at that boundary by 64-bit Windows unless told
+// otherwise: the program would go on with broken state, and the restore above would never
+// run. With the filter off, such a fault ends the program as any other does. The calls exist
+// from Windows 7 SP1 on; where they are missing, there is nothing to switch off.
+void LetCallbackFaultsReachTheCrashHandler()
+{
+    using GetPolicyFn = BOOL(WINAPI*)(LPDWORD);
+    using SetPolicyFn = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kCallbackFilterEnabled = 0x1;   // PROCESS_CALLBACK_FILTER_ENABLED
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    if (!kernel)
+        return;
+    auto get = reinterpret_cast<GetPolicyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(kernel, "GetProcessUserModeExceptionPolicy")));
+    auto set = reinterpret_cast<SetPolicyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(kernel, "SetProcessUserModeExceptionPolicy")));
+    DWORD flags = 0;
+    if (get && set && get(&flags))
+        set(flags & ~kCallbackFilterEnabled);
+}
+
 // The one settings manager of the run, from before the main window exists until after it
 // has gone.
 class SettingsScope {
@@ -45,7 +84,9 @@ private:
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    LoadDllsFromTheSystemFolderOnly();
     ::SetUnhandledExceptionFilter(&RestoreOnCrash);
+    LetCallbackFaultsReachTheCrashHandler();
     std::set_terminate(&RestoreOnTerminate);
 
     INITCOMMONCONTROLSEX icc{};

@@ -89,8 +89,8 @@ private:
     HotKeyApi& api_;
     Hwnd owner_;
     TWindowList& windows_;
-    unsigned extraFlags_;   // MOD_NOREPEAT where the system knows it
     ProgramHotKeyIds ids_;
+    unsigned extraFlags_;   // MOD_NOREPEAT where the system knows it
     // One atom reference per text, taken at its first registration: equal texts share it.
     std::map<std::string, std::uint16_t> atoms_;
     std::set<std::uint16_t> registered_;
