@@ -405,8 +405,18 @@ void WindowsPage::ExpectAFaultGivesTheHiddenWindowsBack(const std::function<void
     ASSERT_TRUE(Press(ids::BtnHideWindows));
     ASSERT_TRUE(WaitUntil([&] { return !IsVisible(hidden); }));
 
-    ASSERT_NO_FATAL_FAILURE(fault());
-    ASSERT_TRUE(app.WaitExit()) << "the fault did not end the program";
+    // Wine now and then lets a suspended thread go on where it was rather than where its new
+    // context says (its suspension does not wait for the thread to stop): a program that
+    // lives on untouched, still answering and the window still hidden, is sent there again.
+    bool ended = false;
+    for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
+        ASSERT_NO_FATAL_FAILURE(fault());
+        ended = app.WaitExit();
+        LRESULT answer = 0;
+        if (!ended && !(SendTimed(main, WM_NULL, 0, 0, answer) && !IsVisible(hidden)))
+            break;
+    }
+    ASSERT_TRUE(ended) << "the fault did not end the program";
     EXPECT_EQ(app.ExitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
     EXPECT_TRUE(WaitUntil([&] { return IsVisible(hidden); })) << "the program died and left a window hidden for good";
     EXPECT_FALSE(IsMinimized(hidden));
