@@ -12,12 +12,30 @@
 
 namespace {
 
+DWORD WINAPI RestoreOnFreshStack(void*)
+{
+    tw::FrmAmbler->RestoreEverything();
+    return 0;
+}
+
 // A fault we did not foresee must not leave other programs' windows hidden for ever: the
 // windows and icons we hid are given back before the process ends.
-LONG WINAPI RestoreOnCrash(EXCEPTION_POINTERS*)
+LONG WINAPI RestoreOnCrash(EXCEPTION_POINTERS* info)
 {
-    if (tw::FrmAmbler)
-        tw::FrmAmbler->RestoreEverything();
+    if (!tw::FrmAmbler)
+        return EXCEPTION_EXECUTE_HANDLER;
+    // A thread whose stack overflowed has next to none left for the restore (typically the
+    // window's own thread, deep in recursion): it is done on a thread of its own. The wait is
+    // bounded, since that thread's start may need a lock the fault left held.
+    constexpr DWORD kRestoreWaitMs = 10000;
+    if (info && info->ExceptionRecord && info->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
+        if (HANDLE thread = ::CreateThread(nullptr, 0, &RestoreOnFreshStack, nullptr, 0, nullptr)) {
+            ::WaitForSingleObject(thread, kRestoreWaitMs);
+            ::CloseHandle(thread);
+            return EXCEPTION_EXECUTE_HANDLER;
+        }
+    }
+    tw::FrmAmbler->RestoreEverything();
     return EXCEPTION_EXECUTE_HANDLER;
 }
 

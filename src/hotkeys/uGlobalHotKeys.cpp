@@ -134,6 +134,9 @@ void TGlobalHotKeys::ClearWindowBossKey(TWindow& window)
 
 HotKeyAction TGlobalHotKeys::Dispatch(std::uint16_t id) const
 {
+    // 0 is what an unset field holds, not an id: only a stranger's WM_HOTKEY carries it.
+    if (id == 0)
+        return HotKeyAction::ToggleWindows;
     if (id == ids_.Self)
         return HotKeyAction::ToggleSelf;
     if (id == ids_.Hide)

@@ -121,7 +121,10 @@ void TWindowList::SortByCaption()
 
 void TWindowList::ToggleByHotKey(std::uint16_t id)
 {
-    // Every entry with this id toggles: two windows may share one boss key.
+    // Every entry with this id toggles: two windows may share one boss key. Entries without
+    // a boss key hold 0, which is therefore no hot key's id.
+    if (id == 0)
+        return;
     for (auto& item : items_)
         if (item->HotKeyId == id)
             item->SetShown(!item->WillBeVisible());

@@ -369,6 +369,11 @@ TEST_F(GlobalHotKeys, TheFirstStringAtomGetsAnIdThatIsNotNone)
     EXPECT_EQ(hotKeys.RegisterNamedHotKey("Alt + A", kVkAlt, 'A'), 0x4000) << "equal texts, equal ids";
     hotKeys.ClearWindowBossKey(mail);
     EXPECT_FALSE(Press(kModAlt, 'A')) << "the boss key could not be cleared";
+    // A WM_HOTKEY with id 0 (only a stranger can post one) is no hot key of ours: not the
+    // unset show/hide-self one, and not the "boss key" of every window that has none.
+    EXPECT_EQ(hotKeys.Dispatch(0), HotKeyAction::ToggleWindows);
+    windows.ToggleByHotKey(0);
+    EXPECT_TRUE(mail.IsVisible());
     for (std::uint16_t atom : {std::uint16_t{0xC000}, std::uint16_t{0xC001}, std::uint16_t{0xFFFF}})
         EXPECT_NE(HotKeyIdOfAtom(atom), 0);
     EXPECT_EQ(HotKeyIdOfAtom(0xC001), 0x0001);

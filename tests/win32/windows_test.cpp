@@ -365,6 +365,8 @@ TEST_F(RealWindows, FindsWindowsByClassAndTheirProcess)
     EXPECT_EQ(api_.FindChildWindowA(N(parent), "Button"), N(FindWindowExW(parent, nullptr, L"Button", nullptr)));
     EXPECT_EQ(api_.FindChildWindowA(N(parent), "Edit"), 0u);
     EXPECT_EQ(api_.GetWindowProcessId(N(parent)), targets_->Id());
+    EXPECT_EQ(api_.ClassName(N(parent)), "TwTarget");
+    EXPECT_EQ(api_.ClassName(0), "");
     EXPECT_EQ(api_.GetWindowProcessId(0), 0u);
 }
 
