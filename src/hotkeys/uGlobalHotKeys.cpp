@@ -7,8 +7,8 @@ namespace tw {
 namespace {
 
 constexpr char kAtomPrefix[] = "MyHotKey_";
-// String atoms lie in 0xC000..0xFFFF, so ids lie in 0x0000..0x3FFF, well inside the
-// 0x0000..0xBFFF that RegisterHotKey allows an application.
+// String atoms lie in 0xC000..0xFFFF, so ids lie in 0x0001..0x4000 (the first atom moved
+// off 0), well inside the 0x0000..0xBFFF that RegisterHotKey allows an application.
 constexpr std::uint16_t kFirstStringAtom = 0xC000;
 constexpr std::uint16_t kIdOfFirstStringAtom = 0x4000;
 
@@ -16,7 +16,7 @@ constexpr unsigned kModAlt = 0x0001;
 constexpr unsigned kModControl = 0x0002;
 constexpr unsigned kModShift = 0x0004;
 // Windows 7 and later: a held combination sends WM_HOTKEY once, not once per auto-repeat.
-// Earlier systems refuse the whole registration when they see it.
+// Earlier systems do not know the flag, and are not given it.
 constexpr unsigned kModNoRepeat = 0x4000;
 constexpr OsVersion kFirstNoRepeat{6, 1};
 

@@ -274,8 +274,8 @@ TEST_F(GlobalHotKeys, StoredCtrlNineIsRegisteredWithControlFlag)
 {
     Store("HideAllHelp", "17");
     Store("HideAllWord", "57");
-    // Held down, a combination acts once from Windows 7 on; Vista and XP refuse the flag and
-    // with it the whole registration.
+    // Held down, a combination acts once from Windows 7 on; Vista and XP do not know the
+    // flag and are not given it.
     for (OsVersion version : {OsVersion{6, 1}, OsVersion{10, 0}, OsVersion{6, 0}, OsVersion{5, 1}}) {
         SCOPED_TRACE(std::to_string(version.major) + "." + std::to_string(version.minor));
         sim::SimHotKeys fresh;
