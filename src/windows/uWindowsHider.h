@@ -69,9 +69,10 @@ public:
     void RefreshWindows(Hwnd ownWindow);
     // Sorts by caption, byte by byte as unsigned values: no locale, case-sensitive.
     void SortByCaption();
-    // Toggles every entry bound to `id`, each by its own current state.
+    // Toggles every entry bound to `id` (never 0), each by its own state: the one it has, or
+    // will have once its thread has carried out our last request.
     void ToggleByHotKey(std::uint16_t id);
-    // Restores every entry whose window is not visible, whoever hid it.
+    // Restores every entry whose window is not visible, or will not be, whoever hid it.
     void RestoreHidden();
 
 private:
