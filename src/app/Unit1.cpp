@@ -320,10 +320,12 @@ LRESULT CALLBACK TFrmAmbler::ListMouseProc(HWND hwnd, UINT msg, WPARAM wParam, L
 {
     // The list view handles the click first (it ticks the box on a click on it), so the
     // handler sees the row's new check mark, as a mouse-down handler after the control's own.
+    // The second press of a double-click is a press too: on a check box Windows' list view
+    // toggles the box again, and the remembered mark must follow it.
     LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
-    if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) {
+    if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) {
         auto* self = reinterpret_cast<TFrmAmbler*>(data);
-        int button = msg == WM_LBUTTONDOWN ? 0 : (msg == WM_RBUTTONDOWN ? 1 : 2);
+        int button = msg == WM_RBUTTONDOWN ? 1 : (msg == WM_MBUTTONDOWN ? 2 : 0);
         int x = GET_X_LPARAM(lParam);
         int y = GET_Y_LPARAM(lParam);
         try {

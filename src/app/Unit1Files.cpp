@@ -166,8 +166,7 @@ void TFrmAmbler::UnhideSelectedFile()
     selected = ListBox_GetCurSel(box);
     if (selected < 0)
         return;
-    ApplyFileAttributes(true, lines.Line(selected));
-    lines.Delete(selected);
+    tw::UnhideLine(lines, Win32Files(), selected);
     SaveFileList();
 }
 
@@ -247,7 +246,8 @@ void TFrmAmbler::ShowFilePicker()
 
 LRESULT CALLBACK TFrmAmbler::FilesKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
 {
-    if (msg == WM_KEYDOWN && wParam == VK_DELETE) {
+    // Alt+Delete arrives as a system key; it does what Delete does.
+    if ((msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) && wParam == VK_DELETE) {
         auto* self = reinterpret_cast<TFrmAmbler*>(data);
         ui::Guarded(self->hwnd_, [&] { self->lstFilesKeyDown(static_cast<unsigned>(wParam)); });
         return 0;

@@ -37,7 +37,8 @@ void SetAutoSizedCaption(HWND label, const std::wstring& caption)
 void TFrmAmbler::CreateBossKeyBox()
 {
     hotKeys_ = std::make_unique<TGlobalHotKeys>(Win32HotKeys(), ui::AsHwnd(hwnd_), *WindowList,
-                                                ProgramHotKeyIds{SelfHotKeyId, HideHotKeyId, ShowHotKeyId});
+                                                ProgramHotKeyIds{SelfHotKeyId, HideHotKeyId, ShowHotKeyId},
+                                                Win32Processes().SystemVersion());
     BossKeyBox = ui::AttachHotKeyBox(Control(ids::edtBossKey));
     // Both act on whichever entry the editor was opened for at the moment of the key.
     BossKeyBox->OnHotKey = [this](const std::string& text, std::uint16_t modifier, std::uint16_t key) {
@@ -142,11 +143,10 @@ void TFrmAmbler::WMHotKey(int id, unsigned modifiers, unsigned key)
             BossKeyBox->CheckInUse();
         if (editing)
             return;
-        // Typing in the settings dialog: the same, told by the dialog's own boxes.
-        if (helpDialog_ && helpDialog_->HasHotKeyFocus()) {
-            helpDialog_->HotKeyDown();
+        // Typing in the settings dialog: the same, told by the dialog's own boxes, and a
+        // combination held down there never acts, not even once its message has the focus.
+        if (helpDialog_ && helpDialog_->TakesHotKey(hotKey, key))
             return;
-        }
         if (!hotKeys_)
             return;
         switch (hotKeys_->Dispatch(hotKey)) {

@@ -15,12 +15,30 @@
 
 namespace {
 
+DWORD WINAPI RestoreOnFreshStack(void*)
+{
+    tw::FrmAmbler->RestoreEverything();
+    return 0;
+}
+
 // A fault we did not foresee must not leave other programs' windows hidden for ever: the
 // windows and icons we hid are given back before the process ends.
-LONG WINAPI RestoreOnCrash(EXCEPTION_POINTERS*)
+LONG WINAPI RestoreOnCrash(EXCEPTION_POINTERS* info)
 {
-    if (tw::FrmAmbler)
-        tw::FrmAmbler->RestoreEverything();
+    if (!tw::FrmAmbler)
+        return EXCEPTION_EXECUTE_HANDLER;
+    // A thread whose stack overflowed has next to none left for the restore (typically the
+    // window's own thread, deep in recursion): it is done on a thread of its own. The wait is
+    // bounded, since that thread's start may need a lock the fault left held.
+    constexpr DWORD kRestoreWaitMs = 10000;
+    if (info && info->ExceptionRecord && info->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
+        if (HANDLE thread = ::CreateThread(nullptr, 0, &RestoreOnFreshStack, nullptr, 0, nullptr)) {
+            ::WaitForSingleObject(thread, kRestoreWaitMs);
+            ::CloseHandle(thread);
+            return EXCEPTION_EXECUTE_HANDLER;
+        }
+    }
+    tw::FrmAmbler->RestoreEverything();
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
@@ -29,6 +47,45 @@ void RestoreOnTerminate()
     if (tw::FrmAmbler)
         tw::FrmAmbler->RestoreEverything();
     std::abort();
+}
+
+// DLLs come from the system folder only, never from the program's folder or the current
+// one, where a planted copy of a system DLL would be loaded in its place. The call exists
+// from Windows 8 on, and on Windows 7 with update KB2533623; elsewhere the current folder is
+// at least taken out of the search.
+void LoadDllsFromTheSystemFolderOnly()
+{
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kSearchSystem32 = 0x00000800;   // LOAD_LIBRARY_SEARCH_SYSTEM32
+    if (HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
+        auto fn = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+        if (fn && fn(kSearchSystem32))
+            return;
+    }
+    ::SetDllDirectoryW(L"");
+}
+
+// A fault in a window procedure that the system called back into (a message sent to us from
+// inside a system call) is swallowed at that boundary by 64-bit Windows unless told
+// otherwise: the program would go on with broken state, and the restore above would never
+// run. With the filter off, such a fault ends the program as any other does. The calls exist
+// from Windows 7 SP1 on; where they are missing, there is nothing to switch off.
+void LetCallbackFaultsReachTheCrashHandler()
+{
+    using GetPolicyFn = BOOL(WINAPI*)(LPDWORD);
+    using SetPolicyFn = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kCallbackFilterEnabled = 0x1;   // PROCESS_CALLBACK_FILTER_ENABLED
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    if (!kernel)
+        return;
+    auto get = reinterpret_cast<GetPolicyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(kernel, "GetProcessUserModeExceptionPolicy")));
+    auto set = reinterpret_cast<SetPolicyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(kernel, "SetProcessUserModeExceptionPolicy")));
+    DWORD flags = 0;
+    if (get && set && get(&flags))
+        set(flags & ~kCallbackFilterEnabled);
 }
 
 // The one settings manager of the run, from before the main window exists until after it
@@ -134,7 +191,9 @@ int RestoreFromRecord()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
 {
+    LoadDllsFromTheSystemFolderOnly();
     ::SetUnhandledExceptionFilter(&RestoreOnCrash);
+    LetCallbackFaultsReachTheCrashHandler();
     std::set_terminate(&RestoreOnTerminate);
 
     const bool restore = IsRestoreArgument(args);

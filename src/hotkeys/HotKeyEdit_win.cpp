@@ -61,6 +61,9 @@ private:
             // Passed on, the release of Alt would put the window into menu mode.
             self->Run([&] { self->box_->KeyUp(static_cast<std::uint16_t>(wParam)); });
             return 0;
+        case WM_KILLFOCUS:
+            self->Run([&] { self->box_->FocusLost(); });
+            break;
         case WM_CHAR:
         case WM_SYSCHAR:
         case WM_DEADCHAR:

@@ -63,6 +63,10 @@ const HotKeyRow kHotKeyRows[] = {
     {ids::edtShow, &kShowHotKey, &TFrmHelp::ShowBox},
 };
 
+// Auto-repeat sends a held key at least every half second (the slowest repeat rate the
+// system offers is about 2.5 a second); a combination that comes again sooner is held.
+constexpr LONG kRepeatGapMs = 500;
+
 TIniFileMgr& Settings()
 {
     if (!IniFileMgr)
@@ -135,6 +139,34 @@ bool TFrmHelp::HasHotKeyFocus() const
         if (focus && focus == Control(row.edit))
             return true;
     return false;
+}
+
+bool TFrmHelp::ReportingInUse()
+{
+    for (const HotKeyRow& row : kHotKeyRows)
+        if (auto& box = this->*row.box; box && ui::IsReportingInUse(*box))
+            return true;
+    return false;
+}
+
+bool TFrmHelp::IsRepeat(std::uint16_t id, unsigned key, LONG time)
+{
+    // Message times wrap; their difference, taken unsigned, does not.
+    const ULONG since = static_cast<ULONG>(time) - static_cast<ULONG>(heldTime_);
+    const bool again = id == heldId_ && (ReportingInUse() || (::GetAsyncKeyState(static_cast<int>(key)) & 0x8000) ||
+                                         since < static_cast<ULONG>(kRepeatGapMs));
+    heldId_ = id;
+    heldTime_ = time;
+    return again;
+}
+
+bool TFrmHelp::TakesHotKey(std::uint16_t id, unsigned key)
+{
+    if (!HasHotKeyFocus() && !ReportingInUse())
+        return false;
+    if (!IsRepeat(id, key, ::GetMessageTime()))
+        HotKeyDown();
+    return true;
 }
 
 LRESULT TFrmHelp::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -6,6 +6,7 @@
 #include "hotkeys/uHotKeyBox.h"
 #include "platform/ui/Form.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace tw {
@@ -26,6 +27,11 @@ public:
     void HotKeyDown();
     // True while one of the three edits has the keyboard focus.
     bool HasHotKeyFocus() const;
+    // A hot key `id` (main key `key`) pressed while the dialog is open. True when it is the
+    // dialog's: the user is typing in one of its edits, or reading the in-use message about
+    // one; the first press of a combination is then reported as taken, and the auto-repeats
+    // of it held down are dropped. False: the hot key is not for the dialog, and acts.
+    bool TakesHotKey(std::uint16_t id, unsigned key);
 
     std::unique_ptr<THotKeyBox> HideSelfBox;
     std::unique_ptr<THotKeyBox> HideBox;
@@ -35,7 +41,13 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    bool ReportingInUse();
+    bool IsRepeat(std::uint16_t id, unsigned key, LONG time);
+
     HWND lastFocus_ = nullptr;   // given back when the dialog is activated again
+    // The combination last reported, and when it last arrived.
+    std::uint16_t heldId_ = 0;
+    LONG heldTime_ = 0;
 };
 
 } // namespace tw

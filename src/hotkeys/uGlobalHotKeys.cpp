@@ -7,13 +7,18 @@ namespace tw {
 namespace {
 
 constexpr char kAtomPrefix[] = "MyHotKey_";
-// String atoms lie in 0xC000..0xFFFF, so ids lie in 0x0000..0x3FFF, well inside the
-// 0x0000..0xBFFF that RegisterHotKey allows an application.
+// String atoms lie in 0xC000..0xFFFF, so ids lie in 0x0001..0x4000 (the first atom moved
+// off 0), well inside the 0x0000..0xBFFF that RegisterHotKey allows an application.
 constexpr std::uint16_t kFirstStringAtom = 0xC000;
+constexpr std::uint16_t kIdOfFirstStringAtom = 0x4000;
 
 constexpr unsigned kModAlt = 0x0001;
 constexpr unsigned kModControl = 0x0002;
 constexpr unsigned kModShift = 0x0004;
+// Windows 7 and later: a held combination sends WM_HOTKEY once, not once per auto-repeat.
+// Earlier systems do not know the flag, and are not given it.
+constexpr unsigned kModNoRepeat = 0x4000;
+constexpr OsVersion kFirstNoRepeat{6, 1};
 
 std::uint16_t AsKeyCode(int stored) { return stored >= 0 && stored <= 0xFFFF ? static_cast<std::uint16_t>(stored) : 0; }
 
@@ -53,8 +58,16 @@ std::uint16_t ModifierKey(unsigned flags)
     }
 }
 
-TGlobalHotKeys::TGlobalHotKeys(HotKeyApi& api, Hwnd owner, TWindowList& windows, ProgramHotKeyIds ids)
-    : api_(api), owner_(owner), windows_(windows), ids_(ids)
+std::uint16_t HotKeyIdOfAtom(std::uint16_t atom)
+{
+    if (atom < kFirstStringAtom)
+        return 0;
+    return atom == kFirstStringAtom ? kIdOfFirstStringAtom : static_cast<std::uint16_t>(atom - kFirstStringAtom);
+}
+
+TGlobalHotKeys::TGlobalHotKeys(HotKeyApi& api, Hwnd owner, TWindowList& windows, ProgramHotKeyIds ids,
+                               OsVersion system)
+    : api_(api), owner_(owner), windows_(windows), ids_(ids), extraFlags_(system < kFirstNoRepeat ? 0 : kModNoRepeat)
 {
 }
 
@@ -63,13 +76,16 @@ std::uint16_t TGlobalHotKeys::RegisterNamedHotKey(const std::string& text, std::
 {
     auto known = atoms_.find(text);
     std::uint16_t atom = known != atoms_.end() ? known->second : api_.GlobalAddAtomA((kAtomPrefix + text).c_str());
-    if (atom == 0)
+    std::uint16_t id = HotKeyIdOfAtom(atom);
+    if (id == 0) {
+        if (atom != 0 && known == atoms_.end())
+            api_.GlobalDeleteAtom(atom);
         return 0;   // without an atom there is no id that could not collide with another's
+    }
     atoms_.emplace(text, atom);
-    auto id = static_cast<std::uint16_t>(atom - kFirstStringAtom);
     // Failure is expected and harmless: the combination is ours already (another window
     // has it) or another program's, and in both cases the id stands as it is.
-    api_.RegisterHotKey(owner_, id, ModifierFlags(modifier), key);
+    api_.RegisterHotKey(owner_, id, ModifierFlags(modifier) | extraFlags_, key);
     registered_.insert(id);
     return id;
 }
@@ -118,6 +134,9 @@ void TGlobalHotKeys::ClearWindowBossKey(TWindow& window)
 
 HotKeyAction TGlobalHotKeys::Dispatch(std::uint16_t id) const
 {
+    // 0 is what an unset field holds, not an id: only a stranger's WM_HOTKEY carries it.
+    if (id == 0)
+        return HotKeyAction::ToggleWindows;
     if (id == ids_.Self)
         return HotKeyAction::ToggleSelf;
     if (id == ids_.Hide)

@@ -39,6 +39,11 @@ unsigned ModifierFlags(std::uint16_t modifier);
 // The other way: the modifier's key code for exactly one of those flags; 0 for anything else.
 std::uint16_t ModifierKey(unsigned flags);
 
+// The id of a string atom (0xC000..0xFFFF): the atom less 0xC000, except that 0 means "no
+// hot key" to every holder of an id, so the first string atom gets 0x4000, which no other
+// atom maps to. 0 for an atom that is no string atom.
+std::uint16_t HotKeyIdOfAtom(std::uint16_t atom);
+
 enum class HotKeyAction { ToggleSelf, HideChecked, ShowChecked, ToggleWindows };
 
 // The main window's three program hot-key ids (its fields); 0 = none.
@@ -50,13 +55,15 @@ struct ProgramHotKeyIds {
 
 class TGlobalHotKeys {
 public:
-    TGlobalHotKeys(HotKeyApi& api, Hwnd owner, TWindowList& windows, ProgramHotKeyIds ids);
+    // `system` is the running system's version: from 6.1 on a held combination is asked to
+    // report once, not once per auto-repeat.
+    TGlobalHotKeys(HotKeyApi& api, Hwnd owner, TWindowList& windows, ProgramHotKeyIds ids, OsVersion system);
     TGlobalHotKeys(const TGlobalHotKeys&) = delete;
     TGlobalHotKeys& operator=(const TGlobalHotKeys&) = delete;
 
     // Registers `text` (never empty) on the owner and returns its id: the atom of
-    // "MyHotKey_" + text, less 0xC000. A combination someone already holds fails quietly
-    // and keeps its id. 0 when the system has no atom left for it.
+    // "MyHotKey_" + text, less 0xC000 (HotKeyIdOfAtom). A combination someone already holds
+    // fails quietly and keeps its id. 0 when the system has no atom left for it.
     std::uint16_t RegisterNamedHotKey(const std::string& text, std::uint16_t modifier, std::uint16_t key);
     // Re-reads the three program hot keys, dropping each old registration before making
     // the new one. Returns the show/hide-self hot key's text (empty: none).
@@ -83,6 +90,7 @@ private:
     Hwnd owner_;
     TWindowList& windows_;
     ProgramHotKeyIds ids_;
+    unsigned extraFlags_;   // MOD_NOREPEAT where the system knows it
     // One atom reference per text, taken at its first registration: equal texts share it.
     std::map<std::string, std::uint16_t> atoms_;
     std::set<std::uint16_t> registered_;

@@ -75,4 +75,6 @@ void THotKeyBox::KeyUp(std::uint16_t virtualKey)
         pendingModifier_.clear();
 }
 
+void THotKeyBox::FocusLost() { pendingModifier_.clear(); }
+
 } // namespace tw

@@ -62,6 +62,9 @@ public:
     // The edit's key events. Every key is consumed: the edit does no editing of its own.
     void KeyDown(std::uint16_t virtualKey);
     void KeyUp(std::uint16_t virtualKey);
+    // The edit lost the keyboard focus: the modifier's release goes elsewhere now, so a
+    // modifier still pending would complete a combination the user no longer holds.
+    void FocusLost();
 
     HotKeyEdit& Edit() { return *edit_; }
     const std::string& PendingModifier() const { return pendingModifier_; }

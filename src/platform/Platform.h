@@ -36,11 +36,16 @@ public:
     virtual int GetWindowTextA(Hwnd w, char* buf, int maxCount) = 0;
     virtual bool IsWindow(Hwnd w) = 0;
     virtual bool IsWindowVisible(Hwnd w) = 0;
-    virtual void ShowWindow(Hwnd w, ShowCmd cmd) = 0;
+    // ShowWindowAsync: the request is queued to the window's own thread and never waited
+    // for, so a hung program cannot freeze ours. Requests to one window run in the order
+    // they were made; IsWindowVisible may not report the result at once.
+    virtual void ShowWindowAsync(Hwnd w, ShowCmd cmd) = 0;
     // FindWindowA(cls, nullptr).
     virtual Hwnd FindWindowA(const char* cls) = 0;
     // FindWindowExA(parent, nullptr, cls, nullptr): the first child of that class.
     virtual Hwnd FindChildWindowA(Hwnd parent, const char* cls) = 0;
+    // GetClassNameA; empty for no window.
+    virtual std::string ClassName(Hwnd w) = 0;
     // GetWindowThreadProcessId: the owning process id, 0 for no window.
     virtual std::uint32_t GetWindowProcessId(Hwnd w) = 0;
     // SendMessageA with a time-out and abort-if-hung: a hung shell must never freeze the
@@ -97,13 +102,11 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------
-// What tells one window, and one process, from another that later takes over its handle or
-// its process id: both numbers are reused by the system.
+// What tells one process from another that later takes over its id (the system reuses
+// them); a window's class, beside it, is WindowApi::ClassName.
 class IdentityApi {
 public:
     virtual ~IdentityApi() = default;
-    // GetClassNameA; empty for no window.
-    virtual std::string ClassName(Hwnd w) = 0;
     // The process's creation time (GetProcessTimes, in 100 ns units since 1601); 0 when the
     // process is gone or may not be asked.
     virtual std::uint64_t ProcessCreationTime(std::uint32_t pid) = 0;

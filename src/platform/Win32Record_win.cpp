@@ -26,13 +26,6 @@ private:
 
 class Win32IdentityApi final : public IdentityApi {
 public:
-    std::string ClassName(Hwnd w) override
-    {
-        char name[256]{};   // class names are at most 256 characters with the NUL
-        int n = ::GetClassNameA(reinterpret_cast<HWND>(w), name, sizeof name);
-        return std::string(name, n > 0 ? static_cast<std::size_t>(n) : 0);
-    }
-
     std::uint64_t ProcessCreationTime(std::uint32_t pid) override
     {
         // The limited right is all GetProcessTimes needs and is granted even for elevated

@@ -20,11 +20,18 @@ public:
     int GetWindowTextA(Hwnd w, char* buf, int maxCount) override { return ::GetWindowTextA(H(w), buf, maxCount); }
     bool IsWindow(Hwnd w) override { return ::IsWindow(H(w)) != FALSE; }
     bool IsWindowVisible(Hwnd w) override { return ::IsWindowVisible(H(w)) != FALSE; }
-    void ShowWindow(Hwnd w, ShowCmd cmd) override { ::ShowWindow(H(w), static_cast<int>(cmd)); }
+    void ShowWindowAsync(Hwnd w, ShowCmd cmd) override { ::ShowWindowAsync(H(w), static_cast<int>(cmd)); }
     Hwnd FindWindowA(const char* cls) override { return N(::FindWindowA(cls, nullptr)); }
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override
     {
         return N(::FindWindowExA(H(parent), nullptr, cls, nullptr));
+    }
+    std::string ClassName(Hwnd w) override
+    {
+        // Class names are at most 256 characters.
+        char name[257]{};
+        int length = ::GetClassNameA(H(w), name, sizeof name);
+        return std::string(name, length > 0 ? static_cast<std::size_t>(length) : 0);
     }
     std::uint32_t GetWindowProcessId(Hwnd w) override
     {

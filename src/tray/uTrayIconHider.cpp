@@ -3,6 +3,7 @@
 #include "windows/uHiddenRecord.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 
@@ -26,6 +27,14 @@ constexpr std::size_t kTextOffset = kRecordSize;
 // What we read back of a button's text. The shell writes the text whole, without a
 // capacity; tray tips are far shorter (the shell keeps at most 128 characters).
 constexpr std::size_t kTextLength = 1025;
+// The toolbar writes a button's text, and its NUL, wherever we point it and however long it
+// is, so the text is fetched only when its length, asked first, fits behind the record.
+constexpr std::size_t kTextRoom = kSharedBufferSize - kTextOffset;
+
+// Toolbar messages go only to a window of this class: the pager or the notification window
+// that the search falls back to would take TB_* numbers for messages of their own, some of
+// which write through lParam.
+constexpr char kToolbarClass[] = "ToolbarWindow32";
 
 // Checking a hide or show request a few times is plenty for a toolbar that obeys; one that
 // never reports the requested state (an identifier no longer on it, a handle that now names
@@ -47,6 +56,14 @@ std::uintptr_t IdParam(std::int32_t id) { return static_cast<std::uintptr_t>(sta
 bool IsSilent(const std::vector<Hwnd>& silent, Hwnd h)
 {
     return std::find(silent.begin(), silent.end(), h) != silent.end();
+}
+
+// Class names compare without regard to case, as the system looks them up.
+bool IsToolbar(WindowApi& api, Hwnd w)
+{
+    const std::string cls = api.ClassName(w);
+    return std::equal(cls.begin(), cls.end(), std::begin(kToolbarClass), std::end(kToolbarClass) - 1,
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 } // namespace
@@ -78,6 +95,9 @@ TTrayIcon::TTrayIcon(WindowApi& api, Hwnd toolbar, TTrayIconList* owner) : Toolb
 
 bool TTrayIcon::SetShown(bool show)
 {
+    // After a shell restart the handle may name some other window, or none.
+    if (!IsToolbar(api_, Toolbar))
+        return false;
     for (int requests = 0;; ++requests) {
         std::intptr_t hidden = 0;
         if (!api_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(CommandId), 0, hidden))
@@ -232,7 +252,7 @@ void TTrayIconList::ReadButtons(std::vector<std::string>& lines)
 bool TTrayIconList::ReadButtons(std::vector<std::string>& lines, std::vector<Hwnd>& silent)
 {
     Toolbar = FindToolbar();
-    if (!Toolbar)
+    if (!Toolbar || !IsToolbar(windows_, Toolbar))
         return true;
     if (IsSilent(silent, Toolbar))
         return false;
@@ -269,24 +289,38 @@ bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lin
         std::int32_t id = 0;
         std::memcpy(&id, record + kIdCommandOffset, sizeof id);
 
-        std::intptr_t textLength = 0;
-        if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextA, IdParam(id),
-                                   static_cast<std::intptr_t>(address + kTextOffset), textLength))
+        std::string text;
+        if (!ReadText(buffer, id, text))
             return false;
-        // Only what the toolbar says it wrote is text: a button without one leaves the
-        // buffer as the previous button (or the tail of a 64-bit record) left it. The end
-        // is ours too, whatever the buffer holds.
-        char text[kTextLength + 1]{};
-        if (textLength > 0 && !buffer.Read(kTextOffset, text, kTextLength))
-            std::memset(text, 0, sizeof text);
-        text[kTextLength] = '\0';
 
         std::intptr_t hidden = 0;
         if (!windows_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
             return false;
         if (hidden == 0)
-            lines.push_back(std::to_string(id) + "=" + std::string(text, ::strnlen(text, kTextLength)));
+            lines.push_back(std::to_string(id) + "=" + text);
     }
+    return true;
+}
+
+bool TTrayIconList::ReadText(RemoteBuffer& buffer, std::int32_t id, std::string& text)
+{
+    std::intptr_t length = 0;
+    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextA, IdParam(id), 0, length))
+        return false;
+    // A button without text (-1 or 0), or one whose text would run past our buffer: no text.
+    if (length <= 0 || static_cast<std::size_t>(length) >= kTextRoom)
+        return true;
+    std::intptr_t written = 0;
+    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextA, IdParam(id),
+                               static_cast<std::intptr_t>(buffer.Address() + kTextOffset), written))
+        return false;
+    // Only what the toolbar says it wrote is text; the rest of the buffer holds whatever the
+    // previous button (or the tail of a 64-bit record) left there.
+    const std::size_t take = std::min({static_cast<std::size_t>(std::max<std::intptr_t>(written, 0)),
+                                       static_cast<std::size_t>(length), kTextLength});
+    char bytes[kTextLength]{};
+    if (take > 0 && buffer.Read(kTextOffset, bytes, take))
+        text.assign(bytes, ::strnlen(bytes, take));
     return true;
 }
 

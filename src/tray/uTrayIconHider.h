@@ -101,6 +101,9 @@ private:
     // The reading proper, over a buffer already reserved in the toolbar's process. False
     // when the toolbar stopped answering; the lines read until then stay.
     bool ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lines);
+    // The button's text, asked for only when its length fits the buffer. False when the
+    // toolbar stopped answering.
+    bool ReadText(RemoteBuffer& buffer, std::int32_t id, std::string& text);
 
     WindowApi& windows_;
     ProcessApi& processes_;

@@ -175,7 +175,7 @@ bool THiddenRecord::AddWindows(const std::vector<Hwnd>& handles)
         w.handle = h;
         w.pid = windowApi_.GetWindowProcessId(h);
         w.created = identity_.ProcessCreationTime(w.pid);
-        w.cls = identity_.ClassName(h);
+        w.cls = windowApi_.ClassName(h);
         windows_.push_back(std::move(w));
         added = true;
     }
@@ -222,7 +222,7 @@ bool THiddenRecord::IsSameWindow(const RecordedWindow& entry)
 {
     if (!windowApi_.IsWindow(entry.handle) || windowApi_.GetWindowProcessId(entry.handle) != entry.pid)
         return false;
-    return identity_.ProcessCreationTime(entry.pid) == entry.created && identity_.ClassName(entry.handle) == entry.cls;
+    return identity_.ProcessCreationTime(entry.pid) == entry.created && windowApi_.ClassName(entry.handle) == entry.cls;
 }
 
 bool THiddenRecord::IsSameShell(const RecordedIcon& entry)

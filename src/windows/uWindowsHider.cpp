@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 namespace tw {
 
@@ -19,15 +20,25 @@ TWindow::TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string b
 
 bool TWindow::IsVisible() const { return api_.IsWindowVisible(Handle); }
 
+bool TWindow::WillBeVisible()
+{
+    bool visible = api_.IsWindowVisible(Handle);
+    // Once the window has done as asked, what its own program does with it counts again.
+    if (asked_ && *asked_ == visible)
+        asked_.reset();
+    return asked_.value_or(visible);
+}
+
 void TWindow::HideWindow()
 {
     // Minimising first takes the window off the screen the way the user knows, and its
-    // taskbar button with it; hiding then removes what minimising leaves behind.
-    api_.ShowWindow(Handle, ShowCmd::Minimize);
-    api_.ShowWindow(Handle, ShowCmd::Hide);
+    // taskbar button with it; hiding then removes what minimising leaves behind. Both are
+    // queued to the window's thread in this order.
+    api_.ShowWindowAsync(Handle, ShowCmd::Minimize);
+    api_.ShowWindowAsync(Handle, ShowCmd::Hide);
 }
 
-void TWindow::RestoreWindow() { api_.ShowWindow(Handle, ShowCmd::Restore); }
+void TWindow::RestoreWindow() { api_.ShowWindowAsync(Handle, ShowCmd::Restore); }
 
 void TWindow::SetShown(bool show)
 {
@@ -40,14 +51,16 @@ void TWindow::SetShown(bool show)
     }
     // Ours, and on disk, before it disappears: should the program die the next moment (a
     // fault on another thread, say) its crash handler and the next start still know it. A
-    // window already hidden (by its own program, say) is not ours to hide, nor to give back.
+    // window already hidden (by its own program, say) is not ours to hide, nor to give back;
+    // one whose hide we asked for and its thread has not yet carried out is ours already.
     if (!show) {
-        if (!api_.IsWindowVisible(Handle))
+        if (!WillBeVisible())
             return;
         if (record_)
             record_->AddWindows({Handle});
         HiddenByUs = true;
     }
+    asked_ = show;
     try {
         if (show)
             RestoreWindow();
@@ -56,6 +69,9 @@ void TWindow::SetShown(bool show)
     } catch (...) {
         // One window that cannot be shown must not stop the others being restored.
     }
+    // A request carried out at once is settled now, so that what the window's own program
+    // does next counts as its own.
+    WillBeVisible();
     if (show)
         Forget();
 }
@@ -97,15 +113,24 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
         }
 
     char title[kTitleBufferSize];
-    for (Hwnd w = api_.GetFirstSibling(ownWindow); w != 0; w = api_.GetNextSibling(w)) {
+    std::unordered_set<Hwnd> met;
+    int steps = 0;
+    for (Hwnd w = api_.GetFirstSibling(ownWindow); w != 0 && steps < kMaxWalkSteps;
+         w = api_.GetNextSibling(w), ++steps) {
+        // A window met again means the order changed under us; what the walk missed, the
+        // next refresh finds.
+        if (!met.insert(w).second)
+            break;
         if (w == ownWindow)
             continue;
         int length = api_.GetWindowTextA(w, title, kTitleBufferSize);
         if (length <= 0)
             continue;
         std::string caption(title, static_cast<std::size_t>(std::min(length, kTitleBufferSize - 1)));
-        if (TWindow* known = FindByHandle(w))
+        if (TWindow* known = FindByHandle(w)) {
             known->Caption = std::move(caption);   // hidden or not: we still owe it back
+            known->WillBeVisible();                // settles a request its thread has carried out
+        }
         else if (api_.IsWindowVisible(w))
             AddWindow(w, std::move(caption), std::string());
     }
@@ -129,10 +154,13 @@ void TWindowList::SortByCaption()
 
 void TWindowList::ToggleByHotKey(std::uint16_t id)
 {
-    // Every entry with this id toggles: two windows may share one boss key.
+    // Every entry with this id toggles: two windows may share one boss key. Entries without
+    // a boss key hold 0, which is therefore no hot key's id.
+    if (id == 0)
+        return;
     for (auto& item : items_)
         if (item->HotKeyId == id)
-            item->SetShown(!item->IsVisible());
+            item->SetShown(!item->WillBeVisible());
 }
 
 void TWindowList::RestoreHidden()
@@ -141,7 +169,9 @@ void TWindowList::RestoreHidden()
     for (auto& item : items_) {
         if (!item->HiddenByUs)
             continue;
-        if (item->IsVisible())
+        // A window whose hide is still queued counts as hidden: it will be, once its thread
+        // runs, even after we are gone.
+        if (item->WillBeVisible())
             item->Forget();   // someone showed it already: nothing to give back
         else
             item->SetShown(true);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ public:
 
     // Asked of the system every time: a window's own program may hide or show it.
     bool IsVisible() const;
+    // What the window is, or will be once its thread has carried out our last request:
+    // requests are queued to that thread, which may be slow to get to them, or hung.
+    bool WillBeVisible();
     void HideWindow();
     void RestoreWindow();
     // Hiding records the window first and marks it ours (a window that is not visible is
@@ -49,10 +53,15 @@ public:
 private:
     WindowApi& api_;
     THiddenRecord* record_;
+    // The visibility our last request asks for, until the window is seen to have it.
+    std::optional<bool> asked_;
 };
 
 class TWindowList {
 public:
+    // Far more top-level windows than a session can hold.
+    static constexpr int kMaxWalkSteps = 65536;
+
     explicit TWindowList(WindowApi& api, THiddenRecord* record = nullptr) : api_(api), record_(record) {}
     TWindowList(const TWindowList&) = delete;
     TWindowList& operator=(const TWindowList&) = delete;
@@ -67,12 +76,16 @@ public:
 
     // Drops entries of destroyed windows, re-captions known ones (hidden or not) and
     // appends titled, visible windows not yet listed, in Z order. `ownWindow` is never listed.
+    // The walk ends at a window it has met already and after kMaxWalkSteps windows, so a Z
+    // order that changes under it cannot keep it going.
     void RefreshWindows(Hwnd ownWindow);
     // Sorts by caption, byte by byte as unsigned values: no locale, case-sensitive.
     void SortByCaption();
-    // Toggles every entry bound to `id`, each by its own current state.
+    // Toggles every entry bound to `id` (never 0), each by its own state: the one it has, or
+    // will have once its thread has carried out our last request.
     void ToggleByHotKey(std::uint16_t id);
-    // Gives back every window we hid that is not visible; forgets the ones that came back.
+    // Gives back every window we hid that is not visible, or will not be once its thread has
+    // carried out our last request; forgets the ones that came back.
     void RestoreHidden();
     // Lists the recorded windows a previous run hid and never gave back, when each is still
     // the recorded window and still hidden: ticked and ours, so Alt+R or the close gives

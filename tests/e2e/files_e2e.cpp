@@ -363,6 +363,13 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     EXPECT_EQ(Text(GetDlgItem(ask, IDNO)), L"&No");
     ASSERT_TRUE(ClickWindow(GetDlgItem(ask, IDNO)));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(ask); }));
+    // Alt+Delete, which arrives as a system key, asks the same.
+    ASSERT_TRUE(Click(*line));
+    PressKey(VK_DELETE, kAlt);
+    ask = app_.WaitForWindow(L"#32770", L"Confirm");
+    ASSERT_TRUE(ask) << "Alt+Delete did nothing";
+    ASSERT_TRUE(ClickWindow(GetDlgItem(ask, IDNO)));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(ask); }));
     EXPECT_EQ(ListBoxLines(FileList()).size(), 2u);
     EXPECT_TRUE(HiddenSystem(folder));
 

@@ -273,11 +273,19 @@ TEST_F(HotKeys, SettingsDialogWritesAtOnceAndTakesEffectWhenClosed)
     EXPECT_EQ(Stored(L"HideHelp"), 17u);
     EXPECT_EQ(Stored(L"HideWord"), 81u);
 
-    // A registered combination pressed in an edit is reported as taken, and does nothing else.
+    // A registered combination pressed in an edit is reported as taken, and does nothing else:
+    // held down, its repeats (Wine sends them although the program asks for none) arrive
+    // while the message has the focus, and are dropped there too. One message, no action.
+    PressKey('X', kAlt, 6);
+    ASSERT_NO_FATAL_FAILURE(ExpectMessage(kInUse));
+    EXPECT_TRUE(HoldsFor([&] { return NoMessageBox() && IsVisible(main); }, kQuiet))
+        << "the held Alt+X acted on the tool window, or was reported again";
+    EXPECT_EQ(Stored(L"HideAllWord"), 999u) << "a rejected combination was written";
+    ASSERT_TRUE(Eventually([&] { return FocusOf(dialog) == hide; }));
+    // Pressed again, it is a new press: reported again.
     PressKey('X', kAlt);
     ASSERT_NO_FATAL_FAILURE(ExpectMessage(kInUse));
-    EXPECT_TRUE(IsVisible(main)) << "Alt+X acted on the tool window from the dialog";
-    EXPECT_EQ(Stored(L"HideAllWord"), 999u) << "a rejected combination was written";
+    EXPECT_TRUE(IsVisible(main));
 
     // Alt alone writes nothing; Backspace in the first edit writes 0 and 0.
     ASSERT_TRUE(ClickWindow(show));

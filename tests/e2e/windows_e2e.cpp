@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -133,10 +134,15 @@ protected:
     {
         ASSERT_GT(Rows().RowCount(), 0);
         ASSERT_TRUE(ClickCaption(0));
-        ASSERT_TRUE(WaitUntil([&] { return Rows().SelectedCount() > 0; }));
+        // Row 0 itself: another row may be selected already, and a click still on its way
+        // would select again after the rebuild.
+        ASSERT_TRUE(WaitUntil([&] { return Rows().Selected(0); }));
         ASSERT_TRUE(Press(ids::BtnRefreshList));
         ASSERT_TRUE(WaitUntil([&] { return Rows().SelectedCount() == 0; })) << "the table was not rebuilt";
     }
+
+    // Hides a ticked window, has `fault` end the program, and checks what came back.
+    void ExpectAFaultGivesTheHiddenWindowsBack(const std::function<void()>& fault);
 
     std::wstring HintOf(int control) const
     {
@@ -239,6 +245,19 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     EXPECT_NE(RowOf(L"apple"), -1);
     EXPECT_TRUE(Checked(L"Zebra")) << "a click in the check-box column did not store the mark";
     EXPECT_TRUE(Checked(cast.ticked));
+
+    // A double-click on a ticked box: Windows' list view toggles it on both presses, Wine's on
+    // the first only. So the space bar stands in for the toggle of the second press, which is
+    // then posted: the mark stored must be the one the box ends with.
+    const int zebraAt = RowOf(L"Zebra");
+    std::optional<POINT> zebraBox = Rows().CheckBoxPoint(zebraAt);
+    ASSERT_TRUE(zebraBox && ClickCaption(zebraAt) && WaitUntil([&] { return Rows().Selected(zebraAt); }));
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return !Rows().Checked(zebraAt); }));
+    ScreenToClient(lv, &*zebraBox);
+    PostMessageW(lv, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(zebraBox->x, zebraBox->y));
+    ASSERT_NO_FATAL_FAILURE(Refresh());
+    EXPECT_FALSE(Checked(L"Zebra")) << "the stored mark and the box disagree after a double-click";
     EXPECT_FALSE(IsVisible(editor)) << "a click on the column edge opened the boss-key editor";
 
     // A click on a boss-key cell lays the editor over that cell and gives it the focus.
@@ -265,7 +284,9 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     PressKey(VK_F4, kAlt);
     ASSERT_TRUE(app.WaitExit()) << "Alt+F4 did not close the program";
     EXPECT_EQ(app.ExitCode(), 0u);
-    EXPECT_TRUE(IsVisible(ticked));
+    // The restores are queued to the windows' own threads, which carry them out even though
+    // the program has ended.
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(ticked) && IsVisible(apple) && IsVisible(selfHidden); }));
     EXPECT_FALSE(IsMinimized(ticked));
     EXPECT_TRUE(IsVisible(apple));
     EXPECT_FALSE(IsVisible(selfHidden)) << "the close showed a window its own program had hidden";
@@ -324,6 +345,30 @@ TEST_F(WindowsPage, StartsOnTheWindowsPageAndPageSwitchingChangesHintAndButtons)
     EXPECT_TRUE(app.Close());
 }
 
+// A program that has stopped reading its messages holds nothing up: the hot keys and the close
+// go on with the other windows. Its own window only does as asked once its thread runs again.
+TEST_F(WindowsPage, AHungWindowHoldsUpNeitherTheHotKeysNorTheClose)
+{
+    ASSERT_NO_FATAL_FAILURE(StartTargets());
+    HWND hung = Make(L"A hung program", tw::e2e::target::kCreateHung);   // sorts first: met first
+    HWND zebra = Make(L"Zebra");
+    ASSERT_TRUE(hung && zebra);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_TRUE(TickWithMouse(L"A hung program"));
+    ASSERT_TRUE(TickWithMouse(L"Zebra"));
+
+    PressKey('H', kAlt);
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(zebra); })) << "Alt+H stopped at the hung window";
+    PressKey('R', kAlt);
+    ASSERT_TRUE(WaitUntil([&] { return IsVisible(zebra); })) << "Alt+R stopped at the hung window";
+    PressKey('H', kAlt);
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(zebra); }));
+    EXPECT_TRUE(IsVisible(hung)) << "a thread that reads no messages carried out a request";
+
+    ASSERT_TRUE(app.Close()) << "the close waited on the hung window";
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(zebra) && !IsMinimized(zebra); }));
+}
+
 // Logging off or shutting down runs the close sequence: the user gets the hidden windows back.
 TEST_F(WindowsPage, EndingTheSessionGivesTheHiddenWindowsBack)
 {
@@ -345,15 +390,15 @@ TEST_F(WindowsPage, EndingTheSessionGivesTheHiddenWindowsBack)
 
     ASSERT_TRUE(SendTimed(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, answer));
     ASSERT_TRUE(SendTimed(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, answer));
-    EXPECT_TRUE(IsVisible(a));
-    EXPECT_TRUE(IsVisible(b));
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(a) && IsVisible(b); }));
     // The system ends the program once WM_ENDSESSION returns.
     app.Kill();
 }
 
-// A fault nobody handles ends the program, but not before it gives back what it hid. The fault
-// is real and needs nothing in the program: a thread started in it at address 1.
-TEST_F(WindowsPage, AnUnhandledFaultGivesTheHiddenWindowsBackBeforeTheProgramEnds)
+// A fault nobody handles ends the program, but not before it gives back what it hid. The faults
+// are real and need nothing in the program: a thread started in it at address 1, and the
+// window's own thread sent to address 1 while it waits for its next message.
+void WindowsPage::ExpectAFaultGivesTheHiddenWindowsBack(const std::function<void()>& fault)
 {
     ASSERT_NO_FATAL_FAILURE(StartTargets());
     HWND hidden = Make(cast.ticked);
@@ -364,15 +409,49 @@ TEST_F(WindowsPage, AnUnhandledFaultGivesTheHiddenWindowsBackBeforeTheProgramEnd
     ASSERT_TRUE(Press(ids::BtnHideWindows));
     ASSERT_TRUE(WaitUntil([&] { return !IsVisible(hidden); }));
 
-    UniqueHandle thread(CreateRemoteThread(app.Proc().Handle(), nullptr, 0,
-                                           reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<UINT_PTR>(1)), nullptr,
-                                           0, nullptr));
-    ASSERT_TRUE(thread) << "CreateRemoteThread failed: " << GetLastError();
-    ASSERT_TRUE(app.WaitExit()) << "the fault did not end the program";
+    // Wine now and then lets a suspended thread go on where it was rather than where its new
+    // context says (its suspension does not wait for the thread to stop): a program that
+    // lives on untouched, still answering and the window still hidden, is sent there again.
+    bool ended = false;
+    for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
+        ASSERT_NO_FATAL_FAILURE(fault());
+        ended = app.WaitExit();
+        LRESULT answer = 0;
+        if (!ended && !(SendTimed(main, WM_NULL, 0, 0, answer) && !IsVisible(hidden)))
+            break;
+    }
+    ASSERT_TRUE(ended) << "the fault did not end the program";
     EXPECT_EQ(app.ExitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
-    EXPECT_TRUE(IsVisible(hidden)) << "the program died and left a window hidden for good";
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(hidden); })) << "the program died and left a window hidden for good";
     EXPECT_FALSE(IsMinimized(hidden));
     EXPECT_TRUE(IsVisible(left));
+}
+
+TEST_F(WindowsPage, AnUnhandledFaultGivesTheHiddenWindowsBackBeforeTheProgramEnds)
+{
+    ExpectAFaultGivesTheHiddenWindowsBack([&] {
+        UniqueHandle thread(CreateRemoteThread(app.Proc().Handle(), nullptr, 0,
+                                               reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<UINT_PTR>(1)),
+                                               nullptr, 0, nullptr));
+        ASSERT_TRUE(thread) << "CreateRemoteThread failed: " << GetLastError();
+    });
+}
+
+TEST_F(WindowsPage, AFaultOnTheWindowsOwnThreadGivesTheHiddenWindowsBackToo)
+{
+    ExpectAFaultGivesTheHiddenWindowsBack([&] {
+        UniqueHandle ui(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE,
+                                   GetWindowThreadProcessId(main, nullptr)));
+        ASSERT_TRUE(ui) << "OpenThread failed: " << GetLastError();
+        ASSERT_NE(SuspendThread(ui.Get()), static_cast<DWORD>(-1));
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_CONTROL;
+        const bool moved = GetThreadContext(ui.Get(), &context) && (context.Eip = 1, SetThreadContext(ui.Get(), &context));
+        ResumeThread(ui.Get());
+        ASSERT_TRUE(moved) << "the thread's context could not be set: " << GetLastError();
+        // Woken by a message, it goes on where it was sent.
+        PostMessageW(main, WM_NULL, 0, 0);
+    });
 }
 
 // Task Manager ends the program without a word. What it hid is on disk: the next start lists
@@ -450,7 +529,8 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
     }));
     EXPECT_EQ(restore.ExitCode(), 0u);
     EXPECT_FALSE(sawWindow) << "/restore opened a window";
-    EXPECT_TRUE(IsVisible(a) && IsVisible(b));
+    // The restores are queued to the windows' own threads.
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(a) && IsVisible(b); }));
     EXPECT_FALSE(shell.Hidden(5));
     EXPECT_TRUE(IsVisible(left));
 

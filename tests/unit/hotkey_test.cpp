@@ -103,6 +103,14 @@ TEST_F(CaptureBox, ReleasingAnyModifierDropsThePendingOne)
     box->KeyDown('Q');   // Ctrl is still held, but no longer pending
     EXPECT_EQ(edit->text, "Ctrl + ");
     EXPECT_TRUE(hotKeys.empty());
+
+    // Alt held, the focus goes to another window (where Alt is released), then comes back
+    // and X is typed: Alt is not held any more, so no "Alt + X".
+    box->KeyDown(kVkAlt);
+    box->FocusLost();
+    box->KeyDown('X');
+    EXPECT_EQ(edit->text, "Alt + ");
+    EXPECT_TRUE(hotKeys.empty());
 }
 
 TEST_F(CaptureBox, LetterAloneChangesNothing)
@@ -203,6 +211,7 @@ TEST(HotKeyText, NeedsBothAModifierAndAKeyWithText)
 
 constexpr unsigned kModAlt = 1;
 constexpr unsigned kModControl = 2;
+constexpr unsigned kModNoRepeat = 0x4000;
 
 class GlobalHotKeys : public ::testing::Test {
 protected:
@@ -213,7 +222,7 @@ protected:
     TIniFileMgr ini{profile};
     TWindowList windows{desktop};
     std::uint16_t selfId = 0, hideId = 0, showId = 0;
-    TGlobalHotKeys hotKeys{system, owner, windows, ProgramHotKeyIds{selfId, hideId, showId}};
+    TGlobalHotKeys hotKeys{system, owner, windows, ProgramHotKeyIds{selfId, hideId, showId}, desktop.version};
 
     void Store(const char* key, const char* value) { profile.Contents(ini.Path())["system"][key] = value; }
 
@@ -265,10 +274,21 @@ TEST_F(GlobalHotKeys, StoredCtrlNineIsRegisteredWithControlFlag)
 {
     Store("HideAllHelp", "17");
     Store("HideAllWord", "57");
-    EXPECT_EQ(hotKeys.RegisterHotKeys(ini), "Ctrl + 9");
-    auto k = system.RegisteredOn(owner).at(selfId);
-    EXPECT_EQ(k.modifiers, kModControl);
-    EXPECT_EQ(k.vk, 57u);
+    // Held down, a combination acts once from Windows 7 on; Vista and XP do not know the
+    // flag and are not given it.
+    for (OsVersion version : {OsVersion{6, 1}, OsVersion{10, 0}, OsVersion{6, 0}, OsVersion{5, 1}}) {
+        SCOPED_TRACE(std::to_string(version.major) + "." + std::to_string(version.minor));
+        sim::SimHotKeys fresh;
+        std::uint16_t self = 0, hide = 0, show = 0;
+        TGlobalHotKeys keys{fresh, owner, windows, ProgramHotKeyIds{self, hide, show}, version};
+        EXPECT_EQ(keys.RegisterHotKeys(ini), "Ctrl + 9");
+        auto k = fresh.RegisteredOn(owner).at(self);
+        const unsigned repeat = version < OsVersion{6, 1} ? 0 : kModNoRepeat;
+        EXPECT_EQ(k.modifiers, kModControl | repeat);
+        EXPECT_EQ(k.vk, 57u);
+        keys.SetWindowBossKey(AddWindow("Mail"), "Alt + Q", kVkAlt, 'Q');
+        EXPECT_EQ(fresh.Press(kModAlt, 'Q')->modifiers, kModAlt | repeat);
+    }
 }
 
 TEST_F(GlobalHotKeys, InvalidStoredPairRegistersNothing)
@@ -326,12 +346,38 @@ TEST_F(GlobalHotKeys, EqualTextsShareOneIdAndOneAtomReference)
 
 TEST_F(GlobalHotKeys, IdsStayBelowTheApplicationLimitForEveryStringAtom)
 {
-    system.nextAtom = 0xC000;
-    EXPECT_EQ(hotKeys.RegisterNamedHotKey("Alt + A", kVkAlt, 'A'), 0x0000);
     system.nextAtom = 0xFFFF;
     auto id = hotKeys.RegisterNamedHotKey("Alt + B", kVkAlt, 'B');
     EXPECT_EQ(id, 0x3FFF);
     EXPECT_TRUE(Press(kModAlt, 'B'));   // the system accepted the id
+}
+
+TEST_F(GlobalHotKeys, TheFirstStringAtomGetsAnIdThatIsNotNone)
+{
+    // Id 0 is "none" to the program's fields and to every entry: a boss key under it would
+    // answer as the cleared show/hide-self hot key, and could never be cleared.
+    Store("HideAllHelp", "0");
+    Store("HideAllWord", "0");
+    hotKeys.RegisterHotKeys(ini);
+    ASSERT_EQ(selfId, 0);
+    system.nextAtom = 0xC000;
+    TWindow& mail = AddWindow("Mail");
+    hotKeys.SetWindowBossKey(mail, "Alt + A", kVkAlt, 'A');
+    EXPECT_EQ(mail.HotKeyId, 0x4000);
+    EXPECT_EQ(Press(kModAlt, 'A'), mail.HotKeyId);
+    EXPECT_EQ(hotKeys.Dispatch(mail.HotKeyId), HotKeyAction::ToggleWindows);
+    EXPECT_EQ(hotKeys.RegisterNamedHotKey("Alt + A", kVkAlt, 'A'), 0x4000) << "equal texts, equal ids";
+    hotKeys.ClearWindowBossKey(mail);
+    EXPECT_FALSE(Press(kModAlt, 'A')) << "the boss key could not be cleared";
+    // A WM_HOTKEY with id 0 (only a stranger can post one) is no hot key of ours: not the
+    // unset show/hide-self one, and not the "boss key" of every window that has none.
+    EXPECT_EQ(hotKeys.Dispatch(0), HotKeyAction::ToggleWindows);
+    windows.ToggleByHotKey(0);
+    EXPECT_TRUE(mail.IsVisible());
+    for (std::uint16_t atom : {std::uint16_t{0xC000}, std::uint16_t{0xC001}, std::uint16_t{0xFFFF}})
+        EXPECT_NE(HotKeyIdOfAtom(atom), 0);
+    EXPECT_EQ(HotKeyIdOfAtom(0xC001), 0x0001);
+    EXPECT_EQ(HotKeyIdOfAtom(0xBFFF), 0) << "not a string atom";
 }
 
 TEST_F(GlobalHotKeys, CombinationHeldByAnotherProgramKeepsItsIdQuietly)

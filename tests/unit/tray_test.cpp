@@ -31,7 +31,8 @@ public:
     int GetWindowTextA(Hwnd w, char* buf, int n) override { return desk_.GetWindowTextA(w, buf, n); }
     bool IsWindow(Hwnd w) override { return desk_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return desk_.IsWindowVisible(w); }
-    void ShowWindow(Hwnd w, ShowCmd cmd) override { desk_.ShowWindow(w, cmd); }
+    void ShowWindowAsync(Hwnd w, ShowCmd cmd) override { desk_.ShowWindowAsync(w, cmd); }
+    std::string ClassName(Hwnd w) override { return desk_.ClassName(w); }
     Hwnd FindWindowA(const char* cls) override { return desk_.FindWindowA(cls); }
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override { return desk_.FindChildWindowA(parent, cls); }
     std::uint32_t GetWindowProcessId(Hwnd w) override { return desk_.GetWindowProcessId(w); }
@@ -173,12 +174,19 @@ TEST_F(TrayTest, ButtonWithoutTextNeverInheritsOtherBytes)
 
 TEST_F(TrayTest, TextIsCutAtWhatWeReadBack)
 {
-    toolbar.buttons = {{1, std::string(3000, 'x')}, {2, "next"}};
+    // The toolbar writes a text whole wherever it is told: one that would not fit behind the
+    // record is not asked for at all (a write past the buffer would land in the shell's own
+    // memory, or fault it).
+    toolbar.buttons = {{1, std::string(3000, 'x')}, {2, "next"}, {3, std::string(4075, 'y')},
+                       {4, std::string(4076, 'z')}, {5, std::string(70000, 'w')}};
     auto list = NewList();
     Lines lines = Read(*list);
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "1=" + std::string(1025, 'x'));
     EXPECT_EQ(lines[1], "2=next");
+    EXPECT_EQ(lines[2], "3=" + std::string(1025, 'y'));
+    EXPECT_EQ(lines[3], "4=");
+    EXPECT_EQ(lines[4], "5=");
     ExpectShellLeftClean();
 }
 
@@ -318,27 +326,48 @@ TEST_F(TrayTest, NoTaskbarEmptiesTheListWithoutReading)
 
 TEST_F(TrayTest, WildButtonCountIsCutDown)
 {
-    // No toolbar under the pager: the questions go to the pager, which here answers the
-    // count with nonsense and everything else with 0.
-    sim::SimDesktop odd;
-    sim::SimTray t = sim::AddShellTray(odd, kShellPid, true, false);
-    odd.Window(t.pager).onMessage = [](std::uint32_t msg, std::uintptr_t, std::intptr_t) -> std::intptr_t {
+    // A toolbar that answers the count with nonsense and everything else with 0.
+    desk.Window(tray.toolbar).onMessage = [](std::uint32_t msg, std::uintptr_t, std::intptr_t) -> std::intptr_t {
         return msg == tb::ButtonCount ? 0x7FFFFFFF : 0;
     };
-    CountingWindows w(odd);
-    TTrayIconList list(w, odd);
-    std::vector<std::string> lines;
-    list.ReadButtons(lines);
+    auto list = NewList();
+    Lines lines = Read(*list);
     EXPECT_EQ(lines.size(), 4096u);
     EXPECT_EQ(lines.front(), "0=");
-    EXPECT_EQ(odd.Process(kShellPid).releases, 1);
+    EXPECT_EQ(desk.Process(kShellPid).releases, 1);
+}
+
+TEST_F(TrayTest, AWindowThatIsNoToolbarIsNeverSentAToolbarMessage)
+{
+    // Without a toolbar the search ends at the pager or the notification window, which take
+    // the toolbar's message numbers for messages of their own.
+    for (bool withPager : {true, false}) {
+        SCOPED_TRACE(withPager ? "pager" : "notification window");
+        sim::SimDesktop odd;
+        sim::SimTray t = sim::AddShellTray(odd, kShellPid, withPager, false);
+        const Hwnd fallback = withPager ? t.pager : t.notify;
+        int received = 0;
+        odd.Window(fallback).onMessage = [&received](std::uint32_t, std::uintptr_t, std::intptr_t) -> std::intptr_t {
+            ++received;
+            return 1;
+        };
+        CountingWindows w(odd);
+        TTrayIconList list(w, odd);
+        EXPECT_EQ(list.Toolbar, fallback);
+        list.RefreshIcons();
+        list.AddIcon(1, "made by hand", false);
+        list.ShowAll();
+        EXPECT_EQ(list.Count(), 1);
+        EXPECT_EQ(received, 0);
+    }
 }
 
 TEST_F(TrayTest, HungToolbarEndsTheReadingWithWhatWasRead)
 {
     toolbar.buttons = {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}};
-    // The count, then three messages per button: the shell stops answering in button 3.
-    toolbar.hangAfter = 1 + 3 * 2 + 1;
+    // The count, then four messages per button (the record, the text's length, the text,
+    // hidden or not): the shell stops answering in button 3.
+    toolbar.hangAfter = 1 + 4 * 2 + 1;
     auto list = NewList();
     list->RefreshIcons();
     EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {2, "b"}}));
@@ -412,12 +441,13 @@ TEST_F(TrayTest, HidingIsBoundedWhenTheToolbarNeverComplies)
     icon.SetShown(false);
     EXPECT_EQ(toolbar.Received(tb::HideButton), 3);
 
-    // The toolbar is gone: nothing answers, nothing is repeated.
+    // The toolbar is gone: nothing is sent to its dead handle, which may one day name some
+    // other window.
     desk.DestroyWindow(tray.toolbar);
     windows.sends = 0;
     EXPECT_FALSE(icon.SetShown(false));
     EXPECT_FALSE(icon.SetShown(true));
-    EXPECT_EQ(windows.sends, 2);
+    EXPECT_EQ(windows.sends, 0);
 }
 
 TEST_F(TrayTest, IconsOfARestartedShellKeepTheirOldToolbar)

@@ -329,6 +329,65 @@ TEST(HiddenRecordFile, ALineCutShortOrDamagedIsLeftOutAndTheRestKept)
     EXPECT_TRUE(readWindows.empty());
 }
 
+TEST_F(WindowListTest, RequestsAHungWindowHasNotCarriedOutCountAsDone)
+{
+    Hwnd hung = desk.AddWindow("Hung");
+    Hwnd fine = desk.AddWindow("Fine");
+    list.RefreshWindows(self);
+    TWindow& h = *list.FindByHandle(hung);
+    TWindow& f = *list.FindByHandle(fine);
+    h.HotKeyId = f.HotKeyId = 0x0101;
+    desk.Window(hung).hung = true;
+
+    // The boss key hides both; the hung one still looks visible. A second press must bring
+    // it back, not ask it to hide once more.
+    list.ToggleByHotKey(0x0101);
+    EXPECT_FALSE(desk.IsWindowVisible(fine));
+    ASSERT_TRUE(desk.IsWindowVisible(hung));
+    EXPECT_FALSE(h.WillBeVisible());
+    list.ToggleByHotKey(0x0101);
+    EXPECT_TRUE(desk.IsWindowVisible(fine));
+    desk.Pump(hung);
+    EXPECT_TRUE(desk.IsWindowVisible(hung)) << "the second press did not undo the first";
+
+    // Hidden and closed at once: the hide is still queued, and the close must queue the
+    // restore behind it, or the window hides for good once its thread runs again.
+    desk.Window(hung).hung = true;
+    h.SetShown(false);
+    list.RestoreHidden();
+    desk.Pump(hung);
+    EXPECT_TRUE(desk.IsWindowVisible(hung));
+    EXPECT_FALSE(desk.Window(hung).minimized);
+
+    // Once seen done, the window's own program is in charge again: a window it showed after
+    // we hid it is hidden by the next press.
+    h.SetShown(false);
+    EXPECT_FALSE(h.WillBeVisible());
+    desk.Window(hung).visible = true;
+    list.ToggleByHotKey(0x0101);
+    EXPECT_FALSE(desk.IsWindowVisible(hung));
+}
+
+TEST_F(WindowListTest, RefreshEndsOnAZOrderThatChangesUnderIt)
+{
+    Hwnd a = desk.AddWindow("A");
+    Hwnd b = desk.AddWindow("B");
+    desk.AddWindow("C");
+    // B is moved back to the top each time the walk passes it: the walk would go round for ever.
+    desk.nextSiblingHook = [&](Hwnd w, Hwnd next) { return w == a ? b : next; };
+    list.RefreshWindows(self);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"C", "B", "A"}));
+    EXPECT_LE(desk.nextSiblingCalls, 5);
+
+    // A desktop whose windows never end (each step names a new handle) stops at the bound.
+    Hwnd fresh = 0x900000;
+    desk.nextSiblingHook = [&](Hwnd, Hwnd) { return fresh += 4; };
+    desk.nextSiblingCalls = 0;
+    list.RefreshWindows(self);
+    EXPECT_EQ(desk.nextSiblingCalls, TWindowList::kMaxWalkSteps);
+    EXPECT_EQ(list.Count(), 3);
+}
+
 TEST(CaptionOrder, ComparesBytesAsUnsignedWithoutLocale)
 {
     EXPECT_EQ(CompareCaptions("B", "a"), -1);          // case-sensitive: 'B' < 'a'

@@ -47,11 +47,12 @@ public:
     int GetWindowTextA(Hwnd w, char* buf, int maxCount) override { return real_.GetWindowTextA(w, buf, maxCount); }
     bool IsWindow(Hwnd w) override { return real_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return real_.IsWindowVisible(w); }
-    void ShowWindow(Hwnd w, ShowCmd cmd) override
+    void ShowWindowAsync(Hwnd w, ShowCmd cmd) override
     {
         shows.emplace_back(w, cmd);
-        real_.ShowWindow(w, cmd);
+        real_.ShowWindowAsync(w, cmd);
     }
+    std::string ClassName(Hwnd w) override { return real_.ClassName(w); }
     Hwnd FindWindowA(const char* cls) override { return real_.FindWindowA(cls); }
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override { return real_.FindChildWindowA(parent, cls); }
     std::uint32_t GetWindowProcessId(Hwnd w) override { return real_.GetWindowProcessId(w); }
@@ -216,27 +217,26 @@ TEST_F(RealWindows, VisibilityIsAskedOfTheSystemEveryTime)
 
 TEST_F(RealWindows, HidingMinimisesThenHidesAndRestoringBringsTheWindowBack)
 {
+    // The requests are queued to the window's own thread: their effect is waited for.
     HWND w = Make(L"Tw hide me");
     ASSERT_TRUE(w);
     TWindow entry(api_, N(w), "Tw hide me", "");
 
     entry.SetShown(false);
-    EXPECT_FALSE(IsWindowVisible(w));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(w); }));
     EXPECT_TRUE(IsIconic(w)) << "hidden without being minimised first";
 
     entry.SetShown(true);
-    EXPECT_TRUE(IsWindowVisible(w));
-    EXPECT_FALSE(IsIconic(w));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(w) && !IsIconic(w); }));
 
     // A window the user had minimised comes back restored, as SW_RESTORE does.
     HWND m = Make(L"Tw minimised then hidden", target::kCreateMinimized);
     ASSERT_TRUE(m);
     TWindow min(api_, N(m), "m", "");
     min.SetShown(false);
-    EXPECT_FALSE(IsWindowVisible(m));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(m); }));
     min.SetShown(true);
-    EXPECT_TRUE(IsWindowVisible(m));
-    EXPECT_FALSE(IsIconic(m));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(m) && !IsIconic(m); }));
 }
 
 TEST_F(RealWindows, TwoWindowsSharingABossKeySwapOnOnePress)
@@ -251,12 +251,12 @@ TEST_F(RealWindows, TwoWindowsSharingABossKeySwapOnOnePress)
         ASSERT_NE(list.FindByHandle(N(w)), nullptr);
     list.FindByHandle(N(a))->HotKeyId = 7;
     list.FindByHandle(N(b))->HotKeyId = 7;
+    // Pressed again before b's thread got to the hide: b still counts as hidden.
     list.FindByHandle(N(b))->SetShown(false);
 
     list.ToggleByHotKey(7);
 
-    EXPECT_FALSE(IsWindowVisible(a));
-    EXPECT_TRUE(IsWindowVisible(b));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(a) && IsWindowVisible(b) && !IsIconic(b); }));
     EXPECT_TRUE(IsWindowVisible(other));
 }
 
@@ -326,7 +326,7 @@ TEST_F(RealWindows, AWindowThatDiedIsNeverOperatedOn)
     list.RestoreHidden();     // shows `alive`; the dead one "is not visible" but is left alone
     EXPECT_EQ(api.ShowsOf(N(dead)), 0);
     EXPECT_GT(api.ShowsOf(N(alive)), 0);
-    EXPECT_TRUE(IsWindowVisible(alive));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(alive) && !IsIconic(alive); }));
 }
 
 TEST_F(RealWindows, AHungWindowCostsATimeOutNotTheProgram)
@@ -344,6 +344,13 @@ TEST_F(RealWindows, AHungWindowCostsATimeOutNotTheProgram)
     EXPECT_FALSE(api_.SendMessageA(N(hung), WM_NULL, 0, 0, result));
     EXPECT_EQ(result, 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+    // Hiding and restoring it only queue requests it will never read: no wait at all.
+    const auto showStart = std::chrono::steady_clock::now();
+    TWindow entry(api_, N(hung), "Tw hung", "");
+    entry.SetShown(false);
+    entry.SetShown(true);
+    EXPECT_LT(std::chrono::steady_clock::now() - showStart, std::chrono::seconds(1));
     EXPECT_FALSE(api_.SendMessageA(0, WM_NULL, 0, 0, result)) << "no window, no answer";
 }
 
@@ -358,6 +365,8 @@ TEST_F(RealWindows, FindsWindowsByClassAndTheirProcess)
     EXPECT_EQ(api_.FindChildWindowA(N(parent), "Button"), N(FindWindowExW(parent, nullptr, L"Button", nullptr)));
     EXPECT_EQ(api_.FindChildWindowA(N(parent), "Edit"), 0u);
     EXPECT_EQ(api_.GetWindowProcessId(N(parent)), targets_->Id());
+    EXPECT_EQ(api_.ClassName(N(parent)), "TwTarget");
+    EXPECT_EQ(api_.ClassName(0), "");
     EXPECT_EQ(api_.GetWindowProcessId(0), 0u);
 }
 

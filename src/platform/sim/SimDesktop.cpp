@@ -19,6 +19,16 @@ const char* ShowCmdName(ShowCmd cmd)
     return "?";
 }
 
+void Apply(SimWindow& win, ShowCmd cmd)
+{
+    switch (cmd) {
+    case ShowCmd::Hide: win.visible = false; break;
+    case ShowCmd::Minimize: win.visible = true; win.minimized = true; break;
+    case ShowCmd::ShowNormal:
+    case ShowCmd::Restore: win.visible = true; win.minimized = false; break;
+    }
+}
+
 // Memory handed out by ReserveRemoteBuffer; it dies with its process's record.
 class SimRemoteBuffer final : public RemoteBuffer {
 public:
@@ -119,15 +129,17 @@ Hwnd SimDesktop::GetFirstSibling(Hwnd any)
 
 Hwnd SimDesktop::GetNextSibling(Hwnd w)
 {
-    if (!Exists(w))
-        return 0;
-    Hwnd parent = windows_[w].parent;
-    const auto& order = parent == 0 ? zorder_ : children_;
-    auto it = std::find(order.begin(), order.end(), w);
-    for (++it; it != order.end(); ++it)
-        if (windows_[*it].parent == parent)
-            return *it;
-    return 0;
+    ++nextSiblingCalls;
+    Hwnd next = 0;
+    if (Exists(w)) {
+        Hwnd parent = windows_[w].parent;
+        const auto& order = parent == 0 ? zorder_ : children_;
+        auto it = std::find(order.begin(), order.end(), w);
+        for (++it; it != order.end() && next == 0; ++it)
+            if (windows_[*it].parent == parent)
+                next = *it;
+    }
+    return nextSiblingHook ? nextSiblingHook(w, next) : next;
 }
 
 int SimDesktop::GetWindowTextA(Hwnd w, char* buf, int maxCount)
@@ -156,7 +168,7 @@ bool SimDesktop::IsWindowVisible(Hwnd w)
     return w != 0;
 }
 
-void SimDesktop::ShowWindow(Hwnd w, ShowCmd cmd)
+void SimDesktop::ShowWindowAsync(Hwnd w, ShowCmd cmd)
 {
     if (!Exists(w))
         return;
@@ -164,12 +176,20 @@ void SimDesktop::ShowWindow(Hwnd w, ShowCmd cmd)
         onShowWindow(w, cmd);
     SimWindow& win = windows_[w];
     log.push_back("ShowWindow " + win.title + " " + ShowCmdName(cmd));
-    switch (cmd) {
-    case ShowCmd::Hide: win.visible = false; break;
-    case ShowCmd::Minimize: win.visible = true; win.minimized = true; break;
-    case ShowCmd::ShowNormal:
-    case ShowCmd::Restore: win.visible = true; win.minimized = false; break;
-    }
+    // A hung thread reads no requests; they wait, in order, until it runs again.
+    if (win.hung)
+        win.queuedShows.push_back(cmd);
+    else
+        Apply(win, cmd);
+}
+
+void SimDesktop::Pump(Hwnd w)
+{
+    SimWindow& win = Window(w);
+    win.hung = false;
+    for (ShowCmd cmd : win.queuedShows)
+        Apply(win, cmd);
+    win.queuedShows.clear();
 }
 
 Hwnd SimDesktop::FindWindowA(const char* cls)

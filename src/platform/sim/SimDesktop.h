@@ -21,7 +21,8 @@ struct SimWindow {
     bool visible = true;        // WS_VISIBLE of the window itself
     bool minimized = false;
     std::uint32_t pid = 1;
-    bool hung = false;          // SendMessageA times out
+    bool hung = false;          // SendMessageA times out; show requests wait for Pump
+    std::vector<ShowCmd> queuedShows;   // requests its thread has not got to yet
     // Answers messages sent to this window; unset windows answer 0.
     std::function<std::intptr_t(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)> onMessage;
 };
@@ -46,6 +47,8 @@ public:
     // Top-level Z order, top first.
     const std::vector<Hwnd>& ZOrder() const { return zorder_; }
     SimProcess& Process(std::uint32_t pid) { return processes_[pid]; }
+    // A hung window's thread resumes: it carries out the show requests queued meanwhile.
+    void Pump(Hwnd w);
     // Reads/writes the other process's memory at an address it handed out.
     std::uint8_t* RemoteMemory(std::uint32_t pid, std::uintptr_t address, std::size_t length);
 
@@ -53,6 +56,10 @@ public:
     std::vector<std::string> log;   // "ShowWindow <title> <cmd>", ...
     // Called as a ShowWindow arrives, before it takes effect: what was true at that moment.
     std::function<void(Hwnd, ShowCmd)> onShowWindow;
+    // Stands in for GetNextSibling when set, given the window and the true answer: a Z order
+    // that changes under a walk (a loop, windows that never end).
+    std::function<Hwnd(Hwnd w, Hwnd next)> nextSiblingHook;
+    int nextSiblingCalls = 0;
 
     // WindowApi
     Hwnd GetFirstSibling(Hwnd any) override;
@@ -60,9 +67,10 @@ public:
     int GetWindowTextA(Hwnd w, char* buf, int maxCount) override;
     bool IsWindow(Hwnd w) override;
     bool IsWindowVisible(Hwnd w) override;
-    void ShowWindow(Hwnd w, ShowCmd cmd) override;
+    void ShowWindowAsync(Hwnd w, ShowCmd cmd) override;
     Hwnd FindWindowA(const char* cls) override;
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override;
+    std::string ClassName(Hwnd w) override { return Exists(w) ? windows_.at(w).cls : std::string(); }
     std::uint32_t GetWindowProcessId(Hwnd w) override;
     bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                       std::intptr_t& result) override;
@@ -72,7 +80,6 @@ public:
     OsVersion SystemVersion() override { return version; }
 
     // IdentityApi
-    std::string ClassName(Hwnd w) override { return Exists(w) ? windows_[w].cls : std::string(); }
     std::uint64_t ProcessCreationTime(std::uint32_t pid) override;
 
 private:

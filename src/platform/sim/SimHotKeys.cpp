@@ -15,9 +15,12 @@ bool SameName(const std::string& a, const std::string& b)
            });
 }
 
+// MOD_NOREPEAT says how a combination repeats; it is no part of the combination.
+constexpr unsigned kModNoRepeat = 0x4000;
+
 bool SameCombination(const SimHotKey& k, unsigned modifiers, unsigned vk)
 {
-    return k.modifiers == modifiers && k.vk == vk;
+    return (k.modifiers & ~kModNoRepeat) == (modifiers & ~kModNoRepeat) && k.vk == vk;
 }
 
 } // namespace

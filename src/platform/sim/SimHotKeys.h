@@ -15,7 +15,7 @@ namespace tw::sim {
 struct SimHotKey {
     Hwnd owner = 0;
     int id = 0;
-    unsigned modifiers = 0;   // MOD_* flags
+    unsigned modifiers = 0;   // MOD_* flags as registered, MOD_NOREPEAT included
     unsigned vk = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "Wait.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tw::e2e {
@@ -107,7 +108,7 @@ bool ClickWindow(HWND window) {
     return Click(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
 }
 
-void PressKey(WORD virtualKey, Modifiers modifiers) {
+void PressKey(WORD virtualKey, Modifiers modifiers, int downs) {
     static constexpr struct {
         Modifiers flag;
         WORD vk;
@@ -118,7 +119,9 @@ void PressKey(WORD virtualKey, Modifiers modifiers) {
             inputs.push_back(KeyInput(m.vk, true));
         }
     }
-    inputs.push_back(KeyInput(virtualKey, true));
+    for (int i = 0; i < std::max(downs, 1); ++i) {
+        inputs.push_back(KeyInput(virtualKey, true));
+    }
     inputs.push_back(KeyInput(virtualKey, false));
     for (auto m = std::rbegin(kModifierKeys); m != std::rend(kModifierKeys); ++m) {
         if (modifiers & m->flag) {

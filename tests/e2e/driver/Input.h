@@ -27,8 +27,9 @@ bool DoubleClick(POINT screen);
 bool ClickWindow(HWND window);
 
 // One key with modifiers: modifiers down, key down, key up, modifiers up (Alt+X is
-// Alt down, X down, X up, Alt up).
-void PressKey(WORD virtualKey, Modifiers modifiers = kNoModifiers);
+// Alt down, X down, X up, Alt up). With `downs` above 1 the key is held: its auto-repeats
+// are further key-downs before the one key-up.
+void PressKey(WORD virtualKey, Modifiers modifiers = kNoModifiers, int downs = 1);
 // Text typed as Unicode characters (VK_PACKET), so it arrives the same under any code page.
 void TypeText(std::wstring_view text);
 
