@@ -191,7 +191,10 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(ClickWindow(refresh));
     ASSERT_TRUE(ClickWindow(taskbarBox));
-    EXPECT_TRUE(WaitUntil([&] { return Text(taskbarBox) == L"显示任务栏"; }, Ms(20000)));
+    EXPECT_TRUE(WaitUntil([&] { return Text(taskbarBox) == L"显示任务栏"; }, Ms(20000)))
+        << "box: \"" << WideToUtf8(Text(taskbarBox)) << "\", " << DescribeInputState(main)
+        << (Answers(main) ? "; the program answers" : "; the program does not answer")
+        << "; screen: " << FailureScreenshot();
     const auto took = std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start);
     EXPECT_LT(took.count(), 10000) << "the program waited on the hung shell";
     // Nothing is forgotten while the shell cannot say what it holds.
@@ -199,6 +202,7 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
     EXPECT_EQ(Ticks(), (std::vector<bool>{true, false, false}));
 
     // The taskbar box does not wait for the hung shell either.
+    ASSERT_EQ(SendTimed(taskbarBox, BM_GETCHECK), BST_CHECKED);
     ASSERT_TRUE(ClickWindow(taskbarBox));
     EXPECT_TRUE(WaitUntil([&] { return Text(taskbarBox) == L"隐藏任务栏"; }));
 

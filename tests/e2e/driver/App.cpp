@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "Controls.h"
+#include "Input.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,8 @@ bool App::Start(const std::wstring& args, Until until, Ms timeout) {
         process_ = Process();
         main_ = nullptr;
     }
+    // Out of the way of the window about to open: see ParkPointer.
+    ParkPointer();
     Process::Options options;
     options.folder = Folder();
     if (!process_.Start(exe_, args, options)) {

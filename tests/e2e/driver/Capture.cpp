@@ -82,3 +82,21 @@ bool SaveWindowBitmap(HWND window, const std::wstring& bmpPath) {
 }
 
 } // namespace tw::e2e
+
+namespace tw::e2e {
+
+std::string FailureScreenshot() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring name = test ? Utf8ToWide(std::string(test->test_suite_name()) + "." + test->name()) : L"no-test";
+    static int taken = 0;
+    name += L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++taken) + L".bmp";
+    // Beside the test's own working folder (the build's), where a CI log reader can find it.
+    wchar_t cwd[MAX_PATH]{};
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    const std::wstring folder = std::wstring(cwd) + L"\\failures";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring path = folder + L"\\" + name;
+    return SaveWindowBitmap(GetDesktopWindow(), path) ? WideToUtf8(path) : "(no screenshot)";
+}
+
+} // namespace tw::e2e

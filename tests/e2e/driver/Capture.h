@@ -11,4 +11,8 @@ namespace tw::e2e {
 // as a 24-bit BMP. Records a failure and returns false when it cannot.
 bool SaveWindowBitmap(HWND window, const std::wstring& bmpPath);
 
+// For a failure message: the whole screen saved under the test's folder ("failures\"), named
+// after the running test; returns the file's path.
+std::string FailureScreenshot();
+
 } // namespace tw::e2e

@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include "Paths.h"
 #include "Remote.h"
 
 #include <commctrl.h>
@@ -168,6 +169,44 @@ std::vector<ToolTip> ToolTips(DWORD pid) {
         }
     }
     return tools;
+}
+
+std::string DescribeWindowAt(POINT screen) {
+    HWND at = WindowFromPoint(screen);
+    if (!at) {
+        return "no window";
+    }
+    std::string out;
+    for (HWND w = at; w; w = GetAncestor(w, GA_PARENT)) {
+        if (w == GetDesktopWindow()) {
+            break;
+        }
+        if (!out.empty()) {
+            out += " in ";
+        }
+        out += "[" + WideToUtf8(ClassName(w)) + " \"" + WideToUtf8(Text(w)) + "\" pid " +
+               std::to_string(ProcessOf(w)) + "]";
+    }
+    return out;
+}
+
+std::string DescribeInputState(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+        return "no input state (error " + std::to_string(GetLastError()) + ")";
+    }
+    auto name = [](HWND w) { return w ? "[" + WideToUtf8(ClassName(w)) + "]" : std::string("none"); };
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    return "foreground " + name(GetForegroundWindow()) + ", active " + name(info.hwndActive) + ", focus " +
+           name(info.hwndFocus) + ", capture " + name(info.hwndCapture) + ", flags 0x" + std::to_string(info.flags) +
+           ", pointer (" + std::to_string(cursor.x) + ", " + std::to_string(cursor.y) + ")";
+}
+
+bool Answers(HWND window) {
+    LRESULT ignored = 0;
+    return SendTimed(window, WM_NULL, 0, 0, ignored, 1000);
 }
 
 std::wstring ToolTipOf(HWND control) {

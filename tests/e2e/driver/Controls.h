@@ -55,6 +55,14 @@ struct ToolTip {
     std::wstring text;
 };
 std::vector<ToolTip> ToolTips(DWORD pid);
+// What a click at `screen` would hit, for failure messages: the window there and its
+// ancestors, each with class, text and process id.
+std::string DescribeWindowAt(POINT screen);
+// The input state of `window`'s thread, for failure messages: foreground, active, focus and
+// capture windows, menu or move-size mode, and where the pointer is.
+std::string DescribeInputState(HWND window);
+// True when `window`'s thread answers a message within a second (it is not busy or hung).
+bool Answers(HWND window);
 std::wstring ToolTipOf(HWND control);
 
 } // namespace tw::e2e

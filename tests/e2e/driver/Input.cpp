@@ -1,8 +1,16 @@
 #include "Input.h"
 
+#include "Capture.h"
+#include "Controls.h"
+#include "Paths.h"
 #include "Wait.h"
 
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace tw::e2e {
@@ -41,13 +49,53 @@ void Send(std::vector<INPUT> inputs) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+// Two round trips to the thread of `window`, bounded, so it has read its pending input.
+void CatchUp(HWND window) {
+    for (int i = 0; window && i < 2; ++i) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored);
+    }
+}
+
 bool PointerAt(POINT screen) {
     POINT now{};
     return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
 }
 
-bool ClickWith(POINT screen, DWORD down, DWORD up, int times) {
+// Where the pointer has landed, the click would hit `target`'s own top-level window (when a
+// target is given) and no tooltip. A tooltip can sit over the spot: the tip of a button the
+// pointer rested on while a new window opened under it, shown late on a busy machine. A user
+// waits for it to go; so does the driver, and it says what was in the way when it does not go.
+bool ClearToClick(POINT screen, HWND target) {
+    HWND at = WindowFromPoint(screen);
+    if (!at) {
+        return target == nullptr;
+    }
+    HWND root = GetAncestor(at, GA_ROOT);
+    if (ClassName(root) == TOOLTIPS_CLASSW) {
+        return false;
+    }
+    return !target || root == GetAncestor(target, GA_ROOT);
+}
+
+bool ClickWith(POINT screen, DWORD down, DWORD up, int times, HWND target) {
     if (!MoveMouse(screen)) {
+        ADD_FAILURE() << "the pointer did not reach (" << screen.x << ", " << screen.y << ")";
+        return false;
+    }
+    if (!ClearToClick(screen, target)) {
+        // Not a failure yet; said so that a log shows how often something is in the way.
+        fprintf(stderr, "driver: waiting before a click at (%ld, %ld) for %s to go\n", screen.x, screen.y,
+                DescribeWindowAt(screen).c_str());
+    }
+    if (!WaitUntil([&] { return ClearToClick(screen, target); })) {
+        ADD_FAILURE() << "a click at (" << screen.x << ", " << screen.y << ") would not reach "
+                      << (target ? "[" + WideToUtf8(ClassName(target)) + "]" : std::string("the window below"))
+                      << "; there: " << DescribeWindowAt(screen) << "; screen: " << FailureScreenshot();
+        return false;
+    }
+    if (!PointerAt(screen) && !MoveMouse(screen)) {
+        ADD_FAILURE() << "the pointer left (" << screen.x << ", " << screen.y << ") before the click";
         return false;
     }
     std::vector<INPUT> inputs;
@@ -94,19 +142,49 @@ bool MoveMouse(POINT screen) {
     INPUT move = MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
     move.mi.dx = static_cast<LONG>((static_cast<LONGLONG>(screen.x) * 65536 + width - 1) / width);
     move.mi.dy = static_cast<LONG>((static_cast<LONGLONG>(screen.y) * 65536 + height - 1) / height);
-    Send({move});
-    return WaitUntil([&] { return PointerAt(screen); }, Ms(2000));
+
+    POINT from{};
+    GetCursorPos(&from);
+    HWND left = WindowFromPoint(from);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        Send({move});
+        if (!WaitUntil([&] { return PointerAt(screen); }, Ms(2000))) {
+            continue;
+        }
+        // Under Wine every program turns the X server's pointer events over its own windows
+        // into mouse input of its own, and one that reads them late (busy, or on a loaded
+        // machine) puts the pointer back where it last saw it: where it rested when a new
+        // window opened under it, or where the previous click was. A click sent then lands
+        // there. On Windows the pointer stays where SendInput put it. So the programs
+        // under the old and the new place read what they have pending (a sent message
+        // is answered only between two readings of their input, hence two), and the move
+        // is made again if the pointer was taken back.
+        CatchUp(left);
+        CatchUp(WindowFromPoint(screen));
+        if (PointerAt(screen)) {
+            return true;
+        }
+        POINT now{};
+        GetCursorPos(&now);
+        fprintf(stderr, "driver: the pointer went back to (%ld, %ld) on its way to (%ld, %ld); moving it again\n",
+                now.x, now.y, screen.x, screen.y);
+    }
+    return false;
 }
 
-bool Click(POINT screen) { return ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 1); }
-bool RightClick(POINT screen) { return ClickWith(screen, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 1); }
-bool DoubleClick(POINT screen) { return ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 2); }
-
-bool ClickWindow(HWND window) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return Click(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+bool Click(POINT screen, HWND target) {
+    return ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 1, target);
 }
+bool RightClick(POINT screen, HWND target) {
+    return ClickWith(screen, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 1, target);
+}
+bool DoubleClick(POINT screen, HWND target) {
+    return ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 2, target);
+}
+
+bool ClickWindow(HWND window) { return Click(Center(ScreenRect(window)), window); }
+
+bool ParkPointer() { return MoveMouse(POINT{0, 0}); }
 
 void PressKey(WORD virtualKey, Modifiers modifiers, int downs) {
     static constexpr struct {

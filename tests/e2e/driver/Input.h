@@ -19,12 +19,17 @@ bool BringToForeground(HWND window);
 
 // Moves the pointer to a screen point; true once the system reports it there.
 bool MoveMouse(POINT screen);
-// Button presses at a screen point (the pointer moves there first).
-bool Click(POINT screen);
-bool RightClick(POINT screen);
-bool DoubleClick(POINT screen);
+// Button presses at a screen point. The pointer moves there first, and the press waits until
+// no tooltip covers the point and, when `target` is given, the point shows `target`'s own
+// top-level window; when that does not come, it records a failure saying what is there.
+bool Click(POINT screen, HWND target = nullptr);
+bool RightClick(POINT screen, HWND target = nullptr);
+bool DoubleClick(POINT screen, HWND target = nullptr);
 // A left click in the middle of a window or control.
 bool ClickWindow(HWND window);
+// Moves the pointer to the screen's top-left corner, away from any window a test opens, so
+// that a new window does not open under a resting pointer and show a tooltip there.
+bool ParkPointer();
 
 // One key with modifiers: modifiers down, key down, key up, modifiers up (Alt+X is
 // Alt down, X down, X up, Alt up). With `downs` above 1 the key is held: its auto-repeats

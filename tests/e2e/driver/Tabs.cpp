@@ -1,10 +1,12 @@
 #include "Tabs.h"
 
+#include "Capture.h"
 #include "Controls.h"
 #include "Input.h"
 #include "Remote.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 namespace tw::e2e {
 
@@ -47,7 +49,16 @@ std::wstring TabText(HWND tabs, int index)
 bool ClickTab(HWND tabs, int index, Ms timeout)
 {
     const std::optional<RECT> rect = TabRect(tabs, index);
-    return rect && Click(Center(*rect)) && WaitUntil([&] { return ActiveTab(tabs) == index; }, timeout);
+    if (!rect)
+        return false;
+    const POINT at = Center(*rect);
+    const std::string before = DescribeInputState(tabs);
+    if (Click(at, tabs) && WaitUntil([&] { return ActiveTab(tabs) == index; }, timeout))
+        return true;
+    ADD_FAILURE() << "tab " << index << " did not become active; active: " << ActiveTab(tabs)
+                  << "; at the click point: " << DescribeWindowAt(at) << "; input before the click: " << before
+                  << "; after: " << DescribeInputState(tabs) << "; screen: " << FailureScreenshot();
+    return false;
 }
 
 } // namespace tw::e2e
