@@ -1,6 +1,8 @@
 #include "app/Unit1.h"
 
 #include "app/res/resource.h"
+#include "files/AttribQueue.h"
+#include "files/FileListRules.h"
 #include "platform/Win32Platform.h"
 #include "platform/ui/Controls.h"
 
@@ -141,11 +143,13 @@ bool TFrmAmbler::FormClose()
         TrayIconList->ShowAll();
     try {
         SaveFileList();
-    } catch (const std::exception& e) {
-        // The list is the only record of what was hidden: the window stays open until it is saved.
-        ui::ShowErrorBox(hwnd_, ui::FromAnsi(e.what()).c_str());
-        return false;
+    } catch (const std::exception&) {
+        // The list is the only record of what was hidden, but a close must stay possible:
+        // the user decides whether to quit without it.
+        if (!AskQuitWithoutSaving())
+            return false;
     }
+    FinishFileCommands();
     closed_ = true;
     return true;
 }

@@ -18,6 +18,8 @@
 namespace tw {
 
 class TFrmHelp;
+class TAttribQueue;
+class TFileListRecord;
 
 class TFrmAmbler final : public ui::Form {
 public:
@@ -79,8 +81,13 @@ public:
     void UnhideSelectedFile();
     void ApplyFileAttributes(bool unhide, const std::string& path);
     void LoadFileList();
-    // Throws "Unable to write to <path>" when the settings file cannot be written.
+    // Writes the list if this run changed it; throws "Unable to write to <path>" when the
+    // settings file cannot be written.
     void SaveFileList();
+    // At close, when saving failed: true when the user chooses to quit without saving.
+    bool AskQuitWithoutSaving();
+    // At close: waits, bounded, for the file commands still queued.
+    void FinishFileCommands();
     void ShowFilePicker();
     void PopOpenClick();
     void PopDelClick();
@@ -128,8 +135,12 @@ private:
     void lstFilesContextMenu(int x, int y);
     static LRESULT CALLBACK FilesKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
+    TAttribQueue& FileCommands();
+    TFileListRecord& FileRecord();
     ui::UniqueMenu PopupMenu1;
     std::unique_ptr<ui::Subclass> filesKeys_;
+    std::unique_ptr<TAttribQueue> fileCommands_;
+    std::unique_ptr<TFileListRecord> fileRecord_;
 
     std::vector<std::unique_ptr<ui::Subclass>> hooks_;
     // What each row of the Windows page shows, so that a refill sends the list view only
