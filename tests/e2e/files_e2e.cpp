@@ -269,10 +269,10 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     ASSERT_TRUE(Click(*plainBox));
     ASSERT_TRUE(Click(*plainBox));
     ASSERT_TRUE(WaitUntil([&] { return Commands().size() == 5; })) << "the hide has started";
-    EXPECT_TRUE(WaitUntil([&] { return tree.CheckState(plain) == 1; }));
     DWORD_PTR answer = 0;
     EXPECT_TRUE(SendMessageTimeoutW(Main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &answer)) << "the window is held up";
     EXPECT_TRUE(SendMessageTimeoutW(picker, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &answer)) << "the picker is held up";
+    EXPECT_TRUE(WaitUntil([&] { return tree.CheckState(plain) == 1; }, Ms(1000)));
     EXPECT_EQ(Commands().size(), 5u) << "the restore waits for the hide to finish";
     EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 6; }));
     DeleteFileW((log_ + L".sleep").c_str());
@@ -287,6 +287,26 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
                           }));
     EXPECT_EQ(ListBoxLines(FileList()),
               (std::vector<std::wstring>{shown + L"\\Folder With Blank", shown + L"\\中文 名.txt"}));
+
+    // While another program holds the settings file a tick cannot be saved: the entry is
+    // left alone, its tick undone, and the user told.
+    HTREEITEM zed = tree.Find(top, L"Zed");
+    ASSERT_TRUE(zed);
+    {
+        UniqueHandle holder(CreateFileW(app_.FileInFolder(L"System.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder.Get());
+        ASSERT_TRUE(Click(*tree.CheckBoxPoint(zed)));
+        HWND told = app_.WaitForWindow(L"#32770", L"Tarnwick");
+        ASSERT_TRUE(told);
+        EXPECT_EQ(Text(GetDlgItem(told, 0xFFFF)), L"无法保存文件列表，该文件未隐藏！");
+        ASSERT_TRUE(ClickWindow(GetDlgItem(told, IDOK)));
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(told); }));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return tree.CheckState(zed) == 1; }));
+    EXPECT_TRUE(Plain(Path(L"Zed")));
+    EXPECT_EQ(Commands().size(), 6u);
+    EXPECT_EQ(ListBoxLines(FileList()).size(), 2u);
 
     // The header sorts: the first click shows the glyph and keeps the order ascending, the
     // second reverses the whole order, files first.
