@@ -33,20 +33,24 @@ TIniFileMgr::TIniFileMgr(ProfileApi& api) : api_(api), dir_(api.ExecutableDir())
     std::string beside = dir_ + kFileName;
     std::string appData = api.AppDataDir();
     // Program Files and read-only media: the settings go where this user may write.
-    if (!api.CanCreateFilesIn(dir_) && !appData.empty() && api.CreateFolder(appData + kAppFolder)) {
-        dir_ = appData + kAppFolder;
-        if (ReadWithRetries(api, dir_ + kFileName, text) == FileRead::Absent) {
-            FileRead seed = ReadWithRetries(api, beside, text);
-            // A file beside us that cannot be read must not be followed by a fresh, empty
-            // one here, which every later run would take instead of it.
-            unreadable_ = seed == FileRead::Unreadable;
-            if (seed == FileRead::Read)
-                api.ReplaceWholeFile(dir_ + kFileName, text);
-        }
+    if (api.CanCreateFilesIn(dir_) || appData.empty() || !api.CreateFolder(appData + kAppFolder)) {
+        path_ = beside;
+        unreadable_ = ReadWithRetries(api, path_, text) == FileRead::Unreadable;
+        return;
     }
+    dir_ = appData + kAppFolder;
     path_ = dir_ + kFileName;
-    if (ReadWithRetries(api, path_, text) == FileRead::Unreadable)
-        unreadable_ = true;
+    FileRead own = ReadWithRetries(api, path_, text);
+    if (own != FileRead::Absent) {
+        unreadable_ = own == FileRead::Unreadable;
+        return;
+    }
+    FileRead seed = ReadWithRetries(api, beside, text);
+    // A file beside us that cannot be read must not be followed by a fresh, empty one
+    // here, which every later run would take instead of it.
+    unreadable_ = seed == FileRead::Unreadable;
+    if (seed == FileRead::Read)
+        api.ReplaceWholeFile(path_, text);
 }
 
 int TIniFileMgr::ReadInteger(const std::string& section, const std::string& key, int def)
