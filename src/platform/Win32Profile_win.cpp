@@ -126,6 +126,20 @@ std::string FromFileText(const std::string& bytes)
     return Narrow(wide);
 }
 
+// A scanner or an indexer that has just opened either file holds it for a moment; past a
+// few tries the file is taken to be held for good.
+bool MoveIntoPlace(const std::wstring& from, const std::wstring& to)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        DWORD error = ::GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || attempt == 5)
+            return false;
+        ::Sleep(100);
+    }
+}
+
 // A value can be no longer than the file that holds it (two characters more for the NUL
 // and the truncation test), so one call usually suffices however long the value is.
 DWORD FirstBufferFor(const std::wstring& path)
@@ -235,7 +249,7 @@ public:
             written = ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
                       done == text.size() && ::FlushFileBuffers(file.Get());
         }
-        if (written && ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (written && MoveIntoPlace(temp, target))
             return true;
         ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(temp.c_str());
