@@ -300,6 +300,7 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
         HWND told = app_.WaitForWindow(L"#32770", L"Tarnwick");
         ASSERT_TRUE(told);
         EXPECT_EQ(Text(GetDlgItem(told, 0xFFFF)), L"无法保存文件列表，该文件未隐藏！");
+        EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == told; }));
         ASSERT_TRUE(ClickWindow(GetDlgItem(told, IDOK)));
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(told); }));
     }
@@ -431,6 +432,9 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     HWND question = app_.WaitForWindow(L"#32770", L"Tarnwick");
     ASSERT_TRUE(question);
     EXPECT_NE(Text(GetDlgItem(question, 0xFFFF)).find(L"是否不保存就退出？"), std::wstring::npos);
+    // Clicked once it is in front, as a user would: a click that lands while the box is
+    // still being activated may only activate it.
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == question; }));
     ASSERT_TRUE(ClickWindow(GetDlgItem(question, IDNO)));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(question); }));
     EXPECT_TRUE(IsWindow(Main()) && IsVisible(Main()));
