@@ -1,6 +1,8 @@
 #include "app/Unit1.h"
 
 #include "app/res/resource.h"
+#include "files/AttribQueue.h"
+#include "files/FileListRules.h"
 #include "platform/Win32Platform.h"
 #include "platform/ui/Controls.h"
 #include "settings/uIniFileMgr.h"
@@ -157,7 +159,7 @@ void TFrmAmbler::FormCreate()
     });
 }
 
-bool TFrmAmbler::FormClose()
+bool TFrmAmbler::FormClose(bool sessionEnding)
 {
     // Frees nothing, so it is safe even when the session ends in the middle of other work.
     closing_ = true;
@@ -167,12 +169,16 @@ bool TFrmAmbler::FormClose()
         TrayIconList->ShowHidden();
     try {
         SaveFileList();
-    } catch (const std::exception& e) {
-        // The list is the only record of what was hidden: the window stays open until it is saved.
-        closing_ = false;
-        ui::ShowErrorBox(hwnd_, ui::FromAnsi(e.what()).c_str());
-        return false;
+    } catch (const std::exception&) {
+        // The list is the only record of what was hidden, but a close must stay possible:
+        // the user decides whether to quit without it. A session that is ending ends
+        // whatever the answer, and a question would only hold up the log-off.
+        if (!sessionEnding && !AskQuitWithoutSaving()) {
+            closing_ = false;
+            return false;
+        }
     }
+    FinishFileCommands();
     closed_ = true;
     return true;
 }
@@ -375,7 +381,7 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         // sequence frees nothing and runs now, and the work it interrupts hides nothing more.
         if (wParam && !closed_) {
             BusyScope busy(*this);
-            FormClose();
+            FormClose(true);
         }
         return 0;
     case WM_HOTKEY:

@@ -19,6 +19,8 @@
 namespace tw {
 
 class TFrmHelp;
+class TAttribQueue;
+class TFileListRecord;
 
 // Requests another start of the program sends to the running copy's main window; the names
 // are what both copies agree on.
@@ -49,8 +51,9 @@ public:
 
     // --- Start-up, close, pages (Unit1.cpp) ----------------------------------------------
     void FormCreate();
-    // False when the close must not go on (the settings file could not be written).
-    bool FormClose();
+    // False when the close must not go on: the settings file could not be written and the user
+    // keeps the window open. A session that is ending is never held up.
+    bool FormClose(bool sessionEnding = false);
     void FormDestroy();
     void PageControl1Change(int index);
     void BtnRefreshListClick();
@@ -93,8 +96,13 @@ public:
     void UnhideSelectedFile();
     void ApplyFileAttributes(bool unhide, const std::string& path);
     void LoadFileList();
-    // Throws "Unable to write to <path>" when the settings file cannot be written.
+    // Writes the list if this run changed it; throws "Unable to write to <path>" when the
+    // settings file cannot be written.
     void SaveFileList();
+    // At close, when saving failed: true when the user chooses to quit without saving.
+    bool AskQuitWithoutSaving();
+    // At close: waits, bounded, for the file commands still queued.
+    void FinishFileCommands();
     void ShowFilePicker();
     void PopOpenClick();
     void PopDelClick();
@@ -163,8 +171,12 @@ private:
     void lstFilesContextMenu(int x, int y);
     static LRESULT CALLBACK FilesKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
+    TAttribQueue& FileCommands();
+    TFileListRecord& FileRecord();
     ui::UniqueMenu PopupMenu1;
     std::unique_ptr<ui::Subclass> filesKeys_;
+    std::unique_ptr<TAttribQueue> fileCommands_;
+    std::unique_ptr<TFileListRecord> fileRecord_;
 
     std::vector<std::unique_ptr<ui::Subclass>> hooks_;
     // What each row of the Windows page shows, so that a refill sends the list view only

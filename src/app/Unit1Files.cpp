@@ -3,6 +3,7 @@
 // list box, the context menu, the Delete key, the confirmation and the picker.
 #include "app/Unit1.h"
 
+#include "files/AttribQueue.h"
 #include "files/DrawTreeDemo.h"
 #include "files/FileListRules.h"
 #include "platform/Win32Platform.h"
@@ -131,25 +132,42 @@ bool TFrmAmbler::IsFileListed(const std::string& path)
     return tw::IsFileListed(ListBoxLines(Control(ids::lstFiles)), path);
 }
 
+TAttribQueue& TFrmAmbler::FileCommands()
+{
+    if (!fileCommands_)
+        fileCommands_ = std::make_unique<TAttribQueue>(Win32Files());
+    return *fileCommands_;
+}
+
+TFileListRecord& TFrmAmbler::FileRecord()
+{
+    if (!fileRecord_)
+        fileRecord_ = std::make_unique<TFileListRecord>(Settings());
+    return *fileRecord_;
+}
+
 // Each change is written at once: if the program is ended without its window being closed,
-// the record of what it hid must not be lost with it.
+// the record of what it hid must not be lost with it. A path is hidden only once its line
+// is saved, so no file is ever hidden that the list does not name.
 void TFrmAmbler::HideFile(const std::string& path)
 {
     ListBoxLines lines(Control(ids::lstFiles));
-    tw::HideFile(lines, Win32Files(), path);
-    SaveFileList();
+    if (tw::HideFile(lines, FileCommands(), FileRecord(), path))
+        return;
+    // The picker is in front while a tick is handled; the message belongs to it.
+    HWND owner = ::GetActiveWindow();
+    ui::ShowMessage(owner ? owner : hwnd_, L"无法保存文件列表，该文件未隐藏！");
 }
 
 void TFrmAmbler::UnhideFile(const std::string& path)
 {
     ListBoxLines lines(Control(ids::lstFiles));
-    tw::UnhideFile(lines, Win32Files(), path);
-    SaveFileList();
+    tw::UnhideFile(lines, FileCommands(), FileRecord(), path);
 }
 
 void TFrmAmbler::ApplyFileAttributes(bool unhide, const std::string& path)
 {
-    tw::ApplyFileAttributes(Win32Files(), unhide, path);
+    tw::ApplyFileAttributes(FileCommands(), unhide, path);
 }
 
 void TFrmAmbler::UnhideSelectedFile()
@@ -166,20 +184,44 @@ void TFrmAmbler::UnhideSelectedFile()
     selected = ListBox_GetCurSel(box);
     if (selected < 0)
         return;
-    tw::UnhideLine(lines, Win32Files(), selected);
-    SaveFileList();
+    UnhideLine(lines, FileCommands(), FileRecord(), selected);
 }
 
 void TFrmAmbler::LoadFileList()
 {
     ListBoxLines lines(Control(ids::lstFiles));
-    tw::LoadFileList(lines, Settings());
+    FileRecord().Load(lines);
 }
 
 void TFrmAmbler::SaveFileList()
 {
     ListBoxLines lines(Control(ids::lstFiles));
-    tw::SaveFileList(lines, Settings());
+    FileRecord().StoreIfChanged(lines);
+}
+
+bool TFrmAmbler::AskQuitWithoutSaving()
+{
+    std::wstring question = L"无法写入设置文件 " + ui::FromAnsi(Settings().Path()) + L"，是否不保存就退出？";
+    // No is the default: a stray Enter must not throw away the record of hidden files.
+    return ::MessageBoxW(hwnd_, question.c_str(), ui::kAppTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+// The window is closing, so nothing the user does can matter now, but it must not look
+// hung: it repaints, and answers other programs, while the last commands finish.
+void TFrmAmbler::FinishFileCommands()
+{
+    if (!fileCommands_)
+        return;
+    constexpr unsigned kCloseWaitMs = 15000;
+    constexpr unsigned kSliceMs = 50;
+    HCURSOR before = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    ULONGLONG deadline = ::GetTickCount64() + kCloseWaitMs;
+    while (!fileCommands_->WaitIdle(kSliceMs) && ::GetTickCount64() < deadline) {
+        MSG msg{};
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
+            ::DispatchMessageW(&msg);
+    }
+    ::SetCursor(before);
 }
 
 void TFrmAmbler::PopOpenClick()

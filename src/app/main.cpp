@@ -221,6 +221,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
         return 1;
     ::ShowWindow(form.Handle(), SW_SHOW);
     ::UpdateWindow(form.Handle());
+    // Told once, at start: from here on, nothing the user changes can be kept.
+    if (tw::IniFileMgr && tw::IniFileMgr->Unreadable())
+        tw::ui::ShowMessage(form.Handle(), L"无法读取设置文件，本次运行不会保存设置！");
 
     MSG msg{};
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -171,6 +171,12 @@ void TDrawTreeForm::VDT1Checked(TShellObjectData& node)
     if (node.Checked) {
         if (OnPathChecked)
             OnPathChecked(node.Path);
+        // A path the list could not take (its line could not be saved) was left alone: its
+        // tick goes, so the picker does not show as hidden what is not.
+        if (OnIsPathChecked && !OnIsPathChecked(node.Path)) {
+            node.Checked = false;
+            TreeView_SetItemState(VDT1(), node.Item, INDEXTOSTATEIMAGEMASK(1), TVIS_STATEIMAGEMASK);
+        }
     } else if (OnPathUnchecked) {
         OnPathUnchecked(node.Path);
     }

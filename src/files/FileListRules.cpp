@@ -3,6 +3,8 @@
 #include "settings/IniCodec.h"
 #include "settings/uIniFileMgr.h"
 
+#include <stdexcept>
+
 namespace tw {
 
 namespace {
@@ -64,39 +66,15 @@ std::string ExplorerParameters(const std::string& path) { return QuoteArgument(p
 
 bool HasWildcard(std::string_view path) { return path.find_first_of("?*") != std::string_view::npos; }
 
-void ApplyFileAttributes(FileApi& files, bool unhide, const std::string& path) noexcept
+void ApplyFileAttributes(TAttribQueue& queue, bool unhide, const std::string& path) noexcept
 {
     try {
         if (path.empty() || HasWildcard(path))
             return;
-        files.RunHidden(AttribCommandLine(files.SystemDirectory(), unhide, path), kAttribWaitMs);
+        queue.Enqueue(AttribCommandLine(queue.Files().SystemDirectory(), unhide, path));
     } catch (...) {
         // Whether attrib ran or not, the list has changed as the user asked.
     }
-}
-
-bool IsFileListed(const FileLines& lines, const std::string& path) { return lines.FindIgnoringCase(path) >= 0; }
-
-void HideFile(FileLines& lines, FileApi& files, const std::string& path)
-{
-    lines.Append(path);
-    ApplyFileAttributes(files, false, path);
-}
-
-void UnhideFile(FileLines& lines, FileApi& files, const std::string& path)
-{
-    ApplyFileAttributes(files, true, path);
-    for (int i = lines.Count() - 1; i >= 0; --i)
-        if (lines.Line(i) == path)
-            lines.Delete(i);
-}
-
-void UnhideLine(FileLines& lines, FileApi& files, int index)
-{
-    if (index < 0 || index >= lines.Count())
-        return;
-    ApplyFileAttributes(files, true, lines.Line(index));
-    lines.Delete(index);
 }
 
 std::string FileListText(const FileLines& lines)
@@ -113,16 +91,86 @@ std::vector<std::string> FileListFromText(std::string_view text)
     return SplitLines(text.substr(0, text.find('\0')));
 }
 
-void LoadFileList(FileLines& lines, TIniFileMgr& ini)
+bool LoadFileList(FileLines& lines, TIniFileMgr& ini)
 {
     std::string stream;
-    ini.ReadBinaryStream(kSection, kFileKey, stream);
+    bool whole = ini.ReadBinaryStream(kSection, kFileKey, stream);
+    if (!whole) {
+        std::size_t lastBreak = stream.find_last_of("\r\n");
+        stream.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+    }
     lines.Assign(FileListFromText(stream));
+    return whole;
 }
 
 void SaveFileList(const FileLines& lines, TIniFileMgr& ini)
 {
     ini.WriteBinaryStream(kSection, kFileKey, FileListText(lines));
+}
+
+void TFileListRecord::Load(FileLines& lines)
+{
+    LoadFileList(lines, ini_);
+    changed_ = false;
+}
+
+bool TFileListRecord::Store(const FileLines& lines)
+{
+    try {
+        SaveFileList(lines, ini_);
+    } catch (const std::exception&) {
+        return false;
+    }
+    changed_ = false;
+    return true;
+}
+
+void TFileListRecord::StoreIfChanged(const FileLines& lines)
+{
+    if (changed_)
+        SaveFileList(lines, ini_);
+    changed_ = false;
+}
+
+bool IsFileListed(const FileLines& lines, const std::string& path) { return lines.FindIgnoringCase(path) >= 0; }
+
+bool HideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, const std::string& path)
+{
+    bool changedBefore = record.Changed();
+    lines.Append(path);
+    if (!record.Store(lines)) {
+        lines.Delete(lines.Count() - 1);
+        record.SetChanged(changedBefore);
+        return false;
+    }
+    ApplyFileAttributes(queue, false, path);
+    return true;
+}
+
+void UnhideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, const std::string& path)
+{
+    ApplyFileAttributes(queue, true, path);
+    bool removed = false;
+    for (int i = lines.Count() - 1; i >= 0; --i) {
+        if (lines.Line(i) == path) {
+            lines.Delete(i);
+            removed = true;
+        }
+    }
+    if (removed) {
+        record.SetChanged(true);
+        record.Store(lines);
+    }
+}
+
+void UnhideLine(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, int index)
+{
+    if (index < 0 || index >= lines.Count())
+        return;
+    ApplyFileAttributes(queue, true, lines.Line(index));
+    lines.Delete(index);
+    record.SetChanged(true);
+    record.Store(lines);
 }
 
 } // namespace tw

@@ -4,6 +4,7 @@
 // which system command each one runs.
 #pragma once
 
+#include "files/AttribQueue.h"
 #include "platform/Platform.h"
 
 #include <string>
@@ -49,9 +50,6 @@ private:
     std::vector<std::string> lines_;
 };
 
-// How long one attrib run may hold the program up before the next one is started anyway.
-inline constexpr unsigned kAttribWaitMs = 5000;
-
 // One argument for a command line, quoted so that the usual argument splitting
 // (CommandLineToArgvW and the C runtime) gives it back unchanged: backslashes that run into
 // the closing quote are doubled, so "C:\" does not turn into C:" with the quote escaped.
@@ -69,26 +67,51 @@ std::string ExplorerParameters(const std::string& path);
 // to every name the pattern matches.
 bool HasWildcard(std::string_view path);
 
-// Runs the attrib command for `path`, waiting (bounded) for it to end so that commands for
-// one path apply in the order they were issued. Errors are swallowed: a failing command
-// changes nothing the user can be told about.
-void ApplyFileAttributes(FileApi& files, bool unhide, const std::string& path) noexcept;
-
-bool IsFileListed(const FileLines& lines, const std::string& path);
-// Appends `path` (duplicates included) and hides it.
-void HideFile(FileLines& lines, FileApi& files, const std::string& path);
-// Restores `path` and removes every line equal to it byte for byte.
-void UnhideFile(FileLines& lines, FileApi& files, const std::string& path);
-// Restores the path of line `index` and removes that one line only.
-void UnhideLine(FileLines& lines, FileApi& files, int index);
+// Queues the attrib command for `path` behind those issued before it. Errors are
+// swallowed: a failing command changes nothing the user can be told about.
+void ApplyFileAttributes(TAttribQueue& queue, bool unhide, const std::string& path) noexcept;
 
 // The stored text: every line followed by CR LF.
 std::string FileListText(const FileLines& lines);
 // Lines from stored text: split at CR LF, a lone CR or a lone LF; the text ends at a NUL.
 std::vector<std::string> FileListFromText(std::string_view text);
 
-// Section "system", key "File" of the settings file.
-void LoadFileList(FileLines& lines, TIniFileMgr& ini);
+// Section "system", key "File" of the settings file. Loading a value that is not whole
+// hexadecimal keeps only the lines that ended before the fault (a line cut short is no
+// path) and returns false. Saving throws "Unable to write to <path>" when it fails.
+bool LoadFileList(FileLines& lines, TIniFileMgr& ini);
 void SaveFileList(const FileLines& lines, TIniFileMgr& ini);
+
+// The list's entry in the settings file, and whether it still holds what the lines hold.
+// Nothing the user did not change is written back: a stored value the list could not be
+// read from whole stays as it is until the list changes.
+class TFileListRecord {
+public:
+    explicit TFileListRecord(TIniFileMgr& ini) : ini_(ini) {}
+
+    void Load(FileLines& lines);
+    // Writes the lines now; false when the file could not be written.
+    bool Store(const FileLines& lines);
+    // At close: writes the lines only if they changed since they were last stored; throws
+    // "Unable to write to <path>" when that fails.
+    void StoreIfChanged(const FileLines& lines);
+    bool Changed() const { return changed_; }
+    void SetChanged(bool changed) { changed_ = changed; }
+
+private:
+    TIniFileMgr& ini_;
+    bool changed_ = false;
+};
+
+bool IsFileListed(const FileLines& lines, const std::string& path);
+// Appends `path` (duplicates included) and stores the list; only once the line is saved is
+// the path hidden. When saving fails the line is taken out again, nothing runs, and the
+// result is false.
+bool HideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, const std::string& path);
+// Restores `path` and removes every line equal to it byte for byte, then stores the list.
+// A failed store leaves the list marked changed, to be written at close.
+void UnhideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, const std::string& path);
+// Restores the path of line `index` and removes that one line only; stored as above.
+void UnhideLine(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, int index);
 
 } // namespace tw

@@ -139,19 +139,36 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------
-// The private-profile (INI file) functions.
+// The settings file: read through the private-profile (INI file) functions, written whole.
+
+// What reading a whole file found. A file that exists but cannot be read (held open by
+// another program, access denied) is not an absent one.
+enum class FileRead { Read, Absent, Unreadable };
+
 class ProfileApi {
 public:
     virtual ~ProfileApi() = default;
     // Folder of the running executable, ending in a path separator.
     virtual std::string ExecutableDir() = 0;
+    // The user's application-data folder (%APPDATA%), ending in a path separator; empty
+    // when the system names none.
+    virtual std::string AppDataDir() = 0;
+    // True when a file can be created, and deleted again, in `dir`: tried, not guessed.
+    virtual bool CanCreateFilesIn(const std::string& dir) = 0;
+    // Creates the folder `dir` (its parent must exist); true when it exists afterwards.
+    virtual bool CreateFolder(const std::string& dir) = 0;
+    // The whole file's bytes into `text` (a UTF-16 file comes back in the ANSI code page).
+    virtual FileRead ReadWholeFile(const std::string& path, std::string& text) = 0;
+    // Writes `text` to a new file in the same folder and puts it in place of `path` in one
+    // step: readers see the old file or the new one, never a part. False when it failed;
+    // the old file is then untouched.
+    virtual bool ReplaceWholeFile(const std::string& path, const std::string& text) = 0;
+    // Waits before a read is tried again.
+    virtual void Pause(unsigned ms) = 0;
     // The whole value of section/key in the INI file at `path`; nullopt when the key is
     // absent. Values of any length are returned whole.
     virtual std::optional<std::string> ReadString(const std::string& path, const std::string& section,
                                                   const std::string& key) = 0;
-    // False when the file could not be written.
-    virtual bool WriteString(const std::string& path, const std::string& section,
-                             const std::string& key, const std::string& value) = 0;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -168,9 +185,9 @@ public:
     virtual std::string SystemDirectory() = 0;
     virtual std::string WindowsDirectory() = 0;
     // Runs `commandLine`, whose first argument is the program's full path (never searched
-    // for), with no window; waits at most `waitMs` for it to end so that commands for one
-    // path apply in the order they were issued (one that outlives its wait is waited for
-    // before the next starts). False if it did not start.
+    // for), with no window, and waits for it to end. One still running after `waitMs` is
+    // ended, so that it cannot apply after a command issued later. False if it did not
+    // start. Called from the file-command worker thread.
     virtual bool RunHidden(const std::string& commandLine, unsigned waitMs) = 0;
     // ShellExecuteA(owner, "open", file, parameters, nullptr, SW_SHOWNORMAL).
     virtual void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) = 0;

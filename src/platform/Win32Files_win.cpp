@@ -118,12 +118,6 @@ private:
 
 class Win32FileApi final : public FileApi {
 public:
-    ~Win32FileApi() override
-    {
-        if (pending_)
-            ::CloseHandle(pending_);
-    }
-
     std::string SystemDirectory() override
     {
         char buf[MAX_PATH + 1]{};
@@ -141,11 +135,11 @@ public:
     // WinExec would do, but it looks the program up in the program's own folder and the
     // current folder before the system folder, so an attrib.exe planted next to us would run
     // in its place. CreateProcess with the program's full path as the application name
-    // searches nowhere. It also hands us the process, so that we can wait for it: two
-    // commands for one path (a tick and its clearing) then apply in the order they were given.
+    // searches nowhere. It also hands us the process, so that the worker that runs the file
+    // commands can wait for it: a tick and its clearing then apply in the order they were
+    // given. One that is stuck past its bound is ended rather than left to apply later.
     bool RunHidden(const std::string& commandLine, unsigned waitMs) override
     {
-        FinishPending(waitMs);
         std::string program = ProgramOf(commandLine);
         if (!IsFullPath(program))
             return false;
@@ -161,10 +155,11 @@ public:
                               folder.empty() ? nullptr : folder.c_str(), &si, &pi))
             return false;
         ::CloseHandle(pi.hThread);
-        if (::WaitForSingleObject(pi.hProcess, waitMs) == WAIT_OBJECT_0)
-            ::CloseHandle(pi.hProcess);
-        else
-            pending_ = pi.hProcess;   // the next command waits for it before it starts
+        if (::WaitForSingleObject(pi.hProcess, waitMs) != WAIT_OBJECT_0) {
+            ::TerminateProcess(pi.hProcess, 1);
+            ::WaitForSingleObject(pi.hProcess, waitMs);
+        }
+        ::CloseHandle(pi.hProcess);
         return true;
     }
 
@@ -258,18 +253,6 @@ public:
         return shell.SHGetIconOverlayIndexW ? shell.SHGetIconOverlayIndexW(nullptr, link ? IDO_SHGIOI_LINK : IDO_SHGIOI_SHARE)
                                             : -1;
     }
-
-private:
-    void FinishPending(unsigned waitMs)
-    {
-        if (!pending_)
-            return;
-        ::WaitForSingleObject(pending_, waitMs);
-        ::CloseHandle(pending_);
-        pending_ = nullptr;
-    }
-
-    HANDLE pending_ = nullptr;   // a command that outlived its wait
 };
 
 } // namespace

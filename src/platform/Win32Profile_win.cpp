@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 namespace tw {
@@ -57,6 +58,88 @@ std::wstring ModuleFileName()
     }
 }
 
+// A folder as an ANSI path the private-profile functions can open.
+std::string AnsiFolder(const std::wstring& dir)
+{
+    std::string ansi;
+    if (ToAnsiExact(dir, ansi))
+        return ansi;
+    // A folder name outside the ANSI code page: its short (8.3) form is plain ASCII when the
+    // volume keeps short names. Failing that, the lossy name at least lets a failed write
+    // report where it tried to write.
+    DWORD n = ::GetShortPathNameW(dir.c_str(), nullptr, 0);
+    if (n > 0) {
+        std::wstring shortDir(n, L'\0');
+        n = ::GetShortPathNameW(dir.c_str(), shortDir.data(), n);
+        shortDir.resize(n);
+        std::string shortAnsi;
+        if (n > 0 && ToAnsiExact(shortDir, shortAnsi))
+            return shortAnsi;
+    }
+    return ansi;
+}
+
+class UniqueFile {
+public:
+    explicit UniqueFile(HANDLE h) : h_(h) {}
+    ~UniqueFile()
+    {
+        if (Valid())
+            ::CloseHandle(h_);
+    }
+    UniqueFile(const UniqueFile&) = delete;
+    UniqueFile& operator=(const UniqueFile&) = delete;
+    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+bool ReadAll(HANDLE file, std::string& bytes)
+{
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart > kLargestBuffer)
+        return false;
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        DWORD n = 0;
+        if (!::ReadFile(file, bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &n, nullptr))
+            return false;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    bytes.resize(got);
+    return true;
+}
+
+// A file saved as "Unicode" (UTF-16 with its mark) is read by the profile functions too;
+// it is edited, and written back, in the ANSI code page the program's values are in.
+std::string FromFileText(const std::string& bytes)
+{
+    if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF || static_cast<unsigned char>(bytes[1]) != 0xFE)
+        return bytes;
+    std::wstring wide((bytes.size() - 2) / 2, L'\0');
+    std::memcpy(wide.data(), bytes.data() + 2, wide.size() * sizeof(wchar_t));
+    return Narrow(wide);
+}
+
+// A scanner or an indexer that has just opened either file holds it for a moment; past a
+// few tries the file is taken to be held for good.
+bool MoveIntoPlace(const std::wstring& from, const std::wstring& to)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        DWORD error = ::GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || attempt == 5)
+            return false;
+        ::Sleep(100);
+    }
+}
+
 // A value can be no longer than the file that holds it (two characters more for the NUL
 // and the truncation test), so one call usually suffices however long the value is.
 DWORD FirstBufferFor(const std::wstring& path)
@@ -83,33 +166,97 @@ std::wstring ReadWhole(const std::wstring& path, const std::wstring& section, co
     }
 }
 
-// The wide functions, with our ANSI texts converted at the door: they are the system's own,
-// and values of any length come back whole through them (Wine's ANSI ones lose values of
-// 32767 characters and more). Every text the program stores is ASCII, so the file reads
-// the same either way.
+// Values are read with the wide profile functions, our ANSI texts converted at the door:
+// they are the system's own, and values of any length come back whole through them (Wine's
+// ANSI ones lose values of 32767 characters and more). The file is written whole, as ANSI
+// INI text, so the profile functions (and older runs) read it as before; every text the
+// program stores is ASCII.
 class Win32ProfileApi final : public ProfileApi {
 public:
     std::string ExecutableDir() override
     {
         std::wstring file = ModuleFileName();
-        std::wstring dir = file.substr(0, file.find_last_of(L"\\/") + 1);
-        std::string ansi;
-        if (ToAnsiExact(dir, ansi))
-            return ansi;
-        // A folder name outside the ANSI code page: its short (8.3) form is plain ASCII
-        // when the volume keeps short names. Failing that, the lossy name at least lets a
-        // failed write report where it tried to write.
-        DWORD n = ::GetShortPathNameW(dir.c_str(), nullptr, 0);
-        if (n > 0) {
-            std::wstring shortDir(n, L'\0');
-            n = ::GetShortPathNameW(dir.c_str(), shortDir.data(), n);
-            shortDir.resize(n);
-            std::string shortAnsi;
-            if (n > 0 && ToAnsiExact(shortDir, shortAnsi))
-                return shortAnsi;
-        }
-        return ansi;
+        return AnsiFolder(file.substr(0, file.find_last_of(L"\\/") + 1));
     }
+
+    std::string AppDataDir() override
+    {
+        DWORD n = ::GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
+        if (n == 0)
+            return {};
+        std::wstring dir(n, L'\0');
+        n = ::GetEnvironmentVariableW(L"APPDATA", dir.data(), n);
+        dir.resize(n);
+        if (dir.empty())
+            return {};
+        if (dir.back() != L'\\')
+            dir += L'\\';
+        return AnsiFolder(dir);
+    }
+
+    bool CanCreateFilesIn(const std::string& dir) override
+    {
+        std::wstring probe = ui::FromAnsi(dir) + L"~tw" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+        HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        ::CloseHandle(h);
+        return true;
+    }
+
+    bool CreateFolder(const std::string& dir) override
+    {
+        std::wstring wide = ui::FromAnsi(dir);
+        if (::CreateDirectoryW(wide.c_str(), nullptr))
+            return true;
+        DWORD attrs = ::GetFileAttributesW(wide.c_str());
+        return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    FileRead ReadWholeFile(const std::string& path, std::string& text) override
+    {
+        UniqueFile file(::CreateFileW(ui::FromAnsi(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) {
+            DWORD error = ::GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Absent
+                                                                                  : FileRead::Unreadable;
+        }
+        std::string bytes;
+        if (!ReadAll(file.Get(), bytes))
+            return FileRead::Unreadable;
+        text = FromFileText(bytes);
+        return FileRead::Read;
+    }
+
+    bool ReplaceWholeFile(const std::string& path, const std::string& text) override
+    {
+        std::wstring target = ui::FromAnsi(path);
+        std::wstring temp = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+        // The user's own marks on the file (hidden, say) stay on the new one.
+        DWORD old = ::GetFileAttributesW(target.c_str());
+        DWORD keep = old == INVALID_FILE_ATTRIBUTES ? 0 : old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        bool written = false;
+        {
+            UniqueFile file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          keep ? keep : FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file.Valid())
+                return false;
+            DWORD done = 0;
+            written = ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
+                      done == text.size() && ::FlushFileBuffers(file.Get());
+        }
+        if (written && MoveIntoPlace(temp, target))
+            return true;
+        ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(temp.c_str());
+        return false;
+    }
+
+    void Pause(unsigned ms) override { ::Sleep(ms); }
 
     std::optional<std::string> ReadString(const std::string& path, const std::string& section,
                                           const std::string& key) override
@@ -121,12 +268,6 @@ public:
         return Narrow(value);
     }
 
-    bool WriteString(const std::string& path, const std::string& section, const std::string& key,
-                     const std::string& value) override
-    {
-        return ::WritePrivateProfileStringW(ui::FromAnsi(section).c_str(), ui::FromAnsi(key).c_str(), ui::FromAnsi(value).c_str(),
-                                            ui::FromAnsi(path).c_str()) != FALSE;
-    }
 };
 
 } // namespace

@@ -76,18 +76,26 @@ std::string EncodeHex(std::string_view bytes)
     return hex;
 }
 
-std::string DecodeHex(std::string_view hex)
+std::string DecodeHex(std::string_view hex, bool& whole)
 {
     std::string bytes;
     bytes.reserve(hex.size() / 2);
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    std::size_t i = 0;
+    for (; i + 1 < hex.size(); i += 2) {
         int high = HexDigit(hex[i]);
         int low = HexDigit(hex[i + 1]);
         if (high < 0 || low < 0)
             break;
         bytes.push_back(static_cast<char>((high << 4) | low));
     }
+    whole = i == hex.size();
     return bytes;
+}
+
+std::string DecodeHex(std::string_view hex)
+{
+    bool whole = false;
+    return DecodeHex(hex, whole);
 }
 
 std::vector<std::string> SplitLines(std::string_view text)

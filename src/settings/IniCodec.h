@@ -16,6 +16,8 @@ std::string EncodeHex(std::string_view bytes);
 // Either case accepted. Never fails: decoding stops at the first pair that is not two hex
 // digits (what came before is kept) and an odd final digit is ignored.
 std::string DecodeHex(std::string_view hex);
+// The same, telling in `whole` whether every digit was decoded.
+std::string DecodeHex(std::string_view hex, bool& whole);
 
 // Entries split at CR LF, a lone CR or a lone LF; a break at the very end makes no empty
 // entry, an empty line between two breaks does.

@@ -1,6 +1,7 @@
 #include "settings/uIniFileMgr.h"
 
 #include "settings/IniCodec.h"
+#include "settings/IniText.h"
 
 #include <stdexcept>
 
@@ -11,10 +12,46 @@ TIniFileMgr* IniFileMgr = nullptr;
 namespace {
 
 constexpr char kFileName[] = "System.ini";
+constexpr char kAppFolder[] = "Tarnwick\\";
+
+FileRead ReadWithRetries(ProfileApi& api, const std::string& path, std::string& text)
+{
+    for (int attempt = 1;; ++attempt) {
+        text.clear();
+        FileRead result = api.ReadWholeFile(path, text);
+        if (result != FileRead::Unreadable || attempt == kSettingsReadTries)
+            return result;
+        api.Pause(kSettingsRetryMs);
+    }
+}
 
 } // namespace
 
-TIniFileMgr::TIniFileMgr(ProfileApi& api) : api_(api), path_(api.ExecutableDir() + kFileName) {}
+TIniFileMgr::TIniFileMgr(ProfileApi& api) : api_(api), dir_(api.ExecutableDir())
+{
+    std::string text;
+    std::string beside = dir_ + kFileName;
+    std::string appData = api.AppDataDir();
+    // Program Files and read-only media: the settings go where this user may write.
+    if (api.CanCreateFilesIn(dir_) || appData.empty() || !api.CreateFolder(appData + kAppFolder)) {
+        path_ = beside;
+        unreadable_ = ReadWithRetries(api, path_, text) == FileRead::Unreadable;
+        return;
+    }
+    dir_ = appData + kAppFolder;
+    path_ = dir_ + kFileName;
+    FileRead own = ReadWithRetries(api, path_, text);
+    if (own != FileRead::Absent) {
+        unreadable_ = own == FileRead::Unreadable;
+        return;
+    }
+    FileRead seed = ReadWithRetries(api, beside, text);
+    // A file beside us that cannot be read must not be followed by a fresh, empty one
+    // here, which every later run would take instead of it.
+    unreadable_ = seed == FileRead::Unreadable;
+    if (seed == FileRead::Read)
+        api.ReplaceWholeFile(path_, text);
+}
 
 int TIniFileMgr::ReadInteger(const std::string& section, const std::string& key, int def)
 {
@@ -24,20 +61,35 @@ int TIniFileMgr::ReadInteger(const std::string& section, const std::string& key,
 
 void TIniFileMgr::WriteInteger(const std::string& section, const std::string& key, int value)
 {
-    if (!api_.WriteString(path_, section, key, std::to_string(value)))
-        throw std::runtime_error("Unable to write to " + path_);
+    WriteValue(section, key, std::to_string(value));
 }
 
-void TIniFileMgr::ReadBinaryStream(const std::string& section, const std::string& key, std::string& stream)
+bool TIniFileMgr::ReadBinaryStream(const std::string& section, const std::string& key, std::string& stream)
 {
-    if (std::optional<std::string> value = api_.ReadString(path_, section, key))
-        stream += DecodeHex(*value);
+    std::optional<std::string> value = api_.ReadString(path_, section, key);
+    if (!value)
+        return true;
+    bool whole = false;
+    stream += DecodeHex(*value, whole);
+    return whole;
 }
 
 void TIniFileMgr::WriteBinaryStream(const std::string& section, const std::string& key, const std::string& bytes)
 {
-    if (!api_.WriteString(path_, section, key, EncodeHex(bytes)))
-        throw std::runtime_error("Unable to write to " + path_);
+    WriteValue(section, key, EncodeHex(bytes));
 }
+
+// The new file is the old one with one value changed: what could not be read is never
+// replaced by a file that lacks it.
+void TIniFileMgr::WriteValue(const std::string& section, const std::string& key, const std::string& value)
+{
+    std::string text;
+    if (unreadable_ || ReadWithRetries(api_, path_, text) == FileRead::Unreadable)
+        FailWrite();
+    if (!api_.ReplaceWholeFile(path_, SetIniValue(text, section, key, value)))
+        FailWrite();
+}
+
+void TIniFileMgr::FailWrite() const { throw std::runtime_error("Unable to write to " + path_); }
 
 } // namespace tw

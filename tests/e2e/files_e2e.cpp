@@ -1,8 +1,9 @@
 // tw-e2e: TIMEOUT 240
 // Hiding files as a user does it: the refresh button on the Files page opens the picker,
 // ticking an entry hides it at once and lists it, clearing the tick restores it; the list
-// survives a restart (and a program that is ended without closing its window), and the
-// Files page restores a line after a confirmation.
+// survives a restart (and a program that is ended without closing its window), the Files
+// page restores a line after a confirmation, a slow attrib never holds the window up, and a
+// close that cannot save asks before it quits.
 //
 // Wine's own attrib applies only the last of several flags ("attrib +h +s" sets only the
 // system attribute), unlike a real system's. Tarnwick is not bent to that: for this test
@@ -256,17 +257,26 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     EXPECT_EQ(ListBoxLines(FileList()), (std::vector<std::wstring>{shown + L"\\a b.txt", shown + L"\\Folder With Blank",
                                                                     shown + L"\\中文 名.txt"}));
 
-    // Clear a tick: restored and gone from the list. Tick and clear at once: left restored.
+    // Clear a tick: restored and gone from the list.
     ASSERT_TRUE(Click(*tree.CheckBoxPoint(blankFile)));
     EXPECT_TRUE(WaitUntil([&] { return Plain(Path(L"a b.txt")); }));
+    // Tick and clear at once while attrib is slow (a sleeping drive): the window and the
+    // picker answer all the while, and the file ends restored, the commands in order.
+    WriteFileText(log_ + L".sleep", "2000");
     HTREEITEM plain = tree.Find(top, L"plain.txt");
     auto plainBox = tree.CheckBoxPoint(plain);
     ASSERT_TRUE(plainBox);
     ASSERT_TRUE(Click(*plainBox));
     ASSERT_TRUE(Click(*plainBox));
+    ASSERT_TRUE(WaitUntil([&] { return Commands().size() == 5; })) << "the hide has started";
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(Main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &answer)) << "the window is held up";
+    EXPECT_TRUE(SendMessageTimeoutW(picker, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &answer)) << "the picker is held up";
+    EXPECT_TRUE(WaitUntil([&] { return tree.CheckState(plain) == 1; }, Ms(1000)));
+    EXPECT_EQ(Commands().size(), 5u) << "the restore waits for the hide to finish";
     EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 6; }));
-    EXPECT_TRUE(WaitUntil([&] { return tree.CheckState(plain) == 1; }));
-    EXPECT_TRUE(Plain(Path(L"plain.txt")));
+    DeleteFileW((log_ + L".sleep").c_str());
+    EXPECT_TRUE(WaitUntil([&] { return Plain(Path(L"plain.txt")); }));
     EXPECT_EQ(Commands(), (std::vector<std::wstring>{
                               Command(L"+h +s", shown + L"\\a b.txt"),
                               Command(L"+h +s", shown + L"\\Folder With Blank"),
@@ -277,6 +287,27 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
                           }));
     EXPECT_EQ(ListBoxLines(FileList()),
               (std::vector<std::wstring>{shown + L"\\Folder With Blank", shown + L"\\中文 名.txt"}));
+
+    // While another program holds the settings file a tick cannot be saved: the entry is
+    // left alone, its tick undone, and the user told.
+    HTREEITEM zed = tree.Find(top, L"Zed");
+    ASSERT_TRUE(zed);
+    {
+        UniqueHandle holder(CreateFileW(app_.FileInFolder(L"System.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder.Get());
+        ASSERT_TRUE(Click(*tree.CheckBoxPoint(zed)));
+        HWND told = app_.WaitForWindow(L"#32770", L"Tarnwick");
+        ASSERT_TRUE(told);
+        EXPECT_EQ(Text(GetDlgItem(told, 0xFFFF)), L"无法保存文件列表，该文件未隐藏！");
+        EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == told; }));
+        ASSERT_TRUE(ClickWindow(GetDlgItem(told, IDOK)));
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(told); }));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return tree.CheckState(zed) == 1; }));
+    EXPECT_TRUE(Plain(Path(L"Zed")));
+    EXPECT_EQ(Commands().size(), 6u);
+    EXPECT_EQ(ListBoxLines(FileList()).size(), 2u);
 
     // The header sorts: the first click shows the glyph and keeps the order ascending, the
     // second reverses the whole order, files first.
@@ -395,11 +426,28 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     ask = app_.WaitForWindow(L"#32770", L"Confirm");
     ASSERT_TRUE(ask);
     EXPECT_EQ(Text(GetDlgItem(ask, 0xFFFF)), L"确定取消路径[" + upper + L"]的隐藏吗");
+    // Meanwhile another program holds the settings file, so this change cannot be saved.
+    UniqueHandle holder(CreateFileW(app_.FileInFolder(L"System.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.Get());
     ASSERT_TRUE(ClickWindow(GetDlgItem(ask, IDYES)));
     EXPECT_TRUE(WaitUntil([&] { return Plain(Path(L"plain.txt")); }));
     EXPECT_TRUE(WaitUntil([&] { return ListBoxLines(FileList()).empty(); }));
 
-    // An empty list is stored as an empty value.
+    // Closing cannot save: the user is asked, and No keeps the window open.
+    PostMessageW(Main(), WM_CLOSE, 0, 0);
+    HWND question = app_.WaitForWindow(L"#32770", L"Tarnwick");
+    ASSERT_TRUE(question);
+    EXPECT_NE(Text(GetDlgItem(question, 0xFFFF)).find(L"是否不保存就退出？"), std::wstring::npos);
+    // Clicked once it is in front, as a user would: a click that lands while the box is
+    // still being activated may only activate it.
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == question; }));
+    ASSERT_TRUE(ClickWindow(GetDlgItem(question, IDNO)));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(question); }));
+    EXPECT_TRUE(IsWindow(Main()) && IsVisible(Main()));
+
+    // Once it is let go, the close saves: an empty list is stored as an empty value.
+    holder.Reset();
     ASSERT_TRUE(app_.Close());
     EXPECT_TRUE(SavedList().empty());
 }

@@ -6,11 +6,14 @@
 #include "files/PickerRules.h"
 #include "platform/sim/SimFiles.h"
 #include "platform/sim/SimProfile.h"
+#include "settings/IniCodec.h"
 #include "settings/uIniFileMgr.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -33,22 +36,36 @@ protected:
         fs.AddFolder("C:\\Data\\Old");
     }
 
-    std::uint32_t Attrs(const std::string& path) { return fs.Attributes(path).value(); }
+    // Once every queued command has run.
+    std::uint32_t Attrs(const std::string& path)
+    {
+        EXPECT_TRUE(queue.WaitIdle(5000));
+        return fs.Attributes(path).value();
+    }
+    const std::vector<std::string>& Commands()
+    {
+        EXPECT_TRUE(queue.WaitIdle(5000));
+        return fs.commands;
+    }
 
     sim::SimFiles fs;
+    sim::SimProfile profile;
+    TIniFileMgr ini{profile};
+    TFileListRecord record{ini};
     VectorFileLines lines;
+    TAttribQueue queue{fs};   // last: its worker is stopped before what it uses goes
 };
 
 TEST_F(HiddenFileListTest, HidingAppendsEvenADuplicateAndSetsBothAttributes)
 {
-    HideFile(lines, fs, "C:\\Data\\a.txt");
-    HideFile(lines, fs, "C:\\Data\\Old");
-    HideFile(lines, fs, "C:\\Data\\a.txt");
+    HideFile(lines, queue, record, "C:\\Data\\a.txt");
+    HideFile(lines, queue, record, "C:\\Data\\Old");
+    HideFile(lines, queue, record, "C:\\Data\\a.txt");
 
     EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\Old", "C:\\Data\\a.txt"));
     EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, kHiddenSystem);
     EXPECT_EQ(Attrs("C:\\Data\\Old") & kHiddenSystem, kHiddenSystem);
-    EXPECT_EQ(fs.commands.size(), 3u);
+    EXPECT_EQ(Commands().size(), 3u);
 }
 
 TEST_F(HiddenFileListTest, UnhideRemovesEveryExactDuplicateButNotALineSpeltInOtherCase)
@@ -56,11 +73,11 @@ TEST_F(HiddenFileListTest, UnhideRemovesEveryExactDuplicateButNotALineSpeltInOth
     lines.Assign({"C:\\Data\\a.txt", "C:\\DATA\\A.TXT", "C:\\Data\\Old", "C:\\Data\\a.txt"});
     fs.AddFile("C:\\Data\\a.txt", sim::kArchive | kHiddenSystem);
 
-    UnhideFile(lines, fs, "C:\\Data\\a.txt");
+    UnhideFile(lines, queue, record, "C:\\Data\\a.txt");
 
     EXPECT_THAT(lines.Lines(), ElementsAre("C:\\DATA\\A.TXT", "C:\\Data\\Old"));
     EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, 0u);
-    ASSERT_EQ(fs.commands.size(), 1u);   // one command, however many lines went
+    ASSERT_EQ(Commands().size(), 1u);   // one command, however many lines went
 }
 
 TEST_F(HiddenFileListTest, LookupIgnoresLetterCase)
@@ -76,25 +93,25 @@ TEST_F(HiddenFileListTest, UnhidingOneLineRemovesOnlyThatLineAndRunsOnce)
 {
     lines.Assign({"C:\\Data\\a.txt", "C:\\Data\\Old", "C:\\Data\\a.txt"});
 
-    UnhideLine(lines, fs, 2);
+    UnhideLine(lines, queue, record, 2);
     EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\Old"));
-    EXPECT_EQ(fs.commands.size(), 1u);
+    EXPECT_EQ(Commands().size(), 1u);
 
-    UnhideLine(lines, fs, 5);   // no such line: nothing happens
+    UnhideLine(lines, queue, record, 5);   // no such line: nothing happens
     EXPECT_EQ(lines.Count(), 2);
-    EXPECT_EQ(fs.commands.size(), 1u);
+    EXPECT_EQ(Commands().size(), 1u);
 }
 
 TEST_F(HiddenFileListTest, TickAndImmediateClearLeaveTheEntryRestored)
 {
-    HideFile(lines, fs, "C:\\Data\\My Notes.txt");
-    UnhideFile(lines, fs, "C:\\Data\\My Notes.txt");
+    HideFile(lines, queue, record, "C:\\Data\\My Notes.txt");
+    UnhideFile(lines, queue, record, "C:\\Data\\My Notes.txt");
 
     EXPECT_THAT(lines.Lines(), IsEmpty());
     EXPECT_EQ(Attrs("C:\\Data\\My Notes.txt") & kHiddenSystem, 0u);
-    ASSERT_EQ(fs.commands.size(), 2u);
-    EXPECT_NE(fs.commands[0].find("+h +s"), std::string::npos);
-    EXPECT_NE(fs.commands[1].find("-h -s"), std::string::npos);
+    ASSERT_EQ(Commands().size(), 2u);
+    EXPECT_NE(Commands()[0].find("+h +s"), std::string::npos);
+    EXPECT_NE(Commands()[1].find("-h -s"), std::string::npos);
     // Each command is waited for, so the second cannot overtake the first.
     EXPECT_THAT(fs.commandWaits, ElementsAre(kAttribWaitMs, kAttribWaitMs));
 }
@@ -102,9 +119,9 @@ TEST_F(HiddenFileListTest, TickAndImmediateClearLeaveTheEntryRestored)
 TEST_F(HiddenFileListTest, ACommandThatCannotStartStillChangesTheList)
 {
     fs.startFails = true;
-    HideFile(lines, fs, "C:\\Data\\a.txt");
+    HideFile(lines, queue, record, "C:\\Data\\a.txt");
     EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a.txt"));
-    UnhideFile(lines, fs, "C:\\Data\\a.txt");
+    UnhideFile(lines, queue, record, "C:\\Data\\a.txt");
     EXPECT_THAT(lines.Lines(), IsEmpty());
 }
 
@@ -113,11 +130,75 @@ TEST_F(HiddenFileListTest, APathWithAWildcardIsListedButNoCommandRuns)
     // A name the ANSI code page cannot hold comes back with "?" in it; attrib would take it
     // as a pattern and hide every file it matches.
     fs.AddFile("C:\\Data\\a1.txt");
-    HideFile(lines, fs, "C:\\Data\\a?.txt");
+    HideFile(lines, queue, record, "C:\\Data\\a?.txt");
 
     EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a?.txt"));
-    EXPECT_THAT(fs.commands, IsEmpty());
+    EXPECT_THAT(Commands(), IsEmpty());
     EXPECT_EQ(Attrs("C:\\Data\\a1.txt") & kHiddenSystem, 0u);
+}
+
+TEST_F(HiddenFileListTest, AFileIsHiddenOnlyOnceItsLineIsSaved)
+{
+    profile.readOnly.insert(ini.Path());
+    EXPECT_FALSE(HideFile(lines, queue, record, "C:\\Data\\a.txt"));
+    EXPECT_THAT(lines.Lines(), IsEmpty());
+    EXPECT_THAT(Commands(), IsEmpty());
+    EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, 0u);
+    EXPECT_FALSE(record.Changed());
+
+    profile.readOnly.clear();
+    EXPECT_TRUE(HideFile(lines, queue, record, "C:\\Data\\a.txt"));
+    EXPECT_EQ(profile.Contents(ini.Path())["system"]["File"], "433A5C446174615C612E7478740D0A");
+    EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, kHiddenSystem);
+}
+
+TEST_F(HiddenFileListTest, AnUnhideThatCouldNotBeSavedIsWrittenAtClose)
+{
+    ASSERT_TRUE(HideFile(lines, queue, record, "C:\\Data\\a.txt"));
+    profile.readOnly.insert(ini.Path());
+    UnhideFile(lines, queue, record, "C:\\Data\\a.txt");
+    EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, 0u);   // restored all the same
+    EXPECT_TRUE(record.Changed());
+    EXPECT_THROW(record.StoreIfChanged(lines), std::runtime_error);
+    profile.readOnly.clear();
+    record.StoreIfChanged(lines);
+    EXPECT_EQ(profile.Contents(ini.Path())["system"]["File"], "");
+}
+
+TEST_F(HiddenFileListTest, CommandsRunInOrderOnTheWorkerWhileTheCallerGoesOn)
+{
+    // attrib stuck on a slow drive: the caller queues and returns, and the restore still
+    // runs after the hide it follows, never before it.
+    struct SlowFiles : sim::SimFiles {
+        std::mutex lock;
+        std::condition_variable opened;
+        bool open = false;
+        bool RunHidden(const std::string& commandLine, unsigned waitMs) override
+        {
+            std::unique_lock<std::mutex> guard(lock);
+            opened.wait(guard, [&] { return open; });
+            return SimFiles::RunHidden(commandLine, waitMs);
+        }
+    } slow;
+    slow.AddDrive("C:\\", 3);
+    slow.AddFile("C:\\Data\\a.txt");
+    TAttribQueue slowQueue{slow};
+
+    ASSERT_TRUE(HideFile(lines, slowQueue, record, "C:\\Data\\a.txt"));
+    UnhideFile(lines, slowQueue, record, "C:\\Data\\a.txt");
+    EXPECT_THAT(lines.Lines(), IsEmpty());
+    EXPECT_FALSE(slowQueue.WaitIdle(50));
+
+    {
+        std::lock_guard<std::mutex> guard(slow.lock);
+        slow.open = true;
+    }
+    slow.opened.notify_all();
+    ASSERT_TRUE(slowQueue.WaitIdle(5000));
+    ASSERT_EQ(slow.commands.size(), 2u);
+    EXPECT_NE(slow.commands[0].find("+h +s"), std::string::npos);
+    EXPECT_NE(slow.commands[1].find("-h -s"), std::string::npos);
+    EXPECT_EQ(slow.Attributes("C:\\Data\\a.txt").value() & kHiddenSystem, 0u);
 }
 
 // --- Command lines --------------------------------------------------------------------
@@ -207,6 +288,27 @@ TEST_F(StoredListTest, AFileThatCannotBeWrittenIsReportedWithItsPath)
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.Path());
     }
+}
+
+TEST_F(StoredListTest, ADamagedValueKeepsItsWholeLinesAndIsNotWrittenBackUnchanged)
+{
+    // "C:\a" whole, then "D:\b" cut short by a pair that is no hexadecimal.
+    const std::string damaged = "433A5C610D0A443A5C62XX0D0A";
+    profile.Contents(ini.Path())["system"]["File"] = damaged;
+    TFileListRecord record{ini};
+    VectorFileLines loaded;
+    record.Load(loaded);
+    EXPECT_THAT(loaded.Lines(), ElementsAre("C:\\a"));
+    record.StoreIfChanged(loaded);
+    EXPECT_EQ(Value(), damaged);
+    EXPECT_EQ(profile.writes, 0);
+
+    // Once the user changes the list, the list is what is stored.
+    sim::SimFiles fs;
+    TAttribQueue queue{fs};
+    ASSERT_TRUE(HideFile(loaded, queue, record, "E:\\c"));
+    EXPECT_EQ(Value(), EncodeHex("C:\\a\r\nE:\\c\r\n"));
+    EXPECT_TRUE(queue.WaitIdle(5000));
 }
 
 TEST(StoredTextTest, SplitsAtEveryKindOfLineEndAndStopsAtNul)

@@ -3,6 +3,7 @@
 #include "hotkeys/uGlobalHotKeys.h"
 #include "platform/sim/SimProfile.h"
 #include "settings/IniCodec.h"
+#include "settings/IniText.h"
 #include "settings/uIniFileMgr.h"
 
 #include <gmock/gmock.h>
@@ -77,6 +78,43 @@ TEST(HexCodec, MalformedValueKeepsWhatCameBeforeTheFirstBadPair)
     EXPECT_EQ(DecodeHex("414"), "A");   // an odd final digit is ignored
     EXPECT_EQ(DecodeHex("4"), "");
     EXPECT_EQ(DecodeHex(std::string("41\0" "42", 5)), "A");
+
+    // Whether every digit was taken tells a damaged value from a whole one.
+    bool whole = true;
+    EXPECT_EQ(DecodeHex("4142XX", whole), "AB");
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(DecodeHex("414", whole), "A");
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(DecodeHex("4142", whole), "AB");
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(DecodeHex("", whole), "");
+    EXPECT_TRUE(whole);
+}
+
+// --- The file's text, edited whole ----------------------------------------------------
+
+TEST(IniTextEdit, ChangesOneValueAndKeepsEveryOtherByteOfTheFile)
+{
+    const std::string text = "; written by hand\r\n[Other]\r\nFile=keep\r\n\r\n[ System ]\r\n"
+                             "HideWord=72\r\n  file = 41 \r\nShowWord=82\r\n[system]\r\nFile=second\r\n";
+    EXPECT_EQ(SetIniValue(text, "system", "File", "42"),
+              "; written by hand\r\n[Other]\r\nFile=keep\r\n\r\n[ System ]\r\n"
+              "HideWord=72\r\nFile=42\r\nShowWord=82\r\n[system]\r\nFile=second\r\n");
+    // Lone LF line ends and a UTF-8 mark in front of the first section stay as they were.
+    EXPECT_EQ(SetIniValue("\xEF\xBB\xBF[system]\nHideWord=72\n", "system", "HideWord", "81"),
+              "\xEF\xBB\xBF[system]\nHideWord=81\n");
+    // A commented-out key is no key.
+    EXPECT_EQ(SetIniValue("[system]\r\n;File=old\r\n", "system", "File", "1"), "[system]\r\n;File=old\r\nFile=1\r\n");
+}
+
+TEST(IniTextEdit, AddsAMissingKeyToItsSectionAndAMissingSectionAtTheEnd)
+{
+    EXPECT_EQ(SetIniValue("", "system", "File", ""), "[system]\r\nFile=\r\n");
+    EXPECT_EQ(SetIniValue("[system]\r\nHideWord=72\r\n\r\n[other]\r\nx=1\r\n", "system", "File", "41"),
+              "[system]\r\nHideWord=72\r\nFile=41\r\n\r\n[other]\r\nx=1\r\n");
+    // A last line without its line end does not run on into what is added.
+    EXPECT_EQ(SetIniValue("[other]\r\nx=1", "system", "File", "41"), "[other]\r\nx=1\r\n[system]\r\nFile=41\r\n");
+    EXPECT_EQ(SetIniValue("[system]", "system", "File", "41"), "[system]\r\nFile=41\r\n");
 }
 
 TEST(FileListLines, SplitsAtEveryKindOfBreak)
@@ -196,6 +234,79 @@ TEST_F(SettingsStore, EmptyStreamStoresAnEmptyValueAndReadsAsNothing)
     ini.ReadBinaryStream("system", "File", stream);
     ini.ReadBinaryStream("system", "NoSuchKey", stream);
     EXPECT_EQ(stream, "");
+}
+
+TEST_F(SettingsStore, AWriteKeepsEveryOtherValueOfTheFile)
+{
+    Stored("HideWord") = "81";
+    Stored("File") = "433A5C610D0A";
+    profile.Contents(path)["Elsewhere"]["Mine"] = "kept";
+    ini.WriteInteger("system", "HideAllHelp", 17);
+    EXPECT_EQ(Stored("HideWord"), "81");
+    EXPECT_EQ(Stored("File"), "433A5C610D0A");
+    EXPECT_EQ(profile.Contents(path)["Elsewhere"]["Mine"], "kept");
+    EXPECT_EQ(Stored("HideAllHelp"), "17");
+}
+
+TEST_F(SettingsStore, AFileThatCannotBeReadIsNeverWrittenThatRun)
+{
+    Stored("File") = "433A5C610D0A";
+    profile.lockedReads[path] = sim::SimProfile::kAlways;   // another program holds it
+    TIniFileMgr locked{profile};
+    EXPECT_TRUE(locked.Unreadable());
+    EXPECT_EQ(profile.pauses, kSettingsReadTries - 1);       // it was tried again first
+
+    profile.lockedReads.clear();   // even once it is let go, this run keeps its hands off
+    EXPECT_THROW(locked.WriteInteger("system", "HideWord", 81), std::runtime_error);
+    EXPECT_THROW(locked.WriteBinaryStream("system", "File", ""), std::runtime_error);
+    EXPECT_EQ(Stored("File"), "433A5C610D0A");
+    EXPECT_EQ(profile.writes, 0);
+    EXPECT_FALSE(ini.Unreadable());   // an absent file is no reason not to save
+}
+
+TEST_F(SettingsStore, AFileHeldForAMomentIsReadOnASecondTry)
+{
+    Stored("HideWord") = "81";
+    profile.lockedReads[path] = 2;
+    TIniFileMgr settings{profile};
+    EXPECT_FALSE(settings.Unreadable());
+    profile.lockedReads[path] = 1;   // held again as a value is written: still not lost
+    settings.WriteInteger("system", "HideHelp", 17);
+    EXPECT_EQ(Stored("HideWord"), "81");
+    EXPECT_EQ(Stored("HideHelp"), "17");
+}
+
+TEST_F(SettingsStore, AnUnwritableProgramFolderMovesTheSettingsToTheUsersFolder)
+{
+    const std::string roaming = "C:\\Users\\me\\AppData\\Roaming\\Tarnwick\\";
+    Stored("File") = "433A5C610D0A";
+    profile.unwritableDirs.insert(profile.exeDir);
+    TIniFileMgr moved{profile};
+    EXPECT_EQ(moved.SettingsDir(), roaming);
+    EXPECT_EQ(moved.Path(), roaming + "System.ini");
+    // Seeded from the file beside the executable, which is left as it was.
+    std::string stream;
+    moved.ReadBinaryStream("system", "File", stream);
+    EXPECT_EQ(stream, "C:\\a\r\n");
+    moved.WriteBinaryStream("system", "File", "");
+    EXPECT_EQ(profile.Contents(moved.Path())["system"]["File"], "");
+    EXPECT_EQ(Stored("File"), "433A5C610D0A");
+
+    // The next run takes the user's file, not the seed again.
+    TIniFileMgr next{profile};
+    EXPECT_EQ(next.Path(), moved.Path());
+    EXPECT_EQ(profile.Contents(moved.Path())["system"]["File"], "");
+}
+
+TEST_F(SettingsStore, AnUnreadableFileBesideUsIsNotSucceededByAnEmptyOne)
+{
+    Stored("File") = "433A5C610D0A";
+    profile.unwritableDirs.insert(profile.exeDir);
+    profile.lockedReads[path] = sim::SimProfile::kAlways;
+    TIniFileMgr moved{profile};
+    EXPECT_TRUE(moved.Unreadable());
+    EXPECT_THROW(moved.WriteInteger("system", "HideWord", 81), std::runtime_error);
+    EXPECT_FALSE(profile.Exists(moved.Path()));
 }
 
 TEST_F(SettingsStore, ProgramHotKeysFallBackKeyByKey)

@@ -22,15 +22,22 @@ class ProfileInFolder final : public ProfileApi {
 public:
     explicit ProfileInFolder(std::string folder) : folder_(std::move(folder)) {}
     std::string ExecutableDir() override { return folder_; }
+    std::string AppDataDir() override { return Win32Profile().AppDataDir(); }
+    bool CanCreateFilesIn(const std::string& dir) override { return Win32Profile().CanCreateFilesIn(dir); }
+    bool CreateFolder(const std::string& dir) override { return Win32Profile().CreateFolder(dir); }
+    FileRead ReadWholeFile(const std::string& path, std::string& text) override
+    {
+        return Win32Profile().ReadWholeFile(path, text);
+    }
+    bool ReplaceWholeFile(const std::string& path, const std::string& text) override
+    {
+        return Win32Profile().ReplaceWholeFile(path, text);
+    }
+    void Pause(unsigned ms) override { Win32Profile().Pause(ms); }
     std::optional<std::string> ReadString(const std::string& path, const std::string& section,
                                           const std::string& key) override
     {
         return Win32Profile().ReadString(path, section, key);
-    }
-    bool WriteString(const std::string& path, const std::string& section, const std::string& key,
-                     const std::string& value) override
-    {
-        return Win32Profile().WriteString(path, section, key, value);
     }
 
 private:
@@ -74,6 +81,39 @@ TEST_F(RealSettingsFile, NoFileReadsDefaultsAndCreatesNothing)
     ini.ReadBinaryStream("system", "File", stream);
     EXPECT_EQ(stream, "");
     EXPECT_EQ(GetFileAttributesA(ini.Path().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(ini.Unreadable()) << "an absent file is no reason not to save";
+}
+
+TEST_F(RealSettingsFile, AWriteReplacesTheWholeFileAndKeepsWhatTheUserWrote)
+{
+    WriteFile("; mine\r\n[Other]\r\nKey=kept\r\n[system]\r\nHideWord=72\r\n");
+    ini.WriteInteger("system", "HideWord", 81);
+    ini.WriteBinaryStream("system", "File", JoinLines({"C:\\a"}));
+    EXPECT_EQ(FileText(), "; mine\r\n[Other]\r\nKey=kept\r\n[system]\r\nHideWord=81\r\nFile=433A5C610D0A\r\n");
+    EXPECT_EQ(ini.ReadInteger("system", "HideWord", 0), 81);   // the profile functions see the new file
+    // Nothing of the replacement is left beside it.
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA((ini.SettingsDir() + "*.tmp").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    EXPECT_TRUE(profile.CanCreateFilesIn(ini.SettingsDir()));
+    EXPECT_FALSE(profile.CanCreateFilesIn(ini.SettingsDir() + "no such folder\\"));
+}
+
+TEST_F(RealSettingsFile, AFileHeldOpenAtStartIsToldFromAnAbsentOneAndNeverWritten)
+{
+    WriteFile("[system]\r\nFile=433A5C610D0A\r\n");
+    {
+        // Another program holds it without sharing for longer than the start-up retries.
+        UniqueHandle holder(CreateFileA(ini.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder.Get());
+        TIniFileMgr locked{profile};
+        EXPECT_TRUE(locked.Unreadable());
+        holder.Reset();
+        EXPECT_THROW(locked.WriteBinaryStream("system", "File", ""), std::runtime_error);
+    }
+    EXPECT_EQ(FileText(), "[system]\r\nFile=433A5C610D0A\r\n");
 }
 
 TEST_F(RealSettingsFile, WritesIniTextTheUserCanRead)

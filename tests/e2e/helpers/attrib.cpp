@@ -5,10 +5,13 @@
 // one, so the files test puts this program in place of Wine's: it appends the exact command
 // line it was started with to the file named by TW_ATTRIB_LOG (UTF-8, one line each), then
 // applies every +/- h, s, r, a flag to the entry named by the last argument, as attrib does.
-// Without TW_ATTRIB_LOG it only applies the flags.
+// Without TW_ATTRIB_LOG it only applies the flags. While a file named like the log with
+// ".sleep" added exists, it first sleeps as many milliseconds as that file says, as an
+// attrib on a slow drive would.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -43,12 +46,32 @@ DWORD FlagBit(wchar_t letter)
     }
 }
 
+// After the command is recorded, so that a test can tell it has started.
+void SleepIfAsked()
+{
+    wchar_t log[MAX_PATH]{};
+    DWORD n = GetEnvironmentVariableW(L"TW_ATTRIB_LOG", log, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH - 8)
+        return;
+    std::wstring marker = std::wstring(log) + L".sleep";
+    HANDLE file = CreateFileW(marker.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    char text[16]{};
+    DWORD got = 0;
+    ReadFile(file, text, sizeof text - 1, &got, nullptr);
+    CloseHandle(file);
+    Sleep(static_cast<DWORD>(strtoul(text, nullptr, 10)));
+}
+
 } // namespace
 
 int main()
 {
     const wchar_t* commandLine = GetCommandLineW();
     Record(commandLine);
+    SleepIfAsked();
 
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(commandLine, &argc);
