@@ -221,6 +221,8 @@ void TFrmAmbler::FinishFileCommands()
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
             ::DispatchMessageW(&msg);
     }
+    ListBoxLines lines(Control(ids::lstFiles));
+    KeepUnstartedRestores(lines, *fileCommands_, FileRecord());
     ::SetCursor(before);
 }
 

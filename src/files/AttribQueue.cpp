@@ -12,7 +12,11 @@ struct TAttribQueue::State {
     std::mutex lock;
     std::condition_variable work;   // a command was queued, or the queue is going
     std::condition_variable idle;   // a command finished
-    std::deque<std::string> pending;
+    struct Command {
+        std::string line;
+        std::string restoring;
+    };
+    std::deque<Command> pending;
     bool running = false;
     bool stopping = false;
 };
@@ -38,15 +42,29 @@ TAttribQueue::~TAttribQueue()
         worker_.join();
 }
 
-void TAttribQueue::Enqueue(std::string commandLine)
+void TAttribQueue::Enqueue(std::string commandLine, std::string restoring)
 {
     {
         std::lock_guard<std::mutex> guard(state_->lock);
-        state_->pending.push_back(std::move(commandLine));
+        state_->pending.push_back({std::move(commandLine), std::move(restoring)});
     }
     if (!worker_.joinable())
         worker_ = std::thread([state = state_, &files = files_] { RunCommands(state, files); });
     state_->work.notify_one();
+}
+
+std::vector<std::string> TAttribQueue::TakeUnstartedRestores()
+{
+    std::vector<std::string> restores;
+    {
+        std::lock_guard<std::mutex> guard(state_->lock);
+        for (State::Command& command : state_->pending)
+            if (!command.restoring.empty())
+                restores.push_back(std::move(command.restoring));
+        state_->pending.clear();
+    }
+    state_->idle.notify_all();
+    return restores;
 }
 
 bool TAttribQueue::WaitIdle(unsigned ms)
@@ -63,7 +81,7 @@ void TAttribQueue::RunCommands(const std::shared_ptr<State>& state, FileApi& fil
         state->work.wait(guard, [&] { return state->stopping || !state->pending.empty(); });
         if (state->stopping)
             return;
-        std::string command = std::move(state->pending.front());
+        std::string command = std::move(state->pending.front().line);
         state->pending.pop_front();
         state->running = true;
         guard.unlock();

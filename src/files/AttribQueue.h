@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tw {
 
@@ -25,7 +26,12 @@ public:
 
     FileApi& Files() { return files_; }
     // Queues `commandLine` behind every command issued before it; returns at once.
-    void Enqueue(std::string commandLine);
+    // `restoring` names the path the command gives back, if it does.
+    void Enqueue(std::string commandLine, std::string restoring = {});
+    // Takes every command that has not started off the queue and returns the paths the
+    // restores among them would have given back, in order: a close that cannot wait for
+    // them must not drop a file's line while the file stays hidden.
+    std::vector<std::string> TakeUnstartedRestores();
     // Waits at most `ms` for every issued command to finish; true when all have.
     bool WaitIdle(unsigned ms);
 

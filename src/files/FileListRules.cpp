@@ -71,7 +71,7 @@ void ApplyFileAttributes(TAttribQueue& queue, bool unhide, const std::string& pa
     try {
         if (path.empty() || HasWildcard(path))
             return;
-        queue.Enqueue(AttribCommandLine(queue.Files().SystemDirectory(), unhide, path));
+        queue.Enqueue(AttribCommandLine(queue.Files().SystemDirectory(), unhide, path), unhide ? path : std::string());
     } catch (...) {
         // Whether attrib ran or not, the list has changed as the user asked.
     }
@@ -169,6 +169,18 @@ void UnhideLine(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, 
         return;
     ApplyFileAttributes(queue, true, lines.Line(index));
     lines.Delete(index);
+    record.SetChanged(true);
+    record.Store(lines);
+}
+
+void KeepUnstartedRestores(FileLines& lines, TAttribQueue& queue, TFileListRecord& record)
+{
+    std::vector<std::string> restores = queue.TakeUnstartedRestores();
+    if (restores.empty())
+        return;
+    // Still hidden, so listed again: the next run shows them and can give them back.
+    for (const std::string& path : restores)
+        lines.Append(path);
     record.SetChanged(true);
     record.Store(lines);
 }

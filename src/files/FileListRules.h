@@ -113,5 +113,8 @@ bool HideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, co
 void UnhideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, const std::string& path);
 // Restores the path of line `index` and removes that one line only; stored as above.
 void UnhideLine(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, int index);
+// At a close that could not wait for the queue: the restores that never started leave the
+// queue and their paths go back into the list, stored, since those files stay hidden.
+void KeepUnstartedRestores(FileLines& lines, TAttribQueue& queue, TFileListRecord& record);
 
 } // namespace tw

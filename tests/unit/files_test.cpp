@@ -12,6 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
@@ -173,9 +174,12 @@ TEST_F(HiddenFileListTest, CommandsRunInOrderOnTheWorkerWhileTheCallerGoesOn)
         std::mutex lock;
         std::condition_variable opened;
         bool open = false;
+        int started = 0;
         bool RunHidden(const std::string& commandLine, unsigned waitMs) override
         {
             std::unique_lock<std::mutex> guard(lock);
+            ++started;
+            opened.notify_all();
             opened.wait(guard, [&] { return open; });
             return SimFiles::RunHidden(commandLine, waitMs);
         }
@@ -189,6 +193,7 @@ TEST_F(HiddenFileListTest, CommandsRunInOrderOnTheWorkerWhileTheCallerGoesOn)
     EXPECT_THAT(lines.Lines(), IsEmpty());
     EXPECT_FALSE(slowQueue.WaitIdle(50));
 
+
     {
         std::lock_guard<std::mutex> guard(slow.lock);
         slow.open = true;
@@ -199,6 +204,31 @@ TEST_F(HiddenFileListTest, CommandsRunInOrderOnTheWorkerWhileTheCallerGoesOn)
     EXPECT_NE(slow.commands[0].find("+h +s"), std::string::npos);
     EXPECT_NE(slow.commands[1].find("-h -s"), std::string::npos);
     EXPECT_EQ(slow.Attributes("C:\\Data\\a.txt").value() & kHiddenSystem, 0u);
+
+    // A close that cannot wait for a stuck hide: the restore queued behind it never starts,
+    // so its line comes back, stored, for the file stays hidden once the hide has run.
+    {
+        std::lock_guard<std::mutex> guard(slow.lock);
+        slow.open = false;
+    }
+    ASSERT_TRUE(HideFile(lines, slowQueue, record, "C:\\Data\\a.txt"));
+    {
+        std::unique_lock<std::mutex> guard(slow.lock);
+        ASSERT_TRUE(slow.opened.wait_for(guard, std::chrono::seconds(5), [&] { return slow.started == 3; }));
+    }
+    UnhideFile(lines, slowQueue, record, "C:\\Data\\a.txt");
+    KeepUnstartedRestores(lines, slowQueue, record);
+    EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a.txt"));
+    VectorFileLines stored;
+    LoadFileList(stored, ini);
+    EXPECT_EQ(stored.Lines(), lines.Lines());
+    {
+        std::lock_guard<std::mutex> guard(slow.lock);
+        slow.open = true;
+    }
+    slow.opened.notify_all();
+    ASSERT_TRUE(slowQueue.WaitIdle(5000));
+    EXPECT_EQ(slow.commands.size(), 3u) << "a restore taken off the queue still ran";
 }
 
 // --- Command lines --------------------------------------------------------------------
