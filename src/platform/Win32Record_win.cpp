@@ -1,4 +1,5 @@
 #include "platform/Win32Platform.h"
+#include "platform/ui/Handles.h"
 #include "platform/ui/Text.h"
 
 #include <windows.h>
@@ -7,31 +8,14 @@ namespace tw {
 
 namespace {
 
-// A kernel handle (a process, a file), closed on every path.
-class KernelHandle {
-public:
-    explicit KernelHandle(HANDLE h) : h_(h) {}
-    ~KernelHandle()
-    {
-        if (h_)
-            ::CloseHandle(h_);
-    }
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-    HANDLE Get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
-
 class Win32IdentityApi final : public IdentityApi {
 public:
     std::uint64_t ProcessCreationTime(std::uint32_t pid) override
     {
         // The limited right is all GetProcessTimes needs and is granted even for elevated
         // processes; systems before Vista know only the full query right.
-        KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-        KernelHandle fallback(process.Get() ? nullptr : ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+        ui::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+        ui::UniqueHandle fallback(process ? nullptr : ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
         HANDLE h = process.Get() ? process.Get() : fallback.Get();
         if (!h)
             return 0;
@@ -51,7 +35,7 @@ public:
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return std::nullopt;
-        KernelHandle guard(file);
+        ui::UniqueHandle guard(file);
         std::string contents;
         char chunk[4096];
         DWORD got = 0;
@@ -61,36 +45,11 @@ public:
         return contents;
     }
 
+    // The settings file is replaced the same way: a temporary file beside it, flushed, then
+    // moved over it, so a crash of the system leaves one whole record or the other.
     bool ReplaceAll(const std::string& path, const std::string& contents) override
     {
-        const std::wstring target = ui::FromAnsi(path);
-        const std::wstring temporary = target + L".tmp";
-        if (!WriteWhole(temporary, contents)) {
-            ::DeleteFileW(temporary.c_str());
-            return false;
-        }
-        if (::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
-        ::DeleteFileW(temporary.c_str());
-        return false;
-    }
-
-private:
-    static bool WriteWhole(const std::wstring& path, const std::string& contents)
-    {
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return false;
-        KernelHandle guard(file);
-        DWORD written = 0;
-        if (!contents.empty() &&
-            (!::WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) ||
-             written != contents.size()))
-            return false;
-        // On the disk before it replaces the old record: a crash of the system must leave
-        // one whole record or the other.
-        return ::FlushFileBuffers(file) != FALSE;
+        return Win32Profile().ReplaceWholeFile(path, contents);
     }
 };
 
