@@ -1,5 +1,7 @@
 #include "Paths.h"
 
+#include "Wait.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -129,11 +131,9 @@ TempFolder::~TempFolder() {
         return;
     }
     // A program that has just exited may still hold its files for a moment under Wine.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        if (RemoveTree(path_) || GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            return;
-        }
-        Sleep(40);
+    if (WaitUntil([&] { return RemoveTree(path_) || GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES; },
+                  Ms(2000))) {
+        return;
     }
     ADD_FAILURE() << "could not remove " << WideToUtf8(path_) << " (error " << GetLastError() << ")";
 }
