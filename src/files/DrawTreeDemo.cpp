@@ -150,6 +150,10 @@ void TDrawTreeForm::CheckPosted(HTREEITEM item)
     TShellObjectData* node = NodeOf(item);
     if (!node)
         return;
+    // A key may reach a node scrolled into view before it was first drawn: what the list
+    // says of it is learnt first, so the change is measured against that.
+    if (!node->Initialised)
+        VDT1InitNode(*node);
     UINT state = static_cast<UINT>(::SendMessageW(VDT1(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item),
                                                   TVIS_STATEIMAGEMASK)) >> 12;
     if (node->TopLevel) {

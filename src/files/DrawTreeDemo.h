@@ -5,8 +5,8 @@
 //
 // The tree is the common controls' tree view with a header above it for the one sortable
 // column. Nothing is read before it is needed: a drive's attributes when its node is first
-// shown, a folder's entries when it is first expanded, an icon and what only the shell knows
-// about an entry when its node is first drawn. A folder is listed on a thread of its own, so
+// shown, a folder's entries when it is first expanded, an icon, the check mark and what only
+// the shell knows about an entry when its node is first drawn. A folder is listed on a thread of its own, so
 // the window answers while a slow folder is searched.
 #pragma once
 
@@ -43,7 +43,7 @@ struct TShellObjectData {
     // The tree's own bookkeeping.
     HTREEITEM Item = nullptr;
     bool TopLevel = false;
-    bool Initialised = false;         // name, drive attributes: done on first use
+    bool Initialised = false;         // check mark, drive attributes: done when first drawn
     bool ClosedIconLooked = false;    // each icon asked once, when first drawn
     bool OpenIconLooked = false;
     bool ShellAsked = false;          // overlays and subfolders: asked once, when first drawn

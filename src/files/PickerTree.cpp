@@ -54,13 +54,17 @@ HTREEITEM TDrawTreeForm::AddNode(HTREEITEM parent, TShellObjectData data)
     TShellObjectData& node = nodes_.emplace_back(std::move(data));
     if (node.TopLevel)
         VDT1InitNode(node);
+    else
+        node.ShownName = ui::FromAnsi(LastComponent(node.Path));
 
-    // Name, icons and expand button are asked for when the tree first shows the node.
+    // The name is the tree's to keep: a tree that measures every entry it opens then asks us
+    // nothing. Icons, expand button and check mark are asked for when the tree first draws
+    // the node, and only then is the node initialised.
     TVINSERTSTRUCTW ins{};
     ins.hParent = parent;
     ins.hInsertAfter = TVI_LAST;
     ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM;
-    ins.item.pszText = LPSTR_TEXTCALLBACKW;
+    ins.item.pszText = node.ShownName.data();
     ins.item.iImage = I_IMAGECALLBACK;
     ins.item.iSelectedImage = I_IMAGECALLBACK;
     ins.item.cChildren = I_CHILDRENCALLBACK;
@@ -77,12 +81,9 @@ HTREEITEM TDrawTreeForm::AddNode(HTREEITEM parent, TShellObjectData data)
         nodes_.pop_back();
         return nullptr;
     }
-    // A new item comes with a clear box; a drive gets none, a listed path a ticked one.
-    if (node.TopLevel) {
+    // A new item comes with a clear box; a drive gets none.
+    if (node.TopLevel)
         TreeView_SetItemState(tree, node.Item, INDEXTOSTATEIMAGEMASK(0), TVIS_STATEIMAGEMASK);
-    } else if (node.Checked) {
-        TreeView_SetItemState(tree, node.Item, INDEXTOSTATEIMAGEMASK(2), TVIS_STATEIMAGEMASK);
-    }
     return node.Item;
 }
 
@@ -101,8 +102,10 @@ void TDrawTreeForm::VDT1InitNode(TShellObjectData& node)
         // it: the attributes read while its folder was listed stand.
         if (ReadsShellAttributes(files_.GetDriveTypeA(node.Path), node.Path))
             node.ShellAttributes = files_.ShellAttributes(node.Path, shell::kRequestMask);
-    } else {
-        node.ShownName = ui::FromAnsi(LastComponent(node.Path));
+    } else if (OnIsPathChecked && OnIsPathChecked(node.Path)) {
+        // A path in the list starts ticked, set directly: no hiding is asked for.
+        node.Checked = true;
+        TreeView_SetItemState(VDT1(), node.Item, INDEXTOSTATEIMAGEMASK(2), TVIS_STATEIMAGEMASK);
     }
 }
 
@@ -147,11 +150,6 @@ void TDrawTreeForm::VDT1GetDispInfo(NMTVDISPINFOW& info)
         VDT1InitNode(*node);
     if (!node->ShellAsked && (info.item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN)))
         AskShell(*node);
-    if ((info.item.mask & TVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0) {
-        std::size_t n = std::min(node->ShownName.size(), static_cast<std::size_t>(info.item.cchTextMax - 1));
-        node->ShownName.copy(info.item.pszText, n);
-        info.item.pszText[n] = L'\0';
-    }
     if (info.item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE)) {
         int index = IconIndex(*node, (info.item.state & TVIS_EXPANDED) != 0);
         info.item.iImage = index;
@@ -238,7 +236,6 @@ void TDrawTreeForm::AddChildren(TShellObjectData& node, std::vector<ListedEntry>
         TShellObjectData child;
         child.Path = std::move(entry.path);
         child.ShellAttributes = entry.shellAttributes;
-        child.Checked = OnIsPathChecked && OnIsPathChecked(child.Path);
         AddNode(node.Item, std::move(child));
     }
 }
