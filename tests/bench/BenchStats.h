@@ -64,7 +64,9 @@ inline BOOL CALLBACK AddVisibleWindow(HWND child, LPARAM list)
 // handled only when that thread next asks its queue for work, so the round trip returns once
 // the thread has finished what it was doing; a paint is handled only when no other message
 // waits, so an update region still there afterwards means work is queued ahead of it. Only an
-// empty region after a round trip says that what changed is on the screen. The same end is
+// empty region after a round trip says that what changed is on the screen. Once the thread is
+// idle its paint is asked for at once (the system sends it, as the thread's own loop would
+// dispatch it next), so the figure does not wait on this process's polling. The same end is
 // applied to the floor programs that have a window. `longestAnswerMs`, when given, gets the
 // longest round trip seen: how long the window left its user waiting meanwhile.
 inline bool IdleAndPainted(HWND top, double boundMs = 120000, double* longestAnswerMs = nullptr)
@@ -84,6 +86,7 @@ inline bool IdleAndPainted(HWND top, double boundMs = 120000, double* longestAns
             clean = clean && !GetUpdateRect(w, nullptr, FALSE);
         if (clean)
             return true;
+        RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         if (NowMs() - start > boundMs)
             return false;
         Sleep(1);
