@@ -6,8 +6,8 @@
 // The tree is the common controls' tree view with a header above it for the one sortable
 // column. Nothing is read before it is needed: a drive's attributes when its node is first
 // shown, a folder's entries when it is first expanded, an icon, the check mark and what only
-// the shell knows about an entry when its node is first drawn. A folder is listed on a thread of its own, so
-// the window answers while a slow folder is searched.
+// the shell knows about an entry when its node is first drawn. A folder is listed on a thread
+// of its own, so the window answers while a slow folder is searched.
 #pragma once
 
 #include "app/ControlIds.h"
