@@ -150,6 +150,10 @@ void TDrawTreeForm::CheckPosted(HTREEITEM item)
     TShellObjectData* node = NodeOf(item);
     if (!node)
         return;
+    // A key may reach a node scrolled into view before it was first drawn: what the list
+    // says of it is learnt first, so the change is measured against that.
+    if (!node->Initialised)
+        VDT1InitNode(*node);
     UINT state = static_cast<UINT>(::SendMessageW(VDT1(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item),
                                                   TVIS_STATEIMAGEMASK)) >> 12;
     if (node->TopLevel) {
@@ -249,8 +253,11 @@ LRESULT TDrawTreeForm::OnTreeNotify(NMHDR* hdr)
     case TVN_ITEMEXPANDINGW: {
         auto* nm = reinterpret_cast<NMTREEVIEWW*>(hdr);
         if ((nm->action & TVE_EXPAND) != 0)
-            if (auto* node = reinterpret_cast<TShellObjectData*>(nm->itemNew.lParam); node && !node->Listed)
+            if (auto* node = reinterpret_cast<TShellObjectData*>(nm->itemNew.lParam); node && !node->Listed) {
+                // Not yet: the node opens once its entries are in (ListingDone).
                 VDT1InitChildren(*node);
+                return TRUE;
+            }
         return FALSE;
     }
     case NM_CUSTOMDRAW:
@@ -300,6 +307,19 @@ LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PICKER_CHECK:
         CheckPosted(reinterpret_cast<HTREEITEM>(lParam));
         return 0;
+    case kListedMessage:
+        ListingDone(static_cast<unsigned>(wParam));
+        return 0;
+    case kOverlayMessage:
+        ShowOverlay(reinterpret_cast<HTREEITEM>(lParam));
+        return 0;
+    case WM_SETCURSOR:
+        // The window answers while folders are searched; the cursor says work goes on.
+        if (!listings_.empty() && LOWORD(lParam) == HTCLIENT) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
+            return TRUE;
+        }
+        break;
     }
     return Form::HandleMessage(msg, wParam, lParam);
 }

@@ -5,7 +5,9 @@
 //
 // The tree is the common controls' tree view with a header above it for the one sortable
 // column. Nothing is read before it is needed: a drive's attributes when its node is first
-// shown, a folder's entries when it is first expanded, an icon when its node is first drawn.
+// shown, a folder's entries when it is first expanded, an icon, the check mark and what only
+// the shell knows about an entry when its node is first drawn. A folder is listed on a thread
+// of its own, so the window answers while a slow folder is searched.
 #pragma once
 
 #include "app/ControlIds.h"
@@ -17,7 +19,9 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -39,12 +43,17 @@ struct TShellObjectData {
     // The tree's own bookkeeping.
     HTREEITEM Item = nullptr;
     bool TopLevel = false;
-    bool Initialised = false;         // name, drive attributes: done on first use
-    bool IconsLooked = false;
+    bool Initialised = false;         // check mark, drive attributes: done when first drawn
+    bool ClosedIconLooked = false;    // each icon asked once, when first drawn
+    bool OpenIconLooked = false;
+    bool ShellAsked = false;          // overlays and subfolders: asked once, when first drawn
+    bool Listing = false;             // the folder's entries are being searched for
     bool Listed = false;              // the folder's entries are children now
     int HasChildren = -1;             // expand button: -1 not yet decided
     bool Checked = false;             // the check mark as the callbacks last heard of it
 };
+
+struct FolderListing;
 
 class TDrawTreeForm final : public ui::Form {
 public:
@@ -72,12 +81,22 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Posted to ourselves: a folder's listing is done (its number in wParam); a node drawn
+    // for the first time turned out to be shared or a link (its item in lParam).
+    static constexpr UINT kListedMessage = WM_APP + 2;
+    static constexpr UINT kOverlayMessage = WM_APP + 3;
+
     static int CALLBACK VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM direction);
 
     void CreateTree();
     HTREEITEM AddNode(HTREEITEM parent, TShellObjectData data);
     TShellObjectData* NodeOf(HTREEITEM item) const;
-    void LookUpIcons(TShellObjectData& node);
+    int IconIndex(TShellObjectData& node, bool open);
+    void AskShell(TShellObjectData& node);
+    int OverlayOf(std::uint32_t shellAttributes) const;
+    void ShowOverlay(HTREEITEM item);
+    void ListingDone(unsigned id);
+    void AddChildren(TShellObjectData& node, std::vector<ListedEntry>& entries);
     LRESULT OnTreeNotify(NMHDR* hdr);
     LRESULT OnHeaderNotify(NMHDR* hdr);
     // A check box may have changed; the tree has applied it by the time this runs.
@@ -99,6 +118,8 @@ private:
     SortDirection direction_ = SortDirection::Ascending;
     int shareOverlay_ = -1;
     int linkOverlay_ = -1;
+    // Folders being listed; each listing's thread holds it too, so neither waits for the other.
+    std::vector<std::shared_ptr<FolderListing>> listings_;
 };
 
 } // namespace tw

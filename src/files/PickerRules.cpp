@@ -72,6 +72,27 @@ int CompareNodes(std::uint32_t attrs1, std::string_view path1, std::uint32_t att
     return ComparePaths(path1, path2);
 }
 
+std::uint32_t SearchedShellAttributes(std::uint32_t fileAttributes)
+{
+    std::uint32_t bits = shell::kFileSystem;
+    if (fileAttributes & kFileDirectory)
+        bits |= shell::kFolder | shell::kFileSystemAncestor;
+    if (fileAttributes & kFileCompressed)
+        bits |= shell::kCompressed;
+    if (fileAttributes & kFileHidden)
+        bits |= shell::kHidden;
+    if (fileAttributes & kFileReadOnly)
+        bits |= shell::kReadOnly;
+    return bits;
+}
+
+std::uint32_t DrawnShellMask(std::uint32_t shellAttributes)
+{
+    // Whether a folder has subfolders is the costly question; a file cannot have any.
+    std::uint32_t mask = shell::kShared | shell::kLink;
+    return (shellAttributes & shell::kFolder) ? mask | shell::kHasSubfolders : mask;
+}
+
 std::vector<ListedEntry> ListFolder(FileApi& files, const std::string& path, SortDirection dir)
 {
     std::vector<ListedEntry> entries;
@@ -80,7 +101,7 @@ std::vector<ListedEntry> ListFolder(FileApi& files, const std::string& path, Sor
             ListedEntry entry;
             entry.path = ChildPath(path, found.name);
             entry.name = found.name;
-            entry.shellAttributes = files.ShellAttributes(entry.path, shell::kRequestMask);
+            entry.shellAttributes = SearchedShellAttributes(found.attributes);
             entries.push_back(std::move(entry));
         }
         return true;

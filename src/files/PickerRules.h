@@ -17,11 +17,21 @@ namespace tw {
 namespace shell {
 inline constexpr std::uint32_t kRequestMask = 0xF40F0000u;
 inline constexpr std::uint32_t kHasSubfolders = 0x80000000u;
+inline constexpr std::uint32_t kFileSystem = 0x40000000u;
 inline constexpr std::uint32_t kFolder = 0x20000000u;
+inline constexpr std::uint32_t kFileSystemAncestor = 0x10000000u;
 inline constexpr std::uint32_t kCompressed = 0x04000000u;
+inline constexpr std::uint32_t kHidden = 0x00080000u;
+inline constexpr std::uint32_t kReadOnly = 0x00040000u;
 inline constexpr std::uint32_t kShared = 0x00020000u;
 inline constexpr std::uint32_t kLink = 0x00010000u;
 } // namespace shell
+
+// File attributes of the file search that the shell's bits above repeat.
+inline constexpr std::uint32_t kFileReadOnly = 0x01;
+inline constexpr std::uint32_t kFileHidden = 0x02;
+inline constexpr std::uint32_t kFileDirectory = 0x10;
+inline constexpr std::uint32_t kFileCompressed = 0x800;
 
 // File search masks: every entry, and every entry that is not a folder.
 inline constexpr std::uint32_t kAnyEntryMask = 0x3F;
@@ -63,15 +73,23 @@ inline int CompareNodes(std::uint32_t attrs1, std::string_view path1, std::uint3
     return dir == SortDirection::Ascending ? r : -r;
 }
 
-// A folder entry as listed: its full path and the shell's attributes for it.
+// A folder entry as listed: its full path and the shell bits its search entry already tells.
 struct ListedEntry {
     std::string path;
     std::string name;
     std::uint32_t shellAttributes = 0;
 };
 
+// The shell bits of an entry of the file system that its search attributes already answer:
+// folder, compressed, hidden, read-only. Asking the shell for them costs a parse per entry.
+std::uint32_t SearchedShellAttributes(std::uint32_t fileAttributes);
+// What only the shell knows about an entry, asked once its node is drawn: the shared and link
+// overlays, and for a folder whether it has subfolders.
+std::uint32_t DrawnShellMask(std::uint32_t shellAttributes);
+
 // Every entry of the folder `path` (hidden and system ones too, "." and ".." left out), with
-// its shell attributes, sorted in `dir`. Icons are not asked for: only drawing needs them.
+// the shell bits its search entry tells, sorted in `dir`. Only the file search is used: the
+// shell is asked nothing, so a listing may run on any thread.
 std::vector<ListedEntry> ListFolder(FileApi& files, const std::string& path, SortDirection dir);
 // True when the folder holds an entry that is not a folder; the search stops at the first.
 bool FolderHasFiles(FileApi& files, const std::string& path);

@@ -5,24 +5,31 @@
 #include "platform/ui/Text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace tw {
+
+// A folder searched on a thread of its own. That thread reads `path` and `direction` and
+// writes `entries`, then sets `done`; only the window's thread touches `node` and the tree,
+// and reads `entries` once `done` is set. Both threads hold the listing, so a picker closed
+// meanwhile frees nothing the search still uses, and the search's message finds no window.
+struct FolderListing {
+    unsigned id = 0;
+    std::string path;
+    SortDirection direction = SortDirection::Ascending;
+    TShellObjectData* node = nullptr;
+    std::vector<ListedEntry> entries;
+    std::atomic<bool> done{false};
+};
 
 namespace {
 
 // Room left between a name and the edges of its column.
 constexpr int kTextMargin = 4;
 constexpr COLORREF kCompressedColor = RGB(0, 0, 255);
-
-// The hourglass while a folder is read; the arrow again afterwards, also on an error.
-class WaitCursor {
-public:
-    WaitCursor() { ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)); }
-    ~WaitCursor() { ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 int TextWidth(HDC dc, std::wstring_view text)
 {
@@ -47,20 +54,22 @@ HTREEITEM TDrawTreeForm::AddNode(HTREEITEM parent, TShellObjectData data)
     TShellObjectData& node = nodes_.emplace_back(std::move(data));
     if (node.TopLevel)
         VDT1InitNode(node);
+    else
+        node.ShownName = ui::FromAnsi(LastComponent(node.Path));
 
-    // Name, icons and expand button are asked for when the tree first shows the node.
+    // The name is the tree's to keep: a tree that measures every entry it opens then asks us
+    // nothing. Icons, expand button and check mark are asked for when the tree first draws
+    // the node, and only then is the node initialised.
     TVINSERTSTRUCTW ins{};
     ins.hParent = parent;
     ins.hInsertAfter = TVI_LAST;
     ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN | TVIF_PARAM;
-    ins.item.pszText = LPSTR_TEXTCALLBACKW;
+    ins.item.pszText = node.ShownName.data();
     ins.item.iImage = I_IMAGECALLBACK;
     ins.item.iSelectedImage = I_IMAGECALLBACK;
     ins.item.cChildren = I_CHILDRENCALLBACK;
     ins.item.lParam = reinterpret_cast<LPARAM>(&node);
-    int overlay = (node.ShellAttributes & shell::kShared) ? shareOverlay_
-                  : (node.ShellAttributes & shell::kLink) ? linkOverlay_
-                                                           : -1;
+    int overlay = OverlayOf(node.ShellAttributes);
     if (overlay > 0) {
         ins.item.mask |= TVIF_STATE;
         ins.item.state = INDEXTOOVERLAYMASK(overlay);
@@ -72,34 +81,64 @@ HTREEITEM TDrawTreeForm::AddNode(HTREEITEM parent, TShellObjectData data)
         nodes_.pop_back();
         return nullptr;
     }
-    // A new item comes with a clear box; a drive gets none, a listed path a ticked one.
-    if (node.TopLevel) {
+    // A new item comes with a clear box; a drive gets none.
+    if (node.TopLevel)
         TreeView_SetItemState(tree, node.Item, INDEXTOSTATEIMAGEMASK(0), TVIS_STATEIMAGEMASK);
-    } else if (node.Checked) {
-        TreeView_SetItemState(tree, node.Item, INDEXTOSTATEIMAGEMASK(2), TVIS_STATEIMAGEMASK);
-    }
     return node.Item;
+}
+
+int TDrawTreeForm::OverlayOf(std::uint32_t shellAttributes) const
+{
+    return (shellAttributes & shell::kShared) ? shareOverlay_ : (shellAttributes & shell::kLink) ? linkOverlay_ : -1;
 }
 
 void TDrawTreeForm::VDT1InitNode(TShellObjectData& node)
 {
     node.Initialised = true;
     if (node.TopLevel) {
+        node.ShellAsked = true;   // a drive is asked everything, or nothing, right here
         node.ShownName = ui::FromAnsi(node.Path);
         // A path below a drive root is no drive root, so the system names no drive type for
         // it: the attributes read while its folder was listed stand.
         if (ReadsShellAttributes(files_.GetDriveTypeA(node.Path), node.Path))
             node.ShellAttributes = files_.ShellAttributes(node.Path, shell::kRequestMask);
-    } else {
-        node.ShownName = ui::FromAnsi(LastComponent(node.Path));
+    } else if (OnIsPathChecked && OnIsPathChecked(node.Path)) {
+        // A path in the list starts ticked, set directly: no hiding is asked for.
+        node.Checked = true;
+        TreeView_SetItemState(VDT1(), node.Item, INDEXTOSTATEIMAGEMASK(2), TVIS_STATEIMAGEMASK);
     }
 }
 
-void TDrawTreeForm::LookUpIcons(TShellObjectData& node)
+// A file is never shown open, nor is a folder before it is expanded: each icon is asked for
+// only when the tree is about to draw it.
+int TDrawTreeForm::IconIndex(TShellObjectData& node, bool open)
 {
-    node.IconsLooked = true;
-    node.ClosedIconIndex = files_.SmallIconIndex(node.Path, kClosedIconFlags);
-    node.OpenIconIndex = files_.SmallIconIndex(node.Path, kOpenIconFlags);
+    if (open && !node.OpenIconLooked) {
+        node.OpenIconLooked = true;
+        node.OpenIconIndex = files_.SmallIconIndex(node.Path, kOpenIconFlags);
+    } else if (!open && !node.ClosedIconLooked) {
+        node.ClosedIconLooked = true;
+        node.ClosedIconIndex = files_.SmallIconIndex(node.Path, kClosedIconFlags);
+    }
+    return open ? node.OpenIconIndex : node.ClosedIconIndex;
+}
+
+// What the search could not tell, asked of the shell once the node is drawn, and kept.
+void TDrawTreeForm::AskShell(TShellObjectData& node)
+{
+    node.ShellAsked = true;
+    std::uint32_t mask = DrawnShellMask(node.ShellAttributes);
+    node.ShellAttributes |= files_.ShellAttributes(node.Path, mask) & mask;
+    // An overlay is the item's state, not something the tree asks us for; changing the item
+    // while the tree is asking for its display is left until this message is done.
+    if (OverlayOf(node.ShellAttributes) > 0)
+        ::PostMessageW(hwnd_, kOverlayMessage, 0, reinterpret_cast<LPARAM>(node.Item));
+}
+
+void TDrawTreeForm::ShowOverlay(HTREEITEM item)
+{
+    if (TShellObjectData* node = NodeOf(item))
+        TreeView_SetItemState(VDT1(), item, INDEXTOOVERLAYMASK(OverlayOf(node->ShellAttributes)), TVIS_OVERLAYMASK);
 }
 
 void TDrawTreeForm::VDT1GetDispInfo(NMTVDISPINFOW& info)
@@ -109,15 +148,10 @@ void TDrawTreeForm::VDT1GetDispInfo(NMTVDISPINFOW& info)
         return;
     if (!node->Initialised)
         VDT1InitNode(*node);
-    if ((info.item.mask & TVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0) {
-        std::size_t n = std::min(node->ShownName.size(), static_cast<std::size_t>(info.item.cchTextMax - 1));
-        node->ShownName.copy(info.item.pszText, n);
-        info.item.pszText[n] = L'\0';
-    }
+    if (!node->ShellAsked && (info.item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN)))
+        AskShell(*node);
     if (info.item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE)) {
-        if (!node->IconsLooked)
-            LookUpIcons(*node);
-        int index = (info.item.state & TVIS_EXPANDED) ? node->OpenIconIndex : node->ClosedIconIndex;
+        int index = IconIndex(*node, (info.item.state & TVIS_EXPANDED) != 0);
         info.item.iImage = index;
         info.item.iSelectedImage = index;
     }
@@ -128,26 +162,51 @@ void TDrawTreeForm::VDT1GetDispInfo(NMTVDISPINFOW& info)
     }
 }
 
+// Starts the folder's search; ListingDone adds its entries and opens the node.
 void TDrawTreeForm::VDT1InitChildren(TShellObjectData& node)
 {
-    node.Listed = true;
-    HWND tree = VDT1();
-    std::vector<ListedEntry> entries;
-    {
-        WaitCursor wait;
-        entries = ListFolder(files_, node.Path, direction_);
-        if (!entries.empty()) {
-            ui::RedrawPause pause(tree);
-            for (ListedEntry& entry : entries) {
-                TShellObjectData child;
-                child.Path = std::move(entry.path);
-                child.ShellAttributes = entry.shellAttributes;
-                child.Checked = OnIsPathChecked && OnIsPathChecked(child.Path);
-                AddNode(node.Item, std::move(child));
-            }
+    if (node.Listing)
+        return;
+    static std::atomic<unsigned> lastId{0};
+    auto listing = std::make_shared<FolderListing>();
+    listing->id = ++lastId;   // numbers, not pointers, cross the queue: a stale one finds nothing
+    listing->path = node.Path;
+    listing->direction = direction_;
+    listing->node = &node;
+    auto search = [listing, window = hwnd_, &files = files_] {
+        try {
+            listing->entries = ListFolder(files, listing->path, listing->direction);
+        } catch (const std::exception&) {
+            listing->entries.clear();   // out of memory: the folder shows as empty
         }
+        listing->done.store(true, std::memory_order_release);
+        ::PostMessageW(window, kListedMessage, listing->id, 0);
+    };
+    listings_.push_back(listing);
+    node.Listing = true;
+    try {
+        std::thread(search).detach();
+    } catch (const std::system_error&) {
+        search();   // no thread to be had: search here, the window waiting as it must
     }
-    if (entries.empty()) {
+}
+
+void TDrawTreeForm::ListingDone(unsigned id)
+{
+    auto it = std::find_if(listings_.begin(), listings_.end(), [id](const auto& l) { return l->id == id; });
+    if (it == listings_.end() || !(*it)->done.load(std::memory_order_acquire))
+        return;
+    std::shared_ptr<FolderListing> listing = std::move(*it);
+    listings_.erase(it);
+    TShellObjectData& node = *listing->node;
+    node.Listing = false;
+    node.Listed = true;
+    // Paths in one folder differ, so the other direction is exactly the reverse order.
+    if (listing->direction != direction_)
+        std::reverse(listing->entries.begin(), listing->entries.end());
+    AddChildren(node, listing->entries);
+    HWND tree = VDT1();
+    if (listing->entries.empty()) {
         // Nothing inside after all: the node loses its expand button.
         node.HasChildren = 0;
         TVITEMW it{};
@@ -155,6 +214,29 @@ void TDrawTreeForm::VDT1InitChildren(TShellObjectData& node)
         it.hItem = node.Item;
         it.cChildren = 0;
         ::SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+    } else {
+        ::SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node.Item));
+    }
+    if (listings_.empty()) {
+        // The arrow again at once, not at the next move of the mouse.
+        POINT at{};
+        ::GetCursorPos(&at);
+        HWND under = ::WindowFromPoint(at);
+        if (under == hwnd_ || ::IsChild(hwnd_, under))
+            ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+    }
+}
+
+void TDrawTreeForm::AddChildren(TShellObjectData& node, std::vector<ListedEntry>& entries)
+{
+    if (entries.empty())
+        return;
+    ui::RedrawPause pause(VDT1());
+    for (ListedEntry& entry : entries) {
+        TShellObjectData child;
+        child.Path = std::move(entry.path);
+        child.ShellAttributes = entry.shellAttributes;
+        AddNode(node.Item, std::move(child));
     }
 }
 

@@ -259,8 +259,10 @@ public:
 
 FileApi& Win32Files()
 {
-    static Win32FileApi api;
-    return api;
+    // Never destroyed: the picker lists folders on threads of their own, and one still
+    // searching a slow folder may call in while the process runs its exit.
+    static auto* api = new Win32FileApi;
+    return *api;
 }
 
 } // namespace tw

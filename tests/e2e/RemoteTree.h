@@ -163,13 +163,21 @@ public:
                WaitUntil([&] { return Next(nullptr, TVGN_CARET) == item; });
     }
     // Expands a collapsed item from the keyboard, as a user would, and waits for its entries
-    // (or, for an empty folder, for its button to go).
+    // to be drawn (or, for an empty folder, for its button to go): the picker learns an
+    // entry's check mark when it first draws it.
     bool Expand(HTREEITEM item) const
     {
         if (!Select(item))
             return false;
         PressKey(VK_RIGHT);
-        return WaitUntil([&] { return (Expanded(item) && Next(item, TVGN_CHILD)) || !HasButton(item); }, kStartWait);
+        return WaitUntil([&] { return (Expanded(item) && Next(item, TVGN_CHILD) && Drawn()) || !HasButton(item); },
+                         kStartWait);
+    }
+    // The tree's thread has handled what came before and the tree has nothing left to paint.
+    bool Drawn() const
+    {
+        SendTimed(tree_, WM_NULL);
+        return !GetUpdateRect(tree_, nullptr, FALSE);
     }
 
 private:

@@ -415,6 +415,7 @@ protected:
         fs.AddFolder("C:\\T\\Only\\Sub1");
         fs.AddFolder("C:\\T\\Only\\Sub2");
         fs.AddFolder("C:\\T\\Empty");
+        fs.AddFile("C:\\T\\z.zip", sim::kArchive | kFileCompressed);
     }
     sim::SimFiles fs;
 };
@@ -426,11 +427,19 @@ TEST_F(PickerListTest, AFolderListsEveryEntryFoldersFirstWithoutDotsOrIcons)
     std::vector<std::string> names;
     for (const ListedEntry& e : entries)
         names.push_back(e.name);
-    EXPECT_THAT(names, ElementsAre("Empty", "Hidden", "Only", "a b.txt", "b.txt", "sys.dat"));
+    EXPECT_THAT(names, ElementsAre("Empty", "Hidden", "Only", "a b.txt", "b.txt", "sys.dat", "z.zip"));
     EXPECT_EQ(entries[2].path, "C:\\T\\Only");
-    EXPECT_TRUE(entries[2].shellAttributes & shell::kHasSubfolders);
+    // The search's own attributes tell folders, hidden and compressed entries apart; whether
+    // a folder has subfolders waits, with the overlays, until its node is drawn.
+    EXPECT_TRUE(entries[2].shellAttributes & shell::kFolder);
+    EXPECT_FALSE(entries[2].shellAttributes & shell::kHasSubfolders);
+    EXPECT_TRUE(entries[1].shellAttributes & shell::kHidden);
+    EXPECT_FALSE(entries[4].shellAttributes & (shell::kFolder | shell::kHidden | shell::kCompressed));
+    EXPECT_TRUE(entries[6].shellAttributes & shell::kCompressed);
+    EXPECT_EQ(DrawnShellMask(entries[2].shellAttributes), shell::kHasSubfolders | shell::kShared | shell::kLink);
+    EXPECT_EQ(DrawnShellMask(entries[6].shellAttributes), shell::kShared | shell::kLink);
     EXPECT_EQ(fs.iconLookups, 0);          // icons wait until a node is drawn
-    EXPECT_EQ(fs.shellQueries, 6);         // one question per entry, none for "." and ".."
+    EXPECT_EQ(fs.shellQueries, 0);         // a folder of thousands is listed by its search alone
     EXPECT_EQ(fs.searches, 1);
 }
 
