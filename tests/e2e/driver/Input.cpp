@@ -187,6 +187,15 @@ bool ClickWindow(HWND window) { return Click(Center(ScreenRect(window)), window)
 bool ParkPointer() { return MoveMouse(POINT{0, 0}); }
 
 void PressKey(WORD virtualKey, Modifiers modifiers, int downs) {
+    // Under Wine a program whose window has just been given the keyboard focus reads the X
+    // server's word on which keys are down when it next looks at its input, and lets go of
+    // a modifier the X server does not know is held: a Ctrl pressed by SendInput in that
+    // moment is released before the Q that follows, and Ctrl+Q arrives as Q. A window shown
+    // or restored just before takes the focus so. On Windows, SendInput alone says which keys
+    // are down. So the program with the focus reads what it has pending first.
+    if (modifiers != kNoModifiers) {
+        CatchUp(GetForegroundWindow());
+    }
     static constexpr struct {
         Modifiers flag;
         WORD vk;
