@@ -365,6 +365,11 @@ TEST_F(RealWindows, FindsWindowsByClassAndTheirProcess)
     EXPECT_EQ(api_.ClassName(N(parent)), "TwTarget");
     EXPECT_EQ(api_.ClassName(0), "");
     EXPECT_EQ(api_.GetWindowProcessId(0), 0u);
+    // Another program of the same user at the same level: both levels read, and equal, so
+    // its windows are within reach.
+    ASSERT_TRUE(api_.IntegrityLevel(0).has_value());
+    EXPECT_EQ(api_.IntegrityLevel(targets_->Id()), api_.IntegrityLevel(0));
+    EXPECT_FALSE(TWindow(api_, N(parent), "", "").IsOutOfReach());
 }
 
 TEST_F(RealWindows, RemoteBufferLivesInTheOtherProcessAndGoesWithItsOwner)
