@@ -147,6 +147,9 @@ private:
     void RebuildWindowRows(HWND lv);
     // Writes a row's boss-key cell, remembering what it shows.
     void SetWindowRowBossText(int row, const std::wstring& text);
+    // Clears the ticks of the rows whose windows we may not hide, and drops those entries;
+    // true when there was one.
+    bool UntickOutOfReach(HWND lv, std::vector<TWindow*>& entries);
     // Keeps the remembered check marks up to date, however a mark changed (mouse, space bar, us).
     void lstWindowNameItemChanged(const NMLISTVIEW& change);
     // The row's icon if it is still one of ours, else null.
@@ -183,7 +186,7 @@ private:
     // what changed: rebuilding hundreds of rows costs far more than reading the desktop.
     struct WindowRow {
         const TWindow* entry;
-        std::string caption;
+        std::string title;
         std::wstring bossText;
         bool checked;
     };

@@ -5,6 +5,8 @@
 
 #include "platform/ui/Controls.h"
 
+#include <vector>
+
 namespace tw {
 
 namespace {
@@ -13,10 +15,34 @@ struct ShellToggle {
     const char* windowClass;
     const wchar_t* uncheckedCaption;   // what a click on a clear box will do
     const wchar_t* checkedCaption;
+    // Windows of this class go and come back with it, every one of them: the taskbars of the
+    // other monitors. Null when there are none.
+    const char* companionClass;
 };
 
-constexpr ShellToggle kDesktopIcons{"Progman", L"隐藏桌面图标", L"显示桌面图标"};
-constexpr ShellToggle kTaskbar{"Shell_TrayWnd", L"隐藏任务栏", L"显示任务栏"};
+constexpr ShellToggle kDesktopIcons{"Progman", L"隐藏桌面图标", L"显示桌面图标", nullptr};
+constexpr ShellToggle kTaskbar{"Shell_TrayWnd", L"隐藏任务栏", L"显示任务栏", "Shell_SecondaryTrayWnd"};
+
+// No desktop has anywhere near this many monitors; a search that keeps finding windows
+// (classes being registered and windows made under it) must still end.
+constexpr int kMaxCompanions = 64;
+
+std::vector<HWND> ShellWindows(const ShellToggle& toggle)
+{
+    std::vector<HWND> found;
+    if (HWND shell = ::FindWindowA(toggle.windowClass, nullptr))
+        found.push_back(shell);
+    if (!toggle.companionClass)
+        return found;
+    HWND after = nullptr;
+    for (int i = 0; i < kMaxCompanions; ++i) {
+        after = ::FindWindowExA(nullptr, after, toggle.companionClass, nullptr);
+        if (!after)
+            break;
+        found.push_back(after);
+    }
+    return found;
+}
 
 void Toggle(HWND owner, HWND box, const ShellToggle& toggle)
 {
@@ -25,7 +51,7 @@ void Toggle(HWND owner, HWND box, const ShellToggle& toggle)
         ui::SetText(box, checked ? toggle.checkedCaption : toggle.uncheckedCaption);
         // The shell's window belongs to another thread: a plain ShowWindow waits for that
         // thread, and a hung shell would freeze the program with it.
-        if (HWND shell = ::FindWindowA(toggle.windowClass, nullptr))
+        for (HWND shell : ShellWindows(toggle))
             ::ShowWindowAsync(shell, checked ? SW_HIDE : SW_RESTORE);
     } catch (...) {
         ui::ShowMessage(owner, L"失败！");

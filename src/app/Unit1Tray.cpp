@@ -28,7 +28,7 @@ void TFrmAmbler::FillTrayPage()
         for (int i = 0; i < TrayIconList->Count(); ++i) {
             TTrayIcon& icon = TrayIconList->Items(i);
             int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&icon), icon.Hidden);
-            ui::LvSetSubItemText(lv, row, 1, ui::FromAnsi(icon.Name));
+            ui::LvSetSubItemText(lv, row, 1, ui::FromUtf8(icon.Name));
         }
     } catch (...) {
         failed = true;

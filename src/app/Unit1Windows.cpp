@@ -50,9 +50,9 @@ bool TFrmAmbler::UpdateWindowRows(HWND lv)
     for (int i = 0; i < count; ++i) {
         const TWindow& entry = WindowList->Items(i);
         WindowRow& row = windowRows_[static_cast<std::size_t>(i)];
-        if (row.caption != entry.Caption) {
-            ui::LvSetSubItemText(lv, i, 2, ui::FromAnsi(entry.Caption));
-            row.caption = entry.Caption;
+        if (row.title != entry.Title) {
+            ui::LvSetSubItemText(lv, i, 2, ui::FromUtf8(entry.Title));
+            row.title = entry.Title;
         }
         std::wstring boss = ui::FromAnsi(entry.BossKeyText);
         if (row.bossText != boss)
@@ -78,8 +78,8 @@ void TFrmAmbler::RebuildWindowRows(HWND lv)
         int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&entry), entry.Selected);
         std::wstring boss = ui::FromAnsi(entry.BossKeyText);
         ui::LvSetSubItemText(lv, row, 1, boss);
-        ui::LvSetSubItemText(lv, row, 2, ui::FromAnsi(entry.Caption));
-        windowRows_.push_back({&entry, entry.Caption, std::move(boss), entry.Selected});
+        ui::LvSetSubItemText(lv, row, 2, ui::FromUtf8(entry.Title));
+        windowRows_.push_back({&entry, entry.Title, std::move(boss), entry.Selected});
     }
 }
 
@@ -137,32 +137,58 @@ void TFrmAmbler::lstWindowNameMouseDown(int button, int x, int y)
     }
 }
 
+bool TFrmAmbler::UntickOutOfReach(HWND lv, std::vector<TWindow*>& entries)
+{
+    bool any = false;
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        TWindow* entry = entries[i];
+        // A window already hidden is not asked at all, so it has nothing to refuse.
+        if (!entry->WillBeVisible() || !entry->IsOutOfReach())
+            continue;
+        entry->Selected = false;
+        for (int row = 0; row < ui::LvGetItemCount(lv); ++row)
+            if (RowWindow(row) == entry)
+                ui::LvSetChecked(lv, row, false);
+        entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
+        any = true;
+    }
+    return any;
+}
+
 void TFrmAmbler::SetCheckedWindowsShown(bool show)
 {
     if (!WindowList)
         return;
-    BusyScope busy(*this);
-    HWND lv = Control(ids::lstWindowName);
-    std::vector<TWindow*> entries;
-    int count = ui::LvGetItemCount(lv);
-    for (int row = 0; row < count; ++row)
-        if (ui::LvGetChecked(lv, row))
-            if (TWindow* entry = RowWindow(row))
-                entries.push_back(entry);
-    if (!show) {
-        if (Closing())
-            return;
-        WindowList->RecordHiding(entries);   // one write for them all, before any is hidden
+    bool refused = false;
+    {
+        BusyScope busy(*this);
+        HWND lv = Control(ids::lstWindowName);
+        std::vector<TWindow*> entries;
+        int count = ui::LvGetItemCount(lv);
+        for (int row = 0; row < count; ++row)
+            if (ui::LvGetChecked(lv, row))
+                if (TWindow* entry = RowWindow(row))
+                    entries.push_back(entry);
+        if (!show) {
+            if (Closing())
+                return;
+            // The system would drop the request without a word, leaving a tick that did
+            // nothing; the user is told instead, and the tick goes.
+            refused = UntickOutOfReach(lv, entries);
+            WindowList->RecordHiding(entries);   // one write for them all, before any is hidden
+        }
+        THiddenRecord::Batch batch(Record.get());
+        for (TWindow* entry : entries) {
+            // Showing or hiding another program's window waits for it; the session may end
+            // meanwhile, and what the close sequence gave back must stay given back.
+            if (!show && Closing())
+                break;
+            if (WindowList->Contains(entry))
+                entry->SetShown(show);
+        }
     }
-    THiddenRecord::Batch batch(Record.get());
-    for (TWindow* entry : entries) {
-        // Showing or hiding another program's window waits for it; the session may end
-        // meanwhile, and what the close sequence gave back must stay given back.
-        if (!show && Closing())
-            break;
-        if (WindowList->Contains(entry))
-            entry->SetShown(show);
-    }
+    if (refused)
+        ui::ShowMessage(hwnd_, L"无法隐藏该窗口：它属于以管理员身份运行的程序");
 }
 
 void TFrmAmbler::ToggleWindowsByHotKey(std::uint16_t id)

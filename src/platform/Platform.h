@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tw {
 
@@ -32,8 +33,14 @@ public:
     virtual Hwnd GetFirstSibling(Hwnd any) = 0;
     // GetWindow(w, GW_HWNDNEXT): the window below `w`, 0 at the bottom.
     virtual Hwnd GetNextSibling(Hwnd w) = 0;
-    // GetWindowTextA into buf (capacity maxCount, NUL included); returns the length copied.
-    virtual int GetWindowTextA(Hwnd w, char* buf, int maxCount) = 0;
+    // GetWindowTextW into buf (capacity maxCount UTF-16 units, NUL included); returns the
+    // length copied. The wide call gives every title exactly, whatever the code page.
+    virtual int GetWindowTextW(Hwnd w, char16_t* buf, int maxCount) = 0;
+    // The system ANSI code page's form of a wide text, as the ANSI calls would hand it out
+    // (WideCharToMultiByte, CP_ACP, characters it cannot hold become its default character),
+    // and back.
+    virtual std::string AnsiForm(std::u16string_view wide) = 0;
+    virtual std::u16string WideForm(std::string_view ansi) = 0;
     virtual bool IsWindow(Hwnd w) = 0;
     virtual bool IsWindowVisible(Hwnd w) = 0;
     // ShowWindowAsync: the request is queued to the window's own thread and never waited
@@ -53,6 +60,11 @@ public:
     // complete (window gone, hung, timed out); `result` is then 0.
     virtual bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam,
                               std::intptr_t lParam, std::intptr_t& result) = 0;
+    // The mandatory integrity level (the last sub-authority of the token's label: 0x2000
+    // medium, 0x3000 high) of process `pid`, or of ours for pid 0; nothing when it cannot be
+    // read. The system drops, without a word, what a process sends to the windows of one
+    // above its own level: an elevated program's, to a program that is not.
+    virtual std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) = 0;
 };
 
 // Toolbar messages the tray reading sends through SendMessageA, with their Win32 values.
@@ -61,7 +73,7 @@ inline constexpr std::uint32_t HideButton = 0x0404;      // TB_HIDEBUTTON
 inline constexpr std::uint32_t IsButtonHidden = 0x040C;  // TB_ISBUTTONHIDDEN
 inline constexpr std::uint32_t GetButton = 0x0417;       // TB_GETBUTTON
 inline constexpr std::uint32_t ButtonCount = 0x0418;     // TB_BUTTONCOUNT
-inline constexpr std::uint32_t GetButtonTextA = 0x042D;  // TB_GETBUTTONTEXTA
+inline constexpr std::uint32_t GetButtonTextW = 0x044B;  // TB_GETBUTTONTEXTW
 } // namespace tb
 
 // ---------------------------------------------------------------------------------------

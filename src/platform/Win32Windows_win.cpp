@@ -1,5 +1,7 @@
 #include "platform/Win32Platform.h"
 
+#include "platform/ui/Text.h"
+
 #include <windows.h>
 
 namespace tw {
@@ -17,7 +19,19 @@ class Win32WindowApi final : public WindowApi {
 public:
     Hwnd GetFirstSibling(Hwnd any) override { return N(::GetWindow(H(any), GW_HWNDFIRST)); }
     Hwnd GetNextSibling(Hwnd w) override { return N(::GetWindow(H(w), GW_HWNDNEXT)); }
-    int GetWindowTextA(Hwnd w, char* buf, int maxCount) override { return ::GetWindowTextA(H(w), buf, maxCount); }
+    int GetWindowTextW(Hwnd w, char16_t* buf, int maxCount) override
+    {
+        return ::GetWindowTextW(H(w), reinterpret_cast<wchar_t*>(buf), maxCount);
+    }
+    std::string AnsiForm(std::u16string_view wide) override
+    {
+        return ui::ToAnsi(std::wstring_view(reinterpret_cast<const wchar_t*>(wide.data()), wide.size()));
+    }
+    std::u16string WideForm(std::string_view ansi) override
+    {
+        std::wstring wide = ui::FromAnsi(ansi);
+        return std::u16string(wide.begin(), wide.end());
+    }
     bool IsWindow(Hwnd w) override { return ::IsWindow(H(w)) != FALSE; }
     bool IsWindowVisible(Hwnd w) override { return ::IsWindowVisible(H(w)) != FALSE; }
     void ShowWindowAsync(Hwnd w, ShowCmd cmd) override { ::ShowWindowAsync(H(w), static_cast<int>(cmd)); }
@@ -47,6 +61,39 @@ public:
                                            kMessageTimeoutMs, &answer);
         result = ok ? static_cast<std::intptr_t>(answer) : 0;
         return ok != 0;
+    }
+    std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override
+    {
+        return pid == 0 ? TokenIntegrity(::GetCurrentProcess()) : ProcessIntegrity(pid);
+    }
+
+private:
+    static std::optional<std::uint32_t> ProcessIntegrity(std::uint32_t pid)
+    {
+        // The limited right is granted on an elevated program's process to its own user.
+        HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+        if (!process)
+            return std::nullopt;
+        std::optional<std::uint32_t> level = TokenIntegrity(process);
+        ::CloseHandle(process);
+        return level;
+    }
+    static std::optional<std::uint32_t> TokenIntegrity(HANDLE process)
+    {
+        HANDLE token = nullptr;
+        if (!::OpenProcessToken(process, TOKEN_QUERY, &token))
+            return std::nullopt;
+        // TOKEN_MANDATORY_LABEL and the SID it points at, in one buffer.
+        alignas(TOKEN_MANDATORY_LABEL) BYTE buffer[128]{};
+        DWORD length = 0;
+        std::optional<std::uint32_t> level;
+        if (::GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &length)) {
+            PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
+            if (::IsValidSid(sid) && *::GetSidSubAuthorityCount(sid) > 0)
+                level = *::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1u);
+        }
+        ::CloseHandle(token);
+        return level;
     }
 };
 

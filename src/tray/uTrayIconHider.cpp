@@ -1,5 +1,6 @@
 #include "tray/uTrayIconHider.h"
 
+#include "platform/WideText.h"
 #include "windows/uHiddenRecord.h"
 
 #include <algorithm>
@@ -24,12 +25,13 @@ constexpr std::size_t kSharedBufferSize = 4096;
 constexpr std::size_t kRecordSize = 20;
 constexpr std::size_t kIdCommandOffset = 4;
 constexpr std::size_t kTextOffset = kRecordSize;
-// What we read back of a button's text. The shell writes the text whole, without a
-// capacity; tray tips are far shorter (the shell keeps at most 128 characters).
+// What we read back of a button's text, in UTF-16 units: the wide message gives every tip
+// exactly, whatever the code page. The shell writes the text whole, without a capacity;
+// tray tips are far shorter (the shell keeps at most 128 characters).
 constexpr std::size_t kTextLength = 1025;
 // The toolbar writes a button's text, and its NUL, wherever we point it and however long it
 // is, so the text is fetched only when its length, asked first, fits behind the record.
-constexpr std::size_t kTextRoom = kSharedBufferSize - kTextOffset;
+constexpr std::size_t kTextRoom = (kSharedBufferSize - kTextOffset) / sizeof(char16_t);
 
 // Toolbar messages go only to a window of this class: the pager or the notification window
 // that the search falls back to would take TB_* numbers for messages of their own, some of
@@ -116,8 +118,10 @@ void TTrayIcon::SetHidden(bool hidden)
 {
     THiddenRecord* record = Owner ? Owner->Record() : nullptr;
     if (hidden) {
+        // The record keeps the text in the ANSI code page, as it always has, so that any
+        // version of the program reads it.
         if (record)
-            record->AddIcon(Toolbar, CommandId, Name);
+            record->AddIcon(Toolbar, CommandId, api_.AnsiForm(Utf16FromUtf8(Name)));
         SetShown(false);
         Hidden = true;
         return;
@@ -236,7 +240,7 @@ void TTrayIconList::AdoptRecorded()
             stale.emplace_back(recorded.toolbar, recorded.id);
             continue;
         }
-        Append(recorded.id, recorded.text).Hidden = true;
+        Append(recorded.id, Utf8FromUtf16(windows_.WideForm(recorded.text))).Hidden = true;
     }
     THiddenRecord::Batch batch(record_);
     for (auto [toolbar, id] : stale)
@@ -305,22 +309,24 @@ bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lin
 bool TTrayIconList::ReadText(RemoteBuffer& buffer, std::int32_t id, std::string& text)
 {
     std::intptr_t length = 0;
-    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextA, IdParam(id), 0, length))
+    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextW, IdParam(id), 0, length))
         return false;
     // A button without text (-1 or 0), or one whose text would run past our buffer: no text.
     if (length <= 0 || static_cast<std::size_t>(length) >= kTextRoom)
         return true;
     std::intptr_t written = 0;
-    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextA, IdParam(id),
+    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextW, IdParam(id),
                                static_cast<std::intptr_t>(buffer.Address() + kTextOffset), written))
         return false;
     // Only what the toolbar says it wrote is text; the rest of the buffer holds whatever the
     // previous button (or the tail of a 64-bit record) left there.
     const std::size_t take = std::min({static_cast<std::size_t>(std::max<std::intptr_t>(written, 0)),
                                        static_cast<std::size_t>(length), kTextLength});
-    char bytes[kTextLength]{};
-    if (take > 0 && buffer.Read(kTextOffset, bytes, take))
-        text.assign(bytes, ::strnlen(bytes, take));
+    char16_t units[kTextLength]{};
+    if (take > 0 && buffer.Read(kTextOffset, units, take * sizeof(char16_t))) {
+        std::u16string_view wide(units, take);
+        text = Utf8FromUtf16(wide.substr(0, wide.find(u'\0')));
+    }
     return true;
 }
 

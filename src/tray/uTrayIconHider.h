@@ -40,7 +40,7 @@ public:
     const Hwnd Toolbar;
     TTrayIconList* const Owner;
     std::int32_t CommandId = 0;
-    std::string Name;       // ANSI, as the shell gave it when the icon was first listed
+    std::string Name;       // UTF-8, exactly as the shell gave it when the icon was first listed
     // The user's tick on the tray page, which is also this program's mark that it hid the
     // icon: only icons with it are shown again at the end.
     bool Hidden = false;

@@ -1,5 +1,6 @@
 #include "windows/uWindowsHider.h"
 
+#include "platform/WideText.h"
 #include "windows/uHiddenRecord.h"
 
 #include <algorithm>
@@ -9,8 +10,16 @@
 namespace tw {
 
 namespace {
-// GetWindowTextA's count includes the terminating NUL: 255 leaves 254 characters.
+// GetWindowTextW's count includes the terminating NUL: 255 leaves 254 characters.
 constexpr int kTitleBufferSize = 255;
+
+// The window's title; empty when it has none or it cannot be read.
+std::u16string ReadTitle(WindowApi& api, Hwnd w)
+{
+    char16_t title[kTitleBufferSize]{};
+    int length = api.GetWindowTextW(w, title, kTitleBufferSize);
+    return std::u16string(title, static_cast<std::size_t>(std::clamp(length, 0, kTitleBufferSize - 1)));
+}
 } // namespace
 
 TWindow::TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText, THiddenRecord* record)
@@ -18,7 +27,24 @@ TWindow::TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string b
 {
 }
 
+void TWindow::SetTitle(std::u16string_view wide)
+{
+    Title = Utf8FromUtf16(wide);
+    Caption = api_.AnsiForm(wide);
+}
+
 bool TWindow::IsVisible() const { return api_.IsWindowVisible(Handle); }
+
+bool TWindow::IsOutOfReach() const
+{
+    // A level that cannot be read says nothing: such a window is asked as any other.
+    std::uint32_t pid = api_.GetWindowProcessId(Handle);
+    if (pid == 0)
+        return false;
+    std::optional<std::uint32_t> theirs = api_.IntegrityLevel(pid);
+    std::optional<std::uint32_t> ours = api_.IntegrityLevel(0);
+    return theirs && ours && *theirs > *ours;
+}
 
 bool TWindow::WillBeVisible()
 {
@@ -54,7 +80,7 @@ void TWindow::SetShown(bool show)
     // window already hidden (by its own program, say) is not ours to hide, nor to give back;
     // one whose hide we asked for and its thread has not yet carried out is ours already.
     if (!show) {
-        if (!WillBeVisible())
+        if (!WillBeVisible() || IsOutOfReach())
             return;
         if (record_)
             record_->AddWindows({Handle});
@@ -112,7 +138,6 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
             items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
         }
 
-    char title[kTitleBufferSize];
     std::unordered_set<Hwnd> met;
     int steps = 0;
     for (Hwnd w = api_.GetFirstSibling(ownWindow); w != 0 && steps < kMaxWalkSteps;
@@ -123,16 +148,15 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
             break;
         if (w == ownWindow)
             continue;
-        int length = api_.GetWindowTextA(w, title, kTitleBufferSize);
-        if (length <= 0)
+        std::u16string title = ReadTitle(api_, w);
+        if (title.empty())
             continue;
-        std::string caption(title, static_cast<std::size_t>(std::min(length, kTitleBufferSize - 1)));
         if (TWindow* known = FindByHandle(w)) {
-            known->Caption = std::move(caption);   // hidden or not: we still owe it back
-            known->WillBeVisible();                // settles a request its thread has carried out
+            known->SetTitle(title);      // hidden or not: we still owe it back
+            known->WillBeVisible();      // settles a request its thread has carried out
         }
         else if (api_.IsWindowVisible(w))
-            AddWindow(w, std::move(caption), std::string());
+            AddWindow(w, std::string(), std::string()).SetTitle(title);
     }
 }
 
@@ -183,7 +207,6 @@ void TWindowList::AdoptRecorded()
     if (!record_)
         return;
     std::vector<Hwnd> stale;
-    char title[kTitleBufferSize];
     for (const RecordedWindow& recorded : std::vector<RecordedWindow>(record_->Windows())) {
         if (FindByHandle(recorded.handle))
             continue;
@@ -193,9 +216,8 @@ void TWindowList::AdoptRecorded()
             stale.push_back(recorded.handle);
             continue;
         }
-        int length = api_.GetWindowTextA(recorded.handle, title, kTitleBufferSize);
-        std::string caption(title, static_cast<std::size_t>(std::clamp(length, 0, kTitleBufferSize - 1)));
-        TWindow& entry = AddWindow(recorded.handle, std::move(caption), std::string());
+        TWindow& entry = AddWindow(recorded.handle, std::string(), std::string());
+        entry.SetTitle(ReadTitle(api_, recorded.handle));
         entry.Selected = true;
         entry.HiddenByUs = true;
     }

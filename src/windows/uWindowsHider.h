@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw {
@@ -27,7 +28,11 @@ public:
     TWindow& operator=(const TWindow&) = delete;
 
     const Hwnd Handle;
-    std::string Caption;        // ANSI, as GetWindowTextA gave it; at most 254 bytes
+    // The title as last read, exactly (UTF-8), and its form in the system's ANSI code page
+    // (as GetWindowTextA would give it), by whose bytes the page sorts, so that the order
+    // on a system of any code page is the one its users know. At most 254 characters.
+    std::string Title;
+    std::string Caption;
     std::string BossKeyText;    // e.g. "Alt + Q"; empty when the window has no boss key
     std::uint16_t HotKeyId = 0; // registration id of the boss key; 0 = none
     std::int32_t Key = 0;       // virtual-key code of the boss key's main key; 0 = none
@@ -37,15 +42,20 @@ public:
     // at the end: a window its own program hid (a chat client gone to its tray) stays hidden.
     bool HiddenByUs = false;
 
+    // Sets Title and Caption from the title the wide call gave.
+    void SetTitle(std::u16string_view wide);
     // Asked of the system every time: a window's own program may hide or show it.
     bool IsVisible() const;
+    // Its program runs at a higher integrity level than ours (as administrator, while we do
+    // not): the system drops our requests to its window without a word.
+    bool IsOutOfReach() const;
     // What the window is, or will be once its thread has carried out our last request:
     // requests are queued to that thread, which may be slow to get to them, or hung.
     bool WillBeVisible();
     void HideWindow();
     void RestoreWindow();
-    // Hiding records the window first and marks it ours (a window that is not visible is
-    // left alone: it is not ours to hide); showing marks it no longer ours.
+    // Hiding records the window first and marks it ours (a window that is not visible, or
+    // out of reach, is left alone: it is not ours to hide); showing marks it no longer ours.
     void SetShown(bool show);
     // No longer ours, without touching the window: it came back, or it is gone.
     void Forget();

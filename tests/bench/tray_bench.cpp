@@ -1,7 +1,7 @@
 // Reading a tray of 200 icons through the Tray page's refresh button, as a ratio to a floor:
 // a loop here that reads the same toolbar with the same messages, writes and reads (one
 // buffer in the shell's process; per button a zeroed record written, TB_GETBUTTON, the
-// record read back, TB_GETBUTTONTEXTA, the text read back, TB_ISBUTTONHIDDEN). The refresh
+// record read back, TB_GETBUTTONTEXTW, the text read back, TB_ISBUTTONHIDDEN). The refresh
 // does more than that floor (it shows every listed icon first and brings the table up to
 // date), so the ratio says what that costs on top of the reading itself. The refresh is timed
 // until the page has painted (the end point in BenchStats.h); the floor has nothing to paint.
@@ -73,8 +73,8 @@ int FloorRead(HWND toolbar) {
         buffer.Read(record, sizeof record, 0);
         int id = 0;
         memcpy(&id, record + 4, sizeof id);
-        SendTimed(toolbar, TB_GETBUTTONTEXTA, static_cast<WPARAM>(id), buffer.Param(20));
-        char text[1025]{};
+        SendTimed(toolbar, TB_GETBUTTONTEXTW, static_cast<WPARAM>(id), buffer.Param(20));
+        wchar_t text[1025]{};
         buffer.Read(text, sizeof text, 20);
         if (SendTimed(toolbar, TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id)) == 0) {
             ++visible;

@@ -43,6 +43,7 @@ public:
         return shell::AddButton(taskbar, id, text, flags);
     }
     bool Delete(int id) { return shell::DeleteButton(taskbar, id); }
+    bool AddSecondaryTaskbar() { return shell::SendCommand(taskbar, shell::kAddSecondaryTaskbar, {}); }
     bool Hang(const std::wstring& wakeEvent) { return shell::SendCommand(taskbar, shell::kHang, wakeEvent); }
     bool DestroyTray() {
         return shell::SendCommand(taskbar, shell::kDestroyTray, {}) && WaitUntil([&] { return !IsWindow(taskbar); });

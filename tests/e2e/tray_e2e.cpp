@@ -25,9 +25,14 @@ namespace {
 using namespace tw::e2e;
 namespace ids = tw::ids;
 
-// What the program reads back of a text the shell holds: the bytes of this process's (and
-// the program's) ANSI code page, widened again for display.
-std::wstring ThroughAnsi(const std::wstring& text) { return AnsiToWide(WideToAnsi(text)); }
+// Every "Shell_SecondaryTrayWnd" on the desktop: the other monitors' taskbars.
+std::vector<HWND> SecondaryTaskbars() {
+    std::vector<HWND> found;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"Shell_SecondaryTrayWnd", nullptr)) != nullptr;) {
+        found.push_back(w);
+    }
+    return found;
+}
 
 class TrayPageTest : public ::testing::Test {
 protected:
@@ -92,7 +97,8 @@ protected:
 };
 
 TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
-    const std::wstring chinese = L"音量 - 扬声器: 75%";
+    // Shown exactly under either code page, Hangul and all.
+    const std::wstring chinese = L"音量 - 扬声器: 75% 한";
     ASSERT_TRUE(shell.Add(1, L"QQ"));
     ASSERT_TRUE(shell.Add(7, L"A=B"));
     ASSERT_TRUE(shell.Add(-5, chinese));
@@ -103,7 +109,7 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     StartProgram();
 
     // In toolbar order, the hidden button left out, the shared identifier once.
-    const std::vector<std::wstring> names = {L"QQ", L"A=B", ThroughAnsi(chinese), L"first of two", L""};
+    const std::vector<std::wstring> names = {L"QQ", L"A=B", chinese, L"first of two", L""};
     ASSERT_TRUE(WaitUntil([&] { return Names() == names; })) << "rows: " << Names().size();
     EXPECT_EQ(Ticks(), std::vector<bool>(5, false));
     EXPECT_EQ(Rows().Text(0, 0), L"");
@@ -232,6 +238,14 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
 
 TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     TW_REQUIRE_CODEPAGE(936);
+    // Two more monitors, each with its taskbar: they go and come back with the main one.
+    ASSERT_TRUE(shell.AddSecondaryTaskbar() && shell.AddSecondaryTaskbar());
+    const std::vector<HWND> secondary = SecondaryTaskbars();
+    ASSERT_EQ(secondary.size(), 2u);
+    const auto allTaskbars = [&](bool visible) {
+        return IsVisible(shell.taskbar) == visible && IsVisible(secondary[0]) == visible &&
+               IsVisible(secondary[1]) == visible;
+    };
     StartProgram();
     HWND desktopBox = ControlById(main, ids::CheckBox1);
     HWND taskbarBox = ControlById(main, ids::CheckBox2);
@@ -239,7 +253,7 @@ TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     EXPECT_EQ(Text(taskbarBox), L"隐藏任务栏");
 
     ASSERT_TRUE(ClickWindow(taskbarBox));
-    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar); }));
+    EXPECT_TRUE(WaitUntil([&] { return allTaskbars(false); }));
     EXPECT_EQ(Text(taskbarBox), L"显示任务栏");
     EXPECT_TRUE(IsVisible(shell.progman));
 
@@ -249,7 +263,7 @@ TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     EXPECT_FALSE(IsVisible(shell.taskbar));
 
     ASSERT_TRUE(ClickWindow(taskbarBox));
-    EXPECT_TRUE(WaitUntil([&] { return IsVisible(shell.taskbar); }));
+    EXPECT_TRUE(WaitUntil([&] { return allTaskbars(true); }));
     EXPECT_EQ(Text(taskbarBox), L"隐藏任务栏");
     EXPECT_FALSE(IsVisible(shell.progman));
 

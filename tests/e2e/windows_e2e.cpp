@@ -34,9 +34,11 @@ struct Cast {
     const wchar_t* selfHidden;  // listed, then hidden by its own program
     const wchar_t* late;        // opened after the program started; sorts between the two above
     const wchar_t* tray;        // hidden from the start, as a program in the tray keeps its window
+    // Characters the code page cannot hold: shown exactly, sorted by their '?'s (before "A").
+    const wchar_t* foreign;
 };
-const Cast kChinese{L"画图", L"记事本 - 报告.txt", L"微信", L"计算器", L"托盘程序"};
-const Cast kWestern{L"Äpfel", L"Éclair", L"über", L"Ça va", L"Tray app"};
+const Cast kChinese{L"画图", L"记事本 - 报告.txt", L"微信", L"计算器", L"托盘程序", L"한글 \U0001F600"};
+const Cast kWestern{L"Äpfel", L"Éclair", L"über", L"Ça va", L"Tray app", L"中文 标题"};
 
 bool BytesBefore(const std::string& a, const std::string& b)
 {
@@ -163,15 +165,16 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     HWND selfHidden = Make(cast.selfHidden);
     HWND untitled = Make(L"");
     HWND tray = Make(cast.tray, tw::e2e::target::kCreateHidden);
-    ASSERT_TRUE(apple && minimised && zebra && stranger && first && ticked && selfHidden && untitled && tray);
+    HWND foreign = Make(cast.foreign);
+    ASSERT_TRUE(apple && minimised && zebra && stranger && first && ticked && selfHidden && untitled && tray && foreign);
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    const std::vector<std::wstring> ours{L"Apple", L"Tarnwick", L"Zebra", L"apple", cast.first,
+    const std::vector<std::wstring> ours{cast.foreign, L"Apple", L"Tarnwick", L"Zebra", L"apple", cast.first,
                                          cast.late, cast.ticked, cast.selfHidden, cast.tray};
 
     // First fill: titled windows (the minimised one too), in byte order; not the untitled
     // one, not the one already hidden, not the program's own main window.
-    EXPECT_EQ(InTable(ours), (std::vector<std::wstring>{L"Apple", L"Tarnwick", L"Zebra", L"apple", cast.first,
-                                                        cast.ticked, cast.selfHidden}));
+    EXPECT_EQ(InTable(ours), (std::vector<std::wstring>{cast.foreign, L"Apple", L"Tarnwick", L"Zebra", L"apple",
+                                                        cast.first, cast.ticked, cast.selfHidden}));
     const std::vector<std::wstring> captions = Captions();
     EXPECT_TRUE(InByteOrder(captions));
     EXPECT_EQ(std::count(captions.begin(), captions.end(), L"Tarnwick"), 1)
@@ -206,8 +209,8 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     EXPECT_EQ(RowOf(cast.late), -1) << "the table changed without a refresh";
     ASSERT_TRUE(TargetWindows::SettleZOrder());
     ASSERT_NO_FATAL_FAILURE(Refresh());
-    EXPECT_EQ(InTable(ours), (std::vector<std::wstring>{L"Apple", L"Tarnwick", L"Zebra", L"apple", cast.first,
-                                                        cast.late, cast.ticked, cast.selfHidden}));
+    EXPECT_EQ(InTable(ours), (std::vector<std::wstring>{cast.foreign, L"Apple", L"Tarnwick", L"Zebra", L"apple",
+                                                        cast.first, cast.late, cast.ticked, cast.selfHidden}));
     EXPECT_TRUE(InByteOrder(Captions()));
 
     // A ticked window closes before the next refresh: hiding passes it by, and the program

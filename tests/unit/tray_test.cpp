@@ -28,7 +28,10 @@ public:
 
     Hwnd GetFirstSibling(Hwnd any) override { return desk_.GetFirstSibling(any); }
     Hwnd GetNextSibling(Hwnd w) override { return desk_.GetNextSibling(w); }
-    int GetWindowTextA(Hwnd w, char* buf, int n) override { return desk_.GetWindowTextA(w, buf, n); }
+    int GetWindowTextW(Hwnd w, char16_t* buf, int n) override { return desk_.GetWindowTextW(w, buf, n); }
+    std::string AnsiForm(std::u16string_view wide) override { return desk_.AnsiForm(wide); }
+    std::u16string WideForm(std::string_view ansi) override { return desk_.WideForm(ansi); }
+    std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override { return desk_.IntegrityLevel(pid); }
     bool IsWindow(Hwnd w) override { return desk_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return desk_.IsWindowVisible(w); }
     void ShowWindowAsync(Hwnd w, ShowCmd cmd) override { desk_.ShowWindowAsync(w, cmd); }
@@ -137,7 +140,7 @@ TEST_F(TrayTest, ReadingListsVisibleButtonsInToolbarOrder)
     toolbar.buttons = {
         {1, "QQ"},
         {7, "A=B"},
-        {-3, "\xC2\xF6\xD7\xB0"},                  // GBK bytes pass through untouched
+        {-3, "", false, true, u"音量 \U0001F600"}, // outside any code page, yet exact
         {5, "hidden by the system", true},
         {9, "", false, false},                  // a button without text
         {11, "last"},
@@ -145,12 +148,12 @@ TEST_F(TrayTest, ReadingListsVisibleButtonsInToolbarOrder)
     auto list = NewList();
     EXPECT_EQ(list->Toolbar, tray.toolbar);
 
-    EXPECT_EQ(Read(*list), (Lines{"1=QQ", "7=A=B", "-3=\xC2\xF6\xD7\xB0", "9=", "11=last"}));
+    EXPECT_EQ(Read(*list), (Lines{"1=QQ", "7=A=B", "-3=音量 \U0001F600", "9=", "11=last"}));
     EXPECT_EQ(desk.Process(kShellPid).reservations, 1);   // one buffer for the whole reading
     ExpectShellLeftClean();
 
     list->RefreshIcons();
-    EXPECT_EQ(Icons(*list), (IconRows{{1, "QQ"}, {7, "A=B"}, {-3, "\xC2\xF6\xD7\xB0"}, {9, ""}, {11, "last"}}));
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "QQ"}, {7, "A=B"}, {-3, "音量 \U0001F600"}, {9, ""}, {11, "last"}}));
     for (int i = 0; i < list->Count(); ++i) {
         EXPECT_FALSE(list->Items(i).Hidden);
         EXPECT_EQ(list->Items(i).Toolbar, tray.toolbar);
@@ -176,9 +179,9 @@ TEST_F(TrayTest, TextIsCutAtWhatWeReadBack)
 {
     // The toolbar writes a text whole wherever it is told: one that would not fit behind the
     // record is not asked for at all (a write past the buffer would land in the shell's own
-    // memory, or fault it).
-    toolbar.buttons = {{1, std::string(3000, 'x')}, {2, "next"}, {3, std::string(4075, 'y')},
-                       {4, std::string(4076, 'z')}, {5, std::string(70000, 'w')}};
+    // memory, or fault it). Its length and what it writes are in UTF-16 units.
+    toolbar.buttons = {{1, std::string(2000, 'x')}, {2, "next"}, {3, std::string(2037, 'y')},
+                       {4, std::string(2038, 'z')}, {5, std::string(70000, 'w')}};
     auto list = NewList();
     Lines lines = Read(*list);
     ASSERT_EQ(lines.size(), 5u);
@@ -502,7 +505,9 @@ TEST_F(TrayTest, ClosingGivesBackOnlyTheIconsWeHidAndTheRecordFollows)
 
 TEST_F(TrayTest, AKilledRunsIconsAreFoundAgainWhileTheSameShellHoldsThem)
 {
-    toolbar.buttons = {{1, "a"}, {2, "b"}, {3, "c"}};
+    // The record keeps tips in the code page's bytes, which every version of the program reads.
+    desk.codePage = {{u'音', "\xD2\xF4"}, {u'量', "\xC1\xBF"}};
+    toolbar.buttons = {{1, "a"}, {2, "", false, true, u"音量"}, {3, "c"}};
     Hwnd mail = desk.AddWindow("Mail");
     {
         auto list = NewList();
@@ -518,8 +523,9 @@ TEST_F(TrayTest, AKilledRunsIconsAreFoundAgainWhileTheSameShellHoldsThem)
     // The next start lists the two that are still there, ticked, and keeps them hidden.
     auto next = ReadRecord();
     TTrayIconList adopted{windows, desk, next.get()};
+    EXPECT_NE(store.files[kRecordPath].find(" 2 D2F4C1BF\n"), std::string::npos);
     adopted.AdoptRecorded();
-    EXPECT_EQ(Icons(adopted), (IconRows{{1, "a"}, {2, "b"}}));
+    EXPECT_EQ(Icons(adopted), (IconRows{{1, "a"}, {2, "音量"}}));
     EXPECT_TRUE(adopted.Items(0).Hidden && adopted.Items(1).Hidden);
     EXPECT_EQ(RecordedIds(), (std::vector<std::int32_t>{1, 2}));
     adopted.RefreshIcons();

@@ -2,6 +2,7 @@
 // and how the bulk operations treat windows in mixed states.
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimStore.h"
+#include "platform/WideText.h"
 #include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"
 
@@ -135,12 +136,41 @@ TEST_F(WindowListTest, RefreshFromOnlyDeadEntriesYieldsTheLiveDesktop)
     EXPECT_EQ(Captions(), (std::vector<std::string>{"Fresh A", "Fresh B"}));
 }
 
-TEST_F(WindowListTest, TitlesAreCutAt254Bytes)
+TEST_F(WindowListTest, TitlesAreCutAt254Characters)
 {
     desk.AddWindow(std::string(400, 'x'));
+    desk.codePage = {{u'汉', "\xBA\xBA"}};
+    desk.Window(desk.AddWindow("")).wideTitle = std::u16string(400, u'汉');
     list.RefreshWindows(self);
-    ASSERT_EQ(list.Count(), 1);
-    EXPECT_EQ(list.Items(0).Caption.size(), 254u);
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Items(1).Caption.size(), 254u);
+    EXPECT_EQ(list.Items(0).Caption.size(), 508u);   // the sort key is two bytes a character
+    EXPECT_EQ(Utf16FromUtf8(list.Items(0).Title), std::u16string(254, u'汉'));
+}
+
+TEST_F(WindowListTest, AWindowAboveOurIntegrityLevelIsNotTouched)
+{
+    // An administrator's program drops our requests without a word: none is sent, nothing
+    // is recorded or marked ours. Where the level cannot be read the window is asked as ever.
+    Hwnd admin = desk.AddWindow("Admin", true, "Sim", 0, 7);
+    Hwnd unknown = desk.AddWindow("Unknown", true, "Sim", 0, 8);
+    desk.Process(7).integrity = 0x3000;
+    desk.Process(8).integrity = std::nullopt;
+    list.RefreshWindows(self);
+    TWindow& entry = *list.FindByHandle(admin);
+    EXPECT_TRUE(entry.IsOutOfReach());
+    EXPECT_FALSE(list.FindByHandle(unknown)->IsOutOfReach());
+    desk.log.clear();
+    entry.SetShown(false);
+    EXPECT_TRUE(desk.log.empty());
+    EXPECT_FALSE(entry.HiddenByUs);
+    EXPECT_TRUE(RecordedOnDisk().empty());
+
+    // Running as administrator ourselves, we may.
+    desk.ownIntegrity = 0x3000;
+    EXPECT_FALSE(entry.IsOutOfReach());
+    entry.SetShown(false);
+    EXPECT_FALSE(desk.IsWindowVisible(admin));
 }
 
 TEST_F(WindowListTest, HidingMinimisesFirstAndRestoringUsesRestore)
@@ -401,9 +431,19 @@ TEST_F(WindowListTest, SortPutsCaptionsInByteOrder)
 {
     for (const char* t : {"\xB4\xB0\xBF\xDA", "beta", "Alpha", "alpha", "Zulu"})   // "窗口" in GBK first
         desk.AddWindow(t);
+    // Titles read wide sort by the bytes of their code-page form, not by code point: 阿
+    // (U+963F) before 中 (U+4E2D), as a GBK system has always shown them. A character the
+    // code page cannot hold sorts as its '?', yet is shown exactly.
+    desk.codePage = {{u'中', "\xD6\xD0"}, {u'阿', "\xB0\xA2"}};
+    for (const char16_t* t : {u"中", u"阿", u"한"})
+        desk.Window(desk.AddWindow("")).wideTitle = t;
     list.RefreshWindows(self);
     list.SortByCaption();
-    EXPECT_EQ(Captions(), (std::vector<std::string>{"Alpha", "Zulu", "alpha", "beta", "\xB4\xB0\xBF\xDA"}));
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"?", "Alpha", "Zulu", "alpha", "beta", "\xB0\xA2",
+                                                    "\xB4\xB0\xBF\xDA", "\xD6\xD0"}));
+    EXPECT_EQ(list.Items(0).Title, "한");
+    EXPECT_EQ(list.Items(5).Title, "阿");
+    EXPECT_EQ(list.Items(7).Title, "中");
 }
 
 TEST_F(WindowListTest, ContainsOnlyLiveEntries)

@@ -44,7 +44,10 @@ public:
 
     Hwnd GetFirstSibling(Hwnd any) override { return real_.GetFirstSibling(any); }
     Hwnd GetNextSibling(Hwnd w) override { return real_.GetNextSibling(w); }
-    int GetWindowTextA(Hwnd w, char* buf, int maxCount) override { return real_.GetWindowTextA(w, buf, maxCount); }
+    int GetWindowTextW(Hwnd w, char16_t* buf, int maxCount) override { return real_.GetWindowTextW(w, buf, maxCount); }
+    std::string AnsiForm(std::u16string_view wide) override { return real_.AnsiForm(wide); }
+    std::u16string WideForm(std::string_view ansi) override { return real_.WideForm(ansi); }
+    std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override { return real_.IntegrityLevel(pid); }
     bool IsWindow(Hwnd w) override { return real_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return real_.IsWindowVisible(w); }
     void ShowWindowAsync(Hwnd w, ShowCmd cmd) override
@@ -154,30 +157,26 @@ TEST_F(RealWindows, ZOrderWalkMeetsEveryTopLevelWindowOnceTopFirst)
     EXPECT_LT(at(b), at(c));
 }
 
-TEST_F(RealWindows, TitlesArriveAsBytesOfTheAnsiCodePage)
+TEST_F(RealWindows, TitlesArriveWholeAndSortByTheirAnsiBytes)
 {
-    // The title as a program in that code page would store and show it.
+    // The sort key is the title as a program in that code page would store it; what the page
+    // shows is the title exactly, a character the code page cannot hold (Hangul) included.
     const bool chinese = GetACP() == 936;
-    const std::wstring title = chinese ? L"画图 - 未命名" : L"Äpfel - Café";
-    const std::string bytes = chinese ? "\xBB\xAD\xCD\xBC - \xCE\xB4\xC3\xFC\xC3\xFB" : "\xC4pfel - Caf\xE9";
+    const std::wstring title = chinese ? L"画图 - 未命名 한" : L"Äpfel - Café 한";
+    const std::string bytes = chinese ? "\xBB\xAD\xCD\xBC - \xCE\xB4\xC3\xFC\xC3\xFB ?" : "\xC4pfel - Caf\xE9 ?";
     HWND w = Make(title);
     ASSERT_TRUE(w);
-
-    char buf[255]{};
-    EXPECT_EQ(api_.GetWindowTextA(N(w), buf, 255), static_cast<int>(bytes.size()));
-    EXPECT_EQ(std::string(buf), bytes);
 
     TWindowList list(api_);
     Refresh(list);
     TWindow* entry = list.FindByHandle(N(w));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->Caption, bytes);
-    // What the Windows page shows is the title the other program set.
-    EXPECT_EQ(ui::FromAnsi(entry->Caption), title);
     EXPECT_EQ(ui::ToAnsi(title), bytes);
+    EXPECT_EQ(ui::FromUtf8(entry->Title), title);
 }
 
-TEST_F(RealWindows, LongTitlesAreCutTo254Bytes)
+TEST_F(RealWindows, LongTitlesAreCutTo254Characters)
 {
     HWND ascii = Make(std::wstring(300, L'W'));
     ASSERT_TRUE(ascii);
@@ -186,14 +185,12 @@ TEST_F(RealWindows, LongTitlesAreCutTo254Bytes)
     ASSERT_NE(list.FindByHandle(N(ascii)), nullptr);
     EXPECT_EQ(list.FindByHandle(N(ascii))->Caption, std::string(254, 'W'));
 
-    if (GetACP() == 936) {
-        // Two bytes a character: 127 whole characters fill the 254 bytes, none is split.
-        HWND wide = Make(std::wstring(200, L'汉'));
-        ASSERT_TRUE(wide);
-        Refresh(list);
-        ASSERT_NE(list.FindByHandle(N(wide)), nullptr);
-        EXPECT_EQ(ui::FromAnsi(list.FindByHandle(N(wide))->Caption), std::wstring(127, L'汉'));
-    }
+    // Characters, whatever their width in the code page.
+    HWND wide = Make(std::wstring(300, L'汉'));
+    ASSERT_TRUE(wide);
+    Refresh(list);
+    ASSERT_NE(list.FindByHandle(N(wide)), nullptr);
+    EXPECT_EQ(ui::FromUtf8(list.FindByHandle(N(wide))->Title), std::wstring(254, L'汉'));
 }
 
 TEST_F(RealWindows, VisibilityIsAskedOfTheSystemEveryTime)
@@ -368,6 +365,11 @@ TEST_F(RealWindows, FindsWindowsByClassAndTheirProcess)
     EXPECT_EQ(api_.ClassName(N(parent)), "TwTarget");
     EXPECT_EQ(api_.ClassName(0), "");
     EXPECT_EQ(api_.GetWindowProcessId(0), 0u);
+    // Another program of the same user at the same level: both levels read, and equal, so
+    // its windows are within reach.
+    ASSERT_TRUE(api_.IntegrityLevel(0).has_value());
+    EXPECT_EQ(api_.IntegrityLevel(targets_->Id()), api_.IntegrityLevel(0));
+    EXPECT_FALSE(TWindow(api_, N(parent), "", "").IsOutOfReach());
 }
 
 TEST_F(RealWindows, RemoteBufferLivesInTheOtherProcessAndGoesWithItsOwner)

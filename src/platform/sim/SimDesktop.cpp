@@ -142,18 +142,46 @@ Hwnd SimDesktop::GetNextSibling(Hwnd w)
     return nextSiblingHook ? nextSiblingHook(w, next) : next;
 }
 
-int SimDesktop::GetWindowTextA(Hwnd w, char* buf, int maxCount)
+int SimDesktop::GetWindowTextW(Hwnd w, char16_t* buf, int maxCount)
 {
     if (maxCount <= 0)
         return 0;
-    buf[0] = '\0';
+    buf[0] = u'\0';
     if (!Exists(w))
         return 0;
-    const std::string& t = windows_[w].title;
+    const SimWindow& win = windows_[w];
+    std::u16string t = win.wideTitle.empty() ? WideForm(win.title) : win.wideTitle;
     int n = static_cast<int>(std::min<std::size_t>(t.size(), static_cast<std::size_t>(maxCount - 1)));
-    std::memcpy(buf, t.data(), static_cast<std::size_t>(n));
-    buf[n] = '\0';
+    std::copy_n(t.data(), n, buf);
+    buf[n] = u'\0';
     return n;
+}
+
+std::string SimDesktop::AnsiForm(std::u16string_view wide)
+{
+    std::string out;
+    for (char16_t c : wide) {
+        auto it = codePage.find(c);
+        out += it != codePage.end() ? it->second : c < 0x100 ? std::string(1, static_cast<char>(c)) : "?";
+    }
+    return out;
+}
+
+std::u16string SimDesktop::WideForm(std::string_view ansi)
+{
+    std::u16string out;
+    for (std::size_t i = 0; i < ansi.size(); ++i) {
+        auto pair = std::find_if(codePage.begin(), codePage.end(), [&](const auto& entry) {
+            return entry.second.size() == 2 && ansi.substr(i, 2) == entry.second;
+        });
+        if (pair != codePage.end()) {
+            out += pair->first;
+            ++i;
+        } else {
+            out += static_cast<char16_t>(static_cast<unsigned char>(ansi[i]));
+        }
+    }
+    return out;
 }
 
 bool SimDesktop::IsWindow(Hwnd w) { return Exists(w); }
@@ -221,6 +249,11 @@ bool SimDesktop::SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, 
     if (hook)
         result = hook(msg, wParam, lParam);
     return true;
+}
+
+std::optional<std::uint32_t> SimDesktop::IntegrityLevel(std::uint32_t pid)
+{
+    return pid == 0 ? std::optional<std::uint32_t>(ownIntegrity) : processes_[pid].integrity;
 }
 
 std::uint64_t SimDesktop::ProcessCreationTime(std::uint32_t pid)

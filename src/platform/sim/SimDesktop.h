@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,8 @@ struct SimWindow {
     Hwnd handle = 0;
     Hwnd parent = 0;            // 0 for a top-level window
     std::string cls;
-    std::string title;
+    std::string title;          // ANSI bytes; the wide call widens them byte by byte
+    std::u16string wideTitle;   // when set, the title the wide call gives instead
     bool visible = true;        // WS_VISIBLE of the window itself
     bool minimized = false;
     std::uint32_t pid = 1;
@@ -34,6 +36,7 @@ struct SimProcess {
     int reservations = 0;       // ever made
     int releases = 0;           // VirtualFreeEx + CloseHandle done
     std::uint64_t created = 1;  // creation time; a new process under a reused id gets another
+    std::optional<std::uint32_t> integrity = 0x2000;   // medium; nothing: unreadable
 };
 
 class SimDesktop : public WindowApi, public ProcessApi, public IdentityApi {
@@ -53,6 +56,10 @@ public:
     std::uint8_t* RemoteMemory(std::uint32_t pid, std::uintptr_t address, std::size_t length);
 
     OsVersion version{6, 1};
+    std::uint32_t ownIntegrity = 0x2000;
+    // The simulated ANSI code page: bytes 0-255 stand for U+0000-U+00FF, and these
+    // characters have the byte sequences given; any other becomes '?'.
+    std::map<char16_t, std::string> codePage;
     std::vector<std::string> log;   // "ShowWindow <title> <cmd>", ...
     // Called as a ShowWindow arrives, before it takes effect: what was true at that moment.
     std::function<void(Hwnd, ShowCmd)> onShowWindow;
@@ -64,7 +71,9 @@ public:
     // WindowApi
     Hwnd GetFirstSibling(Hwnd any) override;
     Hwnd GetNextSibling(Hwnd w) override;
-    int GetWindowTextA(Hwnd w, char* buf, int maxCount) override;
+    int GetWindowTextW(Hwnd w, char16_t* buf, int maxCount) override;
+    std::string AnsiForm(std::u16string_view wide) override;
+    std::u16string WideForm(std::string_view ansi) override;
     bool IsWindow(Hwnd w) override;
     bool IsWindowVisible(Hwnd w) override;
     void ShowWindowAsync(Hwnd w, ShowCmd cmd) override;
@@ -74,6 +83,7 @@ public:
     std::uint32_t GetWindowProcessId(Hwnd w) override;
     bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                       std::intptr_t& result) override;
+    std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override;
 
     // ProcessApi
     std::unique_ptr<RemoteBuffer> ReserveRemoteBuffer(std::uint32_t pid, std::size_t length) override;

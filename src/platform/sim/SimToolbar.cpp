@@ -73,7 +73,7 @@ std::intptr_t SimToolbar::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
         return static_cast<std::intptr_t>(buttons.size());
     case tb::GetButton:
         return GetButton(wParam, lParam);
-    case tb::GetButtonTextA:
+    case tb::GetButtonTextW:
         return GetButtonText(IdOf(wParam), lParam);
     case tb::IsButtonHidden: {
         SimButton* b = Find(IdOf(wParam));
@@ -132,16 +132,18 @@ std::intptr_t SimToolbar::GetButtonText(std::int32_t id, std::intptr_t address)
         return -1;
     if (!b->hasText)
         return 0;
-    const auto length = static_cast<std::intptr_t>(b->text.size());
+    // The length and what is written are in UTF-16 units, the NUL written but not counted.
+    const std::u16string text = b->wideText.empty() ? desktop_.WideForm(b->text) : b->wideText;
+    const auto length = static_cast<std::intptr_t>(text.size());
     if (address == 0)
         return length;
-    std::uint8_t* out = desktop_.RemoteMemory(desktop_.Window(window_).pid, static_cast<std::uintptr_t>(address),
-                                              b->text.size() + 1);
+    const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
+    std::uint8_t* out = desktop_.RemoteMemory(desktop_.Window(window_).pid, static_cast<std::uintptr_t>(address), bytes);
     if (!out) {
         ++badPointers;
         return -1;
     }
-    std::memcpy(out, b->text.c_str(), b->text.size() + 1);
+    std::memcpy(out, text.c_str(), bytes);
     return length;
 }
 

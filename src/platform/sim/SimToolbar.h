@@ -15,9 +15,10 @@ namespace tw::sim {
 
 struct SimButton {
     std::int32_t id = 0;
-    std::string text;       // ANSI bytes, as TB_GETBUTTONTEXTA hands them out
+    std::string text;       // ANSI bytes, widened by the desktop's code page when asked
     bool hidden = false;
-    bool hasText = true;    // false: TB_GETBUTTONTEXTA writes nothing and answers 0
+    bool hasText = true;    // false: TB_GETBUTTONTEXTW writes nothing and answers 0
+    std::u16string wideText{};   // when set, the text TB_GETBUTTONTEXTW hands out instead
 };
 
 // "Shell_TrayWnd" > "TrayNotifyWnd" > "SysPager" > "ToolbarWindow32", all of process `pid`.

@@ -1,6 +1,6 @@
-// The one pair of conversions between the program's UTF-16 texts and the ANSI byte strings
-// that other programs and the file system hand us. Data stays ANSI everywhere it is kept;
-// it is widened only to be shown.
+// The conversions between the program's UTF-16 texts and the byte strings the engines keep:
+// ANSI for what other programs and the file system hand us through the ANSI calls, UTF-8 for
+// the texts read with the wide calls (titles, tray tips). Both are widened only to be shown.
 #pragma once
 
 #include <string>
@@ -10,5 +10,7 @@ namespace tw::ui {
 
 std::wstring FromAnsi(std::string_view ansi);
 std::string ToAnsi(std::wstring_view wide);
+// Other programs' wide texts, which the engines keep as UTF-8 (platform/WideText.h).
+std::wstring FromUtf8(std::string_view utf8);
 
 } // namespace tw::ui

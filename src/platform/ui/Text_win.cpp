@@ -1,5 +1,7 @@
 #include "platform/ui/Text.h"
 
+#include "platform/WideText.h"
+
 #include <windows.h>
 
 namespace tw::ui {
@@ -22,6 +24,12 @@ std::string ToAnsi(std::wstring_view wide)
     std::string ansi(static_cast<std::size_t>(n), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n, nullptr, nullptr);
     return ansi;
+}
+
+std::wstring FromUtf8(std::string_view utf8)
+{
+    std::u16string wide = Utf16FromUtf8(utf8);
+    return std::wstring(wide.begin(), wide.end());
 }
 
 } // namespace tw::ui

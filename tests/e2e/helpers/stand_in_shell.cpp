@@ -67,6 +67,16 @@ bool DeleteButton(std::wstring_view payload) {
     return index >= 0 && SendMessageW(g_toolbar, TB_DELETEBUTTON, static_cast<WPARAM>(index), 0);
 }
 
+// Each along the top of the screen, below the last; there is no second monitor to put it on.
+bool AddSecondaryTaskbar() {
+    static int made = 0;
+    const HWND bar = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"Shell_SecondaryTrayWnd", nullptr,
+                                     WS_POPUP | WS_VISIBLE | WS_BORDER, 0, 40 + 30 * made, 300, 26, nullptr, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr);
+    made += bar ? 1 : 0;
+    return bar != nullptr;
+}
+
 LRESULT OnCommand(const COPYDATASTRUCT& data) {
     const std::wstring_view payload(static_cast<const wchar_t*>(data.lpData), data.cbData / sizeof(wchar_t));
     try {
@@ -83,6 +93,8 @@ LRESULT OnCommand(const COPYDATASTRUCT& data) {
             g_hangEvent.assign(payload);
             PostMessageW(g_taskbar, kHangMessage, 0, 0);
             return 1;
+        case shell::kAddSecondaryTaskbar:
+            return AddSecondaryTaskbar() ? 1 : 0;
         case shell::kClear:
             while (SendMessageW(g_toolbar, TB_BUTTONCOUNT, 0, 0) > 0) {
                 SendMessageW(g_toolbar, TB_DELETEBUTTON, 0, 0);
@@ -134,7 +146,7 @@ void SayWindow(const char* name, HWND window) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
-    for (const wchar_t* cls : {L"Shell_TrayWnd", L"TrayNotifyWnd", L"SysPager", L"Progman"}) {
+    for (const wchar_t* cls : {L"Shell_TrayWnd", L"TrayNotifyWnd", L"SysPager", L"Progman", L"Shell_SecondaryTrayWnd"}) {
         Register(cls);
     }
 

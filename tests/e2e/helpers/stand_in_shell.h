@@ -21,6 +21,7 @@ enum Command : ULONG_PTR {
     kDestroyTray = 3,    // the taskbar and everything under it go
     kHang = 4,           // "event name": stops reading messages until that event is set
     kClear = 5,          // every button goes
+    kAddSecondaryTaskbar = 16,   // one more "Shell_SecondaryTrayWnd", as another monitor has
 };
 
 inline bool SendCommand(HWND taskbar, Command command, std::wstring_view payload, UINT timeoutMs = 5000) {
