@@ -70,11 +70,13 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void DpiChanged() override;
 
 private:
     static int CALLBACK VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM direction);
 
     void CreateTree();
+    void PlaceTree();
     HTREEITEM AddNode(HTREEITEM parent, TShellObjectData data);
     TShellObjectData* NodeOf(HTREEITEM item) const;
     void LookUpIcons(TShellObjectData& node);
