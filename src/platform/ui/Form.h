@@ -118,7 +118,7 @@ private:
     void CreateFonts();
     void SetImage(const ControlSpec& spec, HWND button);
     void SizeWindow(Anchor anchor);
-    void ApplyDpi(UINT dpi);
+    void ApplyDpi(UINT old);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
     void ShowPage(int tabsId, int index);
     HBRUSH BrushFor(DWORD color);

@@ -232,12 +232,10 @@ void Form::SizeWindow(Anchor anchor)
     ::SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Every control of the table is placed, given its font and image again at the new DPI;
-// columns keep the widths the user gave them, in proportion.
-void Form::ApplyDpi(UINT dpi)
+// Every control of the table is placed, given its font and image again at the DPI the form
+// now has; columns keep the widths the user gave them, in proportion to the `old` DPI's.
+void Form::ApplyDpi(UINT old)
 {
-    UINT old = dpi_;
-    dpi_ = dpi;
     std::vector<UniqueFont> oldFonts = std::move(fonts_);   // in use until each control has its new one
     CreateFonts();
     for (const ControlSpec& spec : specs_) {
@@ -260,7 +258,7 @@ void Form::ApplyDpi(UINT dpi)
             int count = header ? static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
             for (int i = 0; i < count; ++i) {
                 int width = static_cast<int>(::SendMessageW(h, LVM_GETCOLUMNWIDTH, i, 0));
-                ::SendMessageW(h, LVM_SETCOLUMNWIDTH, i, ::MulDiv(width, static_cast<int>(dpi), static_cast<int>(old)));
+                ::SendMessageW(h, LVM_SETCOLUMNWIDTH, i, ::MulDiv(width, static_cast<int>(dpi_), static_cast<int>(old)));
             }
         }
     }
@@ -273,9 +271,11 @@ void Form::OnDpiChanged(UINT dpi, const RECT& suggested)
 {
     ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    UINT old = dpi_;
+    dpi_ = dpi;
     if (design_.cx && design_.cy)
         SizeWindow(Anchor::TopLeft);
-    ApplyDpi(dpi);
+    ApplyDpi(old);
 }
 
 HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
