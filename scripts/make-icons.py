@@ -93,6 +93,8 @@ def show(u, v):
     return w
 
 
-for name, shader, sizes in (("app", app, (16, 32, 48)), ("refresh", refresh, (16,)),
-                            ("hide", hide, (16,)), ("show", show, (16,))):
+# The tool buttons' icons at 100, 125, 150 and 200 % scaling.
+BUTTON_SIZES = (16, 20, 24, 32)
+for name, shader, sizes in (("app", app, (16, 32, 48)), ("refresh", refresh, BUTTON_SIZES),
+                            ("hide", hide, BUTTON_SIZES), ("show", show, BUTTON_SIZES)):
     ico(OUT + name + ".ico", [(s, draw(s, shader)) for s in sizes])

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of Tarnwick for the documentation: runs the screenshot driver
 # (tests/screens/screenshots.cpp, built by `make win32`) in the test bed, where each of its
-# cases saves NAME.bmp, and turns those into docs/screenshots/NAME.png.
+# cases saves NAME.bmp, and turns those into docs/screenshots/NAME.png; then once more at
+# 144 DPI for NAME-144dpi.png.
 #
 #   scripts/screenshots.sh [BUILD_DIR] [--gtest_filter=...]
 set -euo pipefail
@@ -20,6 +21,8 @@ shots=$build/screens
 rm -rf "$shots"
 mkdir -p "$shots" docs/screenshots
 TW_SHOTS_DIR=$shots scripts/testbed.sh --build "$build" -- scripts/wine-exec "$exe" "$@"
+# The same pictures at 150 % (NAME-144dpi.png), as users of high-DPI laptops see them.
+TW_SHOTS_DIR=$shots TW_SHOTS_DPI=144 scripts/testbed.sh --build "$build" -- scripts/wine-exec "$exe" "$@"
 
 shopt -s nullglob
 count=0

@@ -112,7 +112,8 @@ void TFrmAmbler::Create()
     RegisterWindowClass(TW_MAIN_WINDOW_CLASS, icon, ::GetSysColorBrush(COLOR_BTNFACE));
 
     // A tool window (small caption, close box only, fixed size) that still owns the
-    // program's taskbar button, placed in the centre of the screen.
+    // program's taskbar button, placed in the centre of the screen and sized for the DPI of
+    // the monitor it lands on.
     DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     DWORD exStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
     RECT rc{0, 0, kClientWidth, kClientHeight};
@@ -125,6 +126,7 @@ void TFrmAmbler::Create()
     int y = work.top + (work.bottom - work.top - height) / 2;
     if (!CreateHwnd(TW_MAIN_WINDOW_CLASS, exStyle, style, ui::kAppTitle, x, y, width, height, nullptr))
         throw std::runtime_error("cannot create the main window");
+    FitToDpi(kClientWidth, kClientHeight, true, Anchor::Centre);
 
     BuildControls(kLayout, kFonts, kColumns);
     HookMouseDown(ids::lstWindowName);

@@ -111,6 +111,7 @@ public:
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void PageChanged(int tabsId, int index) override;
+    void DpiChanged() override;
 
 private:
     // Marks work on the lists that may wait on another program. While such a wait lasts,

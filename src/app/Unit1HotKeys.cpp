@@ -13,10 +13,11 @@ namespace tw {
 
 namespace {
 
-// The label sizes itself to its caption, so "Shift + Q" fits as well as "Alt + X".
-void SetAutoSizedCaption(HWND label, const std::wstring& caption)
+// The label sizes itself to its caption, so "Shift + Q" fits as well as "Alt + X", in the
+// font of the current DPI.
+void FitLabelToCaption(HWND label)
 {
-    ui::SetText(label, caption);
+    std::wstring caption = ui::GetText(label);
     HDC dc = ::GetDC(label);
     if (!dc)
         return;
@@ -32,6 +33,12 @@ void SetAutoSizedCaption(HWND label, const std::wstring& caption)
     ::InvalidateRect(::GetParent(label), nullptr, TRUE);
 }
 
+void SetAutoSizedCaption(HWND label, const std::wstring& caption)
+{
+    ui::SetText(label, caption);
+    FitLabelToCaption(label);
+}
+
 } // namespace
 
 void TFrmAmbler::CreateBossKeyBox()
@@ -45,6 +52,15 @@ void TFrmAmbler::CreateBossKeyBox()
         SetWindowBossKey(BossKeyWindow, text, modifier, key);
     };
     BossKeyBox->OnClear = [this] { ClearWindowBossKey(BossKeyWindow); };
+}
+
+// The table put the label back at its designed width, and an open boss-key editor no
+// longer lies over its cell: the label is fitted again and the editor closed, as a click
+// elsewhere would close it.
+void TFrmAmbler::DpiChanged()
+{
+    FitLabelToCaption(Control(ids::Label2));
+    ::ShowWindow(Control(ids::edtBossKey), SW_HIDE);
 }
 
 void TFrmAmbler::RegisterHotKeys()

@@ -2,6 +2,7 @@
 #include "app/Unit1.h"
 
 #include "platform/Win32Platform.h"
+#include "platform/ui/Dpi.h"
 #include "platform/ui/Window.h"
 #include "settings/uIniFileMgr.h"
 #include "windows/uHiddenRecord.h"
@@ -206,6 +207,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
             return restore ? 1 : 0;   // a copy holds the lock but shows no window: no rival
     }
 
+    tw::ui::RequestPerMonitorDpi();
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof(icc);
     icc.dwICC = ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES;

@@ -64,6 +64,7 @@ void TDrawTreeForm::Create(HWND owner)
     DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     if (!CreateHwnd(TW_PICKER_WINDOW_CLASS, exStyle, style, L"", 0, 0, kWidth, kHeight, owner))
         throw std::runtime_error("cannot create the file picker");
+    FitToDpi(kWidth, kHeight, false, Anchor::TopLeft);
     BuildControls(kLayout, kFonts);
     CreateTree();
     FormCreate();
@@ -72,46 +73,60 @@ void TDrawTreeForm::Create(HWND owner)
 void TDrawTreeForm::CreateTree()
 {
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
-    RECT client{};
-    ::GetClientRect(hwnd_, &client);
-
     // One column: there is nothing to drag it past, so the header does not offer dragging.
     HWND header = ::CreateWindowExW(0, WC_HEADERW, nullptr, WS_CHILD | WS_VISIBLE | HDS_HORZ | HDS_BUTTONS | HDS_FULLDRAG, 0,
-                                    0, client.right, kHeaderHeight, hwnd_,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::VDT1Header)), inst, nullptr);
+                                    0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::VDT1Header)),
+                                    inst, nullptr);
     if (!header)
         throw std::runtime_error("cannot create the picker's header");
-    ::SendMessageW(header, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontTree)), FALSE);
     HDITEMW column{};
-    column.mask = HDI_TEXT | HDI_WIDTH | HDI_FORMAT;
+    column.mask = HDI_TEXT | HDI_FORMAT;
     column.fmt = HDF_LEFT | HDF_STRING;
-    column.cxy = kColumnWidth;
     column.pszText = const_cast<wchar_t*>(L"文件路径");
     ::SendMessageW(header, HDM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&column));
 
     // No horizontal scrolling: a name wider than the column is shortened, not scrolled to.
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
                   TVS_SHOWSELALWAYS | TVS_NOHSCROLL | TVS_NOTOOLTIPS;
-    HWND tree = ::CreateWindowExW(0, WC_TREEVIEWW, nullptr, style, 0, kHeaderHeight, client.right,
-                                  kTreeHeight - kHeaderHeight, hwnd_,
+    HWND tree = ::CreateWindowExW(0, WC_TREEVIEWW, nullptr, style, 0, 0, 0, 0, hwnd_,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::VDT1)), inst, nullptr);
     if (!tree)
         throw std::runtime_error("cannot create the picker's tree");
     // Check boxes are switched on after creation, before any item exists, as the control
     // asks: set at creation they may come up in a wrong state.
     ::SetWindowLongPtrW(tree, GWL_STYLE, ::GetWindowLongPtrW(tree, GWL_STYLE) | TVS_CHECKBOXES);
-    ::SendMessageW(tree, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontTree)), FALSE);
-    ::SendMessageW(tree, TVM_SETINDENT, kIndent, 0);
     ::SendMessageW(tree, TVM_SETEXTENDEDSTYLE, TVS_EX_DOUBLEBUFFER, TVS_EX_DOUBLEBUFFER);
     header_ = header;
     tree_ = tree;
+    PlaceTree();
 }
+
+// The header and the tree are not rows of the table: they are placed, sized and given
+// their font here, at creation and for each new DPI.
+void TDrawTreeForm::PlaceTree()
+{
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    int headerHeight = Scale(kHeaderHeight);
+    ::SetWindowPos(header_, nullptr, 0, 0, client.right, headerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(header_, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontTree)), TRUE);
+    HDITEMW column{};
+    column.mask = HDI_WIDTH;
+    column.cxy = Scale(kColumnWidth);
+    ::SendMessageW(header_, HDM_SETITEMW, 0, reinterpret_cast<LPARAM>(&column));
+    ::SetWindowPos(tree_, nullptr, 0, headerHeight, client.right, Scale(kTreeHeight) - headerHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(tree_, WM_SETFONT, reinterpret_cast<WPARAM>(Font(FontTree)), TRUE);
+    ::SendMessageW(tree_, TVM_SETINDENT, Scale(kIndent), 0);
+    ::SendMessageW(tree_, TVM_SETITEMHEIGHT, Scale(kNodeHeight), 0);
+}
+
+void TDrawTreeForm::DpiChanged() { PlaceTree(); }
 
 void TDrawTreeForm::FormCreate()
 {
     HWND tree = VDT1();
     int count = CountDrives(files_.GetLogicalDrives());
-    ::SendMessageW(tree, TVM_SETITEMHEIGHT, kNodeHeight, 0);
     DriveStrings = files_.GetLogicalDriveStringsA();
     SystemImages = reinterpret_cast<HIMAGELIST>(files_.SmallImageList());
     if (SystemImages)
@@ -190,7 +205,7 @@ int TDrawTreeForm::ColumnRight() const
 {
     RECT rc{};
     if (!::SendMessageW(Header(), HDM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rc)))
-        return kColumnWidth;
+        return Scale(kColumnWidth);
     return rc.right;
 }
 

@@ -79,6 +79,7 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void DpiChanged() override;
 
 private:
     // Posted to ourselves: a folder's listing is done (its number in wParam); a node drawn
@@ -89,6 +90,7 @@ private:
     static int CALLBACK VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM direction);
 
     void CreateTree();
+    void PlaceTree();
     HTREEITEM AddNode(HTREEITEM parent, TShellObjectData data);
     TShellObjectData* NodeOf(HTREEITEM item) const;
     int IconIndex(TShellObjectData& node, bool open);

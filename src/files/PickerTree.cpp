@@ -354,7 +354,7 @@ void TDrawTreeForm::DrawShortened(const NMTVCUSTOMDRAW& draw, TShellObjectData& 
     // The tree pads its label evenly around the text; our text starts where the tree's did.
     int pad = std::max(0, static_cast<int>(label.right - label.left) - fullWidth) / 2;
     int textLeft = label.left + pad;
-    int textRight = columnRight - kTextMargin - 1;
+    int textRight = columnRight - Scale(kTextMargin) - 1;
     if (label.right <= label.left || textLeft + fullWidth <= textRight)
         return;
 

@@ -96,6 +96,7 @@ void TFrmHelp::Create(HWND owner)
     if (!CreateHwnd(TW_HELP_WINDOW_CLASS, exStyle, style, L"帮助", kDesignLeft, kDesignTop, rc.right - rc.left,
                     rc.bottom - rc.top, owner))
         throw std::runtime_error("cannot create the hot-key settings dialog");
+    FitToDpi(kClientWidth, kClientHeight, true, Anchor::TopLeft);
     BuildControls(kLayout, kFonts);
 }
 

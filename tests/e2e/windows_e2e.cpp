@@ -56,6 +56,37 @@ bool InByteOrder(const std::vector<std::wstring>& captions)
     return true;
 }
 
+// The system's DPI as a user at 150 % has it, for the programs started while this lives.
+// Wine takes it from this value when a program starts; the value is put back at once so
+// that every later start in the shared prefix is at 96 DPI again.
+class Dpi144 {
+public:
+    Dpi144()
+    {
+        DWORD size = sizeof(old_);
+        had_ = RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &old_, &size) ==
+               ERROR_SUCCESS;
+        const DWORD dpi = 144;
+        set_ = RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)) == ERROR_SUCCESS;
+    }
+    ~Dpi144()
+    {
+        if (had_)
+            RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &old_, sizeof(old_));
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
+    }
+    Dpi144(const Dpi144&) = delete;
+    Dpi144& operator=(const Dpi144&) = delete;
+    bool Set() const { return set_; }
+
+private:
+    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+    DWORD old_ = 0;
+    bool had_ = false;
+    bool set_ = false;
+};
+
 class WindowsPage : public ::testing::Test {
 protected:
     const Cast& cast = GetACP() == 936 ? kChinese : kWestern;
@@ -309,22 +340,40 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     EXPECT_TRUE(IsVisible(zebra) && IsVisible(late) && IsVisible(stranger));
 }
 
-TEST_F(WindowsPage, StartsOnTheWindowsPageAndPageSwitchingChangesHintAndButtons)
+// The window as designed at 96 DPI; at 150 % (`scale` 3/2) half as large again, each half
+// pixel rounded up, with its text larger and nothing cut off.
+void ExpectLaidOutAt(HWND main, const RemoteListView& rows, int scale2, int labelWidthAt96 = 0)
 {
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
-    EXPECT_EQ(Text(main), kMainWindowTitle);
+    auto scaled = [scale2](int length) { return (length * scale2 + 1) / 2; };
     RECT client{};
     GetClientRect(main, &client);
-    EXPECT_EQ(client.right, 223);
-    EXPECT_EQ(client.bottom, 359);
+    EXPECT_EQ(client.right, scaled(223));
+    EXPECT_EQ(client.bottom, scaled(359));
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const POINT middle = Center(ScreenRect(main));
     EXPECT_NEAR(middle.x, (work.left + work.right) / 2, 1);
     EXPECT_NEAR(middle.y, (work.top + work.bottom) / 2, 1);
-    EXPECT_EQ(Rows().ColumnWidth(0), 40);
-    EXPECT_EQ(Rows().ColumnWidth(1), 50);
-    EXPECT_EQ(Rows().ColumnWidth(2), 350);
+    EXPECT_EQ(rows.ColumnWidth(0), scaled(40));
+    EXPECT_EQ(rows.ColumnWidth(1), scaled(50));
+    EXPECT_EQ(rows.ColumnWidth(2), scaled(350));
+    EXPECT_EQ(ScreenRect(ControlById(main, ids::BtnHideWindows)).right - ScreenRect(ControlById(main, ids::BtnHideWindows)).left,
+              scaled(26 + 21) - scaled(26));
+    // The hot-key label fits its caption: it grew with its font and still lies in its panel.
+    const RECT panel = ScreenRect(ControlById(main, ids::Panel1));
+    const RECT label = ScreenRect(ControlById(main, ids::Label2));
+    EXPECT_LE(label.right, panel.right);
+    if (labelWidthAt96) {
+        EXPECT_GT(label.right - label.left, labelWidthAt96 * 4 / 3) << "the text kept its 96-DPI size";
+    }
+}
+
+TEST_F(WindowsPage, StartsOnTheWindowsPageAndPageSwitchingChangesHintAndButtons)
+{
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_EQ(Text(main), kMainWindowTitle);
+    ExpectLaidOutAt(main, Rows(), 2);
+    const RECT label = ScreenRect(Control(ids::Label2));
 
     HWND tabs = Control(ids::PageControl1);
     ASSERT_EQ(TabCount(tabs), 3);
@@ -355,6 +404,14 @@ TEST_F(WindowsPage, StartsOnTheWindowsPageAndPageSwitchingChangesHintAndButtons)
         EXPECT_EQ(IsVisible(show), page.windowButtons);
         EXPECT_EQ(HintOf(ids::BtnRefreshList), page.hint);
     }
+    EXPECT_TRUE(app.Close());
+
+    {
+        Dpi144 dpi;
+        ASSERT_TRUE(dpi.Set());
+        ASSERT_NO_FATAL_FAILURE(StartProgram());
+    }
+    ExpectLaidOutAt(main, Rows(), 3, label.right - label.left);
     EXPECT_TRUE(app.Close());
 }
 

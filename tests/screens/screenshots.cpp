@@ -15,12 +15,39 @@ namespace {
 
 using namespace tw::e2e;
 
+// $TW_SHOTS_DPI (say 144): the DPI every program started in this run sees; the pictures
+// are named NAME-144dpi. Unset: the system's own, and plain names.
+DWORD ShotDpi() {
+    wchar_t value[16]{};
+    const DWORD n = GetEnvironmentVariableW(L"TW_SHOTS_DPI", value, 16);
+    return n > 0 && n < 16 ? wcstoul(value, nullptr, 10) : 0;
+}
+
 std::wstring ShotPath(const wchar_t* name) {
     wchar_t dir[MAX_PATH]{};
     const DWORD n = GetEnvironmentVariableW(L"TW_SHOTS_DIR", dir, MAX_PATH);
     const std::wstring folder = n > 0 && n < MAX_PATH ? WindowsPath(WideToUtf8(dir)) : std::wstring(L".");
-    return folder + L"\\" + name + L".bmp";
+    const DWORD dpi = ShotDpi();
+    return folder + L"\\" + name + (dpi ? L"-" + std::to_wstring(dpi) + L"dpi" : std::wstring()) + L".bmp";
 }
+
+// Wine takes the DPI from this value when a program starts; it is removed again at the end
+// so that the prefix's later programs are at 96 DPI.
+class DpiForTheRun : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (const DWORD dpi = ShotDpi())
+            RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+    }
+    void TearDown() override {
+        if (ShotDpi())
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
+    }
+
+private:
+    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+};
+const auto* const kDpiForTheRun = ::testing::AddGlobalTestEnvironment(new DpiForTheRun);
 
 // Lets the program finish what it is drawing: its queue has been worked through once
 // (WM_NULL comes back), the whole window is repainted now, and X has shown the result.

@@ -1,6 +1,8 @@
 // A form is a top-level window whose controls come from a layout table: one row per
 // control with its kind, parent, position, caption or hint, font and colours, read the way
-// the form's design reads. Panels, pages and group boxes are containers that pass their
+// the form's design reads. The table is in 96-DPI pixels; the form scales it (positions,
+// sizes, fonts, columns, images) to the DPI of its monitor, and again when it moves to a
+// monitor of another DPI. Panels, pages and group boxes are containers that pass their
 // children's notifications up to the form, so every handler lives on the form.
 #pragma once
 
@@ -79,7 +81,16 @@ public:
 
     HWND Control(int id) const;
 
+    // The DPI the form is laid out for, and a length of its tables scaled to it.
+    UINT Dpi() const { return dpi_; }
+    int Scale(int value) const;
+
 protected:
+    enum class Anchor { TopLeft, Centre };
+    // Right after the window is made, before BuildControls: takes its monitor's DPI and
+    // sizes the window so that its client area (or, with `client` false, the whole window)
+    // is `width` x `height` scaled, keeping the top-left corner or the centre in place.
+    void FitToDpi(int width, int height, bool client, Anchor anchor);
     // Creates the form's controls in table order; parents must precede their children.
     void BuildControls(std::span<const ControlSpec> controls, std::span<const FontSpec> fonts,
                        std::span<const ColumnSpec> columns = {});
@@ -89,6 +100,9 @@ protected:
     virtual std::wstring HintFor(int id);
     // The user switched a page control to page `index`; pages are already switched.
     virtual void PageChanged(int tabsId, int index) { (void)tabsId; (void)index; }
+    // The table's controls were laid out again for a new DPI; the form places what the
+    // table does not hold.
+    virtual void DpiChanged() {}
 
     int ActivePage(int tabsId) const;
     void SetHint(int id, std::wstring hint);
@@ -100,11 +114,22 @@ private:
 
     HWND CreateControl(const ControlSpec& spec, HWND parent);
     RECT PlaceIn(const ControlSpec& spec, HWND parent) const;
+    RECT PageArea(HWND tabs) const;
+    void CreateFonts();
+    void SetImage(const ControlSpec& spec, HWND button);
+    void SizeWindow(Anchor anchor);
+    void ApplyDpi(UINT old);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
     void ShowPage(int tabsId, int index);
     HBRUSH BrushFor(DWORD color);
     LRESULT ColorStatic(HDC dc, HWND control);
 
+    UINT dpi_ = 96;
+    SIZE design_{};                             // the window's size in the table's pixels
+    bool designIsClient_ = true;
     std::vector<ControlSpec> specs_;
+    std::vector<FontSpec> fontSpecs_;
+    std::map<int, UniqueIcon> images_;          // control id -> icon at the current DPI
     std::map<int, HWND> controls_;
     std::vector<UniqueFont> fonts_;
     std::map<DWORD, UniqueBrush> brushes_;

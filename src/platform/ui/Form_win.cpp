@@ -1,5 +1,7 @@
 #include "platform/ui/Form.h"
 
+#include "platform/ui/Dpi.h"
+
 #include <commctrl.h>
 
 #include <stdexcept>
@@ -64,7 +66,7 @@ private:
         if (kind_ == Kind::Panel) {
             ::DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_RECT);
         } else if (kind_ == Kind::GroupBox) {
-            rc.top += 6;   // the frame runs through the middle of a caption line
+            rc.top += form_.Scale(6);   // the frame runs through the middle of a caption line
             ::DrawEdge(dc, &rc, EDGE_ETCHED, BF_RECT);
         }
         ::EndPaint(hwnd_, &ps);
@@ -104,18 +106,8 @@ const ControlSpec* Form::Spec(int id) const
 void Form::BuildControls(std::span<const ControlSpec> controls, std::span<const FontSpec> fonts,
                          std::span<const ColumnSpec> columns)
 {
-    for (const FontSpec& f : fonts) {
-        LOGFONTW lf{};
-        lf.lfHeight = f.height;
-        lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
-        lf.lfUnderline = f.underline;
-        lf.lfCharSet = f.charset;
-        lf.lfQuality = DEFAULT_QUALITY;
-        lstrcpynW(lf.lfFaceName, f.face, LF_FACESIZE);
-        fonts_.emplace_back(::CreateFontIndirectW(&lf));
-    }
-    if (!fonts_.empty())
-        ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font(0)), FALSE);
+    fontSpecs_.assign(fonts.begin(), fonts.end());
+    CreateFonts();
 
     tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -147,7 +139,7 @@ void Form::BuildControls(std::span<const ControlSpec> controls, std::span<const 
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH;
         col.pszText = const_cast<wchar_t*>(c.caption);
-        col.cx = c.width;
+        col.cx = Scale(c.width);
         ::SendMessageW(Control(c.control), LVM_INSERTCOLUMNW, static_cast<WPARAM>(columnCount[c.control]++),
                        reinterpret_cast<LPARAM>(&col));
     }
@@ -156,12 +148,134 @@ void Form::BuildControls(std::span<const ControlSpec> controls, std::span<const 
         ShowPage(tabs, 0);
 }
 
+int Form::Scale(int value) const { return ScaleBy(value, dpi_); }
+
+// The edges are scaled rather than the sizes, so that rows that meet in the table still
+// meet when a half pixel rounds.
 RECT Form::PlaceIn(const ControlSpec& spec, HWND parent) const
 {
-    RECT rc{spec.left, spec.top, spec.left + spec.width, spec.top + spec.height};
+    RECT rc{Scale(spec.left), Scale(spec.top), Scale(spec.left + spec.width), Scale(spec.top + spec.height)};
     if (spec.flags & FillParent)
         ::GetClientRect(parent, &rc);
     return rc;
+}
+
+// A page covers the display area of its page control, in the coordinates of the control's
+// parent.
+RECT Form::PageArea(HWND tabs) const
+{
+    RECT area{};
+    ::GetClientRect(tabs, &area);
+    ::SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    ::MapWindowPoints(tabs, ::GetParent(tabs), reinterpret_cast<POINT*>(&area), 2);
+    return area;
+}
+
+void Form::CreateFonts()
+{
+    fonts_.clear();
+    for (const FontSpec& f : fontSpecs_) {
+        LOGFONTW lf{};
+        lf.lfHeight = Scale(f.height);
+        lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
+        lf.lfUnderline = f.underline;
+        lf.lfCharSet = f.charset;
+        lf.lfQuality = DEFAULT_QUALITY;
+        lstrcpynW(lf.lfFaceName, f.face, LF_FACESIZE);
+        fonts_.emplace_back(::CreateFontIndirectW(&lf));
+    }
+    if (!fonts_.empty())
+        ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font(0)), FALSE);
+}
+
+// The icons are drawn at several sizes; the system picks the nearest to the one asked for.
+// Not shared: a shared icon keeps the size it was first loaded at.
+void Form::SetImage(const ControlSpec& spec, HWND button)
+{
+    int size = Scale(16);
+    auto icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(spec.image), IMAGE_ICON,
+                                                size, size, LR_DEFAULTCOLOR));
+    ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    images_[spec.id].Reset(icon);
+}
+
+void Form::FitToDpi(int width, int height, bool client, Anchor anchor)
+{
+    dpi_ = DpiOf(hwnd_);
+    design_ = SIZE{width, height};
+    designIsClient_ = client;
+    SizeWindow(anchor);
+}
+
+// The frame is measured rather than computed: its size at a DPI depends on the system's
+// awareness and version, and only the window knows what it got.
+void Form::SizeWindow(Anchor anchor)
+{
+    RECT window{};
+    RECT client{};
+    ::GetWindowRect(hwnd_, &window);
+    ::GetClientRect(hwnd_, &client);
+    int oldWidth = window.right - window.left;
+    int oldHeight = window.bottom - window.top;
+    int width = Scale(design_.cx);
+    int height = Scale(design_.cy);
+    if (designIsClient_) {
+        width += oldWidth - client.right;
+        height += oldHeight - client.bottom;
+    }
+    int x = window.left;
+    int y = window.top;
+    if (anchor == Anchor::Centre) {
+        x += (oldWidth - width) / 2;
+        y += (oldHeight - height) / 2;
+    }
+    ::SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Every control of the table is placed, given its font and image again at the DPI the form
+// now has; columns keep the widths the user gave them, in proportion to the `old` DPI's.
+void Form::ApplyDpi(UINT old)
+{
+    std::vector<UniqueFont> oldFonts = std::move(fonts_);   // in use until each control has its new one
+    CreateFonts();
+    for (const ControlSpec& spec : specs_) {
+        HWND h = Control(spec.id);
+        HWND parent = ::GetParent(h);
+        RECT rc = spec.kind == Kind::Page ? PageArea(Control(spec.parent)) : PlaceIn(spec, parent);
+        ::SetWindowPos(h, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        if (spec.kind == Kind::Page || spec.kind == Kind::Panel || spec.kind == Kind::GroupBox) {
+            ::InvalidateRect(h, nullptr, TRUE);
+            continue;
+        }
+        ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font(spec.font)), TRUE);
+        if (spec.kind == Kind::ImageButton && spec.image) {
+            SetImage(spec, h);
+        } else if (spec.kind == Kind::ListBox) {
+            ::SendMessageW(h, LB_SETITEMHEIGHT, 0, Scale(13));
+        } else if (spec.kind == Kind::ListView) {
+            HWND header = reinterpret_cast<HWND>(::SendMessageW(h, LVM_GETHEADER, 0, 0));
+            int count = header ? static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+            for (int i = 0; i < count; ++i) {
+                int width = static_cast<int>(::SendMessageW(h, LVM_GETCOLUMNWIDTH, i, 0));
+                ::SendMessageW(h, LVM_SETCOLUMNWIDTH, i, ::MulDiv(width, static_cast<int>(dpi_), static_cast<int>(old)));
+            }
+        }
+    }
+    DpiChanged();
+}
+
+// The system suggests where the window goes on the new monitor; its size is then made
+// exact for the table, as the frame at the new DPI may not scale the same way.
+void Form::OnDpiChanged(UINT dpi, const RECT& suggested)
+{
+    ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    UINT old = dpi_;
+    dpi_ = dpi;
+    if (design_.cx && design_.cy)
+        SizeWindow(Anchor::TopLeft);
+    ApplyDpi(old);
 }
 
 HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
@@ -190,10 +304,7 @@ HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
         auto& pages = pages_[spec.parent];
         ::SendMessageW(tabs, TCM_INSERTITEMW, pages.size(), reinterpret_cast<LPARAM>(&item));
         pages.push_back(spec.id);
-        RECT area{};
-        ::GetClientRect(tabs, &area);
-        ::SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-        ::MapWindowPoints(tabs, ::GetParent(tabs), reinterpret_cast<POINT*>(&area), 2);
+        RECT area = PageArea(tabs);
         containers_.push_back(std::make_unique<Container>(*this, spec, ::GetParent(tabs), area));
         HWND page = containers_.back()->Handle();
         ::SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -247,13 +358,12 @@ HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
     ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font(spec.font)), FALSE);
 
     if (spec.kind == Kind::ImageButton && spec.image) {
-        HANDLE icon = ::LoadImageW(inst, MAKEINTRESOURCEW(spec.image), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR | LR_SHARED);
-        ::SendMessageW(h, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+        SetImage(spec, h);
     } else if (spec.kind == Kind::ListView) {
         DWORD ex = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
         ::SendMessageW(h, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
     } else if (spec.kind == Kind::ListBox) {
-        ::SendMessageW(h, LB_SETITEMHEIGHT, 0, 13);
+        ::SendMessageW(h, LB_SETITEMHEIGHT, 0, Scale(13));
     }
     return h;
 }
@@ -302,6 +412,9 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
         if (hdr->code == TTN_GETDISPINFOW && hdr->hwndFrom == tooltip_) {

@@ -1,0 +1,104 @@
+// The window layer's answer to a move onto a monitor of another DPI: the table is laid out
+// again at the new DPI, and a move back gives the designed layout back exactly.
+#include "platform/ui/Form.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace tw::ui;
+
+const FontSpec kFonts[] = {{L"MS Sans Serif", -11}};
+const ControlSpec kLayout[] = {
+    {1, "Panel", Kind::Panel, 0, 0, 0, 223, 59, nullptr, nullptr},
+    {2, "Box", Kind::CheckBox, 1, 4, 21, 101, 17, L"隐藏桌面图标", nullptr},
+    {3, "List", Kind::ListView, 0, 0, 59, 223, 300, nullptr, nullptr},
+};
+const ColumnSpec kColumns[] = {{3, L"选择", 40}, {3, L"窗口名称", 350}};
+
+class TestForm : public Form {
+public:
+    void Create()
+    {
+        RegisterWindowClass(L"TwFormTest", nullptr, nullptr);
+        ASSERT_TRUE(CreateHwnd(L"TwFormTest", 0, WS_POPUP | WS_CAPTION, L"", 10, 10, 100, 100, nullptr));
+        FitToDpi(223, 359, true, Anchor::TopLeft);
+        BuildControls(kLayout, kFonts, kColumns);
+    }
+};
+
+SIZE ClientSize(HWND h)
+{
+    RECT rc{};
+    GetClientRect(h, &rc);
+    return SIZE{rc.right, rc.bottom};
+}
+
+// What a user sees of the form: its client size, the check box's place, its text height
+// and the list's column widths.
+struct Seen {
+    SIZE client;
+    RECT box;
+    LONG fontHeight;
+    int columns[2];
+    bool operator==(const Seen& o) const
+    {
+        return client.cx == o.client.cx && client.cy == o.client.cy && EqualRect(&box, &o.box) &&
+               fontHeight == o.fontHeight && columns[0] == o.columns[0] && columns[1] == o.columns[1];
+    }
+};
+
+Seen Look(const Form& form)
+{
+    Seen seen{ClientSize(form.Handle()), {}, 0, {}};
+    HWND box = form.Control(2);
+    GetWindowRect(box, &seen.box);
+    MapWindowPoints(nullptr, GetParent(box), reinterpret_cast<POINT*>(&seen.box), 2);
+    LOGFONTW lf{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+    seen.fontHeight = lf.lfHeight;
+    for (int i = 0; i < 2; ++i)
+        seen.columns[i] = static_cast<int>(SendMessageW(form.Control(3), LVM_GETCOLUMNWIDTH, i, 0));
+    return seen;
+}
+
+void MoveToDpi(const Form& form, UINT dpi)
+{
+    RECT window{};
+    GetWindowRect(form.Handle(), &window);
+    const int scale = static_cast<int>(dpi) * 100 / static_cast<int>(form.Dpi());
+    RECT suggested{window.left, window.top, window.left + (window.right - window.left) * scale / 100,
+                   window.top + (window.bottom - window.top) * scale / 100};
+    SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+}
+
+TEST(FormDpi, AMoveToAnotherDpiLaysTheTableOutAgainAndAMoveBackRestoresIt)
+{
+    TestForm form;
+    ASSERT_NO_FATAL_FAILURE(form.Create());
+    if (form.Dpi() != 96)
+        GTEST_SKIP() << "the prefix is at " << form.Dpi() << " DPI";
+    const Seen at96 = Look(form);
+    EXPECT_EQ(at96.client.cx, 223);
+    EXPECT_EQ(at96.client.cy, 359);
+    EXPECT_EQ(at96.fontHeight, -11);
+
+    MoveToDpi(form, 144);
+    const Seen at144 = Look(form);
+    EXPECT_EQ(form.Dpi(), 144u);
+    EXPECT_EQ(at144.client.cx, 335);   // 334.5 and 538.5: halves round up
+    EXPECT_EQ(at144.client.cy, 539);
+    EXPECT_EQ(at144.box.left, 6);
+    EXPECT_EQ(at144.box.top, 32);      // 31.5
+    EXPECT_EQ(at144.box.right, 158);   // 157.5
+    EXPECT_EQ(at144.box.bottom, 57);   // 57
+    EXPECT_EQ(at144.fontHeight, -17);  // -16.5
+    EXPECT_EQ(at144.columns[0], 60);
+    EXPECT_EQ(at144.columns[1], 525);
+
+    MoveToDpi(form, 96);
+    EXPECT_TRUE(Look(form) == at96) << "a move back did not give the designed layout back";
+}
+
+} // namespace
