@@ -135,6 +135,7 @@ TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenR
     : windows_(windows), processes_(processes), record_(record)
 {
     Toolbar = FindToolbar();
+    Overflow = FindOverflowToolbar();
 }
 
 Hwnd TTrayIconList::FindToolbar()
@@ -155,6 +156,20 @@ Hwnd TTrayIconList::FindToolbar()
     return current;
 }
 
+Hwnd TTrayIconList::FindOverflowToolbar()
+{
+    Hwnd flyout = windows_.FindWindowA("NotifyIconOverflowWindow");
+    return flyout ? windows_.FindChildWindowA(flyout, "ToolbarWindow32") : 0;
+}
+
+TTrayIcon* TTrayIconList::Find(Hwnd toolbar, std::int32_t id)
+{
+    for (auto& item : items_)
+        if (item->Toolbar == toolbar && item->CommandId == id)
+            return item.get();
+    return nullptr;
+}
+
 TTrayIcon* TTrayIconList::FindById(std::int32_t id)
 {
     for (auto& item : items_)
@@ -168,9 +183,9 @@ bool TTrayIconList::Contains(const TTrayIcon* icon) const
     return icon && std::any_of(items_.begin(), items_.end(), [icon](const auto& item) { return item.get() == icon; });
 }
 
-TTrayIcon& TTrayIconList::Append(std::int32_t id, std::string name)
+TTrayIcon& TTrayIconList::Append(Hwnd toolbar, std::int32_t id, std::string name)
 {
-    auto icon = std::make_unique<TTrayIcon>(windows_, Toolbar, this);
+    auto icon = std::make_unique<TTrayIcon>(windows_, toolbar, this);
     icon->CommandId = id;
     icon->Name = std::move(name);
     items_.push_back(std::move(icon));
@@ -179,7 +194,7 @@ TTrayIcon& TTrayIconList::Append(std::int32_t id, std::string name)
 
 TTrayIcon& TTrayIconList::AddIcon(std::int32_t id, std::string name, bool show)
 {
-    TTrayIcon& icon = Append(id, std::move(name));
+    TTrayIcon& icon = Append(Toolbar, id, std::move(name));
     icon.SetShown(show);
     icon.Hidden = false;
     return icon;
@@ -201,6 +216,7 @@ void TTrayIconList::ShowAllOnce(std::vector<Hwnd>& silent)
 
 void TTrayIconList::ShowHidden()
 {
+    awaited_.clear();
     std::vector<Hwnd> silent;
     THiddenRecord::Batch batch(record_);
     for (auto& item : items_) {
@@ -222,57 +238,67 @@ void TTrayIconList::AdoptRecorded()
         return;
     std::vector<std::pair<Hwnd, std::int32_t>> stale;
     for (const RecordedIcon& recorded : std::vector<RecordedIcon>(record_->Icons())) {
-        if (FindById(recorded.id) && FindById(recorded.id)->Toolbar == recorded.toolbar)
+        if (Find(recorded.toolbar, recorded.id))
             continue;
-        if (recorded.toolbar != Toolbar || !record_->IsSameShell(recorded)) {
+        const bool current = recorded.toolbar == Toolbar || (Overflow && recorded.toolbar == Overflow);
+        if (!current || !record_->IsSameShell(recorded)) {
             stale.emplace_back(recorded.toolbar, recorded.id);
             continue;
         }
         std::intptr_t hidden = 0;
-        if (!windows_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(recorded.id), 0, hidden))
+        if (!windows_.SendMessageA(recorded.toolbar, tb::IsButtonHidden, IdParam(recorded.id), 0, hidden))
             continue;   // a shell that does not answer now may still hold it: asked again next start
         // A button no longer there answers "not hidden", like one somebody showed again.
         if (hidden == 0) {
             stale.emplace_back(recorded.toolbar, recorded.id);
             continue;
         }
-        Append(recorded.id, recorded.text).Hidden = true;
+        Append(recorded.toolbar, recorded.id, recorded.text).Hidden = true;
     }
     THiddenRecord::Batch batch(record_);
     for (auto [toolbar, id] : stale)
         record_->RemoveIcon(toolbar, id);
 }
 
+std::vector<Hwnd> TTrayIconList::FindToolbars()
+{
+    Toolbar = FindToolbar();
+    Overflow = FindOverflowToolbar();
+    std::vector<Hwnd> out;
+    for (Hwnd toolbar : {Toolbar, Overflow})
+        if (toolbar && IsToolbar(windows_, toolbar))
+            out.push_back(toolbar);
+    return out;
+}
+
 void TTrayIconList::ReadButtons(std::vector<std::string>& lines)
 {
     std::vector<Hwnd> silent;
-    ReadButtons(lines, silent);
+    for (Hwnd toolbar : FindToolbars())
+        ReadButtons(toolbar, lines, silent);
 }
 
-bool TTrayIconList::ReadButtons(std::vector<std::string>& lines, std::vector<Hwnd>& silent)
+bool TTrayIconList::ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, std::vector<Hwnd>& silent)
 {
-    Toolbar = FindToolbar();
-    if (!Toolbar || !IsToolbar(windows_, Toolbar))
-        return true;
-    if (IsSilent(silent, Toolbar))
+    if (IsSilent(silent, toolbar))
         return false;
-    std::uint32_t pid = windows_.GetWindowProcessId(Toolbar);
+    std::uint32_t pid = windows_.GetWindowProcessId(toolbar);
     // The buffer owns the process handle too: both are let go on every way out.
     std::unique_ptr<RemoteBuffer> buffer = processes_.ReserveRemoteBuffer(pid, kSharedBufferSize);
     if (!buffer)
         return true;
     if (processes_.SystemVersion() < kFirstToolbarTray)
         return true;
-    if (ReadInto(*buffer, lines))
+    if (ReadInto(toolbar, *buffer, lines))
         return true;
-    silent.push_back(Toolbar);
+    silent.push_back(toolbar);
     return false;
 }
 
-bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lines)
+bool TTrayIconList::ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std::string>& lines)
 {
     std::intptr_t count = 0;
-    if (!windows_.SendMessageA(Toolbar, tb::ButtonCount, 0, 0, count))
+    if (!windows_.SendMessageA(toolbar, tb::ButtonCount, 0, 0, count))
         return false;
     count = std::clamp<std::intptr_t>(count, 0, kMaxButtons);
     const std::uintptr_t address = buffer.Address();
@@ -281,7 +307,7 @@ bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lin
         std::uint8_t record[kRecordSize]{};
         buffer.Write(0, record, kRecordSize);
         std::intptr_t ignored = 0;
-        if (!windows_.SendMessageA(Toolbar, tb::GetButton, static_cast<std::uintptr_t>(index),
+        if (!windows_.SendMessageA(toolbar, tb::GetButton, static_cast<std::uintptr_t>(index),
                                    static_cast<std::intptr_t>(address), ignored))
             return false;
         if (!buffer.Read(0, record, kRecordSize))
@@ -290,11 +316,11 @@ bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lin
         std::memcpy(&id, record + kIdCommandOffset, sizeof id);
 
         std::string text;
-        if (!ReadText(buffer, id, text))
+        if (!ReadText(toolbar, buffer, id, text))
             return false;
 
         std::intptr_t hidden = 0;
-        if (!windows_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
+        if (!windows_.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
             return false;
         if (hidden == 0)
             lines.push_back(std::to_string(id) + "=" + text);
@@ -302,16 +328,16 @@ bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lin
     return true;
 }
 
-bool TTrayIconList::ReadText(RemoteBuffer& buffer, std::int32_t id, std::string& text)
+bool TTrayIconList::ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text)
 {
     std::intptr_t length = 0;
-    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextA, IdParam(id), 0, length))
+    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextA, IdParam(id), 0, length))
         return false;
     // A button without text (-1 or 0), or one whose text would run past our buffer: no text.
     if (length <= 0 || static_cast<std::size_t>(length) >= kTextRoom)
         return true;
     std::intptr_t written = 0;
-    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextA, IdParam(id),
+    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextA, IdParam(id),
                                static_cast<std::intptr_t>(buffer.Address() + kTextOffset), written))
         return false;
     // Only what the toolbar says it wrote is text; the rest of the buffer holds whatever the
@@ -324,47 +350,74 @@ bool TTrayIconList::ReadText(RemoteBuffer& buffer, std::int32_t id, std::string&
     return true;
 }
 
+std::vector<TTrayIconList::ReadIcon> TTrayIconList::ReadIcons(std::vector<Hwnd>& silent, std::vector<Hwnd>& incomplete)
+{
+    std::vector<ReadIcon> read;
+    for (Hwnd toolbar : FindToolbars()) {
+        std::vector<std::string> lines;
+        if (!ReadButtons(toolbar, lines, silent))
+            incomplete.push_back(toolbar);
+        for (const std::string& line : lines) {
+            TrayLine split = SplitTrayLine(line);
+            if (std::optional<std::int32_t> id = TrayLineId(split))
+                read.push_back({toolbar, *id, std::move(split.value)});
+        }
+    }
+    return read;
+}
+
+void TTrayIconList::DropVanished(const std::vector<ReadIcon>& read, const std::vector<Hwnd>& incomplete)
+{
+    auto listed = [&read](const TTrayIcon& icon) {
+        return std::any_of(read.begin(), read.end(),
+                           [&icon](const ReadIcon& r) { return r.toolbar == icon.Toolbar && r.id == icon.CommandId; });
+    };
+    THiddenRecord::Batch batch(record_);
+    for (std::size_t i = items_.size(); i-- > 0;) {
+        TTrayIcon& icon = *items_[i];
+        // A shell that stopped answering says nothing about which icons are gone; forgetting
+        // them would leave the ones we hid hidden for good once it answers again.
+        if (listed(icon) || IsSilent(incomplete, icon.Toolbar))
+            continue;
+        // Only a toolbar that is gone means a restarted shell; an icon that left a toolbar
+        // still there was removed by its program, and a new one with its text is another.
+        if (icon.Hidden && !IsToolbar(windows_, icon.Toolbar))
+            awaited_.push_back(icon.Name);
+        if (record_)
+            record_->RemoveIcon(icon.Toolbar, icon.CommandId);
+        items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+void TTrayIconList::HideIfAwaited(TTrayIcon& icon)
+{
+    auto awaited = std::find(awaited_.begin(), awaited_.end(), icon.Name);
+    if (awaited == awaited_.end())
+        return;
+    awaited_.erase(awaited);
+    icon.SetHidden(true);
+}
+
 void TTrayIconList::RefreshIcons()
 {
-    std::vector<std::string> lines;
     std::vector<Hwnd> silent;
+    std::vector<Hwnd> incomplete;
     // Icons we hid would be skipped by the reading (it lists visible buttons only), and then
     // dropped as vanished although they are still there.
     ShowAllOnce(silent);
-    const bool complete = ReadButtons(lines, silent);
+    std::vector<ReadIcon> read = ReadIcons(silent, incomplete);
+    DropVanished(read, incomplete);
 
-    std::vector<std::pair<std::int32_t, std::string>> read;
-    read.reserve(lines.size());
-    for (const std::string& line : lines) {
-        TrayLine split = SplitTrayLine(line);
-        if (std::optional<std::int32_t> id = TrayLineId(split))
-            read.emplace_back(*id, std::move(split.value));
-    }
-    auto listed = [&read](std::int32_t id) {
-        return std::any_of(read.begin(), read.end(), [id](const auto& r) { return r.first == id; });
-    };
-
-    // A shell that stopped answering says nothing about which icons are gone; forgetting
-    // them would leave the ones we hid hidden for good once it answers again.
-    if (complete) {
-        THiddenRecord::Batch batch(record_);
-        for (std::size_t i = items_.size(); i-- > 0;)
-            if (!listed(items_[i]->CommandId)) {
-                if (record_)
-                    record_->RemoveIcon(items_[i]->Toolbar, items_[i]->CommandId);
-                items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
-            }
-    }
-
-    // The first line of an identifier wins; FindById sees the icons added in this loop too.
-    for (auto& [id, name] : read) {
-        if (FindById(id))
+    // The first line of an identifier wins; Find sees the icons added in this loop too.
+    for (ReadIcon& r : read) {
+        if (Find(r.toolbar, r.id))
             continue;
         // As AddIcon, but a toolbar that stopped answering is not asked to show again a
         // button the reading has just seen visible.
-        TTrayIcon& icon = Append(id, std::move(name));
+        TTrayIcon& icon = Append(r.toolbar, r.id, std::move(r.name));
         if (!IsSilent(silent, icon.Toolbar) && !icon.SetShown(true))
             silent.push_back(icon.Toolbar);
+        HideIfAwaited(icon);
     }
 
     // The ticks on the page come from Hidden; the taskbar must agree with them once the
