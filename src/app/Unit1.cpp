@@ -93,6 +93,12 @@ UINT RestoreRequestMessage()
     return msg;
 }
 
+UINT TaskbarCreatedMessage()
+{
+    static const UINT msg = ::RegisterWindowMessageW(L"TaskbarCreated");
+    return msg;
+}
+
 TFrmAmbler::TFrmAmbler() { FrmAmbler = this; }
 
 TFrmAmbler::~TFrmAmbler()
@@ -216,6 +222,8 @@ void TFrmAmbler::RunDeferred()
         ::PostMessageW(hwnd_, RestoreRequestMessage(), 0, 0);
     if (std::exchange(pendingShow_, false))
         ::PostMessageW(hwnd_, ShowRequestMessage(), 0, 0);
+    if (std::exchange(pendingTaskbarCreated_, false))
+        ::PostMessageW(hwnd_, TaskbarCreatedMessage(), 0, 0);
     if (std::exchange(pendingClose_, false))
         ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
@@ -350,7 +358,18 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (OnRequest(msg))
         return 1;
+    if (msg == TaskbarCreatedMessage() && msg != 0) {
+        // Frees the tray rows, so never under work that uses them.
+        if (busy_ > 0)
+            pendingTaskbarCreated_ = true;
+        else
+            ui::Guarded(hwnd_, [this] { TaskbarCreated(); });
+        return 0;
+    }
     switch (msg) {
+    case WM_TIMER:
+        ShellRestartTick(wParam);
+        return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;

@@ -95,6 +95,8 @@ TTrayIcon::TTrayIcon(WindowApi& api, Hwnd toolbar, TTrayIconList* owner) : Toolb
 
 bool TTrayIcon::SetShown(bool show)
 {
+    if (!SettingsKey.empty())
+        return Owner && Owner->SetPromoted(*this, show);
     // After a shell restart the handle may name some other window, or none.
     if (!IsToolbar(api_, Toolbar))
         return false;
@@ -116,7 +118,8 @@ void TTrayIcon::SetHidden(bool hidden)
 {
     THiddenRecord* record = Owner ? Owner->Record() : nullptr;
     if (hidden) {
-        if (record)
+        // A setting is recorded by SetShown, once the value to put back has been read.
+        if (record && SettingsKey.empty())
             record->AddIcon(Toolbar, CommandId, Name);
         SetShown(false);
         Hidden = true;
@@ -125,14 +128,14 @@ void TTrayIcon::SetHidden(bool hidden)
     bool answered = SetShown(true);
     Hidden = false;
     // A toolbar that did not answer may still hold the button hidden: the record keeps it.
-    if (record && answered)
-        record->RemoveIcon(Toolbar, CommandId);
+    if (Owner && answered)
+        Owner->Forget(*this);
 }
 
 // ---------------------------------------------------------------------------------------
 
-TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record)
-    : windows_(windows), processes_(processes), record_(record)
+TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record, RegistryApi* registry)
+    : windows_(windows), processes_(processes), record_(record), registry_(registry)
 {
     Toolbar = FindToolbar();
     Overflow = FindOverflowToolbar();
@@ -227,8 +230,7 @@ void TTrayIconList::ShowHidden()
             continue;
         }
         item->Hidden = false;
-        if (record_)
-            record_->RemoveIcon(item->Toolbar, item->CommandId);
+        Forget(*item);
     }
 }
 
@@ -258,6 +260,7 @@ void TTrayIconList::AdoptRecorded()
     THiddenRecord::Batch batch(record_);
     for (auto [toolbar, id] : stale)
         record_->RemoveIcon(toolbar, id);
+    AdoptRecordedSettings();
 }
 
 std::vector<Hwnd> TTrayIconList::FindToolbars()
@@ -369,8 +372,9 @@ std::vector<TTrayIconList::ReadIcon> TTrayIconList::ReadIcons(std::vector<Hwnd>&
 void TTrayIconList::DropVanished(const std::vector<ReadIcon>& read, const std::vector<Hwnd>& incomplete)
 {
     auto listed = [&read](const TTrayIcon& icon) {
-        return std::any_of(read.begin(), read.end(),
-                           [&icon](const ReadIcon& r) { return r.toolbar == icon.Toolbar && r.id == icon.CommandId; });
+        return std::any_of(read.begin(), read.end(), [&icon](const ReadIcon& r) {
+            return r.toolbar == icon.Toolbar && r.id == icon.CommandId && r.key == icon.SettingsKey;
+        });
     };
     THiddenRecord::Batch batch(record_);
     for (std::size_t i = items_.size(); i-- > 0;) {
@@ -381,10 +385,9 @@ void TTrayIconList::DropVanished(const std::vector<ReadIcon>& read, const std::v
             continue;
         // Only a toolbar that is gone means a restarted shell; an icon that left a toolbar
         // still there was removed by its program, and a new one with its text is another.
-        if (icon.Hidden && !IsToolbar(windows_, icon.Toolbar))
+        if (icon.Hidden && icon.SettingsKey.empty() && !IsToolbar(windows_, icon.Toolbar))
             awaited_.push_back(icon.Name);
-        if (record_)
-            record_->RemoveIcon(icon.Toolbar, icon.CommandId);
+        Forget(icon);
         items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
     }
 }
@@ -406,15 +409,25 @@ void TTrayIconList::RefreshIcons()
     // dropped as vanished although they are still there.
     ShowAllOnce(silent);
     std::vector<ReadIcon> read = ReadIcons(silent, incomplete);
+    const bool toolbarFound = IsToolbar(windows_, Toolbar) || (Overflow && IsToolbar(windows_, Overflow));
+    // From Windows 11 the shell keeps its icons elsewhere, and a toolbar it may still have
+    // holds none of them.
+    std::optional<std::vector<ReadIcon>> settings;
+    if (read.empty() && incomplete.empty())
+        settings = ReadSettings();
+    if (settings)
+        read = std::move(*settings);
+    readable_ = toolbarFound || settings.has_value();
     DropVanished(read, incomplete);
 
     // The first line of an identifier wins; Find sees the icons added in this loop too.
     for (ReadIcon& r : read) {
-        if (Find(r.toolbar, r.id))
+        if (Find(r))
             continue;
         // As AddIcon, but a toolbar that stopped answering is not asked to show again a
         // button the reading has just seen visible.
         TTrayIcon& icon = Append(r.toolbar, r.id, std::move(r.name));
+        icon.SettingsKey = std::move(r.key);
         if (!IsSilent(silent, icon.Toolbar) && !icon.SetShown(true))
             silent.push_back(icon.Toolbar);
         HideIfAwaited(icon);

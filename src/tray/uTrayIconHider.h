@@ -43,6 +43,13 @@ public:
     TTrayIconList* const Owner;
     std::int32_t CommandId = 0;
     std::string Name;       // ANSI, as the shell gave it when the icon was first listed
+    // On the Windows 11 shell an icon is a key of its notification-icon settings, not a
+    // button: the key's name below the settings key; empty for a button.
+    std::string SettingsKey;
+    // The key's "IsPromoted" as it was before we moved the icon into the flyout (nullopt:
+    // there was none), while PromotedSaved says we hold it.
+    std::optional<std::uint32_t> Promoted;
+    bool PromotedSaved = false;
     // The user's tick on the tray page, which is also this program's mark that it hid the
     // icon: only icons with it are shown again at the end.
     bool Hidden = false;
@@ -63,7 +70,9 @@ class TTrayIconList {
 public:
     // Locates the notification-area toolbars at once, as the first reading will.
     // `record`, when given, learns of every icon hidden and given back through the list.
-    TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record = nullptr);
+    // `registry`, when given, serves the Windows 11 shell, whose notification area has no toolbar.
+    TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record = nullptr,
+                  RegistryApi* registry = nullptr);
     TTrayIconList(const TTrayIconList&) = delete;
     TTrayIconList& operator=(const TTrayIconList&) = delete;
 
@@ -92,6 +101,14 @@ public:
     // once an icon with the same text turns up on a new toolbar: its program adds it anew,
     // under a new identifier, when it hears that the taskbar was created.
     void RefreshIcons();
+    // False when the last refresh found neither a toolbar nor the Windows 11 shell's
+    // notification-icon settings: the system does not let us read its notification area.
+    bool Readable() const { return readable_; }
+    // The Windows 11 shell: the icon's "IsPromoted" is set to 0 to hide it (the value it had
+    // is kept, and recorded, first) and put back to show it. False when it could not be.
+    bool SetPromoted(TTrayIcon& icon, bool show);
+    // The icon leaves the record, by its kind.
+    void Forget(const TTrayIcon& icon);
     // Texts of ticked icons still waiting for their icon on a restarted shell.
     const std::vector<std::string>& AwaitedTexts() const { return awaited_; }
     void ShowAll();
@@ -110,7 +127,17 @@ private:
         Hwnd toolbar;
         std::int32_t id;
         std::string name;
+        std::string key;   // a setting's key; empty for a button
     };
+    TTrayIcon* Find(const ReadIcon& read);
+    // The Windows 11 shell's icons, when the system is one and the settings key is there.
+    std::optional<std::vector<ReadIcon>> ReadSettings();
+    // The name a setting's icon is shown by.
+    std::string SettingName(const std::string& key);
+    // Lists the recorded settings a previous run changed and never put back, while their key
+    // is still there; the record forgets the others.
+    void AdoptRecordedSettings();
+
     // Finds the toolbars afresh; those that are toolbars indeed, the taskbar's first.
     std::vector<Hwnd> FindToolbars();
     // Toolbars in `silent` stopped answering earlier in the same pass and are not asked again.
@@ -136,6 +163,8 @@ private:
     WindowApi& windows_;
     ProcessApi& processes_;
     THiddenRecord* record_;
+    RegistryApi* registry_;
+    bool readable_ = true;
     std::vector<std::unique_ptr<TTrayIcon>> items_;
     std::vector<std::string> awaited_;
 };

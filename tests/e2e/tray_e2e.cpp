@@ -100,12 +100,16 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     ASSERT_TRUE(shell.Add(8, L"first of two"));
     ASSERT_TRUE(shell.Add(8, L"second of two"));
     ASSERT_TRUE(shell.Add(9, L"", L"n"));
+    // The hidden-icons flyout numbers its buttons on its own.
+    ASSERT_TRUE(shell.Add(7, L"in the flyout", L"o"));
+    ASSERT_TRUE(shell.Add(4, L"hidden in the flyout", L"oh"));
     StartProgram();
 
-    // In toolbar order, the hidden button left out, the shared identifier once.
-    const std::vector<std::wstring> names = {L"QQ", L"A=B", ThroughAnsi(chinese), L"first of two", L""};
+    // In toolbar order, the hidden button left out, the shared identifier once; the flyout's after.
+    const std::vector<std::wstring> names = {L"QQ", L"A=B", ThroughAnsi(chinese), L"first of two", L"",
+                                             L"in the flyout"};
     ASSERT_TRUE(WaitUntil([&] { return Names() == names; })) << "rows: " << Names().size();
-    EXPECT_EQ(Ticks(), std::vector<bool>(5, false));
+    EXPECT_EQ(Ticks(), std::vector<bool>(6, false));
     EXPECT_EQ(Rows().Text(0, 0), L"");
 
     // Ticking hides at once, unticking shows again; the rest stay as they are.
@@ -120,7 +124,9 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     ASSERT_TRUE(ClickCheckBox(3));
     EXPECT_TRUE(shell.WaitHidden(7, true));
     EXPECT_TRUE(shell.WaitHidden(8, true));
-    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, true, false}));
+    ASSERT_TRUE(ClickCheckBox(5));
+    EXPECT_TRUE(shell.WaitHidden(7, true, shell.overflow));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, true, false, true}));
 
     // Closing gives back every icon the program hid, and only those.
     ASSERT_TRUE(app.Close());
@@ -128,6 +134,8 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
         EXPECT_FALSE(shell.Hidden(id)) << "button " << id;
     }
     EXPECT_TRUE(shell.Hidden(3));
+    EXPECT_FALSE(shell.Hidden(7, shell.overflow));
+    EXPECT_TRUE(shell.Hidden(4, shell.overflow));
 }
 
 TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {
@@ -232,6 +240,8 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
 
 TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     TW_REQUIRE_CODEPAGE(936);
+    ASSERT_TRUE(shell.Add(1, L"mail"));
+    ASSERT_TRUE(shell.Add(2, L"chat"));
     StartProgram();
     HWND desktopBox = ControlById(main, ids::CheckBox1);
     HWND taskbarBox = ControlById(main, ids::CheckBox2);
@@ -253,12 +263,31 @@ TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     EXPECT_EQ(Text(taskbarBox), L"隐藏任务栏");
     EXPECT_FALSE(IsVisible(shell.progman));
 
-    // Closing leaves the taskbar and the desktop icons as the boxes left them, although the
-    // desktop window has a title and is listed on the Windows page: the close gives back
-    // only windows the program hid there.
     ASSERT_TRUE(ClickWindow(taskbarBox));
     EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar); }));
+
+    // The shell restarts: its new taskbar, desktop and icons show. Programs add their icons
+    // again under new numbers when the new shell announces itself; what the boxes and ticks
+    // say is hidden is hidden again, the ticked icon found by its text.
+    ASSERT_TRUE(WaitUntil([&] { return Rows().RowCount() == 2; }));
+    ASSERT_TRUE(ClickCheckBox(1));
+    ASSERT_TRUE(shell.WaitHidden(2, true));
+    ASSERT_TRUE(shell.Restart());
+    ASSERT_TRUE(IsVisible(shell.taskbar) && IsVisible(shell.progman));
+    ASSERT_TRUE(shell.Add(11, L"chat"));
+    ASSERT_TRUE(shell.Add(12, L"mail"));
+    ASSERT_TRUE(shell.Announce());
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar) && !IsVisible(shell.progman); }));
+    EXPECT_TRUE(shell.WaitHidden(11, true));
+    EXPECT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"chat", L"mail"}; }));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{true, false}));
+    EXPECT_FALSE(shell.Hidden(12));
+
+    // Closing leaves the taskbar and the desktop icons as the boxes left them, although the
+    // desktop window has a title and is listed on the Windows page: the close gives back
+    // only windows the program hid there, and the icons it hid.
     ASSERT_TRUE(app.Close());
+    EXPECT_FALSE(shell.Hidden(11));
     EXPECT_FALSE(IsVisible(shell.taskbar));
     EXPECT_FALSE(IsVisible(shell.progman));
 }

@@ -1,6 +1,7 @@
 // The tray icon list against a simulated shell: what a reading lists, how a refresh keeps,
 // drops and appends icons, and how hiding behaves when the toolbar does not cooperate.
 #include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimToolbar.h"
 #include "platform/sim/SimStore.h"
 #include "tray/uTrayIconHider.h"
@@ -591,6 +592,51 @@ TEST_F(TrayTest, AKilledRunsIconsAreFoundAgainWhileTheSameShellHoldsThem)
     EXPECT_TRUE(toolbar.Find(1)->hidden);
     EXPECT_EQ(toolbar.Received(tb::HideButton), 0);
     EXPECT_EQ(store.files[kRecordPath], "");
+}
+
+TEST_F(TrayTest, OnWindows11TheIconSettingsAreListedAndIsPromotedPutBack)
+{
+    // The Windows 11 shell: a taskbar whose notification area has no toolbar, a key per icon.
+    DestroyShell(desk, tray);
+    sim::AddShellTray(desk, kShellPid, false, false);
+    desk.version = {10, 0, 22000};
+    sim::SimRegistry reg;
+    const std::string root = "Control Panel\\NotifyIconSettings";
+    reg.keys[root];
+    reg.keys[root + "\\11"] = {{{"InitialTooltip", "Mail"}, {"ExecutablePath", "C:\\x\\mail.exe"}}, {{"IsPromoted", 1}}};
+    reg.keys[root + "\\12"] = {{{"ExecutablePath", "C:\\Program Files\\chat.exe"}}, {}};   // never moved: no value
+    reg.keys[root + "\\13"] = {{{"InitialTooltip", ""}, {"ExecutablePath", "D:/sync.exe"}}, {{"IsPromoted", 0}}};
+    auto promoted = [&](const char* key) { return reg.ReadDword(root + "\\" + key, "IsPromoted"); };
+
+    TTrayIconList list(windows, desk, &record, &reg);
+    list.RefreshIcons();
+    EXPECT_TRUE(list.Readable());
+    EXPECT_EQ(Icons(list), (IconRows{{0, "Mail"}, {0, "chat.exe"}, {0, "sync.exe"}}));
+    EXPECT_EQ(reg.writes, 0);   // reading changes nothing
+
+    list.Items(0).SetHidden(true);
+    list.Items(1).SetHidden(true);
+    list.RefreshIcons();
+    EXPECT_EQ(promoted("11"), 0u);
+    EXPECT_EQ(promoted("12"), 0u);
+    list.Items(0).SetHidden(false);
+    EXPECT_EQ(promoted("11"), 1u);
+    list.Items(2).SetHidden(false);   // never hidden by us: left as the user set it
+    EXPECT_EQ(promoted("13"), 0u);
+
+    // Killed with the chat icon hidden: "/restore" (and a start, then its close) puts back
+    // that it had no value at all.
+    auto next = ReadRecord();
+    ASSERT_EQ(next->Settings().size(), 1u);
+    RestoreRecorded(*next, windows, desk, &reg);
+    EXPECT_EQ(promoted("12"), std::nullopt);
+    EXPECT_EQ(store.files[kRecordPath], "");
+
+    // Neither a toolbar nor the settings (before Windows 11 they are not looked for).
+    desk.version = {10, 0, 19045};
+    list.RefreshIcons();
+    EXPECT_FALSE(list.Readable());
+    EXPECT_EQ(list.Count(), 0);
 }
 
 // The session can end while a refresh waits on the shell: the close sequence runs inside the
