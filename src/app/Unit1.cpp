@@ -63,6 +63,8 @@ const ui::ControlSpec kLayout[] = {
     {ids::TabSheet3,       "TabSheet3",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"托盘", nullptr},
     {ids::lstTrayIcons,    "lstTrayIcons",   Kind::ListView,   ids::TabSheet3,   0,   0,   0,   0,   nullptr, nullptr,
      FontDefault, ui::FillParent},
+    {ids::lblTrayUnreadable, "lblTrayUnreadable", Kind::Label, ids::TabSheet3,   6,   10,  205, 14,  L"无法读取本系统的通知区域。", nullptr,
+     FontDefault, ui::Hidden},
     {ids::TabSheet2,       "TabSheet2",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"文件", nullptr},
     {ids::lstFiles,        "lstFiles",       Kind::ListBox,    ids::TabSheet2,   0,   0,   0,   0,   nullptr, nullptr,
      FontDefault, ui::FillParent},
@@ -154,7 +156,7 @@ void TFrmAmbler::FormCreate()
         WindowList = std::make_unique<TWindowList>(Win32Windows(), Record.get());
         WindowList->AdoptRecorded();
         FillWindowPage();
-        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get());
+        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get(), &Win32Registry());
         TrayIconList->AdoptRecorded();
         FillTrayPage();
         CreateBossKeyBox();

@@ -40,6 +40,10 @@ void TFrmAmbler::FillTrayPage()
             int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&icon), icon.Hidden);
             ui::LvSetSubItemText(lv, row, 1, ui::FromAnsi(icon.Name));
         }
+        // An empty list would say "no icons"; the truth is that we cannot see them.
+        const bool readable = TrayIconList->Readable();
+        ::ShowWindow(lv, readable ? SW_SHOW : SW_HIDE);
+        ::ShowWindow(Control(ids::lblTrayUnreadable), readable ? SW_HIDE : SW_SHOW);
     } catch (...) {
         failed = true;
     }
