@@ -211,9 +211,10 @@ void TTrayIconList::ShowAll()
 
 void TTrayIconList::ShowAllOnce(std::vector<Hwnd>& silent)
 {
-    // A hung shell costs one time-out per pass, not one per icon.
+    // A hung shell costs one time-out per pass, not one per icon. The Windows 11 shell's
+    // settings list every icon, wherever it shows: nothing to put back for a reading.
     for (auto& item : items_)
-        if (!IsSilent(silent, item->Toolbar) && !item->SetShown(true))
+        if (item->SettingsKey.empty() && !IsSilent(silent, item->Toolbar) && !item->SetShown(true))
             silent.push_back(item->Toolbar);
 }
 
