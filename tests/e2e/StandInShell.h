@@ -42,6 +42,7 @@ public:
     // The shell ends and a new one starts, with windows of its own.
     bool Restart() {
         Stop();
+        helper_ = Helper();   // a process is started once
         overflow = nullptr;
         return Start();
     }
