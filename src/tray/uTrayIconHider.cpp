@@ -364,7 +364,7 @@ std::vector<TTrayIconList::ReadIcon> TTrayIconList::ReadIcons(std::vector<Hwnd>&
         for (const std::string& line : lines) {
             TrayLine split = SplitTrayLine(line);
             if (std::optional<std::int32_t> id = TrayLineId(split))
-                read.push_back({toolbar, *id, std::move(split.value)});
+                read.push_back({toolbar, *id, std::move(split.value), {}});
         }
     }
     return read;

@@ -302,6 +302,9 @@ class Windows11Test : public TrayPageTest {
 protected:
     static constexpr const wchar_t* kVersionKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
     static constexpr const wchar_t* kSettingsKey = L"Control Panel\\NotifyIconSettings";
+    // Wine 8 takes the build number from CurrentBuildNumber; Windows keeps both values.
+    static constexpr std::pair<const wchar_t*, const wchar_t*> kVersion[] = {
+        {L"CurrentVersion", L"10.0"}, {L"CurrentBuild", L"22000"}, {L"CurrentBuildNumber", L"22000"}};
 
     void SetUp() override {
         TrayPageTest::SetUp();
@@ -309,7 +312,7 @@ protected:
             return;
         }
         // An empty copy stands for a value that was not there.
-        for (auto [name, value] : {std::pair{L"CurrentVersion", L"10.0"}, std::pair{L"CurrentBuild", L"22000"}}) {
+        for (auto [name, value] : kVersion) {
             const std::wstring saved = std::wstring(L"tw-saved ") + name;
             if (!ReadString(HKEY_LOCAL_MACHINE, kVersionKey, saved.c_str())) {
                 const std::optional<std::wstring> old = ReadString(HKEY_LOCAL_MACHINE, kVersionKey, name);
@@ -320,7 +323,7 @@ protected:
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
     }
     void TearDown() override {
-        for (const wchar_t* name : {L"CurrentVersion", L"CurrentBuild"}) {
+        for (auto [name, value] : kVersion) {
             const std::wstring saved = std::wstring(L"tw-saved ") + name;
             if (const std::optional<std::wstring> old = ReadString(HKEY_LOCAL_MACHINE, kVersionKey, saved.c_str())) {
                 const bool back = old->empty() ? RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kVersionKey, name) == ERROR_SUCCESS
