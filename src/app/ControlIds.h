@@ -26,6 +26,7 @@ enum MainWindow : int {
     lstFiles,
     PopOpen,
     PopDel,
+    lblTrayUnreadable,
 };
 
 // Hot-key settings dialog (window class "TFrmHelp").

@@ -63,6 +63,8 @@ const ui::ControlSpec kLayout[] = {
     {ids::TabSheet3,       "TabSheet3",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"托盘", nullptr},
     {ids::lstTrayIcons,    "lstTrayIcons",   Kind::ListView,   ids::TabSheet3,   0,   0,   0,   0,   nullptr, nullptr,
      FontDefault, ui::FillParent},
+    {ids::lblTrayUnreadable, "lblTrayUnreadable", Kind::Label, ids::TabSheet3,   6,   10,  205, 14,  L"无法读取本系统的通知区域。", nullptr,
+     FontDefault, ui::Hidden},
     {ids::TabSheet2,       "TabSheet2",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"文件", nullptr},
     {ids::lstFiles,        "lstFiles",       Kind::ListBox,    ids::TabSheet2,   0,   0,   0,   0,   nullptr, nullptr,
      FontDefault, ui::FillParent},
@@ -90,6 +92,12 @@ UINT ShowRequestMessage()
 UINT RestoreRequestMessage()
 {
     static const UINT msg = ::RegisterWindowMessageW(L"Tarnwick.RestoreHidden");
+    return msg;
+}
+
+UINT TaskbarCreatedMessage()
+{
+    static const UINT msg = ::RegisterWindowMessageW(L"TaskbarCreated");
     return msg;
 }
 
@@ -150,7 +158,7 @@ void TFrmAmbler::FormCreate()
         WindowList = std::make_unique<TWindowList>(Win32Windows(), Record.get());
         WindowList->AdoptRecorded();
         FillWindowPage();
-        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get());
+        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get(), &Win32Registry());
         TrayIconList->AdoptRecorded();
         FillTrayPage();
         CreateBossKeyBox();
@@ -218,6 +226,8 @@ void TFrmAmbler::RunDeferred()
         ::PostMessageW(hwnd_, RestoreRequestMessage(), 0, 0);
     if (std::exchange(pendingShow_, false))
         ::PostMessageW(hwnd_, ShowRequestMessage(), 0, 0);
+    if (std::exchange(pendingTaskbarCreated_, false))
+        ::PostMessageW(hwnd_, TaskbarCreatedMessage(), 0, 0);
     if (std::exchange(pendingClose_, false))
         ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
@@ -352,7 +362,18 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (OnRequest(msg))
         return 1;
+    if (msg == TaskbarCreatedMessage() && msg != 0) {
+        // Frees the tray rows, so never under work that uses them.
+        if (busy_ > 0)
+            pendingTaskbarCreated_ = true;
+        else
+            ui::Guarded(hwnd_, [this] { TaskbarCreated(); });
+        return 0;
+    }
     switch (msg) {
+    case WM_TIMER:
+        ShellRestartTick(wParam);
+        return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;

@@ -26,6 +26,8 @@ class TFileListRecord;
 // are what both copies agree on.
 UINT ShowRequestMessage();     // come to the front, as the show/hide-self hot key shows it
 UINT RestoreRequestMessage();  // give back every window and icon you hid
+// What the shell broadcasts to every top-level window when it has made its taskbar anew.
+UINT TaskbarCreatedMessage();
 
 class TFrmAmbler final : public ui::Form {
 public:
@@ -80,6 +82,9 @@ public:
     // --- Tray page (Unit1Tray.cpp) ----------------------------------------------------------
     void FillTrayPage();
     void lstTrayIconsMouseDown(int button, int x, int y);
+    // The shell restarted: its icons are read again and what the user hid is hidden again.
+    void TaskbarCreated();
+    void ShellRestartTick(UINT_PTR timer);
 
     // Another start's requests (Unit1.cpp).
     void ShowSelf();
@@ -88,6 +93,8 @@ public:
     // --- Taskbar and desktop-icon toggles (Unit1Shell.cpp) -----------------------------------
     void CheckBox1Click();
     void CheckBox2Click();
+    // The boxes that say "hidden" hide their shell window again (a new shell shows its own).
+    void HideShellAgain();
 
     // --- Files page and file picker (Unit1Files.cpp) ------------------------------------------
     bool IsFileListed(const std::string& path);
@@ -198,6 +205,8 @@ private:
     bool pendingClose_ = false;
     bool pendingShow_ = false;
     bool pendingRestore_ = false;
+    bool pendingTaskbarCreated_ = false;
+    int restartRefreshes_ = 0;   // tray refreshes left to find the icons a new shell gets late
 };
 
 // The one main window, for the crash handler.

@@ -44,15 +44,22 @@ std::vector<HWND> ShellWindows(const ShellToggle& toggle)
     return found;
 }
 
+bool IsChecked(HWND box) { return ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void Apply(const ShellToggle& toggle, bool hide)
+{
+    // The shell's window belongs to another thread: a plain ShowWindow waits for that
+    // thread, and a hung shell would freeze the program with it.
+    for (HWND shell : ShellWindows(toggle))
+        ::ShowWindowAsync(shell, hide ? SW_HIDE : SW_RESTORE);
+}
+
 void Toggle(HWND owner, HWND box, const ShellToggle& toggle)
 {
     try {
-        bool checked = ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        bool checked = IsChecked(box);
         ui::SetText(box, checked ? toggle.checkedCaption : toggle.uncheckedCaption);
-        // The shell's window belongs to another thread: a plain ShowWindow waits for that
-        // thread, and a hung shell would freeze the program with it.
-        for (HWND shell : ShellWindows(toggle))
-            ::ShowWindowAsync(shell, checked ? SW_HIDE : SW_RESTORE);
+        Apply(toggle, checked);
     } catch (...) {
         ui::ShowMessage(owner, L"失败！");
     }
@@ -63,5 +70,13 @@ void Toggle(HWND owner, HWND box, const ShellToggle& toggle)
 void TFrmAmbler::CheckBox1Click() { Toggle(hwnd_, Control(ids::CheckBox1), kDesktopIcons); }
 
 void TFrmAmbler::CheckBox2Click() { Toggle(hwnd_, Control(ids::CheckBox2), kTaskbar); }
+
+void TFrmAmbler::HideShellAgain()
+{
+    if (IsChecked(Control(ids::CheckBox1)))
+        Apply(kDesktopIcons, true);
+    if (IsChecked(Control(ids::CheckBox2)))
+        Apply(kTaskbar, true);
+}
 
 } // namespace tw

@@ -8,6 +8,16 @@
 
 namespace tw {
 
+namespace {
+
+constexpr UINT_PTR kShellRestartTimer = 1;
+// Programs add their icons to a new taskbar when they hear of it, as we do, so some arrive
+// after our first reading; they are looked for once a second for a while.
+constexpr UINT kShellRestartPeriodMs = 1000;
+constexpr int kShellRestartRefreshes = 10;
+
+} // namespace
+
 TTrayIcon* TFrmAmbler::RowIcon(int row) const
 {
     auto* icon = reinterpret_cast<TTrayIcon*>(ui::LvGetData(Control(ids::lstTrayIcons), row));
@@ -30,6 +40,10 @@ void TFrmAmbler::FillTrayPage()
             int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&icon), icon.Hidden);
             ui::LvSetSubItemText(lv, row, 1, ui::FromUtf8(icon.Name));
         }
+        // An empty list would say "no icons"; the truth is that we cannot see them.
+        const bool readable = TrayIconList->Readable();
+        ::ShowWindow(lv, readable ? SW_SHOW : SW_HIDE);
+        ::ShowWindow(Control(ids::lblTrayUnreadable), readable ? SW_HIDE : SW_SHOW);
     } catch (...) {
         failed = true;
     }
@@ -58,6 +72,31 @@ void TFrmAmbler::lstTrayIconsMouseDown(int button, int x, int y)
     } catch (...) {
         // A click that cannot be carried out changes nothing and says nothing.
     }
+}
+
+void TFrmAmbler::TaskbarCreated()
+{
+    if (Closing())
+        return;
+    HideShellAgain();
+    FillTrayPage();
+    restartRefreshes_ = kShellRestartRefreshes;
+    ::SetTimer(hwnd_, kShellRestartTimer, kShellRestartPeriodMs, nullptr);
+}
+
+void TFrmAmbler::ShellRestartTick(UINT_PTR timer)
+{
+    if (timer != kShellRestartTimer)
+        return;
+    // A refresh already waiting on the shell is not entered again; the next tick will do.
+    if (busy_ > 0)
+        return;
+    const bool awaited = TrayIconList && !TrayIconList->AwaitedTexts().empty();
+    if (Closing() || !awaited || --restartRefreshes_ < 0) {
+        ::KillTimer(hwnd_, kShellRestartTimer);
+        return;
+    }
+    FillTrayPage();
 }
 
 } // namespace tw

@@ -184,7 +184,7 @@ int RestoreFromRecord()
     tw::THiddenRecord record(tw::Win32Store(), tw::Win32Windows(), tw::Win32Identity(),
                              tw::THiddenRecord::PathBeside(tw::IniFileMgr->Path()));
     record.Load();
-    tw::RestoreRecorded(record, tw::Win32Windows(), tw::Win32Processes());
+    tw::RestoreRecorded(record, tw::Win32Windows(), tw::Win32Processes(), &tw::Win32Registry());
     return 0;
 }
 

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw {
 
@@ -93,11 +94,14 @@ public:
 struct OsVersion {
     unsigned major = 0;
     unsigned minor = 0;
+    unsigned build = 0;   // Windows 11 is still 10.0; only its build number tells
 };
 
 inline bool operator<(OsVersion a, OsVersion b)
 {
-    return a.major != b.major ? a.major < b.major : a.minor < b.minor;
+    if (a.major != b.major)
+        return a.major < b.major;
+    return a.minor != b.minor ? a.minor < b.minor : a.build < b.build;
 }
 
 class ProcessApi {
@@ -111,6 +115,24 @@ public:
     // The running system's real version, read once at start-up (not the compatibility
     // shim's answer).
     virtual OsVersion SystemVersion() = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// The current user's registry (HKEY_CURRENT_USER). Paths are below it, "\\"-separated;
+// names and texts are ANSI byte strings.
+class RegistryApi {
+public:
+    virtual ~RegistryApi() = default;
+    // The names of the key's subkeys; nullopt when the key is not there or cannot be read.
+    virtual std::optional<std::vector<std::string>> SubKeys(const std::string& path) = 0;
+    // A string value (REG_SZ or REG_EXPAND_SZ, not expanded); nullopt when absent or of
+    // another type.
+    virtual std::optional<std::string> ReadString(const std::string& path, const std::string& name) = 0;
+    // A REG_DWORD value; nullopt when absent or of another type.
+    virtual std::optional<std::uint32_t> ReadDword(const std::string& path, const std::string& name) = 0;
+    // Sets a REG_DWORD value of an existing key, or deletes the value for nullopt. False when
+    // it could not be done.
+    virtual bool WriteDword(const std::string& path, const std::string& name, std::optional<std::uint32_t> value) = 0;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -13,5 +13,6 @@ ProfileApi& Win32Profile();
 FileApi& Win32Files();
 IdentityApi& Win32Identity();
 StoreApi& Win32Store();
+RegistryApi& Win32Registry();
 
 } // namespace tw

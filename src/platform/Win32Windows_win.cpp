@@ -139,7 +139,7 @@ OsVersion ReadSystemVersion()
         auto fn = reinterpret_cast<RtlGetVersionFn>(
             reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
         if (fn && fn(&info) == 0)
-            return {info.dwMajorVersion, info.dwMinorVersion};
+            return {info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
     }
     return {};
 }

@@ -97,6 +97,8 @@ TTrayIcon::TTrayIcon(WindowApi& api, Hwnd toolbar, TTrayIconList* owner) : Toolb
 
 bool TTrayIcon::SetShown(bool show)
 {
+    if (!SettingsKey.empty())
+        return Owner && Owner->SetPromoted(*this, show);
     // After a shell restart the handle may name some other window, or none.
     if (!IsToolbar(api_, Toolbar))
         return false;
@@ -119,8 +121,9 @@ void TTrayIcon::SetHidden(bool hidden)
     THiddenRecord* record = Owner ? Owner->Record() : nullptr;
     if (hidden) {
         // The record keeps the text in the ANSI code page, as it always has, so that any
-        // version of the program reads it.
-        if (record)
+        // version of the program reads it. A setting is recorded by SetShown, once the value
+        // to put back has been read.
+        if (record && SettingsKey.empty())
             record->AddIcon(Toolbar, CommandId, api_.AnsiForm(Utf16FromUtf8(Name)));
         SetShown(false);
         Hidden = true;
@@ -129,16 +132,17 @@ void TTrayIcon::SetHidden(bool hidden)
     bool answered = SetShown(true);
     Hidden = false;
     // A toolbar that did not answer may still hold the button hidden: the record keeps it.
-    if (record && answered)
-        record->RemoveIcon(Toolbar, CommandId);
+    if (Owner && answered)
+        Owner->Forget(*this);
 }
 
 // ---------------------------------------------------------------------------------------
 
-TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record)
-    : windows_(windows), processes_(processes), record_(record)
+TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record, RegistryApi* registry)
+    : windows_(windows), processes_(processes), record_(record), registry_(registry)
 {
     Toolbar = FindToolbar();
+    Overflow = FindOverflowToolbar();
 }
 
 Hwnd TTrayIconList::FindToolbar()
@@ -159,6 +163,20 @@ Hwnd TTrayIconList::FindToolbar()
     return current;
 }
 
+Hwnd TTrayIconList::FindOverflowToolbar()
+{
+    Hwnd flyout = windows_.FindWindowA("NotifyIconOverflowWindow");
+    return flyout ? windows_.FindChildWindowA(flyout, "ToolbarWindow32") : 0;
+}
+
+TTrayIcon* TTrayIconList::Find(Hwnd toolbar, std::int32_t id)
+{
+    for (auto& item : items_)
+        if (item->Toolbar == toolbar && item->CommandId == id)
+            return item.get();
+    return nullptr;
+}
+
 TTrayIcon* TTrayIconList::FindById(std::int32_t id)
 {
     for (auto& item : items_)
@@ -172,9 +190,9 @@ bool TTrayIconList::Contains(const TTrayIcon* icon) const
     return icon && std::any_of(items_.begin(), items_.end(), [icon](const auto& item) { return item.get() == icon; });
 }
 
-TTrayIcon& TTrayIconList::Append(std::int32_t id, std::string name)
+TTrayIcon& TTrayIconList::Append(Hwnd toolbar, std::int32_t id, std::string name)
 {
-    auto icon = std::make_unique<TTrayIcon>(windows_, Toolbar, this);
+    auto icon = std::make_unique<TTrayIcon>(windows_, toolbar, this);
     icon->CommandId = id;
     icon->Name = std::move(name);
     items_.push_back(std::move(icon));
@@ -183,7 +201,7 @@ TTrayIcon& TTrayIconList::Append(std::int32_t id, std::string name)
 
 TTrayIcon& TTrayIconList::AddIcon(std::int32_t id, std::string name, bool show)
 {
-    TTrayIcon& icon = Append(id, std::move(name));
+    TTrayIcon& icon = Append(Toolbar, id, std::move(name));
     icon.SetShown(show);
     icon.Hidden = false;
     return icon;
@@ -197,14 +215,16 @@ void TTrayIconList::ShowAll()
 
 void TTrayIconList::ShowAllOnce(std::vector<Hwnd>& silent)
 {
-    // A hung shell costs one time-out per pass, not one per icon.
+    // A hung shell costs one time-out per pass, not one per icon. The Windows 11 shell's
+    // settings list every icon, wherever it shows: nothing to put back for a reading.
     for (auto& item : items_)
-        if (!IsSilent(silent, item->Toolbar) && !item->SetShown(true))
+        if (item->SettingsKey.empty() && !IsSilent(silent, item->Toolbar) && !item->SetShown(true))
             silent.push_back(item->Toolbar);
 }
 
 void TTrayIconList::ShowHidden()
 {
+    awaited_.clear();
     std::vector<Hwnd> silent;
     THiddenRecord::Batch batch(record_);
     for (auto& item : items_) {
@@ -215,8 +235,7 @@ void TTrayIconList::ShowHidden()
             continue;
         }
         item->Hidden = false;
-        if (record_)
-            record_->RemoveIcon(item->Toolbar, item->CommandId);
+        Forget(*item);
     }
 }
 
@@ -226,57 +245,68 @@ void TTrayIconList::AdoptRecorded()
         return;
     std::vector<std::pair<Hwnd, std::int32_t>> stale;
     for (const RecordedIcon& recorded : std::vector<RecordedIcon>(record_->Icons())) {
-        if (FindById(recorded.id) && FindById(recorded.id)->Toolbar == recorded.toolbar)
+        if (Find(recorded.toolbar, recorded.id))
             continue;
-        if (recorded.toolbar != Toolbar || !record_->IsSameShell(recorded)) {
+        const bool current = recorded.toolbar == Toolbar || (Overflow && recorded.toolbar == Overflow);
+        if (!current || !record_->IsSameShell(recorded)) {
             stale.emplace_back(recorded.toolbar, recorded.id);
             continue;
         }
         std::intptr_t hidden = 0;
-        if (!windows_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(recorded.id), 0, hidden))
+        if (!windows_.SendMessageA(recorded.toolbar, tb::IsButtonHidden, IdParam(recorded.id), 0, hidden))
             continue;   // a shell that does not answer now may still hold it: asked again next start
         // A button no longer there answers "not hidden", like one somebody showed again.
         if (hidden == 0) {
             stale.emplace_back(recorded.toolbar, recorded.id);
             continue;
         }
-        Append(recorded.id, Utf8FromUtf16(windows_.WideForm(recorded.text))).Hidden = true;
+        Append(recorded.toolbar, recorded.id, Utf8FromUtf16(windows_.WideForm(recorded.text))).Hidden = true;
     }
     THiddenRecord::Batch batch(record_);
     for (auto [toolbar, id] : stale)
         record_->RemoveIcon(toolbar, id);
+    AdoptRecordedSettings();
+}
+
+std::vector<Hwnd> TTrayIconList::FindToolbars()
+{
+    Toolbar = FindToolbar();
+    Overflow = FindOverflowToolbar();
+    std::vector<Hwnd> out;
+    for (Hwnd toolbar : {Toolbar, Overflow})
+        if (toolbar && IsToolbar(windows_, toolbar))
+            out.push_back(toolbar);
+    return out;
 }
 
 void TTrayIconList::ReadButtons(std::vector<std::string>& lines)
 {
     std::vector<Hwnd> silent;
-    ReadButtons(lines, silent);
+    for (Hwnd toolbar : FindToolbars())
+        ReadButtons(toolbar, lines, silent);
 }
 
-bool TTrayIconList::ReadButtons(std::vector<std::string>& lines, std::vector<Hwnd>& silent)
+bool TTrayIconList::ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, std::vector<Hwnd>& silent)
 {
-    Toolbar = FindToolbar();
-    if (!Toolbar || !IsToolbar(windows_, Toolbar))
-        return true;
-    if (IsSilent(silent, Toolbar))
+    if (IsSilent(silent, toolbar))
         return false;
-    std::uint32_t pid = windows_.GetWindowProcessId(Toolbar);
+    std::uint32_t pid = windows_.GetWindowProcessId(toolbar);
     // The buffer owns the process handle too: both are let go on every way out.
     std::unique_ptr<RemoteBuffer> buffer = processes_.ReserveRemoteBuffer(pid, kSharedBufferSize);
     if (!buffer)
         return true;
     if (processes_.SystemVersion() < kFirstToolbarTray)
         return true;
-    if (ReadInto(*buffer, lines))
+    if (ReadInto(toolbar, *buffer, lines))
         return true;
-    silent.push_back(Toolbar);
+    silent.push_back(toolbar);
     return false;
 }
 
-bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lines)
+bool TTrayIconList::ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std::string>& lines)
 {
     std::intptr_t count = 0;
-    if (!windows_.SendMessageA(Toolbar, tb::ButtonCount, 0, 0, count))
+    if (!windows_.SendMessageA(toolbar, tb::ButtonCount, 0, 0, count))
         return false;
     count = std::clamp<std::intptr_t>(count, 0, kMaxButtons);
     const std::uintptr_t address = buffer.Address();
@@ -285,7 +315,7 @@ bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lin
         std::uint8_t record[kRecordSize]{};
         buffer.Write(0, record, kRecordSize);
         std::intptr_t ignored = 0;
-        if (!windows_.SendMessageA(Toolbar, tb::GetButton, static_cast<std::uintptr_t>(index),
+        if (!windows_.SendMessageA(toolbar, tb::GetButton, static_cast<std::uintptr_t>(index),
                                    static_cast<std::intptr_t>(address), ignored))
             return false;
         if (!buffer.Read(0, record, kRecordSize))
@@ -294,11 +324,11 @@ bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lin
         std::memcpy(&id, record + kIdCommandOffset, sizeof id);
 
         std::string text;
-        if (!ReadText(buffer, id, text))
+        if (!ReadText(toolbar, buffer, id, text))
             return false;
 
         std::intptr_t hidden = 0;
-        if (!windows_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
+        if (!windows_.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
             return false;
         if (hidden == 0)
             lines.push_back(std::to_string(id) + "=" + text);
@@ -306,16 +336,16 @@ bool TTrayIconList::ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lin
     return true;
 }
 
-bool TTrayIconList::ReadText(RemoteBuffer& buffer, std::int32_t id, std::string& text)
+bool TTrayIconList::ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text)
 {
     std::intptr_t length = 0;
-    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextW, IdParam(id), 0, length))
+    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextW, IdParam(id), 0, length))
         return false;
     // A button without text (-1 or 0), or one whose text would run past our buffer: no text.
     if (length <= 0 || static_cast<std::size_t>(length) >= kTextRoom)
         return true;
     std::intptr_t written = 0;
-    if (!windows_.SendMessageA(Toolbar, tb::GetButtonTextW, IdParam(id),
+    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextW, IdParam(id),
                                static_cast<std::intptr_t>(buffer.Address() + kTextOffset), written))
         return false;
     // Only what the toolbar says it wrote is text; the rest of the buffer holds whatever the
@@ -330,47 +360,84 @@ bool TTrayIconList::ReadText(RemoteBuffer& buffer, std::int32_t id, std::string&
     return true;
 }
 
+std::vector<TTrayIconList::ReadIcon> TTrayIconList::ReadIcons(std::vector<Hwnd>& silent, std::vector<Hwnd>& incomplete)
+{
+    std::vector<ReadIcon> read;
+    for (Hwnd toolbar : FindToolbars()) {
+        std::vector<std::string> lines;
+        if (!ReadButtons(toolbar, lines, silent))
+            incomplete.push_back(toolbar);
+        for (const std::string& line : lines) {
+            TrayLine split = SplitTrayLine(line);
+            if (std::optional<std::int32_t> id = TrayLineId(split))
+                read.push_back({toolbar, *id, std::move(split.value), {}});
+        }
+    }
+    return read;
+}
+
+void TTrayIconList::DropVanished(const std::vector<ReadIcon>& read, const std::vector<Hwnd>& incomplete)
+{
+    auto listed = [&read](const TTrayIcon& icon) {
+        return std::any_of(read.begin(), read.end(), [&icon](const ReadIcon& r) {
+            return r.toolbar == icon.Toolbar && r.id == icon.CommandId && r.key == icon.SettingsKey;
+        });
+    };
+    THiddenRecord::Batch batch(record_);
+    for (std::size_t i = items_.size(); i-- > 0;) {
+        TTrayIcon& icon = *items_[i];
+        // A shell that stopped answering says nothing about which icons are gone; forgetting
+        // them would leave the ones we hid hidden for good once it answers again.
+        if (listed(icon) || IsSilent(incomplete, icon.Toolbar))
+            continue;
+        // Only a toolbar that is gone means a restarted shell; an icon that left a toolbar
+        // still there was removed by its program, and a new one with its text is another.
+        if (icon.Hidden && icon.SettingsKey.empty() && !IsToolbar(windows_, icon.Toolbar))
+            awaited_.push_back(icon.Name);
+        Forget(icon);
+        items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+void TTrayIconList::HideIfAwaited(TTrayIcon& icon)
+{
+    auto awaited = std::find(awaited_.begin(), awaited_.end(), icon.Name);
+    if (awaited == awaited_.end())
+        return;
+    awaited_.erase(awaited);
+    icon.SetHidden(true);
+}
+
 void TTrayIconList::RefreshIcons()
 {
-    std::vector<std::string> lines;
     std::vector<Hwnd> silent;
+    std::vector<Hwnd> incomplete;
     // Icons we hid would be skipped by the reading (it lists visible buttons only), and then
     // dropped as vanished although they are still there.
     ShowAllOnce(silent);
-    const bool complete = ReadButtons(lines, silent);
+    std::vector<ReadIcon> read = ReadIcons(silent, incomplete);
+    const bool toolbarFound = IsToolbar(windows_, Toolbar) || (Overflow && IsToolbar(windows_, Overflow));
+    // From Windows 11 the shell keeps its icons elsewhere, and a toolbar it may still have
+    // holds none of them.
+    std::optional<std::vector<ReadIcon>> settings;
+    if (read.empty() && incomplete.empty())
+        settings = ReadSettings();
+    if (settings)
+        read = std::move(*settings);
+    readable_ = toolbarFound || settings.has_value();
+    DropVanished(read, incomplete);
 
-    std::vector<std::pair<std::int32_t, std::string>> read;
-    read.reserve(lines.size());
-    for (const std::string& line : lines) {
-        TrayLine split = SplitTrayLine(line);
-        if (std::optional<std::int32_t> id = TrayLineId(split))
-            read.emplace_back(*id, std::move(split.value));
-    }
-    auto listed = [&read](std::int32_t id) {
-        return std::any_of(read.begin(), read.end(), [id](const auto& r) { return r.first == id; });
-    };
-
-    // A shell that stopped answering says nothing about which icons are gone; forgetting
-    // them would leave the ones we hid hidden for good once it answers again.
-    if (complete) {
-        THiddenRecord::Batch batch(record_);
-        for (std::size_t i = items_.size(); i-- > 0;)
-            if (!listed(items_[i]->CommandId)) {
-                if (record_)
-                    record_->RemoveIcon(items_[i]->Toolbar, items_[i]->CommandId);
-                items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
-            }
-    }
-
-    // The first line of an identifier wins; FindById sees the icons added in this loop too.
-    for (auto& [id, name] : read) {
-        if (FindById(id))
+    // The first line of an identifier wins; Find sees the icons added in this loop too.
+    for (ReadIcon& r : read) {
+        if (Find(r))
             continue;
         // As AddIcon, but a toolbar that stopped answering is not asked to show again a
         // button the reading has just seen visible.
-        TTrayIcon& icon = Append(id, std::move(name));
+        TTrayIcon& icon = Append(r.toolbar, r.id, std::move(r.name));
+        icon.SettingsKey = std::move(r.key);
         if (!IsSilent(silent, icon.Toolbar) && !icon.SetShown(true))
             silent.push_back(icon.Toolbar);
+        HideIfAwaited(icon);
     }
 
     // The ticks on the page come from Hidden; the taskbar must agree with them once the

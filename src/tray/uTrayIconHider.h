@@ -1,5 +1,7 @@
 // The icons of the taskbar's notification area, and the one thing the program does to them:
 // hide or show a single icon by hiding or showing its button on the shell's tray toolbar.
+// Icons the shell keeps in its hidden-icons flyout sit on a toolbar of their own, listed
+// after the taskbar's and treated alike.
 //
 // The toolbar lives in the shell's process, so its buttons are read through a scratch
 // buffer reserved there; nothing is ever done to the program that owns an icon. An icon is
@@ -41,6 +43,13 @@ public:
     TTrayIconList* const Owner;
     std::int32_t CommandId = 0;
     std::string Name;       // UTF-8, exactly as the shell gave it when the icon was first listed
+    // On the Windows 11 shell an icon is a key of its notification-icon settings, not a
+    // button: the key's name below the settings key; empty for a button.
+    std::string SettingsKey;
+    // The key's "IsPromoted" as it was before we moved the icon into the flyout (nullopt:
+    // there was none), while PromotedSaved says we hold it.
+    std::optional<std::uint32_t> Promoted;
+    bool PromotedSaved = false;
     // The user's tick on the tray page, which is also this program's mark that it hid the
     // icon: only icons with it are shown again at the end.
     bool Hidden = false;
@@ -59,31 +68,53 @@ private:
 
 class TTrayIconList {
 public:
-    // Locates the notification-area toolbar at once, as the first reading will.
+    // Locates the notification-area toolbars at once, as the first reading will.
     // `record`, when given, learns of every icon hidden and given back through the list.
-    TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record = nullptr);
+    // `registry`, when given, serves the Windows 11 shell, whose notification area has no toolbar.
+    TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record = nullptr,
+                  RegistryApi* registry = nullptr);
     TTrayIconList(const TTrayIconList&) = delete;
     TTrayIconList& operator=(const TTrayIconList&) = delete;
 
     Hwnd Toolbar = 0;   // 0 when the desktop has no tray
+    Hwnd Overflow = 0;  // the hidden-icons flyout's toolbar; 0 when the shell has none
 
     Hwnd FindToolbar();
+    Hwnd FindOverflowToolbar();
     int Count() const { return static_cast<int>(items_.size()); }
     TTrayIcon& Items(int index) { return *items_.at(static_cast<std::size_t>(index)); }
+    // The first icon with that identifier, on whichever toolbar.
     TTrayIcon* FindById(std::int32_t id);
+    // Identifiers are the toolbar's own: the flyout may use the same numbers.
+    TTrayIcon* Find(Hwnd toolbar, std::int32_t id);
     // True while `icon` is one of ours: page rows hold raw pointers and check them here.
     bool Contains(const TTrayIcon* icon) const;
     TTrayIcon& AddIcon(std::int32_t id, std::string name, bool show);
 
-    // Appends one "id=text" line per visible button of the toolbar, in button order.
+    // Appends one "id=text" line per visible button of the toolbar, in button order, then
+    // those of the flyout's toolbar.
     void ReadButtons(std::vector<std::string>& lines);
-    // Shows every listed icon, reads the toolbar, drops icons whose identifier is gone,
+    // Shows every listed icon, reads the toolbars, drops icons whose identifier is gone,
     // appends new ones unticked, and hides again the icons still ticked. A reading that a
-    // hung shell cut short drops nothing.
+    // hung shell cut short drops nothing of that toolbar.
+    // A ticked icon dropped because its toolbar is gone (the shell restarted) is hidden again
+    // once an icon with the same text turns up on a new toolbar: its program adds it anew,
+    // under a new identifier, when it hears that the taskbar was created.
     void RefreshIcons();
+    // False when the last refresh found neither a toolbar nor the Windows 11 shell's
+    // notification-icon settings: the system does not let us read its notification area.
+    bool Readable() const { return readable_; }
+    // The Windows 11 shell: the icon's "IsPromoted" is set to 0 to hide it (the value it had
+    // is kept, and recorded, first) and put back to show it. False when it could not be.
+    bool SetPromoted(TTrayIcon& icon, bool show);
+    // The icon leaves the record, by its kind.
+    void Forget(const TTrayIcon& icon);
+    // Texts of ticked icons still waiting for their icon on a restarted shell.
+    const std::vector<std::string>& AwaitedTexts() const { return awaited_; }
     void ShowAll();
     // Gives back every icon this program hid, and unmarks it. An icon whose toolbar does not
-    // answer keeps its mark and its place in the record, to be given back later.
+    // answer keeps its mark and its place in the record, to be given back later. Icons still
+    // awaited on a restarted shell are no longer hidden when they turn up.
     void ShowHidden();
     // Lists the recorded icons a previous run hid and never gave back, while the same shell
     // process holds the same toolbar and the button is still there and hidden: marked, so
@@ -92,23 +123,50 @@ public:
     THiddenRecord* Record() const { return record_; }
 
 private:
+    struct ReadIcon {
+        Hwnd toolbar;
+        std::int32_t id;
+        std::string name;
+        std::string key;   // a setting's key; empty for a button
+    };
+    TTrayIcon* Find(const ReadIcon& read);
+    // The Windows 11 shell's icons, when the system is one and the settings key is there.
+    std::optional<std::vector<ReadIcon>> ReadSettings();
+    // The name a setting's icon is shown by.
+    std::string SettingName(const std::string& key);
+    // Lists the recorded settings a previous run changed and never put back, while their key
+    // is still there; the record forgets the others.
+    void AdoptRecordedSettings();
+
+    // Finds the toolbars afresh; those that are toolbars indeed, the taskbar's first.
+    std::vector<Hwnd> FindToolbars();
     // Toolbars in `silent` stopped answering earlier in the same pass and are not asked again.
     // False when the toolbar did not answer to the end, so the lines may be incomplete.
-    bool ReadButtons(std::vector<std::string>& lines, std::vector<Hwnd>& silent);
-    TTrayIcon& Append(std::int32_t id, std::string name);
+    bool ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, std::vector<Hwnd>& silent);
+    // Every toolbar's icons; the toolbars whose reading was cut short go to `incomplete`.
+    std::vector<ReadIcon> ReadIcons(std::vector<Hwnd>& silent, std::vector<Hwnd>& incomplete);
+    TTrayIcon& Append(Hwnd toolbar, std::int32_t id, std::string name);
+    // Drops the listed icons the reading no longer saw; ticked ones of a vanished toolbar
+    // become awaited by their text.
+    void DropVanished(const std::vector<ReadIcon>& read, const std::vector<Hwnd>& incomplete);
+    // A new icon that carries an awaited text is ticked and hidden.
+    void HideIfAwaited(TTrayIcon& icon);
     // Shows every icon, sparing a toolbar that has stopped answering the rest of the pass.
     void ShowAllOnce(std::vector<Hwnd>& silent);
     // The reading proper, over a buffer already reserved in the toolbar's process. False
     // when the toolbar stopped answering; the lines read until then stay.
-    bool ReadInto(RemoteBuffer& buffer, std::vector<std::string>& lines);
+    bool ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std::string>& lines);
     // The button's text, asked for only when its length fits the buffer. False when the
     // toolbar stopped answering.
-    bool ReadText(RemoteBuffer& buffer, std::int32_t id, std::string& text);
+    bool ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text);
 
     WindowApi& windows_;
     ProcessApi& processes_;
     THiddenRecord* record_;
+    RegistryApi* registry_;
+    bool readable_ = true;
     std::vector<std::unique_ptr<TTrayIcon>> items_;
+    std::vector<std::string> awaited_;
 };
 
 } // namespace tw

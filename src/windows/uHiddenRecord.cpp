@@ -85,6 +85,20 @@ bool ParseIcon(const std::vector<std::string>& f, RecordedIcon& icon)
            ToNumber(f[3], icon.toolbar) && icon.toolbar != 0 && ToNumber(f[4], icon.id) && FromHex(f[5], icon.text);
 }
 
+// "-" for a value that was absent.
+bool ParseSetting(const std::vector<std::string>& f, RecordedSetting& setting)
+{
+    if (f.size() != 3 || !FromHex(f[1], setting.key) || setting.key.empty())
+        return false;
+    if (f[2] == "-")
+        return true;
+    std::uint32_t value = 0;
+    if (!ToNumber(f[2], value))
+        return false;
+    setting.promoted = value;
+    return true;
+}
+
 } // namespace
 
 THiddenRecord::THiddenRecord(StoreApi& store, WindowApi& windows, IdentityApi& identity, std::string path)
@@ -98,9 +112,10 @@ std::string THiddenRecord::PathBeside(const std::string& settingsPath)
     return (slash == std::string::npos ? std::string() : settingsPath.substr(0, slash + 1)) + kFileName;
 }
 
-std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons)
+std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons,
+                                  const std::vector<RecordedSetting>& settings)
 {
-    if (windows.empty() && icons.empty())
+    if (windows.empty() && icons.empty() && settings.empty())
         return {};
     std::string out = std::string(kHeader) + "\n";
     for (const RecordedWindow& w : windows)
@@ -109,14 +124,18 @@ std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, co
     for (const RecordedIcon& i : icons)
         out += "I " + std::to_string(i.shellPid) + " " + std::to_string(i.shellCreated) + " " +
                std::to_string(i.toolbar) + " " + std::to_string(i.id) + " " + ToHex(i.text) + "\n";
+    for (const RecordedSetting& p : settings)
+        out += "P " + ToHex(p.key) + " " + (p.promoted ? std::to_string(*p.promoted) : std::string("-")) + "\n";
     return out;
 }
 
 void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& windows,
-                          std::vector<RecordedIcon>& icons)
+                          std::vector<RecordedIcon>& icons, std::vector<RecordedSetting>* settings)
 {
     windows.clear();
     icons.clear();
+    if (settings)
+        settings->clear();
     std::size_t start = 0;
     bool headerSeen = false;
     // Only lines ended by their line break count: a write cut short leaves a last line
@@ -134,24 +153,27 @@ void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& 
         std::vector<std::string> f = Fields(line);
         RecordedWindow w;
         RecordedIcon icon;
+        RecordedSetting setting;
         if (f[0] == "W" && ParseWindow(f, w))
             windows.push_back(std::move(w));
         else if (f[0] == "I" && ParseIcon(f, icon))
             icons.push_back(std::move(icon));
+        else if (f[0] == "P" && settings && ParseSetting(f, setting))
+            settings->push_back(std::move(setting));
     }
 }
 
 void THiddenRecord::Load()
 {
     std::optional<std::string> text = store_.ReadAll(path_);
-    Parse(text ? *text : std::string(), windows_, icons_);
+    Parse(text ? *text : std::string(), windows_, icons_, &settings_);
 }
 
 bool THiddenRecord::Save()
 {
     dirty_ = false;
     try {
-        return store_.ReplaceAll(path_, Format(windows_, icons_));
+        return store_.ReplaceAll(path_, Format(windows_, icons_, settings_));
     } catch (...) {
         return false;   // a record we cannot write must not stop the hiding or the restoring
     }
@@ -218,6 +240,24 @@ void THiddenRecord::RemoveIcon(Hwnd toolbar, std::int32_t id)
     Changed();
 }
 
+bool THiddenRecord::AddSetting(const std::string& key, std::optional<std::uint32_t> promoted)
+{
+    for (const RecordedSetting& p : settings_)
+        if (p.key == key)
+            return true;
+    settings_.push_back({key, promoted});
+    return Save();
+}
+
+void THiddenRecord::RemoveSetting(const std::string& key)
+{
+    auto gone = std::remove_if(settings_.begin(), settings_.end(), [&](const RecordedSetting& p) { return p.key == key; });
+    if (gone == settings_.end())
+        return;
+    settings_.erase(gone, settings_.end());
+    Changed();
+}
+
 bool THiddenRecord::IsSameWindow(const RecordedWindow& entry)
 {
     if (!windowApi_.IsWindow(entry.handle) || windowApi_.GetWindowProcessId(entry.handle) != entry.pid)
@@ -243,14 +283,14 @@ THiddenRecord::Batch::~Batch()
         record_->Save();
 }
 
-void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes)
+void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes, RegistryApi* registry)
 {
     // The same lists a running program keeps, filled from the record alone: what they adopt
     // passed every identity check, and giving it back removes it from the record.
     TWindowList windowList(windows, &record);
     windowList.AdoptRecorded();
     windowList.RestoreHidden();
-    TTrayIconList trayList(windows, processes, &record);
+    TTrayIconList trayList(windows, processes, &record, registry);
     trayList.AdoptRecorded();
     trayList.ShowHidden();
 }

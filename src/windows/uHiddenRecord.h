@@ -13,6 +13,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,13 @@ struct RecordedIcon {
     std::string text;
 };
 
+// A notification-icon setting of the Windows 11 shell that we changed: the key (below the
+// settings key) and the value it had, nullopt when it had none.
+struct RecordedSetting {
+    std::string key;
+    std::optional<std::uint32_t> promoted;
+};
+
 class THiddenRecord {
 public:
     // `path` is the record file; nothing is read or written until asked.
@@ -49,6 +57,7 @@ public:
     void Load();
     const std::vector<RecordedWindow>& Windows() const { return windows_; }
     const std::vector<RecordedIcon>& Icons() const { return icons_; }
+    const std::vector<RecordedSetting>& Settings() const { return settings_; }
 
     // Records windows about to be hidden, with one write. False when the file could not be
     // written (the hiding goes on: the lists in memory still give them back at close).
@@ -56,6 +65,9 @@ public:
     void RemoveWindows(const std::vector<Hwnd>& handles);
     bool AddIcon(Hwnd toolbar, std::int32_t id, const std::string& text);
     void RemoveIcon(Hwnd toolbar, std::int32_t id);
+    // The first value recorded for a key is the one to put back: a later one is ours.
+    bool AddSetting(const std::string& key, std::optional<std::uint32_t> promoted);
+    void RemoveSetting(const std::string& key);
 
     // Still the window that was recorded: same process (id and creation time) and class.
     bool IsSameWindow(const RecordedWindow& entry);
@@ -76,8 +88,10 @@ public:
     };
 
     // The file's text for the given entries, and the entries read back from a text.
-    static std::string Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons);
-    static void Parse(const std::string& text, std::vector<RecordedWindow>& windows, std::vector<RecordedIcon>& icons);
+    static std::string Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons,
+                              const std::vector<RecordedSetting>& settings = {});
+    static void Parse(const std::string& text, std::vector<RecordedWindow>& windows, std::vector<RecordedIcon>& icons,
+                      std::vector<RecordedSetting>* settings = nullptr);
 
 private:
     bool Save();
@@ -89,12 +103,16 @@ private:
     std::string path_;
     std::vector<RecordedWindow> windows_;
     std::vector<RecordedIcon> icons_;
+    std::vector<RecordedSetting> settings_;
     int batchDepth_ = 0;
     bool dirty_ = false;
 };
 
 // "/restore" with no copy of the program running: gives back every window and icon of the
-// record that is still the one recorded and still hidden, and empties the record of them.
-void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes);
+// record that is still the one recorded and still hidden, puts back every recorded setting,
+// and empties the record of them.
+// The settings of the record are put back through `registry` when given.
+void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes,
+                     RegistryApi* registry = nullptr);
 
 } // namespace tw

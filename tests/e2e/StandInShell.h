@@ -38,9 +38,24 @@ public:
         return true;
     }
     void Stop() { helper_.Stop(); }
+#ifdef TW_HELPERS_DIR
+    // The shell ends and a new one starts, with windows of its own.
+    bool Restart() {
+        Stop();
+        helper_ = Helper();   // a process is started once
+        overflow = nullptr;
+        return Start();
+    }
+#endif
+    bool Announce() { return shell::SendCommand(taskbar, shell::kAnnounce, {}); }
 
     bool Add(int id, const std::wstring& text, const std::wstring& flags = {}) {
-        return shell::AddButton(taskbar, id, text, flags);
+        const bool added = shell::AddButton(taskbar, id, text, flags);
+        if (added && flags.find(L'o') != std::wstring::npos) {
+            overflow = FindWindowExW(FindWindowW(L"NotifyIconOverflowWindow", nullptr), nullptr, TOOLBARCLASSNAMEW,
+                                     nullptr);
+        }
+        return added;
     }
     bool Delete(int id) { return shell::DeleteButton(taskbar, id); }
     bool AddSecondaryTaskbar() { return shell::SendCommand(taskbar, shell::kAddSecondaryTaskbar, {}); }
@@ -50,12 +65,14 @@ public:
     }
 
     // TB_ISBUTTONHIDDEN and TB_HIDEBUTTON carry no pointer, so the test can send them itself.
-    bool Hidden(int id) const { return SendTimed(toolbar, TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id)) != 0; }
+    bool Hidden(int id, HWND on = nullptr) const {
+        return SendTimed(on ? on : toolbar, TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id)) != 0;
+    }
     void SetHidden(int id, bool hidden) const {
         SendTimed(toolbar, TB_HIDEBUTTON, static_cast<WPARAM>(id), hidden ? TRUE : FALSE);
     }
-    bool WaitHidden(int id, bool hidden) const {
-        return WaitUntil([&] { return Hidden(id) == hidden; });
+    bool WaitHidden(int id, bool hidden, HWND on = nullptr) const {
+        return WaitUntil([&] { return Hidden(id, on) == hidden; });
     }
 
     HWND taskbar = nullptr;
@@ -63,6 +80,7 @@ public:
     HWND pager = nullptr;
     HWND toolbar = nullptr;
     HWND progman = nullptr;
+    HWND overflow = nullptr;   // the flyout's toolbar, once a button was added there
 
 private:
     Helper helper_;

@@ -174,6 +174,19 @@ protected:
 
     HWND Main() const { return app_.MainWindow(); }
 
+    // Clicks line `index` of the file list and waits for the click's effect, the line selected
+    // in the focused list, so that keys pressed next go to it.
+    bool SelectLine(int index)
+    {
+        const std::optional<POINT> at = ListBoxLinePoint(FileList(), index);
+        if (!at || !Click(*at, FileList()))
+            return false;
+        if (WaitUntil([&] { return FocusOf(Main()) == FileList() && SendTimed(FileList(), LB_GETCURSEL) == index; }))
+            return true;
+        ADD_FAILURE() << "line " << index << " was not selected; " << DescribeInputState(Main());
+        return false;
+    }
+
     // Opens the list's context menu at `at` and takes the pointer off it again, so that the
     // keys pick its items: a menu opens under the pointer, and a hover read late (Wine reads
     // the pointer's arrival over a new window when the program next looks at its input)
@@ -389,7 +402,7 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     // "打开文件", the context menu's first item, shows the folder in Explorer.
     ASSERT_TRUE(BringToForeground(Main()));
     auto line = ListBoxLinePoint(FileList(), 0);
-    ASSERT_TRUE(line && Click(*line));
+    ASSERT_TRUE(line && SelectLine(0));
     ASSERT_TRUE(OpenContextMenu(*line));
     PressKey(VK_DOWN);
     PressKey(VK_RETURN);
@@ -402,17 +415,17 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
 
     // Delete on a line asks first; No leaves everything as it was.
     ASSERT_TRUE(BringToForeground(Main()));
-    ASSERT_TRUE(Click(*line));
+    ASSERT_TRUE(SelectLine(0));
     PressKey(VK_DELETE);
     HWND ask = app_.WaitForWindow(L"#32770", L"Confirm");
-    ASSERT_TRUE(ask);
+    ASSERT_TRUE(ask) << "Delete did nothing; " << DescribeInputState(Main());
     EXPECT_EQ(Text(GetDlgItem(ask, 0xFFFF)), L"确定取消路径[" + folder + L"]的隐藏吗");
     EXPECT_EQ(Text(GetDlgItem(ask, IDYES)), L"&Yes");
     EXPECT_EQ(Text(GetDlgItem(ask, IDNO)), L"&No");
     ASSERT_TRUE(ClickWindow(GetDlgItem(ask, IDNO)));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(ask); }));
     // Alt+Delete, which arrives as a system key, asks the same.
-    ASSERT_TRUE(Click(*line));
+    ASSERT_TRUE(SelectLine(0));
     PressKey(VK_DELETE, kAlt);
     ask = app_.WaitForWindow(L"#32770", L"Confirm");
     ASSERT_TRUE(ask) << "Alt+Delete did nothing";
@@ -422,7 +435,7 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     EXPECT_TRUE(HiddenSystem(folder));
 
     // Shift+Delete behaves as Delete; Yes restores that line's path and drops the line.
-    ASSERT_TRUE(Click(*line));
+    ASSERT_TRUE(SelectLine(0));
     PressKey(VK_DELETE, kShift);
     ask = app_.WaitForWindow(L"#32770", L"Confirm");
     ASSERT_TRUE(ask);
@@ -434,7 +447,7 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     // The context menu's "取消隐藏" does the same for the remaining line: it is the menu's
     // second item. A right click does not move the selection.
     auto last = ListBoxLinePoint(FileList(), 0);
-    ASSERT_TRUE(last && Click(*last));
+    ASSERT_TRUE(last && SelectLine(0));
     ASSERT_TRUE(OpenContextMenu(*last));
     PressKey(VK_DOWN);
     PressKey(VK_DOWN);

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -106,12 +107,15 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     ASSERT_TRUE(shell.Add(8, L"first of two"));
     ASSERT_TRUE(shell.Add(8, L"second of two"));
     ASSERT_TRUE(shell.Add(9, L"", L"n"));
+    // The hidden-icons flyout numbers its buttons on its own.
+    ASSERT_TRUE(shell.Add(7, L"in the flyout", L"o"));
+    ASSERT_TRUE(shell.Add(4, L"hidden in the flyout", L"oh"));
     StartProgram();
 
-    // In toolbar order, the hidden button left out, the shared identifier once.
-    const std::vector<std::wstring> names = {L"QQ", L"A=B", chinese, L"first of two", L""};
+    // In toolbar order, the hidden button left out, the shared identifier once; the flyout's after.
+    const std::vector<std::wstring> names = {L"QQ", L"A=B", chinese, L"first of two", L"", L"in the flyout"};
     ASSERT_TRUE(WaitUntil([&] { return Names() == names; })) << "rows: " << Names().size();
-    EXPECT_EQ(Ticks(), std::vector<bool>(5, false));
+    EXPECT_EQ(Ticks(), std::vector<bool>(6, false));
     EXPECT_EQ(Rows().Text(0, 0), L"");
 
     // Ticking hides at once, unticking shows again; the rest stay as they are.
@@ -126,7 +130,9 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     ASSERT_TRUE(ClickCheckBox(3));
     EXPECT_TRUE(shell.WaitHidden(7, true));
     EXPECT_TRUE(shell.WaitHidden(8, true));
-    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, true, false}));
+    ASSERT_TRUE(ClickCheckBox(5));
+    EXPECT_TRUE(shell.WaitHidden(7, true, shell.overflow));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, true, false, true}));
 
     // Closing gives back every icon the program hid, and only those.
     ASSERT_TRUE(app.Close());
@@ -134,6 +140,8 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
         EXPECT_FALSE(shell.Hidden(id)) << "button " << id;
     }
     EXPECT_TRUE(shell.Hidden(3));
+    EXPECT_FALSE(shell.Hidden(7, shell.overflow));
+    EXPECT_TRUE(shell.Hidden(4, shell.overflow));
 }
 
 TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {
@@ -169,11 +177,12 @@ TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {
     ASSERT_TRUE(Refresh());
     EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, false, false}));
 
-    // Without a tray the page is empty. Wine's own hidden taskbar is still there, but it has
-    // no notification area, which the program treats as no tray at all.
+    // Without a tray the page is empty and says it cannot read one. Wine's own hidden taskbar
+    // is still there, but it has no notification area, which the program treats as no tray.
     ASSERT_TRUE(shell.DestroyTray());
     ASSERT_TRUE(Refresh());
     EXPECT_EQ(Rows().RowCount(), 0);
+    EXPECT_TRUE(IsVisible(ControlById(main, ids::lblTrayUnreadable)));
     ASSERT_TRUE(app.Close());
 }
 
@@ -246,6 +255,8 @@ TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
         return IsVisible(shell.taskbar) == visible && IsVisible(secondary[0]) == visible &&
                IsVisible(secondary[1]) == visible;
     };
+    ASSERT_TRUE(shell.Add(1, L"mail"));
+    ASSERT_TRUE(shell.Add(2, L"chat"));
     StartProgram();
     HWND desktopBox = ControlById(main, ids::CheckBox1);
     HWND taskbarBox = ControlById(main, ids::CheckBox2);
@@ -267,14 +278,132 @@ TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     EXPECT_EQ(Text(taskbarBox), L"隐藏任务栏");
     EXPECT_FALSE(IsVisible(shell.progman));
 
-    // Closing leaves the taskbar and the desktop icons as the boxes left them, although the
-    // desktop window has a title and is listed on the Windows page: the close gives back
-    // only windows the program hid there.
     ASSERT_TRUE(ClickWindow(taskbarBox));
     EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar); }));
+
+    // The shell restarts: its new taskbar, desktop and icons show. Programs add their icons
+    // again under new numbers when the new shell announces itself; what the boxes and ticks
+    // say is hidden is hidden again, the ticked icon found by its text.
+    ASSERT_TRUE(WaitUntil([&] { return Rows().RowCount() == 2; }));
+    ASSERT_TRUE(ClickCheckBox(1));
+    ASSERT_TRUE(shell.WaitHidden(2, true));
+    ASSERT_TRUE(shell.Restart());
+    ASSERT_TRUE(IsVisible(shell.taskbar) && IsVisible(shell.progman));
+    ASSERT_TRUE(shell.Add(11, L"chat"));
+    ASSERT_TRUE(shell.Add(12, L"mail"));
+    ASSERT_TRUE(shell.Announce());
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar) && !IsVisible(shell.progman); }));
+    EXPECT_TRUE(shell.WaitHidden(11, true));
+    EXPECT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"chat", L"mail"}; }));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{true, false}));
+    EXPECT_FALSE(shell.Hidden(12));
+
+    // Closing leaves the taskbar and the desktop icons as the boxes left them, although the
+    // desktop window has a title and is listed on the Windows page: the close gives back
+    // only windows the program hid there, and the icons it hid.
     ASSERT_TRUE(app.Close());
+    EXPECT_FALSE(shell.Hidden(11));
     EXPECT_FALSE(IsVisible(shell.taskbar));
     EXPECT_FALSE(IsVisible(shell.progman));
+}
+
+// The Windows 11 shell keeps its icons as keys of the user's notification-icon settings, and
+// Wine reports 10.0.22000 when the registry says so. The test bed's prefix is shared by every
+// test, so the version is put back afterwards, and a run that died half-way is made good by
+// the next one from the copy it left.
+class Windows11Test : public TrayPageTest {
+protected:
+    static constexpr const wchar_t* kVersionKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+    static constexpr const wchar_t* kSettingsKey = L"Control Panel\\NotifyIconSettings";
+    // Wine 8 takes the build number from CurrentBuildNumber; Windows keeps both values.
+    static constexpr std::pair<const wchar_t*, const wchar_t*> kVersion[] = {
+        {L"CurrentVersion", L"10.0"}, {L"CurrentBuild", L"22000"}, {L"CurrentBuildNumber", L"22000"}};
+
+    void SetUp() override {
+        TrayPageTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        // An empty copy stands for a value that was not there.
+        for (auto [name, value] : kVersion) {
+            const std::wstring saved = std::wstring(L"tw-saved ") + name;
+            if (!ReadString(HKEY_LOCAL_MACHINE, kVersionKey, saved.c_str())) {
+                const std::optional<std::wstring> old = ReadString(HKEY_LOCAL_MACHINE, kVersionKey, name);
+                ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kVersionKey, saved.c_str(), old.value_or(L"")));
+            }
+            ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kVersionKey, name, value));
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    }
+    void TearDown() override {
+        for (auto [name, value] : kVersion) {
+            const std::wstring saved = std::wstring(L"tw-saved ") + name;
+            if (const std::optional<std::wstring> old = ReadString(HKEY_LOCAL_MACHINE, kVersionKey, saved.c_str())) {
+                const bool back = old->empty() ? RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kVersionKey, name) == ERROR_SUCCESS
+                                               : WriteString(HKEY_LOCAL_MACHINE, kVersionKey, name, *old);
+                if (back) {
+                    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kVersionKey, saved.c_str());
+                }
+            }
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    }
+
+    static std::optional<std::wstring> ReadString(HKEY root, const wchar_t* path, const wchar_t* name) {
+        wchar_t value[256]{};
+        DWORD size = sizeof value;
+        if (RegGetValueW(root, path, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return std::wstring(value);
+    }
+    static bool WriteString(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& value) {
+        return RegSetKeyValueW(root, path, name, REG_SZ, value.c_str(),
+                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    static void AddIcon(const std::wstring& key, const wchar_t* tip, const wchar_t* exe, std::optional<DWORD> promoted) {
+        const std::wstring path = std::wstring(kSettingsKey) + L"\\" + key;
+        if (tip) {
+            ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, path.c_str(), L"InitialTooltip", tip));
+        }
+        ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, path.c_str(), L"ExecutablePath", exe));
+        if (promoted) {
+            ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), L"IsPromoted", REG_DWORD, &*promoted, sizeof(DWORD)),
+                      ERROR_SUCCESS);
+        }
+    }
+    static std::optional<DWORD> Promoted(const std::wstring& key) {
+        const std::wstring path = std::wstring(kSettingsKey) + L"\\" + key;
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), L"IsPromoted", RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+            ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return value;
+    }
+};
+
+TEST_F(Windows11Test, TheIconSettingsAreListedAndPutBackOnClose) {
+    TW_REQUIRE_CODEPAGE(936);
+    // The shell of Windows 11 has no toolbar: Wine's own bare taskbar stands for it.
+    ASSERT_TRUE(shell.DestroyTray());
+    AddIcon(L"1001", L"Mail", L"C:\\Apps\\mail.exe", 1);
+    AddIcon(L"1002", nullptr, L"C:\\Apps\\chat.exe", std::nullopt);
+    StartProgram();
+    ASSERT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"Mail", L"chat.exe"}; }))
+        << "rows: " << Rows().RowCount();
+
+    // A tick moves the icon into the flyout; clearing it puts back the value it had.
+    ASSERT_TRUE(ClickCheckBox(0));
+    ASSERT_TRUE(ClickCheckBox(1));
+    EXPECT_TRUE(WaitUntil([&] { return Promoted(L"1001") == 0u && Promoted(L"1002") == 0u; }));
+    ASSERT_TRUE(ClickCheckBox(0));
+    EXPECT_TRUE(WaitUntil([&] { return Promoted(L"1001") == 1u; }));
+
+    // The close puts back that the other had no value at all.
+    ASSERT_TRUE(app.Close());
+    EXPECT_EQ(Promoted(L"1002"), std::nullopt);
 }
 
 } // namespace

@@ -89,6 +89,18 @@ TEST(Screenshots, TrayPage) {
     EXPECT_TRUE(app.Close());
 }
 
+// The Tray page where the system lets no notification area be read (Wine's own bare taskbar).
+TEST(Screenshots, TrayPageUnreadable) {
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(BringToForeground(app.MainWindow()));
+    ASSERT_TRUE(ClickTab(ControlById(app.MainWindow(), tw::ids::PageControl1), 1));
+    ASSERT_TRUE(WaitUntil([&] { return IsVisible(ControlById(app.MainWindow(), tw::ids::lblTrayUnreadable)); }));
+    LetPaintSettle(app.MainWindow());
+    EXPECT_TRUE(SaveWindowBitmap(app.MainWindow(), ShotPath(L"tray-page-unreadable")));
+    EXPECT_TRUE(app.Close());
+}
+
 // The top panel with both shell boxes ticked: their captions now offer to show again.
 TEST(Screenshots, ShellBoxesTicked) {
     StandInShell shell;

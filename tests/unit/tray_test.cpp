@@ -1,6 +1,7 @@
 // The tray icon list against a simulated shell: what a reading lists, how a refresh keeps,
 // drops and appends icons, and how hiding behaves when the toolbar does not cooperate.
 #include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimToolbar.h"
 #include "platform/sim/SimStore.h"
 #include "tray/uTrayIconHider.h"
@@ -453,26 +454,75 @@ TEST_F(TrayTest, HidingIsBoundedWhenTheToolbarNeverComplies)
     EXPECT_EQ(windows.sends, 0);
 }
 
-TEST_F(TrayTest, IconsOfARestartedShellKeepTheirOldToolbar)
+TEST_F(TrayTest, IconsOfARestartedShellAreReadAgainAndTickedOnesHiddenByText)
 {
-    toolbar.buttons = {{1, "a"}, {2, "b"}};
+    toolbar.buttons = {{1, "a"}, {2, "b"}, {4, "a"}};
     auto list = NewList();
     list->RefreshIcons();
-    TTrayIcon* one = list->FindById(1);
+    list->FindById(1)->SetHidden(true);
 
-    // The shell restarts: a new taskbar, a new toolbar, the same identifiers.
+    // The shell restarts: a new taskbar, a new toolbar. The programs add their icons again
+    // when they hear of it, one after another and under identifiers of the new shell's.
     DestroyShell(desk, tray);
     sim::SimTray again = sim::AddShellTray(desk, kShellPid + 1);
     sim::SimToolbar fresh(desk, again.toolbar);
-    fresh.buttons = {{1, "a"}, {3, "c"}};
+    fresh.buttons = {{1, "b"}};
     list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "b"}}));
+    EXPECT_EQ(list->Items(0).Toolbar, again.toolbar);
+    EXPECT_FALSE(fresh.Find(1)->hidden);   // the same number, but not the icon that was ticked
+    EXPECT_EQ(list->AwaitedTexts(), (std::vector<std::string>{"a"}));
+    EXPECT_TRUE(RecordedIds().empty());
 
-    EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {3, "c"}}));
-    EXPECT_EQ(list->FindById(1), one);
-    EXPECT_EQ(one->Toolbar, tray.toolbar);
-    EXPECT_EQ(list->FindById(3)->Toolbar, again.toolbar);
-    EXPECT_FALSE(one->SetShown(false));   // ends at once against the dead handle
-    EXPECT_FALSE(fresh.Find(1)->hidden);
+    fresh.buttons.push_back({7, "a"});
+    fresh.buttons.push_back({8, "a"});
+    list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "b"}, {7, "a"}, {8, "a"}}));
+    EXPECT_TRUE(list->FindById(7)->Hidden);
+    EXPECT_TRUE(fresh.Find(7)->hidden);
+    EXPECT_FALSE(fresh.Find(8)->hidden);   // one tick, one icon hidden again
+    EXPECT_EQ(RecordedIds(), (std::vector<std::int32_t>{7}));
+    EXPECT_TRUE(list->AwaitedTexts().empty());
+
+    // An icon its program removes from a toolbar that is still there is not awaited.
+    fresh.buttons.erase(fresh.buttons.begin() + 1);
+    list->RefreshIcons();
+    EXPECT_TRUE(list->AwaitedTexts().empty());
+}
+
+TEST_F(TrayTest, FlyoutIconsFollowTheTaskbarsAndAreTreatedAlike)
+{
+    Hwnd flyout = sim::AddOverflowToolbar(desk, kShellPid);
+    sim::SimToolbar overflow(desk, flyout);
+    toolbar.buttons = {{1, "clock"}, {2, "volume"}};
+    overflow.buttons = {{1, "mail"}, {3, "chat", true}, {4, "sync"}};
+    auto list = NewList();
+    EXPECT_EQ(list->Overflow, flyout);
+    EXPECT_EQ(Read(*list), (Lines{"1=clock", "2=volume", "1=mail", "4=sync"}));
+
+    list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "clock"}, {2, "volume"}, {1, "mail"}, {4, "sync"}}));
+    TTrayIcon& mail = *list->Find(flyout, 1);
+    mail.SetHidden(true);
+    EXPECT_TRUE(overflow.Find(1)->hidden);
+    EXPECT_FALSE(toolbar.Find(1)->hidden);   // the same number on the taskbar is another icon
+
+    // A refresh keeps it hidden and forgets what left the flyout; a killed run's next start
+    // finds it in the record.
+    overflow.buttons.erase(overflow.buttons.begin() + 2);
+    list->RefreshIcons();
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "clock"}, {2, "volume"}, {1, "mail"}}));
+    EXPECT_TRUE(overflow.Find(1)->hidden);
+    auto next = ReadRecord();
+    TTrayIconList adopted{windows, desk, next.get()};
+    adopted.AdoptRecorded();
+    ASSERT_EQ(adopted.Count(), 1);
+    EXPECT_EQ(adopted.Items(0).Toolbar, flyout);
+
+    list->ShowHidden();
+    EXPECT_FALSE(overflow.Find(1)->hidden);
+    EXPECT_TRUE(overflow.Find(3)->hidden);
+    EXPECT_EQ(store.files[kRecordPath], "");
 }
 
 TEST_F(TrayTest, FreeingTheListShowsNothing)
@@ -548,6 +598,53 @@ TEST_F(TrayTest, AKilledRunsIconsAreFoundAgainWhileTheSameShellHoldsThem)
     EXPECT_TRUE(toolbar.Find(1)->hidden);
     EXPECT_EQ(toolbar.Received(tb::HideButton), 0);
     EXPECT_EQ(store.files[kRecordPath], "");
+}
+
+TEST_F(TrayTest, OnWindows11TheIconSettingsAreListedAndIsPromotedPutBack)
+{
+    // The Windows 11 shell: a taskbar whose notification area has no toolbar, a key per icon.
+    DestroyShell(desk, tray);
+    sim::AddShellTray(desk, kShellPid, false, false);
+    desk.version = {10, 0, 22000};
+    sim::SimRegistry reg;
+    const std::string root = "Control Panel\\NotifyIconSettings";
+    reg.keys[root];
+    reg.keys[root + "\\11"] = {{{"InitialTooltip", "Mail"}, {"ExecutablePath", "C:\\x\\mail.exe"}}, {{"IsPromoted", 1}}};
+    reg.keys[root + "\\12"] = {{{"ExecutablePath", "C:\\Program Files\\chat.exe"}}, {}};   // never moved: no value
+    reg.keys[root + "\\13"] = {{{"InitialTooltip", ""}, {"ExecutablePath", "D:/sync.exe"}}, {{"IsPromoted", 0}}};
+    auto promoted = [&](const char* key) { return reg.ReadDword(root + "\\" + key, "IsPromoted"); };
+
+    TTrayIconList list(windows, desk, &record, &reg);
+    list.RefreshIcons();
+    EXPECT_TRUE(list.Readable());
+    EXPECT_EQ(Icons(list), (IconRows{{0, "Mail"}, {0, "chat.exe"}, {0, "sync.exe"}}));
+    EXPECT_EQ(reg.writes, 0);   // reading changes nothing
+
+    list.Items(0).SetHidden(true);
+    list.Items(1).SetHidden(true);
+    const int writes = reg.writes;
+    list.RefreshIcons();   // the icons stay in the flyout all along
+    EXPECT_LE(reg.writes - writes, 2);
+    EXPECT_EQ(promoted("11"), 0u);
+    EXPECT_EQ(promoted("12"), 0u);
+    list.Items(0).SetHidden(false);
+    EXPECT_EQ(promoted("11"), 1u);
+    list.Items(2).SetHidden(false);   // never hidden by us: left as the user set it
+    EXPECT_EQ(promoted("13"), 0u);
+
+    // Killed with the chat icon hidden: "/restore" (and a start, then its close) puts back
+    // that it had no value at all.
+    auto next = ReadRecord();
+    ASSERT_EQ(next->Settings().size(), 1u);
+    RestoreRecorded(*next, windows, desk, &reg);
+    EXPECT_EQ(promoted("12"), std::nullopt);
+    EXPECT_EQ(store.files[kRecordPath], "");
+
+    // Neither a toolbar nor the settings (before Windows 11 they are not looked for).
+    desk.version = {10, 0, 19045};
+    list.RefreshIcons();
+    EXPECT_FALSE(list.Readable());
+    EXPECT_EQ(list.Count(), 0);
 }
 
 // The session can end while a refresh waits on the shell: the close sequence runs inside the

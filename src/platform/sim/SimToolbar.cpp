@@ -33,6 +33,13 @@ SimTray AddShellTray(SimDesktop& desktop, std::uint32_t pid, bool withPager, boo
     return tray;
 }
 
+Hwnd AddOverflowToolbar(SimDesktop& desktop, std::uint32_t pid)
+{
+    // The flyout is a top-level window the shell keeps hidden until it is opened.
+    Hwnd flyout = desktop.AddWindow("", false, "NotifyIconOverflowWindow", 0, pid);
+    return desktop.AddWindow("", true, "ToolbarWindow32", flyout, pid);
+}
+
 SimToolbar::SimToolbar(SimDesktop& desktop, Hwnd window) : desktop_(desktop), window_(window)
 {
     desktop_.Window(window_).onMessage = [this](std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {

@@ -29,6 +29,8 @@ struct SimTray {
     Hwnd toolbar = 0;   // 0 when built without one
 };
 SimTray AddShellTray(SimDesktop& desktop, std::uint32_t pid, bool withPager = true, bool withToolbar = true);
+// The hidden-icons flyout: "NotifyIconOverflowWindow" > "ToolbarWindow32"; returns the toolbar.
+Hwnd AddOverflowToolbar(SimDesktop& desktop, std::uint32_t pid);
 
 class SimToolbar {
 public:

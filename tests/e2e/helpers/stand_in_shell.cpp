@@ -22,6 +22,7 @@ constexpr UINT kHangMessage = WM_APP + 1;
 
 HWND g_taskbar = nullptr;
 HWND g_toolbar = nullptr;
+HWND g_overflow = nullptr;   // the flyout's toolbar, once a button asked for it
 std::wstring g_hangEvent;
 
 std::vector<std::wstring> Split(std::wstring_view text, wchar_t sep, size_t parts) {
@@ -38,9 +39,33 @@ std::vector<std::wstring> Split(std::wstring_view text, wchar_t sep, size_t part
     return out;
 }
 
+HWND Toolbar(HWND parent, int width) {
+    return CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                           WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NORESIZE | CCS_NOPARENTALIGN |
+                               CCS_NODIVIDER,
+                           0, 0, width, 28, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// The flyout stays hidden, as the real one is until the user opens it.
+HWND OverflowToolbar() {
+    if (!g_overflow) {
+        HWND flyout = CreateWindowExW(WS_EX_TOOLWINDOW, L"NotifyIconOverflowWindow", nullptr, WS_POPUP, 0, 0, 200,
+                                      120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        g_overflow = flyout ? Toolbar(flyout, 200) : nullptr;
+        if (g_overflow) {
+            SendMessageW(g_overflow, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+        }
+    }
+    return g_overflow;
+}
+
 bool AddButton(std::wstring_view payload) {
     const std::vector<std::wstring> parts = Split(payload, L'\t', 3);
     if (parts.size() != 3) {
+        return false;
+    }
+    HWND toolbar = parts[1].find(L'o') != std::wstring::npos ? OverflowToolbar() : g_toolbar;
+    if (!toolbar) {
         return false;
     }
     TBBUTTON button{};
@@ -53,11 +78,11 @@ bool AddButton(std::wstring_view payload) {
     button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
     // The toolbar copies a string passed by pointer; -1 is "no text".
     button.iString = parts[1].find(L'n') != std::wstring::npos ? -1 : reinterpret_cast<INT_PTR>(parts[2].c_str());
-    const LRESULT count = SendMessageW(g_toolbar, TB_BUTTONCOUNT, 0, 0);
-    if (!SendMessageW(g_toolbar, TB_INSERTBUTTONW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&button))) {
+    const LRESULT count = SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0);
+    if (!SendMessageW(toolbar, TB_INSERTBUTTONW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&button))) {
         return false;
     }
-    SendMessageW(g_toolbar, TB_AUTOSIZE, 0, 0);
+    SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
     return true;
 }
 
@@ -100,6 +125,8 @@ LRESULT OnCommand(const COPYDATASTRUCT& data) {
                 SendMessageW(g_toolbar, TB_DELETEBUTTON, 0, 0);
             }
             return 1;
+        case shell::kAnnounce:
+            return PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0) ? 1 : 0;
         }
     } catch (...) {
     }
@@ -146,7 +173,8 @@ void SayWindow(const char* name, HWND window) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
-    for (const wchar_t* cls : {L"Shell_TrayWnd", L"TrayNotifyWnd", L"SysPager", L"Progman", L"Shell_SecondaryTrayWnd"}) {
+    for (const wchar_t* cls : {L"Shell_TrayWnd", L"TrayNotifyWnd", L"SysPager", L"Progman", L"Shell_SecondaryTrayWnd",
+                               L"NotifyIconOverflowWindow"}) {
         Register(cls);
     }
 
@@ -162,10 +190,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                   screenWidth / 2 - 4, 28, g_taskbar, nullptr, instance, nullptr);
     HWND pager = CreateWindowExW(0, L"SysPager", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, screenWidth / 2 - 4, 28,
                                  notify, nullptr, instance, nullptr);
-    g_toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NORESIZE |
-                                    CCS_NOPARENTALIGN | CCS_NODIVIDER,
-                                0, 0, screenWidth / 2 - 4, 28, pager, nullptr, instance, nullptr);
+    g_toolbar = Toolbar(pager, screenWidth / 2 - 4);
     if (!progman || !g_taskbar || !notify || !pager || !g_toolbar) {
         return 1;
     }

@@ -3,6 +3,9 @@
 // "Progman", in a process of their own, as the real shell has them. Header-only, shared by
 // the helper and the tests.
 //
+// On command it also has the hidden-icons flyout: a hidden top-level "NotifyIconOverflowWindow"
+// holding a second toolbar.
+//
 // The helper's first lines of output are "<name> <decimal HWND>" for taskbar, notify,
 // pager, toolbar and progman. Commands are WM_COPYDATA to the taskbar: dwData is the
 // command, the payload UTF-16 without terminator; the reply is 1 when it was done.
@@ -16,11 +19,13 @@
 namespace tw::e2e::shell {
 
 enum Command : ULONG_PTR {
-    kAddButton = 1,      // "id\tflags\ttext": flags "h" hidden, "n" without text; appended
+    kAddButton = 1,      // "id\tflags\ttext": flags "h" hidden, "n" without text, "o" on the
+                         // hidden-icons flyout's toolbar (made at its first use); appended
     kDeleteButton = 2,   // "id": the first button with that identifier
     kDestroyTray = 3,    // the taskbar and everything under it go
     kHang = 4,           // "event name": stops reading messages until that event is set
     kClear = 5,          // every button goes
+    kAnnounce = 6,       // broadcasts "TaskbarCreated", as a shell that has just started does
     kAddSecondaryTaskbar = 16,   // one more "Shell_SecondaryTrayWnd", as another monitor has
 };
 

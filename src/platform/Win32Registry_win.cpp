@@ -1,0 +1,104 @@
+// The current user's registry through the ANSI calls: the texts read here are other
+// programs' data and stay in the ANSI code page, as every other text the tray list holds.
+#include "platform/Win32Platform.h"
+
+#include <windows.h>
+
+namespace tw {
+
+namespace {
+
+class Key {
+public:
+    Key(const std::string& path, REGSAM access)
+    {
+        if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, access, &key_) != ERROR_SUCCESS)
+            key_ = nullptr;
+    }
+    ~Key()
+    {
+        if (key_)
+            ::RegCloseKey(key_);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+class Win32RegistryApi final : public RegistryApi {
+public:
+    std::optional<std::vector<std::string>> SubKeys(const std::string& path) override
+    {
+        Key key(path, KEY_ENUMERATE_SUB_KEYS);
+        if (!key.Get())
+            return std::nullopt;
+        std::vector<std::string> names;
+        for (DWORD index = 0;; ++index) {
+            char name[256]{};   // key names are at most 255 characters
+            DWORD length = sizeof name;
+            LONG rc = ::RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+            if (rc == ERROR_NO_MORE_ITEMS)
+                return names;
+            if (rc != ERROR_SUCCESS)
+                return std::nullopt;
+            names.emplace_back(name, length);
+        }
+    }
+
+    std::optional<std::string> ReadString(const std::string& path, const std::string& name) override
+    {
+        Key key(path, KEY_QUERY_VALUE);
+        DWORD type = 0, size = 0;
+        if (!key.Get() || ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+            (type != REG_SZ && type != REG_EXPAND_SZ))
+            return std::nullopt;
+        // The value may change between the two calls; one larger than first said is not read.
+        std::string text(size + 1, '\0');
+        DWORD got = size;
+        if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &got) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        // A stored string need not end in NUL.
+        text.resize(::strnlen(text.data(), got));
+        return text;
+    }
+
+    std::optional<std::uint32_t> ReadDword(const std::string& path, const std::string& name) override
+    {
+        Key key(path, KEY_QUERY_VALUE);
+        DWORD type = 0, value = 0, size = sizeof value;
+        if (!key.Get() ||
+            ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_DWORD || size != sizeof value)
+            return std::nullopt;
+        return value;
+    }
+
+    bool WriteDword(const std::string& path, const std::string& name, std::optional<std::uint32_t> value) override
+    {
+        Key key(path, KEY_SET_VALUE);
+        if (!key.Get())
+            return false;
+        if (!value) {
+            LONG rc = ::RegDeleteValueA(key.Get(), name.c_str());
+            return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+        }
+        DWORD data = *value;
+        return ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
+               ERROR_SUCCESS;
+    }
+};
+
+} // namespace
+
+RegistryApi& Win32Registry()
+{
+    static Win32RegistryApi api;
+    return api;
+}
+
+} // namespace tw

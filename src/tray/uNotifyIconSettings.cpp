@@ -1,0 +1,120 @@
+// The Windows 11 shell's notification area: no toolbar any more, but a registry key per icon
+// under the user's notification-icon settings. Its "IsPromoted" value says whether the icon
+// shows on the taskbar (1) or in the hidden-icons flyout (0), which is what hiding means
+// there: the icon itself cannot be taken away.
+#include "tray/uTrayIconHider.h"
+#include "platform/WideText.h"
+
+#include "windows/uHiddenRecord.h"
+
+namespace tw {
+
+namespace {
+
+constexpr char kSettingsKey[] = "Control Panel\\NotifyIconSettings";
+constexpr char kPromoted[] = "IsPromoted";
+constexpr OsVersion kFirstSettingsShell{10, 0, 22000};
+
+std::string KeyPath(const std::string& key) { return std::string(kSettingsKey) + "\\" + key; }
+
+std::string FileName(const std::string& path)
+{
+    std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+TTrayIcon* TTrayIconList::Find(const ReadIcon& read)
+{
+    if (read.key.empty())
+        return Find(read.toolbar, read.id);
+    for (auto& item : items_)
+        if (item->SettingsKey == read.key)
+            return item.get();
+    return nullptr;
+}
+
+void TTrayIconList::Forget(const TTrayIcon& icon)
+{
+    if (!record_)
+        return;
+    if (icon.SettingsKey.empty())
+        record_->RemoveIcon(icon.Toolbar, icon.CommandId);
+    else
+        record_->RemoveSetting(icon.SettingsKey);
+}
+
+std::optional<std::vector<TTrayIconList::ReadIcon>> TTrayIconList::ReadSettings()
+{
+    if (!registry_ || processes_.SystemVersion() < kFirstSettingsShell)
+        return std::nullopt;
+    std::optional<std::vector<std::string>> keys = registry_->SubKeys(kSettingsKey);
+    if (!keys)
+        return std::nullopt;
+    std::vector<ReadIcon> read;
+    for (std::string& key : *keys) {
+        std::string name = SettingName(key);
+        read.push_back({0, 0, std::move(name), std::move(key)});
+    }
+    return read;
+}
+
+std::string TTrayIconList::SettingName(const std::string& key)
+{
+    const std::string path = KeyPath(key);
+    std::string name = registry_->ReadString(path, "InitialTooltip").value_or("");
+    if (name.empty())
+        name = FileName(registry_->ReadString(path, "ExecutablePath").value_or(""));
+    // Read in the ANSI code page; names are kept as UTF-8, as the toolbar's wide texts are.
+    return Utf8FromUtf16(windows_.WideForm(name));
+}
+
+bool TTrayIconList::SetPromoted(TTrayIcon& icon, bool show)
+{
+    if (!registry_)
+        return false;
+    const std::string path = KeyPath(icon.SettingsKey);
+    if (show) {
+        // Only what we changed is put back; an icon we never hid is left as the user set it.
+        if (!icon.PromotedSaved)
+            return true;
+        if (!registry_->WriteDword(path, kPromoted, icon.Promoted))
+            return false;
+        icon.PromotedSaved = false;
+        return true;
+    }
+    if (!icon.PromotedSaved) {
+        icon.Promoted = registry_->ReadDword(path, kPromoted);
+        icon.PromotedSaved = true;
+        // On disk before the change, as every hiding is.
+        if (record_)
+            record_->AddSetting(icon.SettingsKey, icon.Promoted);
+    }
+    return registry_->WriteDword(path, kPromoted, 0u);
+}
+
+void TTrayIconList::AdoptRecordedSettings()
+{
+    if (!record_ || !registry_)
+        return;
+    std::vector<std::string> gone;
+    for (const RecordedSetting& recorded : std::vector<RecordedSetting>(record_->Settings())) {
+        if (Find(ReadIcon{0, 0, {}, recorded.key}))
+            continue;
+        if (!registry_->SubKeys(KeyPath(recorded.key))) {
+            gone.push_back(recorded.key);   // the icon's program is gone: nothing to put back
+            continue;
+        }
+        TTrayIcon& icon = Append(0, 0, SettingName(recorded.key));
+        icon.SettingsKey = recorded.key;
+        icon.Promoted = recorded.promoted;
+        icon.PromotedSaved = true;
+        icon.Hidden = true;
+    }
+    THiddenRecord::Batch batch(record_);
+    for (const std::string& key : gone)
+        record_->RemoveSetting(key);
+}
+
+} // namespace tw
