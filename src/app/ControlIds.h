@@ -50,6 +50,10 @@ enum FilePicker : int {
     BtnSelFiles,
 };
 
+// Sent to the picker's window: the number of drawn nodes still waiting for what only the
+// shell knows (their own icon, overlays, expand button); 0 once the tree shows its last word.
+inline constexpr unsigned PickerRefiningMessage = 0x8000 + 3;   // WM_APP + 3
+
 } // namespace tw::ids
 
 // Window classes of the forms.

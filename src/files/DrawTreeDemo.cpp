@@ -325,9 +325,14 @@ LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case kListedMessage:
         ListingDone(static_cast<unsigned>(wParam));
         return 0;
-    case kOverlayMessage:
-        ShowOverlay(reinterpret_cast<HTREEITEM>(lParam));
-        return 0;
+    case WM_TIMER:
+        if (wParam == kRefineTimer) {
+            RefineSome();
+            return 0;
+        }
+        break;
+    case ids::PickerRefiningMessage:
+        return static_cast<LRESULT>(refineQueue_.size());
     case WM_SETCURSOR:
         // The window answers while folders are searched; the cursor says work goes on.
         if (!listings_.empty() && LOWORD(lParam) == HTCLIENT) {

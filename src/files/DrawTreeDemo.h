@@ -4,10 +4,12 @@
 // below, which the main window binds once at start-up.
 //
 // The tree is the common controls' tree view with a header above it for the one sortable
-// column. Nothing is read before it is needed: a drive's attributes when its node is first
-// shown, a folder's entries when it is first expanded, an icon, the check mark and what only
-// the shell knows about an entry when its node is first drawn. A folder is listed on a thread
-// of its own, so the window answers while a slow folder is searched.
+// column. Nothing is read before it is needed: a folder's entries when it is first expanded,
+// the check mark when a node is first drawn. A node is first drawn with the icon of its type
+// (folder, or file by extension), which needs no disk; its own icon, its overlays, its expand
+// button and a drive's attributes are asked of the shell afterwards, a few nodes at a time
+// whenever the window has nothing else to do. A folder is listed on a thread of its own. So
+// the window answers while a slow folder is searched or the shell is slow to say things.
 #pragma once
 
 #include "app/ControlIds.h"
@@ -19,6 +21,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,10 +46,11 @@ struct TShellObjectData {
     // The tree's own bookkeeping.
     HTREEITEM Item = nullptr;
     bool TopLevel = false;
-    bool Initialised = false;         // check mark, drive attributes: done when first drawn
-    bool ClosedIconLooked = false;    // each icon asked once, when first drawn
+    bool Initialised = false;         // check mark: done when first drawn
+    bool ClosedIconLooked = false;    // each icon asked once, after it was first drawn
     bool OpenIconLooked = false;
-    bool ShellAsked = false;          // overlays and subfolders: asked once, when first drawn
+    bool ShellAsked = false;          // overlays, subfolders, a drive's attributes: asked once
+    bool Refining = false;            // waits for the shell's answers (in the form's queue)
     bool Listing = false;             // the folder's entries are being searched for
     bool Listed = false;              // the folder's entries are children now
     int HasChildren = -1;             // expand button: -1 not yet decided
@@ -82,10 +86,12 @@ protected:
     void DpiChanged() override;
 
 private:
-    // Posted to ourselves: a folder's listing is done (its number in wParam); a node drawn
-    // for the first time turned out to be shared or a link (its item in lParam).
+    // Posted to ourselves: a folder's listing is done (its number in wParam).
     static constexpr UINT kListedMessage = WM_APP + 2;
-    static constexpr UINT kOverlayMessage = WM_APP + 3;
+    // Asks the shell about drawn nodes. A timer's message comes only when no input and no
+    // paint wait, so the shell's slowness never holds up a click or the first paint.
+    static constexpr UINT_PTR kRefineTimer = 1;
+    static constexpr DWORD kRefineSliceMs = 15;
 
     static int CALLBACK VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM direction);
 
@@ -94,9 +100,15 @@ private:
     HTREEITEM AddNode(HTREEITEM parent, TShellObjectData data);
     TShellObjectData* NodeOf(HTREEITEM item) const;
     int IconIndex(TShellObjectData& node, bool open);
+    int TypeIconIndex(const TShellObjectData& node, bool open);
+    int ShownIconIndex(TShellObjectData& node, bool open);
+    int ShownChildren(const TShellObjectData& node) const;
     void AskShell(TShellObjectData& node);
     int OverlayOf(std::uint32_t shellAttributes) const;
-    void ShowOverlay(HTREEITEM item);
+    void QueueRefine(TShellObjectData& node);
+    void KeepRefining();
+    void RefineSome();
+    void Refine(TShellObjectData& node);
     void ListingDone(unsigned id);
     void AddChildren(TShellObjectData& node, std::vector<ListedEntry>& entries);
     LRESULT OnTreeNotify(NMHDR* hdr);
@@ -116,6 +128,9 @@ private:
     std::string DriveStrings;
     HIMAGELIST SystemImages = nullptr;    // the system's list: shared, never destroyed by us
     std::deque<TShellObjectData> nodes_;  // stable addresses: tree items point at them
+    std::deque<TShellObjectData*> refineQueue_;   // drawn nodes, in the order first drawn
+    bool refineTimer_ = false;
+    std::map<std::string, int> typeIcons_;        // by TypeIconKey
     int sortColumn_ = -1;                 // -1: the header has no sort column yet
     SortDirection direction_ = SortDirection::Ascending;
     int shareOverlay_ = -1;

@@ -93,6 +93,23 @@ std::uint32_t DrawnShellMask(std::uint32_t shellAttributes)
     return (shellAttributes & shell::kFolder) ? mask | shell::kHasSubfolders : mask;
 }
 
+std::string TypeIconKey(std::uint32_t shellAttributes, std::string_view path, bool topLevel, bool open)
+{
+    // A file's key is empty or starts with "."; the folders' keys cannot be taken for one.
+    if (topLevel || (shellAttributes & shell::kFolder))
+        return open ? "\\open" : "\\";
+    std::string name = LastComponent(path);
+    std::size_t dot = name.rfind('.');
+    std::string key = dot == std::string::npos ? std::string{} : name.substr(dot);
+    // Only an all-ASCII extension is folded: in a double-byte code page a letter's byte may be
+    // the second half of a character, and folding it would name another extension.
+    if (std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        for (char& c : key)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+    return key;
+}
+
 std::vector<ListedEntry> ListFolder(FileApi& files, const std::string& path, SortDirection dir)
 {
     std::vector<ListedEntry> entries;

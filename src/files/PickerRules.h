@@ -87,6 +87,11 @@ std::uint32_t SearchedShellAttributes(std::uint32_t fileAttributes);
 // overlays, and for a folder whether it has subfolders.
 std::uint32_t DrawnShellMask(std::uint32_t shellAttributes);
 
+// What a node's first icon depends on, known without the disk: every folder (and drive)
+// shows the same, a file what its extension's type shows, letters' case aside. Nodes with
+// equal keys share one icon until each is given its own.
+std::string TypeIconKey(std::uint32_t shellAttributes, std::string_view path, bool topLevel, bool open);
+
 // Every entry of the folder `path` (hidden and system ones too, "." and ".." left out), with
 // the shell bits its search entry tells, sorted in `dir`. Only the file search is used: the
 // shell is asked nothing, so a listing may run on any thread.

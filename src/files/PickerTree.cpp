@@ -59,7 +59,7 @@ HTREEITEM TDrawTreeForm::AddNode(HTREEITEM parent, TShellObjectData data)
 
     // The name is the tree's to keep: a tree that measures every entry it opens then asks us
     // nothing. Icons, expand button and check mark are asked for when the tree first draws
-    // the node, and only then is the node initialised.
+    // the node, and only then is the node initialised and queued for the shell's answers.
     TVINSERTSTRUCTW ins{};
     ins.hParent = parent;
     ins.hInsertAfter = TVI_LAST;
@@ -96,12 +96,7 @@ void TDrawTreeForm::VDT1InitNode(TShellObjectData& node)
 {
     node.Initialised = true;
     if (node.TopLevel) {
-        node.ShellAsked = true;   // a drive is asked everything, or nothing, right here
         node.ShownName = ui::FromAnsi(node.Path);
-        // A path below a drive root is no drive root, so the system names no drive type for
-        // it: the attributes read while its folder was listed stand.
-        if (ReadsShellAttributes(files_.GetDriveTypeA(node.Path), node.Path))
-            node.ShellAttributes = files_.ShellAttributes(node.Path, shell::kRequestMask);
     } else if (OnIsPathChecked && OnIsPathChecked(node.Path)) {
         // A path in the list starts ticked, set directly: no hiding is asked for.
         node.Checked = true;
@@ -110,7 +105,7 @@ void TDrawTreeForm::VDT1InitNode(TShellObjectData& node)
 }
 
 // A file is never shown open, nor is a folder before it is expanded: each icon is asked for
-// only when the tree is about to draw it.
+// only once the tree has drawn it.
 int TDrawTreeForm::IconIndex(TShellObjectData& node, bool open)
 {
     if (open && !node.OpenIconLooked) {
@@ -123,22 +118,120 @@ int TDrawTreeForm::IconIndex(TShellObjectData& node, bool open)
     return open ? node.OpenIconIndex : node.ClosedIconIndex;
 }
 
+// What needs no disk: the icon of the node's type, asked once per type. The shell is asked
+// about a made-up name of that type, not the node's path: a drive's root could otherwise
+// lend its drive icon to every folder.
+int TDrawTreeForm::TypeIconIndex(const TShellObjectData& node, bool open)
+{
+    std::string key = TypeIconKey(node.ShellAttributes, node.Path, node.TopLevel, open);
+    auto [it, added] = typeIcons_.try_emplace(key, -1);
+    if (added) {
+        bool folder = node.TopLevel || (node.ShellAttributes & shell::kFolder);
+        it->second = files_.TypeIconIndex(folder ? "folder" : "file" + key, folder,
+                                          open ? kOpenIconFlags : kClosedIconFlags);
+    }
+    return it->second;
+}
+
+// The node's own icon once the shell has named it, its type's until then (or if it cannot).
+int TDrawTreeForm::ShownIconIndex(TShellObjectData& node, bool open)
+{
+    int own = open ? node.OpenIconIndex : node.ClosedIconIndex;
+    bool looked = open ? node.OpenIconLooked : node.ClosedIconLooked;
+    return looked && own >= 0 ? own : TypeIconIndex(node, open);
+}
+
+// Until the shell has said, a folder or drive shows the expand button it most likely has;
+// a click on it lists the folder, which settles the question either way.
+int TDrawTreeForm::ShownChildren(const TShellObjectData& node) const
+{
+    if (node.HasChildren >= 0)
+        return node.HasChildren;
+    return node.TopLevel || (node.ShellAttributes & shell::kFolder) ? 1 : 0;
+}
+
 // What the search could not tell, asked of the shell once the node is drawn, and kept.
 void TDrawTreeForm::AskShell(TShellObjectData& node)
 {
     node.ShellAsked = true;
+    if (node.TopLevel) {
+        // A drive is asked everything, or nothing. A path below a drive root is no drive root,
+        // so the system names no drive type for it: the attributes its listing read stand.
+        if (ReadsShellAttributes(files_.GetDriveTypeA(node.Path), node.Path))
+            node.ShellAttributes = files_.ShellAttributes(node.Path, shell::kRequestMask);
+        return;
+    }
     std::uint32_t mask = DrawnShellMask(node.ShellAttributes);
     node.ShellAttributes |= files_.ShellAttributes(node.Path, mask) & mask;
-    // An overlay is the item's state, not something the tree asks us for; changing the item
-    // while the tree is asking for its display is left until this message is done.
-    if (OverlayOf(node.ShellAttributes) > 0)
-        ::PostMessageW(hwnd_, kOverlayMessage, 0, reinterpret_cast<LPARAM>(node.Item));
 }
 
-void TDrawTreeForm::ShowOverlay(HTREEITEM item)
+void TDrawTreeForm::QueueRefine(TShellObjectData& node)
 {
-    if (TShellObjectData* node = NodeOf(item))
-        TreeView_SetItemState(VDT1(), item, INDEXTOOVERLAYMASK(OverlayOf(node->ShellAttributes)), TVIS_OVERLAYMASK);
+    if (node.Refining)
+        return;
+    node.Refining = true;
+    refineQueue_.push_back(&node);
+    if (refineQueue_.size() == 1)
+        KeepRefining();
+}
+
+// Without a timer to be had, a posted tick still gets the work done, ahead of input.
+void TDrawTreeForm::KeepRefining()
+{
+    if (!refineTimer_)
+        refineTimer_ = ::SetTimer(hwnd_, kRefineTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+    if (!refineTimer_)
+        ::PostMessageW(hwnd_, WM_TIMER, kRefineTimer, 0);
+}
+
+// A slice of the queue: under some systems a single icon costs tens of milliseconds, so a
+// slice may hold one node only; the window handles its user between slices.
+void TDrawTreeForm::RefineSome()
+{
+    DWORD start = ::GetTickCount();
+    while (!refineQueue_.empty()) {
+        TShellObjectData* node = refineQueue_.front();
+        refineQueue_.pop_front();
+        Refine(*node);
+        if (::GetTickCount() - start >= kRefineSliceMs)
+            break;
+    }
+    if (!refineQueue_.empty()) {
+        KeepRefining();
+    } else if (refineTimer_) {
+        ::KillTimer(hwnd_, kRefineTimer);
+        refineTimer_ = false;
+    }
+}
+
+void TDrawTreeForm::Refine(TShellObjectData& node)
+{
+    node.Refining = false;
+    HWND tree = VDT1();
+    bool open = (TreeView_GetItemState(tree, node.Item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    int iconBefore = ShownIconIndex(node, open);
+    int childrenBefore = ShownChildren(node);
+    if (!node.ShellAsked)
+        AskShell(node);
+    IconIndex(node, open);
+    if (node.HasChildren < 0)
+        node.HasChildren = HasChildren(node.ShellAttributes, [&] { return FolderHasFiles(files_, node.Path); });
+    if (int overlay = OverlayOf(node.ShellAttributes); overlay > 0)
+        TreeView_SetItemState(tree, node.Item, INDEXTOOVERLAYMASK(overlay), TVIS_OVERLAYMASK);
+    if (ShownChildren(node) != childrenBefore) {
+        // The tree may keep the first answer; it is told to ask again.
+        TVITEMW it{};
+        it.mask = TVIF_CHILDREN | TVIF_HANDLE;
+        it.hItem = node.Item;
+        it.cChildren = I_CHILDRENCALLBACK;
+        ::SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+    }
+    if (ShownIconIndex(node, open) != iconBefore || ShownChildren(node) != childrenBefore) {
+        RECT row{};
+        std::memcpy(&row, &node.Item, sizeof(node.Item));   // the message takes the item in the rectangle
+        if (::SendMessageW(tree, TVM_GETITEMRECT, FALSE, reinterpret_cast<LPARAM>(&row)))
+            ::InvalidateRect(tree, &row, FALSE);
+    }
 }
 
 void TDrawTreeForm::VDT1GetDispInfo(NMTVDISPINFOW& info)
@@ -148,17 +241,19 @@ void TDrawTreeForm::VDT1GetDispInfo(NMTVDISPINFOW& info)
         return;
     if (!node->Initialised)
         VDT1InitNode(*node);
-    if (!node->ShellAsked && (info.item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN)))
-        AskShell(*node);
+    // Answered from what is known now; what the shell still has to tell comes later.
     if (info.item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE)) {
-        int index = IconIndex(*node, (info.item.state & TVIS_EXPANDED) != 0);
+        bool open = (info.item.state & TVIS_EXPANDED) != 0;
+        int index = ShownIconIndex(*node, open);
         info.item.iImage = index;
         info.item.iSelectedImage = index;
+        if (!(open ? node->OpenIconLooked : node->ClosedIconLooked) || !node->ShellAsked)
+            QueueRefine(*node);
     }
     if (info.item.mask & TVIF_CHILDREN) {
+        info.item.cChildren = ShownChildren(*node);
         if (node->HasChildren < 0)
-            node->HasChildren = HasChildren(node->ShellAttributes, [&] { return FolderHasFiles(files_, node->Path); });
-        info.item.cChildren = node->HasChildren;
+            QueueRefine(*node);
     }
 }
 

@@ -239,6 +239,9 @@ public:
     virtual std::uint32_t ShellAttributes(const std::string& path, std::uint32_t mask) = 0;
     // SHGetFileInfoA system small-icon index with `flags`; -1 on failure.
     virtual int SmallIconIndex(const std::string& path, unsigned flags) = 0;
+    // The same for what `path`'s type shows (a folder, or a file by its extension), told by
+    // SHGFI_USEFILEATTRIBUTES: the disk is not touched, so it answers at once.
+    virtual int TypeIconIndex(const std::string& path, bool folder, unsigned flags) = 0;
     // The system's small-icon image list (SHGetFileInfoA of "" with SYSICONINDEX|SMALLICON)
     // as a number; 0 on failure. It is shared with the whole process: never destroyed by us.
     virtual std::uintptr_t SmallImageList() = 0;

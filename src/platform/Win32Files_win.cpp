@@ -237,6 +237,17 @@ public:
         return ok ? info.iIcon : -1;
     }
 
+    int TypeIconIndex(const std::string& path, bool folder, unsigned flags) override
+    {
+        const ShellCalls& shell = ShellWithCom();
+        SHFILEINFOA info{};
+        DWORD attrs = folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+        DWORD_PTR ok = shell.SHGetFileInfoA
+                           ? shell.SHGetFileInfoA(path.c_str(), attrs, &info, sizeof(info), flags | SHGFI_USEFILEATTRIBUTES)
+                           : 0;
+        return ok ? info.iIcon : -1;
+    }
+
     std::uintptr_t SmallImageList() override
     {
         const ShellCalls& shell = ShellWithCom();

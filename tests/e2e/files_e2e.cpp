@@ -263,6 +263,13 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
         EXPECT_EQ(tree.CheckState(child), 1) << WideToUtf8(tree.Text(child));
     EXPECT_TRUE(tree.HasButton(tree.Find(top, L"OnlySubs"))) << "a folder of only subfolders can be opened";
     EXPECT_FALSE(tree.HasButton(tree.Find(top, L"a b.txt")));
+    // What the shell knows comes after the first paint, and soon; it settles what was drawn.
+    EXPECT_TRUE(WaitUntil([&] {
+        LRESULT waiting = 1;
+        return SendTimed(picker, ids::PickerRefiningMessage, 0, 0, waiting) && waiting == 0;
+    }, kStartWait)) << "the picker still waits on the shell";
+    EXPECT_TRUE(tree.HasButton(tree.Find(top, L"OnlySubs")));
+    EXPECT_FALSE(tree.HasButton(tree.Find(top, L"a b.txt")));
     // Wine's shell says "has subfolders" of every folder, so an empty one shows a button until
     // it is opened; opened, it has no entries and loses the button.
     HTREEITEM empty = tree.Find(top, L"Empty");

@@ -439,6 +439,15 @@ TEST_F(PickerListTest, AFolderListsEveryEntryFoldersFirstWithoutDotsOrIcons)
     EXPECT_EQ(DrawnShellMask(entries[2].shellAttributes), shell::kHasSubfolders | shell::kShared | shell::kLink);
     EXPECT_EQ(DrawnShellMask(entries[6].shellAttributes), shell::kShared | shell::kLink);
     EXPECT_EQ(fs.iconLookups, 0);          // icons wait until a node is drawn
+    // A node's first icon is its type's: every folder alike (a dot in its name changes
+    // nothing), files by extension whatever its case, an extension of GBK bytes unfolded.
+    EXPECT_EQ(TypeIconKey(entries[2].shellAttributes, "C:\\T\\Only.txt", false, false), "\\");
+    EXPECT_NE(TypeIconKey(entries[2].shellAttributes, "C:\\T\\Only", false, true), "\\");
+    EXPECT_EQ(TypeIconKey(0, "C:\\", true, false), "\\");
+    EXPECT_EQ(TypeIconKey(entries[4].shellAttributes, "C:\\T\\b.Txt", false, false), ".TXT");
+    EXPECT_EQ(TypeIconKey(entries[4].shellAttributes, "C:\\T\\a.b.exe", false, false), ".EXE");
+    EXPECT_EQ(TypeIconKey(entries[4].shellAttributes, "C:\\T.d\\README", false, false), "");
+    EXPECT_EQ(TypeIconKey(entries[4].shellAttributes, "C:\\T\\x.\xD6" "a", false, false), ".\xD6" "a");   // one character
     EXPECT_EQ(fs.shellQueries, 0);         // a folder of thousands is listed by its search alone
     EXPECT_EQ(fs.searches, 1);
 }

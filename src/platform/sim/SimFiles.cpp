@@ -258,4 +258,11 @@ int SimFiles::SmallIconIndex(const std::string& path, unsigned flags)
     return folder ? (open ? 4 : 3) : 1;
 }
 
+int SimFiles::TypeIconIndex(const std::string&, bool folder, unsigned flags)
+{
+    ++typeIconLookups;
+    bool open = (flags & 0x2) != 0;
+    return folder ? (open ? 4 : 3) : 1;
+}
+
 } // namespace tw::sim

@@ -46,6 +46,7 @@ public:
     int searches = 0;                     // FindFiles calls
     int shellQueries = 0;                 // ShellAttributes calls
     int iconLookups = 0;                  // SmallIconIndex calls
+    int typeIconLookups = 0;              // TypeIconIndex calls
 
     // FileApi
     std::string SystemDirectory() override { return systemDir; }
@@ -59,6 +60,7 @@ public:
                    const std::function<bool(const FindEntry&)>& each) override;
     std::uint32_t ShellAttributes(const std::string& path, std::uint32_t mask) override;
     int SmallIconIndex(const std::string& path, unsigned flags) override;
+    int TypeIconIndex(const std::string& path, bool folder, unsigned flags) override;
     std::uintptr_t SmallImageList() override { return 0x5151; }
     int OverlayIndex(bool link) override { return link ? 2 : 1; }
 
