@@ -484,14 +484,15 @@ void WindowsPage::ExpectAFaultGivesTheHiddenWindowsBack(const std::function<void
     // context says (its suspension does not wait for the thread to stop): a program that
     // lives on untouched, still answering and the window still hidden, is sent there again.
     bool ended = false;
-    for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
+    int attempts = 0;
+    for (; attempts < 8 && !ended; ++attempts) {
         ASSERT_NO_FATAL_FAILURE(fault());
-        ended = app.WaitExit();
+        ended = app.WaitExit(Ms(2000));
         LRESULT answer = 0;
         if (!ended && !(SendTimed(main, WM_NULL, 0, 0, answer) && !IsVisible(hidden)))
             break;
     }
-    ASSERT_TRUE(ended) << "the fault did not end the program";
+    ASSERT_TRUE(ended) << "the fault did not end the program (" << attempts << " attempts)";
     EXPECT_EQ(app.ExitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
     EXPECT_TRUE(WaitUntil([&] { return IsVisible(hidden); })) << "the program died and left a window hidden for good";
     EXPECT_FALSE(IsMinimized(hidden));

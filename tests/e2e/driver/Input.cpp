@@ -187,25 +187,42 @@ bool ClickWindow(HWND window) { return Click(Center(ScreenRect(window)), window)
 bool ParkPointer() { return MoveMouse(POINT{0, 0}); }
 
 void PressKey(WORD virtualKey, Modifiers modifiers, int downs) {
-    // Under Wine a program whose window has just been given the keyboard focus reads the X
-    // server's word on which keys are down when it next looks at its input, and lets go of
-    // a modifier the X server does not know is held: a Ctrl pressed by SendInput in that
-    // moment is released before the Q that follows, and Ctrl+Q arrives as Q. A window shown
-    // or restored just before takes the focus so. On Windows, SendInput alone says which keys
-    // are down. So the program with the focus reads what it has pending first.
-    if (modifiers != kNoModifiers) {
-        CatchUp(GetForegroundWindow());
-    }
     static constexpr struct {
         Modifiers flag;
         WORD vk;
     } kModifierKeys[] = {{kCtrl, VK_CONTROL}, {kAlt, VK_MENU}, {kShift, VK_SHIFT}, {kWin, VK_LWIN}};
-    std::vector<INPUT> inputs;
+    std::vector<INPUT> modifiersDown;
     for (const auto& m : kModifierKeys) {
         if (modifiers & m.flag) {
-            inputs.push_back(KeyInput(m.vk, true));
+            modifiersDown.push_back(KeyInput(m.vk, true));
         }
     }
+    // Under Wine a program whose window has just been given the keyboard focus reads the X
+    // server's word on which keys are down when it next looks at its input, and lets go of
+    // a modifier the X server does not know is held: a Ctrl pressed by SendInput in that
+    // moment is released before the Q that follows, and Ctrl+Q arrives as Q. A window shown
+    // or restored just before takes the focus so, and may take it only after it shows. On
+    // Windows, SendInput alone says which keys are down. So the modifiers go down first, the
+    // program with the focus reads what it has pending, and the modifiers are pressed again
+    // if they were let go or the focus moved meanwhile; only then comes the key.
+    const auto modifiersHeld = [&] {
+        for (const INPUT& in : modifiersDown) {
+            if (!(GetAsyncKeyState(in.ki.wVk) & 0x8000)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (int attempt = 0; !modifiersDown.empty() && attempt < 5; ++attempt) {
+        Send(modifiersDown);
+        HWND focus = GetForegroundWindow();
+        CatchUp(focus);
+        if (GetForegroundWindow() == focus && modifiersHeld()) {
+            break;
+        }
+        fprintf(stderr, "driver: the focus moved or a modifier was let go before a key; pressing again\n");
+    }
+    std::vector<INPUT> inputs;
     for (int i = 0; i < std::max(downs, 1); ++i) {
         inputs.push_back(KeyInput(virtualKey, true));
     }
