@@ -213,6 +213,17 @@ void PressKey(WORD virtualKey, Modifiers modifiers, int downs) {
         }
         return true;
     };
+    if (!modifiersDown.empty()) {
+        // A window just hidden or shown hands the focus on a moment later: let that happen,
+        // and the program that gets it read its input, before a modifier goes down.
+        WaitUntil(
+            [&] {
+                HWND focus = GetForegroundWindow();
+                CatchUp(focus);
+                return HoldsFor([&] { return GetForegroundWindow() == focus; }, Ms(150));
+            },
+            Ms(3000));
+    }
     for (int attempt = 0; !modifiersDown.empty() && attempt < 5; ++attempt) {
         Send(modifiersDown);
         HWND focus = GetForegroundWindow();
