@@ -1,6 +1,7 @@
 #include "files/FileListRules.h"
 
 #include "settings/IniCodec.h"
+#include "settings/IniText.h"
 #include "settings/uIniFileMgr.h"
 
 #include <stdexcept>
@@ -12,17 +13,6 @@ namespace {
 const char kSection[] = "system";
 const char kFileKey[] = "File";
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    return true;
-}
 
 } // namespace
 

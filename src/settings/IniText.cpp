@@ -16,17 +16,6 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Fold(a[i]) != Fold(b[i]))
-            return false;
-    return true;
-}
 
 // Where the line that starts at `pos` ends, and where the next one starts.
 void LineAt(std::string_view text, std::size_t pos, std::size_t& end, std::size_t& next)
@@ -67,7 +56,7 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
             if (sectionEnd != std::string_view::npos)
                 break;   // past the first section of that name: the key is not in it
             std::size_t close = line.find(']');
-            inSection = SameName(Trim(line.substr(1, close == std::string_view::npos ? close : close - 1)), section);
+            inSection = SameIgnoringAsciiCase(Trim(line.substr(1, close == std::string_view::npos ? close : close - 1)), section);
             if (inSection)
                 sectionEnd = next;
             continue;
@@ -75,7 +64,7 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
         if (!inSection || line.empty())
             continue;
         std::size_t equals = line.find('=');
-        if (line.front() != ';' && equals != std::string_view::npos && SameName(Trim(line.substr(0, equals)), key))
+        if (line.front() != ';' && equals != std::string_view::npos && SameIgnoringAsciiCase(Trim(line.substr(0, equals)), key))
             return std::string(text.substr(0, pos)) + entry + std::string(text.substr(end));
         sectionEnd = next;
     }
@@ -83,6 +72,17 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
         return InsertLines(text, sectionEnd, start, entry + std::string(kBreak));
     return InsertLines(text, text.size(), start, "[" + std::string(section) + "]" + std::string(kBreak) + entry +
                                                      std::string(kBreak));
+}
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    return true;
 }
 
 } // namespace tw

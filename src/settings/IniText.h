@@ -14,4 +14,8 @@ namespace tw {
 std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key,
                         std::string_view value);
 
+// Equal when the ASCII letters are folded and every other byte compared as it is: how the
+// profile functions match names, and how the file list matches paths outside the program.
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 } // namespace tw
