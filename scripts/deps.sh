@@ -23,12 +23,15 @@ while [[ $# -gt 0 ]]; do
     esac
 done
 
+# wine64 and the x86-64 compiler: the tray is also tried against a 64-bit stand-in shell,
+# as the real shell is on 64-bit Windows.
 # fonts-wine: Wine's own Tahoma and Marlett (caption buttons, check marks, scroll arrows);
 # without it the title bar buttons draw as letters.
 packages=(
     make cmake ninja-build g++ clang googletest locales
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
-    wine wine32:i386 fonts-wine xvfb xauth x11-utils fonts-wqy-microhei imagemagick
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+    wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils fonts-wqy-microhei imagemagick
 )
 
 missing=()

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command with Tarnwick's test bed up: an X display, a private 32-bit Wine prefix
 # with Chinese fonts, and one wineserver shared by every Windows program the command starts.
+# With 64-bit Wine installed, a private display also gets a 64-bit prefix with its own
+# server, for the tests that need a 64-bit process beside ours (as the shell of 64-bit
+# Windows is); a program runs there when wine-exec sees TW_WINE_ARCH=win64.
 #
 #   scripts/testbed.sh [--build DIR] [--display private|auto] [--] CMD [ARG...]
 #
@@ -10,7 +13,8 @@
 #                  with a second prefix in which Wine leaves the windows to the window
 #                  manager; without a usable display it falls back to a private Xvfb.
 #
-# CMD sees WINEPREFIX, WINEARCH, DISPLAY, WINEDEBUG, WINEDLLOVERRIDES, LOCPATH, LANG
+# CMD sees WINEPREFIX, WINEARCH, TW_WINEPREFIX64 (empty without the 64-bit prefix), DISPLAY,
+# WINEDEBUG, WINEDLLOVERRIDES, LOCPATH, LANG
 # (default zh_CN.UTF-8, override with TW_LANG), TW_TESTBED=1 and TW_BUILD. The exit code is
 # CMD's. On exit, failure or signal every Wine process of the prefix is ended and the
 # private Xvfb is stopped. Sessions on the same build folder take turns (a lock), because
@@ -38,7 +42,7 @@ log=$build/testbed.log
 
 xvfb_pid=
 child_pid=
-server_up=false
+servers_up=()
 
 say() { echo "testbed: $*" >&2; }
 
@@ -48,11 +52,12 @@ cleanup() {
     set +e
     trap - EXIT INT TERM
     [[ -n $child_pid ]] && kill -TERM "$child_pid" 2>/dev/null
-    if [[ $server_up == true ]]; then
+    local p
+    for p in "${servers_up[@]}"; do
         # Ends every Wine process of this prefix, then the server itself.
-        wineserver -k >/dev/null 2>&1
-        timeout 20 wineserver -w >/dev/null 2>&1 || wineserver -k9 >/dev/null 2>&1
-    fi
+        WINEPREFIX=$p wineserver -k >/dev/null 2>&1
+        WINEPREFIX=$p timeout 20 wineserver -w >/dev/null 2>&1 || WINEPREFIX=$p wineserver -k9 >/dev/null 2>&1
+    done
     if [[ -n $xvfb_pid ]]; then
         kill "$xvfb_pid" 2>/dev/null
         wait "$xvfb_pid" 2>/dev/null
@@ -118,8 +123,6 @@ fi
 "$root/scripts/deps.sh" --locales "$build/locale" >&2
 export LOCPATH=$build/locale
 
-export WINEPREFIX=$prefix
-export WINEARCH=win32
 export WINEDEBUG=-all
 # No offers to install Mono or Gecko, no menu entries or file associations on the host.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -185,14 +188,28 @@ prepare_prefix() {
     echo "$want" >"$stamp"
 }
 
-prepare_prefix
+# One persistent server per prefix for the whole session. Started here, it does not hold
+# CMD's output pipes (CTest would wait for them); the services Wine starts with the first
+# program are started here too, for the same reason.
+start_server() {
+    wineserver -p >>"$log" 2>&1 9>&-
+    servers_up+=("$WINEPREFIX")
+    wine cmd /c exit 0 </dev/null >>"$log" 2>&1 9>&-
+}
 
-# One persistent server for the whole session. Started here, it does not hold CMD's output
-# pipes (CTest would wait for them); the services Wine starts with the first program are
-# started here too, for the same reason.
-wineserver -p >>"$log" 2>&1 9>&-
-server_up=true
-wine cmd /c exit 0 </dev/null >>"$log" 2>&1 9>&-
+# The 64-bit prefix first, so that the variables CMD sees are the 32-bit one's. Debian's
+# wine64 serves 32-bit prefixes from its 64-bit server too, which is why WINEARCH is always
+# said outright.
+export TW_WINEPREFIX64=
+if [[ $display_mode == private && -x /usr/lib/wine/wine64 ]]; then
+    export WINEPREFIX=$build/wineprefix64 WINEARCH=win64
+    prepare_prefix
+    start_server
+    export TW_WINEPREFIX64=$WINEPREFIX
+fi
+export WINEPREFIX=$prefix WINEARCH=win32
+prepare_prefix
+start_server
 
 # CMD runs in the background so that a signal reaches our trap at once; it keeps our stdin.
 exec 8<&0

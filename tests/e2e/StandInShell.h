@@ -15,13 +15,27 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tw::e2e {
 
 class StandInShell {
 public:
 #ifdef TW_HELPERS_DIR
-    bool Start() { return Start(HelperExe(L"stand_in_shell")); }
+    // TW_STAND_IN_SHELL names another build of the helper: "stand_in_shell64", the 64-bit
+    // shell of 64-bit Windows, for the run in the bed's 64-bit prefix.
+    bool Start() {
+        wchar_t name[64] = L"stand_in_shell";
+        GetEnvironmentVariableW(L"TW_STAND_IN_SHELL", name, 64);
+        if (!Start(HelperExe(name))) {
+            return false;
+        }
+        if (std::wstring_view(name).ends_with(L"64") && !Is64Bit()) {
+            ADD_FAILURE() << "the stand-in shell asked for is not a 64-bit process beside this 32-bit one";
+            return false;
+        }
+        return true;
+    }
 #endif
     bool Start(const std::wstring& exe) {
         if (!helper_.Start(exe)) {
@@ -38,6 +52,12 @@ public:
         return true;
     }
     void Stop() { helper_.Stop(); }
+    // Seen from this 32-bit process: we run under WOW64 and the shell does not.
+    bool Is64Bit() {
+        BOOL shellWow = TRUE, ourWow = FALSE;
+        return IsWow64Process(helper_.Proc().Handle(), &shellWow) && IsWow64Process(GetCurrentProcess(), &ourWow) &&
+               ourWow && !shellWow;
+    }
 #ifdef TW_HELPERS_DIR
     // The shell ends and a new one starts, with windows of its own.
     bool Restart() {
