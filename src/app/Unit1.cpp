@@ -135,6 +135,11 @@ void TFrmAmbler::Create()
     if (!CreateHwnd(TW_MAIN_WINDOW_CLASS, exStyle, style, ui::kAppTitle, x, y, width, height, nullptr))
         throw std::runtime_error("cannot create the main window");
     FitToDpi(kClientWidth, kClientHeight, true, Anchor::Centre);
+    // Run as administrator, the window would not hear the shell announce a restart, nor a
+    // second start ask it to show or restore: a window above the sender's integrity level
+    // drops registered messages unless it lets them in.
+    for (UINT msg : {TaskbarCreatedMessage(), ShowRequestMessage(), RestoreRequestMessage()})
+        ::ChangeWindowMessageFilterEx(hwnd_, msg, MSGFLT_ALLOW, nullptr);
 
     BuildControls(kLayout, kFonts, kColumns);
     HookMouseDown(ids::lstWindowName);
