@@ -119,7 +119,7 @@ public:
 
 // ---------------------------------------------------------------------------------------
 // The current user's registry (HKEY_CURRENT_USER). Paths are below it, "\\"-separated;
-// names and texts are ANSI byte strings.
+// paths and names are ANSI byte strings, text values UTF-8 (read wide, so kept exactly).
 class RegistryApi {
 public:
     virtual ~RegistryApi() = default;

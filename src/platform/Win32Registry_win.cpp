@@ -1,6 +1,8 @@
-// The current user's registry through the ANSI calls: the texts read here are other
-// programs' data and stay in the ANSI code page, as every other text the tray list holds.
+// The current user's registry. Key and value names are ours or numbers, so the ANSI calls
+// serve them; a text value is read wide, since a tray tip may hold any character.
 #include "platform/Win32Platform.h"
+#include "platform/WideText.h"
+#include "platform/ui/Text.h"
 
 #include <windows.h>
 
@@ -51,19 +53,20 @@ public:
     std::optional<std::string> ReadString(const std::string& path, const std::string& name) override
     {
         Key key(path, KEY_QUERY_VALUE);
+        const std::wstring wideName = ui::FromAnsi(name);
         DWORD type = 0, size = 0;
-        if (!key.Get() || ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        if (!key.Get() || ::RegQueryValueExW(key.Get(), wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
             (type != REG_SZ && type != REG_EXPAND_SZ))
             return std::nullopt;
         // The value may change between the two calls; one larger than first said is not read.
-        std::string text(size + 1, '\0');
+        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
         DWORD got = size;
-        if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &got) !=
-            ERROR_SUCCESS)
+        if (::RegQueryValueExW(key.Get(), wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                               &got) != ERROR_SUCCESS)
             return std::nullopt;
         // A stored string need not end in NUL.
-        text.resize(::strnlen(text.data(), got));
-        return text;
+        text.resize(::wcsnlen(text.data(), got / sizeof(wchar_t)));
+        return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
     }
 
     std::optional<std::uint32_t> ReadDword(const std::string& path, const std::string& name) override

@@ -66,8 +66,7 @@ std::string TTrayIconList::SettingName(const std::string& key)
     std::string name = registry_->ReadString(path, "InitialTooltip").value_or("");
     if (name.empty())
         name = FileName(registry_->ReadString(path, "ExecutablePath").value_or(""));
-    // Read in the ANSI code page; names are kept as UTF-8, as the toolbar's wide texts are.
-    return Utf8FromUtf16(windows_.WideForm(name));
+    return name;   // UTF-8, as the toolbar's wide texts are kept
 }
 
 bool TTrayIconList::SetPromoted(TTrayIcon& icon, bool show)

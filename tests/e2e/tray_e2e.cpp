@@ -388,10 +388,11 @@ TEST_F(Windows11Test, TheIconSettingsAreListedAndPutBackOnClose) {
     TW_REQUIRE_CODEPAGE(936);
     // The shell of Windows 11 has no toolbar: Wine's own bare taskbar stands for it.
     ASSERT_TRUE(shell.DestroyTray());
-    AddIcon(L"1001", L"Mail", L"C:\\Apps\\mail.exe", 1);
+    // Hangul is outside code page 936: the name must come through the wide call.
+    AddIcon(L"1001", L"Mail 메일", L"C:\\Apps\\mail.exe", 1);
     AddIcon(L"1002", nullptr, L"C:\\Apps\\chat.exe", std::nullopt);
     StartProgram();
-    ASSERT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"Mail", L"chat.exe"}; }))
+    ASSERT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"Mail 메일", L"chat.exe"}; }))
         << "rows: " << Rows().RowCount();
 
     // A tick moves the icon into the flyout; clearing it puts back the value it had.
