@@ -54,7 +54,7 @@ HTREEITEM TDrawTreeForm::AddNode(HTREEITEM parent, TShellObjectData data)
     TShellObjectData& node = nodes_.emplace_back(std::move(data));
     if (node.TopLevel)
         VDT1InitNode(node);
-    else
+    else if (node.ShownName.empty())
         node.ShownName = ui::FromAnsi(LastComponent(node.Path));
 
     // The name is the tree's to keep: a tree that measures every entry it opens then asks us
@@ -330,6 +330,7 @@ void TDrawTreeForm::AddChildren(TShellObjectData& node, std::vector<ListedEntry>
     for (ListedEntry& entry : entries) {
         TShellObjectData child;
         child.Path = std::move(entry.path);
+        child.ShownName = ui::FromAnsi(entry.name);   // the search's name: no path to take apart
         child.ShellAttributes = entry.shellAttributes;
         AddNode(node.Item, std::move(child));
     }

@@ -209,14 +209,9 @@ TTrayIcon& TTrayIconList::AddIcon(std::int32_t id, std::string name, bool show)
 
 void TTrayIconList::ShowAll()
 {
-    std::vector<Hwnd> silent;
-    ShowAllOnce(silent);
-}
-
-void TTrayIconList::ShowAllOnce(std::vector<Hwnd>& silent)
-{
     // A hung shell costs one time-out per pass, not one per icon. The Windows 11 shell's
-    // settings list every icon, wherever it shows: nothing to put back for a reading.
+    // settings list every icon, wherever it shows: nothing to put back.
+    std::vector<Hwnd> silent;
     for (auto& item : items_)
         if (item->SettingsKey.empty() && !IsSilent(silent, item->Toolbar) && !item->SetShown(true))
             silent.push_back(item->Toolbar);
@@ -286,7 +281,8 @@ void TTrayIconList::ReadButtons(std::vector<std::string>& lines)
         ReadButtons(toolbar, lines, silent);
 }
 
-bool TTrayIconList::ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, std::vector<Hwnd>& silent)
+bool TTrayIconList::ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, std::vector<Hwnd>& silent,
+                                bool showListed)
 {
     if (IsSilent(silent, toolbar))
         return false;
@@ -297,13 +293,13 @@ bool TTrayIconList::ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, s
         return true;
     if (processes_.SystemVersion() < kFirstToolbarTray)
         return true;
-    if (ReadInto(toolbar, *buffer, lines))
+    if (ReadInto(toolbar, *buffer, lines, showListed))
         return true;
     silent.push_back(toolbar);
     return false;
 }
 
-bool TTrayIconList::ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std::string>& lines)
+bool TTrayIconList::ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std::string>& lines, bool showListed)
 {
     std::intptr_t count = 0;
     if (!windows_.SendMessageA(toolbar, tb::ButtonCount, 0, 0, count))
@@ -323,16 +319,30 @@ bool TTrayIconList::ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std
         std::int32_t id = 0;
         std::memcpy(&id, record + kIdCommandOffset, sizeof id);
 
-        std::string text;
-        if (!ReadText(toolbar, buffer, id, text))
-            return false;
-
         std::intptr_t hidden = 0;
         if (!windows_.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
             return false;
-        if (hidden == 0)
-            lines.push_back(std::to_string(id) + "=" + text);
+        if (hidden != 0 && showListed && ShowListed(toolbar, id) &&
+            !windows_.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
+            return false;
+        // A hidden button is not listed, so its text is not worth two more round trips.
+        if (hidden != 0)
+            continue;
+
+        std::string text;
+        if (!ReadText(toolbar, buffer, id, text))
+            return false;
+        lines.push_back(std::to_string(id) + "=" + text);
     }
+    return true;
+}
+
+bool TTrayIconList::ShowListed(Hwnd toolbar, std::int32_t id)
+{
+    TTrayIcon* listed = Find(toolbar, id);
+    if (!listed || !listed->SettingsKey.empty())
+        return false;
+    listed->SetShown(true);
     return true;
 }
 
@@ -365,7 +375,7 @@ std::vector<TTrayIconList::ReadIcon> TTrayIconList::ReadIcons(std::vector<Hwnd>&
     std::vector<ReadIcon> read;
     for (Hwnd toolbar : FindToolbars()) {
         std::vector<std::string> lines;
-        if (!ReadButtons(toolbar, lines, silent))
+        if (!ReadButtons(toolbar, lines, silent, true))
             incomplete.push_back(toolbar);
         for (const std::string& line : lines) {
             TrayLine split = SplitTrayLine(line);
@@ -413,8 +423,9 @@ void TTrayIconList::RefreshIcons()
     std::vector<Hwnd> silent;
     std::vector<Hwnd> incomplete;
     // Icons we hid would be skipped by the reading (it lists visible buttons only), and then
-    // dropped as vanished although they are still there.
-    ShowAllOnce(silent);
+    // dropped as vanished although they are still there: the reading shows a listed icon it
+    // finds hidden. Asked there, the toolbar answers once per button what asking every
+    // listed icon beforehand would have cost again.
     std::vector<ReadIcon> read = ReadIcons(silent, incomplete);
     const bool toolbarFound = IsToolbar(windows_, Toolbar) || (Overflow && IsToolbar(windows_, Overflow));
     // From Windows 11 the shell keeps its icons elsewhere, and a toolbar it may still have

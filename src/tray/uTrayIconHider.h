@@ -94,7 +94,7 @@ public:
     // Appends one "id=text" line per visible button of the toolbar, in button order, then
     // those of the flyout's toolbar.
     void ReadButtons(std::vector<std::string>& lines);
-    // Shows every listed icon, reads the toolbars, drops icons whose identifier is gone,
+    // Reads the toolbars, showing a listed icon it finds hidden, drops icons whose identifier is gone,
     // appends new ones unticked, and hides again the icons still ticked. A reading that a
     // hung shell cut short drops nothing of that toolbar.
     // A ticked icon dropped because its toolbar is gone (the shell restarted) is hidden again
@@ -142,7 +142,9 @@ private:
     std::vector<Hwnd> FindToolbars();
     // Toolbars in `silent` stopped answering earlier in the same pass and are not asked again.
     // False when the toolbar did not answer to the end, so the lines may be incomplete.
-    bool ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, std::vector<Hwnd>& silent);
+    // With `showListed`, a listed icon found hidden is shown and read (the refresh's reading).
+    bool ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, std::vector<Hwnd>& silent,
+                     bool showListed = false);
     // Every toolbar's icons; the toolbars whose reading was cut short go to `incomplete`.
     std::vector<ReadIcon> ReadIcons(std::vector<Hwnd>& silent, std::vector<Hwnd>& incomplete);
     TTrayIcon& Append(Hwnd toolbar, std::int32_t id, std::string name);
@@ -151,11 +153,13 @@ private:
     void DropVanished(const std::vector<ReadIcon>& read, const std::vector<Hwnd>& incomplete);
     // A new icon that carries an awaited text is ticked and hidden.
     void HideIfAwaited(TTrayIcon& icon);
-    // Shows every icon, sparing a toolbar that has stopped answering the rest of the pass.
-    void ShowAllOnce(std::vector<Hwnd>& silent);
+    // Shows the listed icon of that button, if there is one. The Windows 11 shell's settings
+    // list every icon, wherever it shows: nothing to put back for a reading. False when the
+    // button is none of ours.
+    bool ShowListed(Hwnd toolbar, std::int32_t id);
     // The reading proper, over a buffer already reserved in the toolbar's process. False
     // when the toolbar stopped answering; the lines read until then stay.
-    bool ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std::string>& lines);
+    bool ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std::string>& lines, bool showListed);
     // The button's text, asked for only when its length fits the buffer. False when the
     // toolbar stopped answering.
     bool ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text);

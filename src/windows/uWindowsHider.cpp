@@ -46,6 +46,12 @@ bool TWindow::IsOutOfReach() const
     return theirs && ours && *theirs > *ours;
 }
 
+void TWindow::SettleRequest()
+{
+    if (asked_)
+        WillBeVisible();
+}
+
 bool TWindow::WillBeVisible()
 {
     bool visible = api_.IsWindowVisible(Handle);
@@ -132,12 +138,6 @@ TWindow& TWindowList::AddWindow(Hwnd handle, std::string caption, std::string bo
 void TWindowList::RefreshWindows(Hwnd ownWindow)
 {
     THiddenRecord::Batch batch(record_);
-    for (std::size_t i = items_.size(); i-- > 0;)
-        if (!api_.IsWindow(items_[i]->Handle)) {
-            items_[i]->Forget();
-            items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-
     std::unordered_set<Hwnd> met;
     int steps = 0;
     for (Hwnd w = api_.GetFirstSibling(ownWindow); w != 0 && steps < kMaxWalkSteps;
@@ -153,11 +153,20 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
             continue;
         if (TWindow* known = FindByHandle(w)) {
             known->SetTitle(title);      // hidden or not: we still owe it back
-            known->WillBeVisible();      // settles a request its thread has carried out
+            known->SettleRequest();
         }
         else if (api_.IsWindowVisible(w))
             AddWindow(w, std::string(), std::string()).SetTitle(title);
     }
+
+    // A window the walk met exists; only the others are asked, which spares the system a
+    // question per listed window (a destroyed window's handle is met only once it names a
+    // new window, and then it exists too).
+    for (std::size_t i = items_.size(); i-- > 0;)
+        if (!met.count(items_[i]->Handle) && !api_.IsWindow(items_[i]->Handle)) {
+            items_[i]->Forget();
+            items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
 }
 
 int CompareCaptions(const std::string& a, const std::string& b)

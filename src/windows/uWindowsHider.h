@@ -52,6 +52,9 @@ public:
     // What the window is, or will be once its thread has carried out our last request:
     // requests are queued to that thread, which may be slow to get to them, or hung.
     bool WillBeVisible();
+    // Forgets our last request once the window is seen to have carried it out; without one
+    // waiting, the system is not asked.
+    void SettleRequest();
     void HideWindow();
     void RestoreWindow();
     // Hiding records the window first and marks it ours (a window that is not visible, or

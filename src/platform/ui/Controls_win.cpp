@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <climits>
 #include <vector>
 
 namespace tw::ui {
@@ -19,7 +20,9 @@ int LvAppendRow(HWND lv, LPARAM data, bool checked)
 {
     LVITEMW it{};
     it.mask = LVIF_TEXT | LVIF_PARAM;
-    it.iItem = LvGetItemCount(lv);
+    // Past the last row means "at the end": one message less per row than counting them, and
+    // each message to a list that is subclassed costs a property lookup on some systems.
+    it.iItem = INT_MAX;
     it.pszText = const_cast<wchar_t*>(L"");
     it.lParam = data;
     int row = static_cast<int>(::SendMessageW(lv, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)));
