@@ -162,6 +162,9 @@ private:
     void lstWindowNameItemChanged(const NMLISTVIEW& change);
     // The row's icon if it is still one of ours, else null.
     TTrayIcon* RowIcon(int row) const;
+    // As the Windows page's: the Tray page's rows brought up to the list in place, or rebuilt.
+    bool UpdateTrayRows(HWND lv);
+    void RebuildTrayRows(HWND lv);
 
     // Hot keys (Unit1HotKeys.cpp).
     void CreateBossKeyBox();
@@ -199,6 +202,12 @@ private:
         bool checked;
     };
     std::vector<WindowRow> windowRows_;
+    // The same for the Tray page; its tick is read from the list view itself.
+    struct TrayRow {
+        const TTrayIcon* icon;
+        std::string name;
+    };
+    std::vector<TrayRow> trayRows_;
     bool closed_ = false;   // the close sequence ran (by close or by session end)
     bool closing_ = false;  // the close sequence has begun
     int busy_ = 0;

@@ -198,7 +198,8 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
 
     const std::wstring wakeName = L"tw-stand-in-shell-wake-" + std::to_wstring(GetCurrentProcessId());
     UniqueHandle wake(CreateEventW(nullptr, TRUE, FALSE, wakeName.c_str()));
-    ASSERT_TRUE(wake);
+    UniqueHandle asked(CreateEventW(nullptr, TRUE, FALSE, (wakeName + L".asked").c_str()));
+    ASSERT_TRUE(wake && asked);
     ASSERT_TRUE(shell.Hang(wakeName));
 
     // Input is handled in order: the box answers only once the refresh is over.
@@ -231,8 +232,10 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
     // wait for the refresh, not free the list under it; then it gives the icon back.
     ResetEvent(wake.Get());
     ASSERT_TRUE(shell.Hang(wakeName));
+    ResetEvent(asked.Get());
     std::thread clicker([&] { Refresh(); });
-    const bool refreshing = WaitUntil([&] { return Rows().RowCount() == 0; });   // rows go first
+    // The refresh has begun once the hung shell is asked something.
+    const bool refreshing = WaitForSingleObject(asked.Get(), 10000) == WAIT_OBJECT_0;
     LRESULT ignored = 0;
     SendTimed(main, WM_CLOSE, 0, 0, ignored);
     const bool stillThere = IsWindow(main) != FALSE;

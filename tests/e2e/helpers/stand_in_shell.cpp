@@ -141,8 +141,25 @@ LRESULT CALLBACK ShellProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case kHangMessage:
             // A shell that stops reading its messages, as a hung explorer does; it comes back
             // when the test sets the event (or after a minute, so it cannot outlive a test).
+            // A message sent to it meanwhile is left unread, but told to the test through
+            // the event "<name>.asked", if the test made one: then a program is waiting on us.
             if (HANDLE wake = OpenEventW(SYNCHRONIZE, FALSE, g_hangEvent.c_str())) {
-                WaitForSingleObject(wake, 60000);
+                HANDLE asked = OpenEventW(EVENT_MODIFY_STATE, FALSE, (g_hangEvent + L".asked").c_str());
+                const ULONGLONG until = GetTickCount64() + 60000;
+                for (ULONGLONG now; (now = GetTickCount64()) < until;) {
+                    const DWORD woke = MsgWaitForMultipleObjects(1, &wake, FALSE, static_cast<DWORD>(until - now),
+                                                                 QS_SENDMESSAGE);
+                    if (woke != WAIT_OBJECT_0 + 1) {
+                        break;
+                    }
+                    // Asking clears the "new" mark, so the next wait sleeps again.
+                    if ((GetQueueStatus(QS_SENDMESSAGE) & QS_SENDMESSAGE) && asked) {
+                        SetEvent(asked);
+                    }
+                }
+                if (asked) {
+                    CloseHandle(asked);
+                }
                 CloseHandle(wake);
             }
             return 0;
