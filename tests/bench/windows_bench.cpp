@@ -135,8 +135,8 @@ bool StartUp()
 // the refresh is: from sending the request until the window is idle with nothing to paint.
 // It is not run here: under Wine each of these calls is a round trip to the server, which
 // costs about 10 microseconds to a process that shares a processor with the server and 50 to
-// 100 to one on the other processor; where a process lands is chance, and it stays there for
-// its life, so a walk in this process measured mostly its own luck.
+// 100 to one on the other processor; where a process lands is chance, and it tends to stay
+// there, so a walk in this process measured mostly its own luck.
 std::optional<double> FloorWalkMs(HWND floorWindow)
 {
     LRESULT titled = 0;
