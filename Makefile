@@ -71,9 +71,15 @@ test-win32:
 test-fuzz:
 	@scripts/fuzz.sh $(B) $(FUZZ_SMOKE_SECONDS)
 
+# BENCH_CPU=N runs the whole test bed (X server, Wine's server, every program) on processor N
+# alone. Under Wine most calls are round trips to the server, ten times dearer for a process
+# that happens to sit on another processor than the server; one processor takes that chance
+# out of the figures (README.md, Performance).
+BENCH_CPU ?=
+
 bench: win32
 	@if ls tests/bench/*_bench.cpp >/dev/null 2>&1; then \
-		$(BED) -- $(CTEST_WIN) -L bench --verbose; \
+		$(if $(BENCH_CPU),taskset -c $(BENCH_CPU)) $(BED) -- $(CTEST_WIN) -L bench --verbose; \
 	else \
 		echo "make bench: no benchmarks yet (tests/bench/*_bench.cpp)"; \
 	fi
