@@ -70,10 +70,7 @@ bool TFrmAmbler::UpdateTrayRows(HWND lv)
         if (ui::LvGetChecked(lv, i) != icon.Hidden)
             ui::LvSetChecked(lv, i, icon.Hidden);
     }
-    // A refilled table starts like a new one: nothing selected, scrolled to the top.
-    ui::LvClearSelection(lv);
-    if (count > 0)
-        ::SendMessageW(lv, LVM_ENSUREVISIBLE, 0, FALSE);
+    ui::LvStartOver(lv);
     return true;
 }
 

@@ -60,10 +60,7 @@ bool TFrmAmbler::UpdateWindowRows(HWND lv)
         if (row.checked != entry.Selected)
             ui::LvSetChecked(lv, i, entry.Selected);   // the change notification updates row.checked
     }
-    // A refilled table starts like a new one: nothing selected, scrolled to the top.
-    ui::LvClearSelection(lv);
-    if (count > 0)
-        ::SendMessageW(lv, LVM_ENSUREVISIBLE, 0, FALSE);
+    ui::LvStartOver(lv);
     return true;
 }
 

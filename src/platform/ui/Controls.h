@@ -19,8 +19,8 @@ std::wstring LvGetSubItemText(HWND lv, int row, int subItem);
 LPARAM LvGetData(HWND lv, int row);
 bool LvGetChecked(HWND lv, int row);
 void LvSetChecked(HWND lv, int row, bool checked);
-// No row selected and none focused.
-void LvClearSelection(HWND lv);
+// As a refilled table starts: no row selected or focused, scrolled to the first row.
+void LvStartOver(HWND lv);
 // The row under a point in the list view's client coordinates, or -1.
 int LvRowAt(HWND lv, POINT pt);
 int LvGetColumnWidth(HWND lv, int column);

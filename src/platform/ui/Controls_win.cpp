@@ -77,7 +77,7 @@ void LvSetChecked(HWND lv, int row, bool checked)
     ::SendMessageW(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&it));
 }
 
-void LvClearSelection(HWND lv)
+void LvStartOver(HWND lv)
 {
     // Row by row, only where there is something to clear: a change sent to every row
     // (index -1) costs each row its change notifications.
@@ -88,6 +88,7 @@ void LvClearSelection(HWND lv)
         while ((row = static_cast<int>(::SendMessageW(lv, LVM_GETNEXTITEM, static_cast<WPARAM>(row), which))) >= 0)
             ::SendMessageW(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&it));
     }
+    ::SendMessageW(lv, LVM_ENSUREVISIBLE, 0, FALSE);   // refused, harmlessly, by an empty list
 }
 
 int LvRowAt(HWND lv, POINT pt)
