@@ -51,7 +51,8 @@ enum FilePicker : int {
 };
 
 // Sent to the picker's window: the number of drawn nodes still waiting for what only the
-// shell knows (their own icon, overlays, expand button); 0 once the tree shows its last word.
+// shell knows (their own icon, overlays, expand button) and of listed entries not yet in the
+// tree; 0 once the tree shows its last word.
 inline constexpr unsigned PickerRefiningMessage = 0x8000 + 3;   // WM_APP + 3
 
 } // namespace tw::ids

@@ -327,12 +327,19 @@ LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_TIMER:
         if (wParam == kRefineTimer) {
-            RefineSome();
+            // A folder still filling goes first: entries the user may scroll to count for
+            // more than better icons for those already shown.
+            if (fills_.empty())
+                RefineSome();
+            return 0;
+        }
+        if (wParam == kFillTimer) {
+            FillSome();
             return 0;
         }
         break;
     case ids::PickerRefiningMessage:
-        return static_cast<LRESULT>(refineQueue_.size());
+        return static_cast<LRESULT>(refineQueue_.size() + PendingEntries());
     case WM_SETCURSOR:
         // The window answers while folders are searched; the cursor says work goes on.
         if (!listings_.empty() && LOWORD(lParam) == HTCLIENT) {

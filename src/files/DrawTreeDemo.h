@@ -8,8 +8,9 @@
 // the check mark when a node is first drawn. A node is first drawn with the icon of its type
 // (folder, or file by extension), which needs no disk; its own icon, its overlays, its expand
 // button and a drive's attributes are asked of the shell afterwards, a few nodes at a time
-// whenever the window has nothing else to do. A folder is listed on a thread of its own. So
-// the window answers while a slow folder is searched or the shell is slow to say things.
+// whenever the window has nothing else to do. A folder is listed on a thread of its own, and
+// a big one opens with its first screenful, the rest added between the user's moves. So the
+// window answers while a slow or huge folder is searched or the shell is slow to say things.
 #pragma once
 
 #include "app/ControlIds.h"
@@ -92,6 +93,20 @@ private:
     // paint wait, so the shell's slowness never holds up a click or the first paint.
     static constexpr UINT_PTR kRefineTimer = 1;
     static constexpr DWORD kRefineSliceMs = 15;
+    // A big folder's entries go in a slice at a time, on a timer of their own for the same
+    // reason: the first screenful with the expansion, the rest while the window answers.
+    // Some trees measure every entry a node opens with, and some redo the whole list's
+    // layout for each entry added to an open node: a slice is added with drawing paused.
+    static constexpr UINT_PTR kFillTimer = 2;
+    static constexpr std::size_t kFirstFill = 256;
+    static constexpr std::size_t kFillSlice = 2048;
+
+    // Entries of a listed folder still to be added, in the order they will be shown.
+    struct PendingFill {
+        TShellObjectData* node = nullptr;
+        std::vector<ListedEntry> entries;
+        std::size_t next = 0;
+    };
 
     static int CALLBACK VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM direction);
 
@@ -106,11 +121,15 @@ private:
     void AskShell(TShellObjectData& node);
     int OverlayOf(std::uint32_t shellAttributes) const;
     void QueueRefine(TShellObjectData& node);
-    void KeepRefining();
+    void KeepTicking(UINT_PTR timer, bool& running);
+    void StopTicking(UINT_PTR timer, bool& running);
     void RefineSome();
     void Refine(TShellObjectData& node);
     void ListingDone(unsigned id);
-    void AddChildren(TShellObjectData& node, std::vector<ListedEntry>& entries);
+    void AddChildren(PendingFill& fill, std::size_t count);
+    void FillSome();
+    void FinishFills();
+    std::size_t PendingEntries() const;
     LRESULT OnTreeNotify(NMHDR* hdr);
     LRESULT OnHeaderNotify(NMHDR* hdr);
     // A check box may have changed; the tree has applied it by the time this runs.
@@ -130,6 +149,8 @@ private:
     std::deque<TShellObjectData> nodes_;  // stable addresses: tree items point at them
     std::deque<TShellObjectData*> refineQueue_;   // drawn nodes, in the order first drawn
     bool refineTimer_ = false;
+    std::deque<PendingFill> fills_;       // oldest listing first
+    bool fillTimer_ = false;
     std::map<std::string, int> typeIcons_;        // by TypeIconKey
     int sortColumn_ = -1;                 // -1: the header has no sort column yet
     SortDirection direction_ = SortDirection::Ascending;

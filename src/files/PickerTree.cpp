@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -172,16 +173,24 @@ void TDrawTreeForm::QueueRefine(TShellObjectData& node)
     node.Refining = true;
     refineQueue_.push_back(&node);
     if (refineQueue_.size() == 1)
-        KeepRefining();
+        KeepTicking(kRefineTimer, refineTimer_);
 }
 
 // Without a timer to be had, a posted tick still gets the work done, ahead of input.
-void TDrawTreeForm::KeepRefining()
+void TDrawTreeForm::KeepTicking(UINT_PTR timer, bool& running)
 {
-    if (!refineTimer_)
-        refineTimer_ = ::SetTimer(hwnd_, kRefineTimer, USER_TIMER_MINIMUM, nullptr) != 0;
-    if (!refineTimer_)
-        ::PostMessageW(hwnd_, WM_TIMER, kRefineTimer, 0);
+    if (!running)
+        running = ::SetTimer(hwnd_, timer, USER_TIMER_MINIMUM, nullptr) != 0;
+    if (!running)
+        ::PostMessageW(hwnd_, WM_TIMER, timer, 0);
+}
+
+void TDrawTreeForm::StopTicking(UINT_PTR timer, bool& running)
+{
+    if (running) {
+        ::KillTimer(hwnd_, timer);
+        running = false;
+    }
 }
 
 // A slice of the queue: under some systems a single icon costs tens of milliseconds, so a
@@ -196,12 +205,10 @@ void TDrawTreeForm::RefineSome()
         if (::GetTickCount() - start >= kRefineSliceMs)
             break;
     }
-    if (!refineQueue_.empty()) {
-        KeepRefining();
-    } else if (refineTimer_) {
-        ::KillTimer(hwnd_, kRefineTimer);
-        refineTimer_ = false;
-    }
+    if (!refineQueue_.empty())
+        KeepTicking(kRefineTimer, refineTimer_);
+    else
+        StopTicking(kRefineTimer, refineTimer_);
 }
 
 void TDrawTreeForm::Refine(TShellObjectData& node)
@@ -299,9 +306,16 @@ void TDrawTreeForm::ListingDone(unsigned id)
     // Paths in one folder differ, so the other direction is exactly the reverse order.
     if (listing->direction != direction_)
         std::reverse(listing->entries.begin(), listing->entries.end());
-    AddChildren(node, listing->entries);
+    PendingFill fill{&node, std::move(listing->entries)};
+    const bool empty = fill.entries.empty();
+    const std::size_t all = fill.entries.size();
+    AddChildren(fill, all <= kFillSlice ? all : kFirstFill);
+    if (fill.next < all) {
+        fills_.push_back(std::move(fill));
+        KeepTicking(kFillTimer, fillTimer_);
+    }
     HWND tree = VDT1();
-    if (listing->entries.empty()) {
+    if (empty) {
         // Nothing inside after all: the node loses its expand button.
         node.HasChildren = 0;
         TVITEMW it{};
@@ -322,18 +336,57 @@ void TDrawTreeForm::ListingDone(unsigned id)
     }
 }
 
-void TDrawTreeForm::AddChildren(TShellObjectData& node, std::vector<ListedEntry>& entries)
+void TDrawTreeForm::AddChildren(PendingFill& fill, std::size_t count)
 {
-    if (entries.empty())
+    const std::size_t end = std::min(fill.entries.size(), fill.next + count);
+    if (fill.next >= end)
         return;
-    ui::RedrawPause pause(VDT1());
-    for (ListedEntry& entry : entries) {
+    // Under a closed node an entry costs the tree nothing until the node opens; under an
+    // open one, drawing waits until the whole slice is in.
+    HWND tree = VDT1();
+    std::optional<ui::RedrawPause> pause;
+    if (TreeView_GetItemState(tree, fill.node->Item, TVIS_EXPANDED) & TVIS_EXPANDED)
+        pause.emplace(tree);
+    for (; fill.next < end; ++fill.next) {
+        ListedEntry& entry = fill.entries[fill.next];
         TShellObjectData child;
         child.Path = std::move(entry.path);
         child.ShownName = ui::FromAnsi(entry.name);   // the search's name: no path to take apart
         child.ShellAttributes = entry.shellAttributes;
-        AddNode(node.Item, std::move(child));
+        AddNode(fill.node->Item, std::move(child));
     }
+}
+
+// One slice of the oldest folder still filling.
+void TDrawTreeForm::FillSome()
+{
+    if (!fills_.empty()) {
+        PendingFill& fill = fills_.front();
+        AddChildren(fill, kFillSlice);
+        if (fill.next >= fill.entries.size())
+            fills_.pop_front();
+    }
+    if (!fills_.empty())
+        KeepTicking(kFillTimer, fillTimer_);
+    else
+        StopTicking(kFillTimer, fillTimer_);
+}
+
+// Everything still to come, added now: the tree sorts only what it holds.
+void TDrawTreeForm::FinishFills()
+{
+    for (PendingFill& fill : fills_)
+        AddChildren(fill, fill.entries.size());
+    fills_.clear();
+    StopTicking(kFillTimer, fillTimer_);
+}
+
+std::size_t TDrawTreeForm::PendingEntries() const
+{
+    std::size_t pending = 0;
+    for (const PendingFill& fill : fills_)
+        pending += fill.entries.size() - fill.next;
+    return pending;
 }
 
 int CALLBACK TDrawTreeForm::VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM direction)
@@ -346,6 +399,7 @@ int CALLBACK TDrawTreeForm::VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM directio
 
 void TDrawTreeForm::SortTree()
 {
+    FinishFills();
     HWND tree = VDT1();
     ui::RedrawPause pause(tree);
     auto sortChildren = [&](HTREEITEM parent) {

@@ -121,6 +121,18 @@ protected:
 
     std::wstring Path(const std::wstring& name) const { return root_ + L"\\" + name; }
 
+    // OnlySubs\Many: more files than the picker adds in one go.
+    void MakeBigFolder()
+    {
+        CreateDirectoryW(Path(L"OnlySubs\\Many").c_str(), nullptr);
+        for (int i = 0; i < 4400; ++i) {
+            wchar_t name[16];
+            swprintf(name, 16, L"m%04d.txt", i);
+            WriteFileText(Path(L"OnlySubs\\Many\\") + name, "x");
+            manyNames_.push_back(name);
+        }
+    }
+
     // The command lines attrib was given, oldest first.
     std::vector<std::wstring> Commands() const
     {
@@ -221,12 +233,14 @@ protected:
 
     TempFolder data_{L"tw-files"};
     std::wstring root_;
+    std::vector<std::wstring> manyNames_;   // in the order the picker lists them
     std::wstring log_;
     App app_;
 };
 
 TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
 {
+    MakeBigFolder();
     ASSERT_TRUE(app_.Start());
     ASSERT_TRUE(OpenFilesPage());
     EXPECT_EQ(HoverHint(ControlById(Main(), ids::BtnRefreshList), Center(FileList())), L"选择文件");
@@ -355,12 +369,28 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     EXPECT_TRUE(WaitUntil([&] { return (HeaderItem(header)->fmt & HDF_SORTUP) != 0; }));
     std::vector<std::wstring> ascending = tree.ChildTexts(top);
     EXPECT_EQ(ascending.front(), L"Empty");
+    // A folder too big to go in at once opens with its first entries and takes in the rest
+    // a slice at a time when idle; the second click comes as soon as it opens, while it fills.
+    HTREEITEM onlySubs = tree.Find(top, L"OnlySubs");
+    ASSERT_TRUE(tree.Expand(onlySubs));
+    HTREEITEM many = tree.Find(onlySubs, L"Many");
+    ASSERT_TRUE(many);
+    PostMessageW(tree.Window(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(many));
+    const auto openBy = std::chrono::steady_clock::now() + kStartWait;
+    while (!tree.Expanded(many) && std::chrono::steady_clock::now() < openBy)
+        Sleep(1);   // no pumping pause: the click must come before the rest is in
     // A little to the side, or the two clicks would make a double click.
     ASSERT_TRUE(Click(POINT{Center(*headerRect).x + 30, Center(*headerRect).y}));
     EXPECT_TRUE(WaitUntil([&] { return (HeaderItem(header)->fmt & HDF_SORTDOWN) != 0; }));
     std::vector<std::wstring> descending = tree.ChildTexts(top);
     std::reverse(ascending.begin(), ascending.end());
     EXPECT_EQ(descending, ascending);
+    EXPECT_TRUE(WaitUntil([&] {
+        LRESULT waiting = 1;
+        return SendTimed(picker, ids::PickerRefiningMessage, 0, 0, waiting) && waiting == 0;
+    }, kStartWait)) << "the folder did not fill";
+    std::reverse(manyNames_.begin(), manyNames_.end());
+    EXPECT_EQ(tree.ChildTexts(many), manyNames_) << "every entry, once, in the new order";
 
     // "确定(&O)" closes the picker; the list was written as it changed, so ending the
     // program without closing its window loses nothing.
