@@ -16,6 +16,10 @@
 namespace tw::e2e {
 
 class RemoteTree {
+    static constexpr size_t kTextOffset = 64;
+    static constexpr int kChars = 520;
+    static constexpr size_t kBufferSize = kTextOffset + kChars * sizeof(wchar_t);
+
 public:
     explicit RemoteTree(HWND tree) : tree_(tree) {}
     HWND Window() const { return tree_; }
@@ -32,11 +36,17 @@ public:
             out.push_back(it);
         return out;
     }
+    // One buffer in the tree's process serves every child: a folder may hold thousands.
     std::vector<std::wstring> ChildTexts(HTREEITEM parent) const
     {
         std::vector<std::wstring> out;
-        for (HTREEITEM it : Children(parent))
-            out.push_back(Text(it));
+        RemoteBuffer buf(tree_, kBufferSize);
+        for (HTREEITEM it : Children(parent)) {
+            std::wstring text;
+            if (buf)
+                ItemIn(buf, it, TVIF_TEXT, &text);
+            out.push_back(text);
+        }
         return out;
     }
 
@@ -44,11 +54,13 @@ public:
     // expand-button flag and the rest come from the program's answers, as drawn.
     std::optional<TVITEMW> Item(HTREEITEM item, UINT mask, std::wstring* text = nullptr) const
     {
-        constexpr size_t kTextOffset = 64;
-        constexpr int kChars = 520;
-        RemoteBuffer buf(tree_, kTextOffset + kChars * sizeof(wchar_t));
+        RemoteBuffer buf(tree_, kBufferSize);
         if (!buf)
             return std::nullopt;
+        return ItemIn(buf, item, mask, text);
+    }
+    std::optional<TVITEMW> ItemIn(RemoteBuffer& buf, HTREEITEM item, UINT mask, std::wstring* text) const
+    {
         TVITEMW it{};
         it.mask = mask | TVIF_HANDLE;
         it.hItem = item;

@@ -375,12 +375,15 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     ASSERT_TRUE(tree.Expand(onlySubs));
     HTREEITEM many = tree.Find(onlySubs, L"Many");
     ASSERT_TRUE(many);
+    // A little to the side, or the two clicks would make a double click. The pointer is there
+    // first, so that the click comes as soon as the node opens, before the rest is in.
+    const POINT second{Center(*headerRect).x + 30, Center(*headerRect).y};
+    ASSERT_TRUE(MoveMouse(second));
     PostMessageW(tree.Window(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(many));
     const auto openBy = std::chrono::steady_clock::now() + kStartWait;
     while (!tree.Expanded(many) && std::chrono::steady_clock::now() < openBy)
-        Sleep(1);   // no pumping pause: the click must come before the rest is in
-    // A little to the side, or the two clicks would make a double click.
-    ASSERT_TRUE(Click(POINT{Center(*headerRect).x + 30, Center(*headerRect).y}));
+        Sleep(1);
+    ASSERT_TRUE(Click(second));
     EXPECT_TRUE(WaitUntil([&] { return (HeaderItem(header)->fmt & HDF_SORTDOWN) != 0; }));
     std::vector<std::wstring> descending = tree.ChildTexts(top);
     std::reverse(ascending.begin(), ascending.end());
