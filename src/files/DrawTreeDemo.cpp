@@ -328,7 +328,7 @@ LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         if (wParam == kRefineTimer) {
             // A folder still filling goes first: entries the user may scroll to count for
-            // more than better icons for those already shown.
+            // more than better icons for those already shown (FillsDone picks this up again).
             if (fills_.empty())
                 RefineSome();
             return 0;

@@ -129,6 +129,7 @@ private:
     void AddChildren(PendingFill& fill, std::size_t count);
     void FillSome();
     void FinishFills();
+    void FillsDone();
     std::size_t PendingEntries() const;
     LRESULT OnTreeNotify(NMHDR* hdr);
     LRESULT OnHeaderNotify(NMHDR* hdr);

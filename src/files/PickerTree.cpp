@@ -369,7 +369,7 @@ void TDrawTreeForm::FillSome()
     if (!fills_.empty())
         KeepTicking(kFillTimer, fillTimer_);
     else
-        StopTicking(kFillTimer, fillTimer_);
+        FillsDone();
 }
 
 // Everything still to come, added now: the tree sorts only what it holds.
@@ -378,7 +378,16 @@ void TDrawTreeForm::FinishFills()
     for (PendingFill& fill : fills_)
         AddChildren(fill, fill.entries.size());
     fills_.clear();
+    FillsDone();
+}
+
+// The shell's answers waited for the fill; a tick that came meanwhile did nothing, and a
+// posted one (no timer to be had) was not posted again, so the refinement is started anew.
+void TDrawTreeForm::FillsDone()
+{
     StopTicking(kFillTimer, fillTimer_);
+    if (!refineQueue_.empty())
+        KeepTicking(kRefineTimer, refineTimer_);
 }
 
 std::size_t TDrawTreeForm::PendingEntries() const
