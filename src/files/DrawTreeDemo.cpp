@@ -47,6 +47,7 @@ TDrawTreeForm::TDrawTreeForm(FileApi& files) : files_(files) {}
 
 TDrawTreeForm::~TDrawTreeForm()
 {
+    StopAsking();
     if (HWND tree = VDT1()) {
         // The check boxes' image list is the tree's making but not the tree's to free; the
         // system's icon list is shared with the whole process and must outlive us.
@@ -326,20 +327,16 @@ LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         ListingDone(static_cast<unsigned>(wParam));
         return 0;
     case WM_TIMER:
-        if (wParam == kRefineTimer) {
-            // A folder still filling goes first: entries the user may scroll to count for
-            // more than better icons for those already shown (FillsDone picks this up again).
-            if (fills_.empty())
-                RefineSome();
-            return 0;
-        }
         if (wParam == kFillTimer) {
             FillSome();
             return 0;
         }
         break;
+    case kAnsweredMessage:
+        TakeAnswers();
+        return 0;
     case ids::PickerRefiningMessage:
-        return static_cast<LRESULT>(refineQueue_.size() + PendingEntries());
+        return static_cast<LRESULT>(asked_ + PendingEntries());
     case WM_SETCURSOR:
         // The window answers while folders are searched; the cursor says work goes on.
         if (!listings_.empty() && LOWORD(lParam) == HTCLIENT) {

@@ -7,10 +7,10 @@
 // column. Nothing is read before it is needed: a folder's entries when it is first expanded,
 // the check mark when a node is first drawn. A node is first drawn with the icon of its type
 // (folder, or file by extension), which needs no disk; its own icon, its overlays, its expand
-// button and a drive's attributes are asked of the shell afterwards, a few nodes at a time
-// whenever the window has nothing else to do. A folder is listed on a thread of its own, and
-// a big one opens with its first screenful, the rest added between the user's moves. So the
-// window answers while a slow or huge folder is searched or the shell is slow to say things.
+// button and a drive's attributes are asked of the shell afterwards, on a thread that asks
+// for one node after another. A folder is listed on a thread of its own, and a big one opens
+// with its first screenful, the rest added between the user's moves. So the window answers
+// while a slow or huge folder is searched or the shell is slow to say things.
 #pragma once
 
 #include "app/ControlIds.h"
@@ -51,7 +51,7 @@ struct TShellObjectData {
     bool ClosedIconLooked = false;    // each icon asked once, after it was first drawn
     bool OpenIconLooked = false;
     bool ShellAsked = false;          // overlays, subfolders, a drive's attributes: asked once
-    bool Refining = false;            // waits for the shell's answers (in the form's queue)
+    bool Refining = false;            // a question about it is with the shell
     bool Listing = false;             // the folder's entries are being searched for
     bool Listed = false;              // the folder's entries are children now
     int HasChildren = -1;             // expand button: -1 not yet decided
@@ -59,6 +59,8 @@ struct TShellObjectData {
 };
 
 struct FolderListing;
+struct ShellQuestion;
+struct ShellAsker;
 
 class TDrawTreeForm final : public ui::Form {
 public:
@@ -89,14 +91,13 @@ protected:
 private:
     // Posted to ourselves: a folder's listing is done (its number in wParam).
     static constexpr UINT kListedMessage = WM_APP + 2;
-    // Asks the shell about drawn nodes. A timer's message comes only when no input and no
-    // paint wait, so the shell's slowness never holds up a click or the first paint.
-    static constexpr UINT_PTR kRefineTimer = 1;
-    static constexpr DWORD kRefineSliceMs = 15;
-    // A big folder's entries go in a slice at a time, on a timer of their own for the same
-    // reason: the first screenful with the expansion, the rest while the window answers.
-    // Some trees measure every entry a node opens with, and some redo the whole list's
-    // layout for each entry added to an open node: a slice is added with drawing paused.
+    // Posted to ourselves: the shell has answered about drawn nodes.
+    static constexpr UINT kAnsweredMessage = WM_APP + 4;
+    // A big folder's entries go in a slice at a time, on a timer: its message comes only
+    // when no input and no paint wait, so the first screenful is drawn with the expansion
+    // and the rest goes in while the window answers. Some trees measure every entry a node
+    // opens with, and some redo the whole list's layout for each entry added to an open
+    // node: a slice is added with drawing paused.
     static constexpr UINT_PTR kFillTimer = 2;
     static constexpr std::size_t kFirstFill = 256;
     static constexpr std::size_t kFillSlice = 2048;
@@ -114,22 +115,20 @@ private:
     void PlaceTree();
     HTREEITEM AddNode(HTREEITEM parent, TShellObjectData data);
     TShellObjectData* NodeOf(HTREEITEM item) const;
-    int IconIndex(TShellObjectData& node, bool open);
     int TypeIconIndex(const TShellObjectData& node, bool open);
     int ShownIconIndex(TShellObjectData& node, bool open);
     int ShownChildren(const TShellObjectData& node) const;
-    void AskShell(TShellObjectData& node);
     int OverlayOf(std::uint32_t shellAttributes) const;
     void QueueRefine(TShellObjectData& node);
     void KeepTicking(UINT_PTR timer, bool& running);
     void StopTicking(UINT_PTR timer, bool& running);
-    void RefineSome();
-    void Refine(TShellObjectData& node);
+    void TakeAnswers();
+    void StopAsking();
+    void Refine(const ShellQuestion& answered);
     void ListingDone(unsigned id);
     void AddChildren(PendingFill& fill, std::size_t count);
     void FillSome();
     void FinishFills();
-    void FillsDone();
     std::size_t PendingEntries() const;
     LRESULT OnTreeNotify(NMHDR* hdr);
     LRESULT OnHeaderNotify(NMHDR* hdr);
@@ -148,8 +147,8 @@ private:
     std::string DriveStrings;
     HIMAGELIST SystemImages = nullptr;    // the system's list: shared, never destroyed by us
     std::deque<TShellObjectData> nodes_;  // stable addresses: tree items point at them
-    std::deque<TShellObjectData*> refineQueue_;   // drawn nodes, in the order first drawn
-    bool refineTimer_ = false;
+    std::shared_ptr<ShellAsker> asker_;   // started with the first question; shared with its thread
+    std::size_t asked_ = 0;               // questions whose answers are not yet shown
     std::deque<PendingFill> fills_;       // oldest listing first
     bool fillTimer_ = false;
     std::map<std::string, int> typeIcons_;        // by TypeIconKey

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cstring>
 #include <optional>
 #include <system_error>
@@ -105,20 +107,6 @@ void TDrawTreeForm::VDT1InitNode(TShellObjectData& node)
     }
 }
 
-// A file is never shown open, nor is a folder before it is expanded: each icon is asked for
-// only once the tree has drawn it.
-int TDrawTreeForm::IconIndex(TShellObjectData& node, bool open)
-{
-    if (open && !node.OpenIconLooked) {
-        node.OpenIconLooked = true;
-        node.OpenIconIndex = files_.SmallIconIndex(node.Path, kOpenIconFlags);
-    } else if (!open && !node.ClosedIconLooked) {
-        node.ClosedIconLooked = true;
-        node.ClosedIconIndex = files_.SmallIconIndex(node.Path, kClosedIconFlags);
-    }
-    return open ? node.OpenIconIndex : node.ClosedIconIndex;
-}
-
 // What needs no disk: the icon of the node's type, asked once per type. The shell is asked
 // about a made-up name of that type, not the node's path: a drive's root could otherwise
 // lend its drive icon to every folder.
@@ -151,29 +139,130 @@ int TDrawTreeForm::ShownChildren(const TShellObjectData& node) const
     return node.TopLevel || (node.ShellAttributes & shell::kFolder) ? 1 : 0;
 }
 
-// What the search could not tell, asked of the shell once the node is drawn, and kept.
-void TDrawTreeForm::AskShell(TShellObjectData& node)
+// What the search could not tell, asked of the shell once the node is drawn, and kept: its
+// attributes (a drive everything or nothing, any other node its overlays and whether it has
+// subfolders), the icon it is drawn with (a file is never shown open, nor is a folder before
+// it is expanded), and whether it can be opened. Asked on the shell's own thread, into a copy:
+// only the window's thread touches the node.
+struct ShellQuestion {
+    TShellObjectData* node = nullptr;
+    std::string path;
+    bool topLevel = false;
+    bool open = false;
+    bool askAttributes = false;
+    bool askIcon = false;
+    bool askChildren = false;
+    std::uint32_t attributes = 0;   // what is known when asked; the answer adds to it
+    int icon = -1;
+    int hasChildren = -1;
+};
+
+// The questions and answers between the window and the thread that asks the shell. Under
+// some systems one answer takes tens of milliseconds, and on a slow or lost network share a
+// call may not come back for seconds: the window only hands questions over and shows answers.
+// Both hold this, so a picker closed meanwhile frees nothing the thread still uses.
+struct ShellAsker {
+    HWND window = nullptr;
+    std::mutex lock;
+    std::condition_variable wake;
+    std::deque<ShellQuestion> questions;   // in the order the nodes were first drawn
+    std::vector<ShellQuestion> answers;
+    bool told = false;                     // the window has been sent word of the answers
+    bool closed = false;
+    bool threaded = false;                 // set by the window once the thread runs
+};
+
+namespace {
+
+void Answer(FileApi& files, ShellQuestion& q)
 {
-    node.ShellAsked = true;
-    if (node.TopLevel) {
-        // A drive is asked everything, or nothing. A path below a drive root is no drive root,
-        // so the system names no drive type for it: the attributes its listing read stand.
-        if (ReadsShellAttributes(files_.GetDriveTypeA(node.Path), node.Path))
-            node.ShellAttributes = files_.ShellAttributes(node.Path, shell::kRequestMask);
-        return;
+    if (q.askAttributes) {
+        if (q.topLevel) {
+            // A path below a drive root is no drive root, so the system names no drive type
+            // for it: the attributes its listing read stand.
+            if (ReadsShellAttributes(files.GetDriveTypeA(q.path), q.path))
+                q.attributes = files.ShellAttributes(q.path, shell::kRequestMask);
+        } else {
+            std::uint32_t mask = DrawnShellMask(q.attributes);
+            q.attributes |= files.ShellAttributes(q.path, mask) & mask;
+        }
     }
-    std::uint32_t mask = DrawnShellMask(node.ShellAttributes);
-    node.ShellAttributes |= files_.ShellAttributes(node.Path, mask) & mask;
+    if (q.askIcon)
+        q.icon = files.SmallIconIndex(q.path, q.open ? kOpenIconFlags : kClosedIconFlags);
+    if (q.askChildren)
+        q.hasChildren = HasChildren(q.attributes, [&] { return FolderHasFiles(files, q.path); });
 }
+
+void AskInTurn(const std::shared_ptr<ShellAsker>& asker, FileApi& files, UINT answeredMessage)
+{
+    std::unique_lock<std::mutex> hold(asker->lock);
+    for (;;) {
+        asker->wake.wait(hold, [&] { return asker->closed || !asker->questions.empty(); });
+        if (asker->closed)
+            return;
+        ShellQuestion q = std::move(asker->questions.front());
+        asker->questions.pop_front();
+        hold.unlock();
+        try {
+            Answer(files, q);
+        } catch (const std::exception&) {
+            // Out of memory: the node keeps what it shows, and still counts as answered.
+        }
+        hold.lock();
+        if (asker->closed)
+            return;
+        asker->answers.push_back(std::move(q));
+        if (!asker->told)
+            asker->told = ::PostMessageW(asker->window, answeredMessage, 0, 0) != 0;
+    }
+}
+
+} // namespace
 
 void TDrawTreeForm::QueueRefine(TShellObjectData& node)
 {
     if (node.Refining)
         return;
+    ShellQuestion q;
+    q.node = &node;
+    q.path = node.Path;
+    q.topLevel = node.TopLevel;
+    q.open = (TreeView_GetItemState(VDT1(), node.Item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    q.askAttributes = !node.ShellAsked;
+    q.askIcon = !(q.open ? node.OpenIconLooked : node.ClosedIconLooked);
+    q.askChildren = node.HasChildren < 0;
+    q.attributes = node.ShellAttributes;
+    if (!q.askAttributes && !q.askIcon && !q.askChildren)
+        return;
     node.Refining = true;
-    refineQueue_.push_back(&node);
-    if (refineQueue_.size() == 1)
-        KeepTicking(kRefineTimer, refineTimer_);
+    ++asked_;
+    if (!asker_) {
+        asker_ = std::make_shared<ShellAsker>();
+        asker_->window = hwnd_;
+        try {
+            std::thread([asker = asker_, &files = files_] { AskInTurn(asker, files, kAnsweredMessage); }).detach();
+            asker_->threaded = true;
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!asker_->threaded) {
+        // No thread to be had: asked here, the window waiting as it must. The answer is
+        // shown as any other, after the paint that asked for it.
+        try {
+            Answer(files_, q);
+        } catch (const std::exception&) {
+        }
+        std::lock_guard<std::mutex> hold(asker_->lock);
+        asker_->answers.push_back(std::move(q));
+        if (!asker_->told)
+            asker_->told = ::PostMessageW(hwnd_, kAnsweredMessage, 0, 0) != 0;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> hold(asker_->lock);
+        asker_->questions.push_back(std::move(q));
+    }
+    asker_->wake.notify_one();
 }
 
 // Without a timer to be had, a posted tick still gets the work done, ahead of input.
@@ -193,36 +282,53 @@ void TDrawTreeForm::StopTicking(UINT_PTR timer, bool& running)
     }
 }
 
-// A slice of the queue: under some systems a single icon costs tens of milliseconds, so a
-// slice may hold one node only; the window handles its user between slices.
-void TDrawTreeForm::RefineSome()
+// The thread ends once the call it is in (if any) comes back; it asks nothing more.
+void TDrawTreeForm::StopAsking()
 {
-    DWORD start = ::GetTickCount();
-    while (!refineQueue_.empty()) {
-        TShellObjectData* node = refineQueue_.front();
-        refineQueue_.pop_front();
-        Refine(*node);
-        if (::GetTickCount() - start >= kRefineSliceMs)
-            break;
+    if (!asker_)
+        return;
+    {
+        std::lock_guard<std::mutex> hold(asker_->lock);
+        asker_->closed = true;
+        asker_->questions.clear();
     }
-    if (!refineQueue_.empty())
-        KeepTicking(kRefineTimer, refineTimer_);
-    else
-        StopTicking(kRefineTimer, refineTimer_);
+    asker_->wake.notify_all();
 }
 
-void TDrawTreeForm::Refine(TShellObjectData& node)
+void TDrawTreeForm::TakeAnswers()
 {
+    if (!asker_)
+        return;
+    std::vector<ShellQuestion> answers;
+    {
+        std::lock_guard<std::mutex> hold(asker_->lock);
+        answers.swap(asker_->answers);
+        asker_->told = false;
+    }
+    for (const ShellQuestion& answered : answers)
+        Refine(answered);
+}
+
+// An answer is kept, and the node redrawn only if it changed what the node shows.
+void TDrawTreeForm::Refine(const ShellQuestion& answered)
+{
+    TShellObjectData& node = *answered.node;
     node.Refining = false;
+    --asked_;
     HWND tree = VDT1();
     bool open = (TreeView_GetItemState(tree, node.Item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
     int iconBefore = ShownIconIndex(node, open);
     int childrenBefore = ShownChildren(node);
-    if (!node.ShellAsked)
-        AskShell(node);
-    IconIndex(node, open);
-    if (node.HasChildren < 0)
-        node.HasChildren = HasChildren(node.ShellAttributes, [&] { return FolderHasFiles(files_, node.Path); });
+    if (answered.askAttributes) {
+        node.ShellAsked = true;
+        node.ShellAttributes = answered.attributes;
+    }
+    if (answered.askIcon) {
+        (answered.open ? node.OpenIconLooked : node.ClosedIconLooked) = true;
+        (answered.open ? node.OpenIconIndex : node.ClosedIconIndex) = answered.icon;
+    }
+    if (answered.askChildren && node.HasChildren < 0)
+        node.HasChildren = answered.hasChildren;
     if (int overlay = OverlayOf(node.ShellAttributes); overlay > 0)
         TreeView_SetItemState(tree, node.Item, INDEXTOOVERLAYMASK(overlay), TVIS_OVERLAYMASK);
     if (ShownChildren(node) != childrenBefore) {
@@ -369,7 +475,7 @@ void TDrawTreeForm::FillSome()
     if (!fills_.empty())
         KeepTicking(kFillTimer, fillTimer_);
     else
-        FillsDone();
+        StopTicking(kFillTimer, fillTimer_);
 }
 
 // Everything still to come, added now: the tree sorts only what it holds.
@@ -378,16 +484,7 @@ void TDrawTreeForm::FinishFills()
     for (PendingFill& fill : fills_)
         AddChildren(fill, fill.entries.size());
     fills_.clear();
-    FillsDone();
-}
-
-// The shell's answers waited for the fill; a tick that came meanwhile did nothing, and a
-// posted one (no timer to be had) was not posted again, so the refinement is started anew.
-void TDrawTreeForm::FillsDone()
-{
     StopTicking(kFillTimer, fillTimer_);
-    if (!refineQueue_.empty())
-        KeepTicking(kRefineTimer, refineTimer_);
 }
 
 std::size_t TDrawTreeForm::PendingEntries() const
