@@ -226,6 +226,11 @@ TEST(Screenshots, FilePicker) {
     ASSERT_TRUE(tree.Select(tree.Find(folder, L"日记.txt")));
     SendTimed(tree.Window(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(tree.Children(folder).back()));
     PointerAway(app);
+    // The shell's answers (own icons, overlays, expand buttons) come after the first paint.
+    EXPECT_TRUE(WaitUntil([&] {
+        LRESULT waiting = 1;
+        return SendTimed(picker, tw::ids::PickerRefiningMessage, 0, 0, waiting) && waiting == 0;
+    }, kStartWait));
     LetPaintSettle(picker);
     EXPECT_TRUE(SaveWindowBitmap(picker, ShotPath(L"file-picker")));
     PostMessageW(picker, WM_CLOSE, 0, 0);
