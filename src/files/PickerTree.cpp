@@ -195,6 +195,8 @@ void Answer(FileApi& files, ShellQuestion& q)
 
 void AskInTurn(const std::shared_ptr<ShellAsker>& asker, FileApi& files, UINT answeredMessage)
 {
+    // Better icons can wait; the window's own thread comes first for the processor.
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     std::unique_lock<std::mutex> hold(asker->lock);
     for (;;) {
         asker->wake.wait(hold, [&] { return asker->closed || !asker->questions.empty(); });
