@@ -347,6 +347,9 @@ void TDrawTreeForm::Refine(const ShellQuestion& answered)
         if (::SendMessageW(tree, TVM_GETITEMRECT, FALSE, reinterpret_cast<LPARAM>(&row)))
             ::InvalidateRect(tree, &row, FALSE);
     }
+    // Opened or closed while the question was out: the icon it shows now is asked for too.
+    if (open != answered.open && !(open ? node.OpenIconLooked : node.ClosedIconLooked))
+        QueueRefine(node);
 }
 
 void TDrawTreeForm::VDT1GetDispInfo(NMTVDISPINFOW& info)
