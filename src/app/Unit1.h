@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "hotkeys/uGlobalHotKeys.h"
 #include "hotkeys/uHotKeyBox.h"
+#include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
 #include "tray/uTrayIconHider.h"
 #include "windows/uHiddenRecord.h"
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -164,6 +166,19 @@ private:
     TTrayIcon* RowIcon(int row) const;
     // As the Windows page's: the Tray page's rows brought up to the list in place, or rebuilt.
     bool UpdateTrayRows(HWND lv);
+    // The rows, and as many in the list view, name exactly the list's items in order: a
+    // refresh that found the same items can then update the rows in place.
+    template <class Row, class Item, class List>
+    static bool RowsMatch(HWND lv, const std::vector<Row>& rows, const Item* Row::*item, List& list)
+    {
+        const int count = list.Count();
+        if (static_cast<int>(rows.size()) != count || ui::LvGetItemCount(lv) != count)
+            return false;
+        for (int i = 0; i < count; ++i)
+            if (rows[static_cast<std::size_t>(i)].*item != &list.Items(i))
+                return false;
+        return true;
+    }
     void RebuildTrayRows(HWND lv);
 
     // Hot keys (Unit1HotKeys.cpp).

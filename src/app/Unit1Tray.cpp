@@ -51,12 +51,9 @@ void TFrmAmbler::FillTrayPage()
 
 bool TFrmAmbler::UpdateTrayRows(HWND lv)
 {
-    const int count = TrayIconList->Count();
-    if (static_cast<int>(trayRows_.size()) != count || ui::LvGetItemCount(lv) != count)
+    if (!RowsMatch(lv, trayRows_, &TrayRow::icon, *TrayIconList))
         return false;
-    for (int i = 0; i < count; ++i)
-        if (trayRows_[static_cast<std::size_t>(i)].icon != &TrayIconList->Items(i))
-            return false;
+    const int count = TrayIconList->Count();
     // Same icons, same order. An icon at the address of one the refresh freed is a new one in
     // an old row: the text and the tick are taken from the icon, so the row ends exactly as a
     // rebuilt one would, with the tick as stored (a space-bar tick reverts).

@@ -38,12 +38,9 @@ void TFrmAmbler::FillWindowPage()
 
 bool TFrmAmbler::UpdateWindowRows(HWND lv)
 {
-    const int count = WindowList->Count();
-    if (static_cast<int>(windowRows_.size()) != count || ui::LvGetItemCount(lv) != count)
+    if (!RowsMatch(lv, windowRows_, &WindowRow::entry, *WindowList))
         return false;
-    for (int i = 0; i < count; ++i)
-        if (windowRows_[static_cast<std::size_t>(i)].entry != &WindowList->Items(i))
-            return false;
+    const int count = WindowList->Count();
     // Same entries, same order. An entry at the address of one the refresh freed is a new
     // one in an old row: every cell and the tick are taken from the entry, so the row ends
     // exactly as a rebuilt one would, with the tick as stored (a space-bar tick reverts).

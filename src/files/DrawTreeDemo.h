@@ -120,8 +120,8 @@ private:
     int ShownChildren(const TShellObjectData& node) const;
     int OverlayOf(std::uint32_t shellAttributes) const;
     void QueueRefine(TShellObjectData& node);
-    void KeepTicking(UINT_PTR timer, bool& running);
-    void StopTicking(UINT_PTR timer, bool& running);
+    void KeepFilling();
+    void StopFilling();
     void TakeAnswers();
     void StopAsking();
     void Refine(const ShellQuestion& answered);

@@ -13,7 +13,6 @@ namespace {
 const char kSection[] = "system";
 const char kFileKey[] = "File";
 
-
 } // namespace
 
 void VectorFileLines::Delete(int index) { lines_.erase(lines_.begin() + index); }

@@ -268,19 +268,19 @@ void TDrawTreeForm::QueueRefine(TShellObjectData& node)
 }
 
 // Without a timer to be had, a posted tick still gets the work done, ahead of input.
-void TDrawTreeForm::KeepTicking(UINT_PTR timer, bool& running)
+void TDrawTreeForm::KeepFilling()
 {
-    if (!running)
-        running = ::SetTimer(hwnd_, timer, USER_TIMER_MINIMUM, nullptr) != 0;
-    if (!running)
-        ::PostMessageW(hwnd_, WM_TIMER, timer, 0);
+    if (!fillTimer_)
+        fillTimer_ = ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+    if (!fillTimer_)
+        ::PostMessageW(hwnd_, WM_TIMER, kFillTimer, 0);
 }
 
-void TDrawTreeForm::StopTicking(UINT_PTR timer, bool& running)
+void TDrawTreeForm::StopFilling()
 {
-    if (running) {
-        ::KillTimer(hwnd_, timer);
-        running = false;
+    if (fillTimer_) {
+        ::KillTimer(hwnd_, kFillTimer);
+        fillTimer_ = false;
     }
 }
 
@@ -423,7 +423,7 @@ void TDrawTreeForm::ListingDone(unsigned id)
     AddChildren(fill, all <= kFillSlice ? all : kFirstFill);
     if (fill.next < all) {
         fills_.push_back(std::move(fill));
-        KeepTicking(kFillTimer, fillTimer_);
+        KeepFilling();
     }
     HWND tree = VDT1();
     if (empty) {
@@ -478,9 +478,9 @@ void TDrawTreeForm::FillSome()
             fills_.pop_front();
     }
     if (!fills_.empty())
-        KeepTicking(kFillTimer, fillTimer_);
+        KeepFilling();
     else
-        StopTicking(kFillTimer, fillTimer_);
+        StopFilling();
 }
 
 // Everything still to come, added now: the tree sorts only what it holds.
@@ -489,7 +489,7 @@ void TDrawTreeForm::FinishFills()
     for (PendingFill& fill : fills_)
         AddChildren(fill, fill.entries.size());
     fills_.clear();
-    StopTicking(kFillTimer, fillTimer_);
+    StopFilling();
 }
 
 std::size_t TDrawTreeForm::PendingEntries() const

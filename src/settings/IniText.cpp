@@ -16,7 +16,6 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-
 // Where the line that starts at `pos` ends, and where the next one starts.
 void LineAt(std::string_view text, std::size_t pos, std::size_t& end, std::size_t& next)
 {
