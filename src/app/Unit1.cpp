@@ -32,6 +32,13 @@ const ui::FontSpec kFonts[] = {
     {L"MS Sans Serif", -11, true},
 };
 
+constexpr UINT kRecordRetryMs = 1000;
+// How long the close looks for the windows it gave back: those not seen by then stay in
+// the record, so the next start or "/restore" tries them again. A session that is ending
+// leaves its time to the file commands.
+constexpr unsigned kCloseRestoreWaitMs = 1000;
+constexpr unsigned kSessionEndRestoreWaitMs = 300;
+
 constexpr int kClientWidth = 223;
 constexpr int kClientHeight = 359;
 
@@ -160,7 +167,11 @@ void TFrmAmbler::FormCreate()
                                                      THiddenRecord::PathBeside(IniFileMgr->Path()));
             Record->Load();
         }
-        WindowList = std::make_unique<TWindowList>(Win32Windows(), Record.get());
+        // Held open by another program (a backup, a scan): this run records in memory, and
+        // takes in what the file holds once it can read it.
+        if (Record && Record->Pending())
+            ::SetTimer(hwnd_, kRecordRetryTimer, kRecordRetryMs, nullptr);
+        WindowList = std::make_unique<TWindowList>(Win32Windows(), Record.get(), &Win32Identity());
         WindowList->AdoptRecorded();
         FillWindowPage();
         TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get(), &Win32Registry());
@@ -178,8 +189,12 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
 {
     // Frees nothing, so it is safe even when the session ends in the middle of other work.
     closing_ = true;
-    if (WindowList)
+    ::KillTimer(hwnd_, kRestoreCheckTimer);
+    ::KillTimer(hwnd_, kRecordRetryTimer);
+    if (WindowList) {
         WindowList->RestoreHidden();
+        WaitForRestores(sessionEnding ? kSessionEndRestoreWaitMs : kCloseRestoreWaitMs);
+    }
     if (TrayIconList)
         TrayIconList->ShowHidden();
     try {
@@ -263,10 +278,11 @@ void TFrmAmbler::ShowSelf()
 
 void TFrmAmbler::RestoreAllHidden()
 {
+    std::vector<TWindow*> refused;
     BusyScope busy(*this);
     try {
         if (WindowList)
-            WindowList->RestoreHidden();
+            refused = WindowList->RestoreHidden();
         if (TrayIconList)
             TrayIconList->ShowHidden();
         // A tick on the tray page means "hidden": the given-back icons lose theirs.
@@ -277,6 +293,25 @@ void TFrmAmbler::RestoreAllHidden()
     } catch (...) {
         // Whatever could be given back has been; the rest stays in the record.
     }
+    WatchRestores(refused);
+}
+
+void TFrmAmbler::RecordRetryTick()
+{
+    if (!Record || Closing()) {
+        ::KillTimer(hwnd_, kRecordRetryTimer);
+        return;
+    }
+    // Adopting refills the pages: never under work that uses their rows.
+    if (busy_ > 0 || !Record->Retry())
+        return;
+    ::KillTimer(hwnd_, kRecordRetryTimer);
+    if (WindowList)
+        WindowList->AdoptRecorded();
+    FillWindowPage();
+    if (TrayIconList)
+        TrayIconList->AdoptRecorded();
+    FillTrayPage();
 }
 
 void TFrmAmbler::PageChanged(int tabsId, int index)
@@ -377,7 +412,12 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     }
     switch (msg) {
     case WM_TIMER:
-        ShellRestartTick(wParam);
+        switch (wParam) {
+        case kShellRestartTimer: ShellRestartTick(wParam); break;
+        case kRestoreCheckTimer: ui::Guarded(hwnd_, [this] { RestoreCheckTick(); }); break;
+        case kRecordRetryTimer: ui::Guarded(hwnd_, [this] { RecordRetryTick(); }); break;
+        default: break;
+        }
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));

@@ -70,6 +70,15 @@ public:
     void BtnShowWindowsClick();
     // A boss key: every entry bound to it toggles.
     void ToggleWindowsByHotKey(std::uint16_t id);
+    // Restores were asked for: those that could not be queued are reported now, the others
+    // are watched until their windows are seen back or have refused.
+    void WatchRestores(const std::vector<TWindow*>& refused);
+    void RestoreCheckTick();
+    // The close: waits, bounded, to see the windows come back, so that they leave the record.
+    void WaitForRestores(unsigned ms);
+    // A record that could not be read at start is tried again until it can be, and what it
+    // holds is then adopted as at start.
+    void RecordRetryTick();
 
     // --- Hot keys and boss keys (Unit1HotKeys.cpp) -----------------------------------------
     void RegisterHotKeys();
@@ -87,6 +96,11 @@ public:
     // The shell restarted: its icons are read again and what the user hid is hidden again.
     void TaskbarCreated();
     void ShellRestartTick(UINT_PTR timer);
+
+    // The main window's timers.
+    static constexpr UINT_PTR kShellRestartTimer = 1;
+    static constexpr UINT_PTR kRestoreCheckTimer = 2;
+    static constexpr UINT_PTR kRecordRetryTimer = 3;
 
     // Another start's requests (Unit1.cpp).
     void ShowSelf();
@@ -157,6 +171,8 @@ private:
     void RebuildWindowRows(HWND lv);
     // Writes a row's boss-key cell, remembering what it shows.
     void SetWindowRowBossText(int row, const std::wstring& text);
+    // The windows stay ticked and the user is told, once for them all.
+    void ReportRefusedRestores(const std::vector<TWindow*>& refused);
     // Clears the ticks of the rows whose windows we may not hide, and drops those entries;
     // true when there was one.
     bool UntickOutOfReach(HWND lv, std::vector<TWindow*>& entries);
@@ -231,6 +247,7 @@ private:
     bool pendingRestore_ = false;
     bool pendingTaskbarCreated_ = false;
     int restartRefreshes_ = 0;   // tray refreshes left to find the icons a new shell gets late
+    int restoreChecks_ = 0;      // looks taken at the restores now watched
 };
 
 // The one main window, for the crash handler.

@@ -10,7 +10,6 @@ namespace tw {
 
 namespace {
 
-constexpr UINT_PTR kShellRestartTimer = 1;
 // Programs add their icons to a new taskbar when they hear of it, as we do, so some arrive
 // after our first reading; they are looked for once a second for a while.
 constexpr UINT kShellRestartPeriodMs = 1000;

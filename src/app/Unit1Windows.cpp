@@ -22,6 +22,10 @@ void TFrmAmbler::FillWindowPage()
         BusyScope busy(*this);
         try {
             WindowList->RefreshWindows(ui::AsHwnd(hwnd_));
+            // A window gone from the list takes its boss key with it: the combination is
+            // free again for the user's next window.
+            if (hotKeys_)
+                hotKeys_->ReleaseUnused();
             WindowList->SortByCaption();
             if (!UpdateWindowRows(lv))
                 RebuildWindowRows(lv);
@@ -154,6 +158,7 @@ void TFrmAmbler::SetCheckedWindowsShown(bool show)
     if (!WindowList)
         return;
     bool refused = false;
+    std::vector<TWindow*> notRestored;
     {
         BusyScope busy(*this);
         HWND lv = Control(ids::lstWindowName);
@@ -177,20 +182,94 @@ void TFrmAmbler::SetCheckedWindowsShown(bool show)
             // meanwhile, and what the close sequence gave back must stay given back.
             if (!show && Closing())
                 break;
-            if (WindowList->Contains(entry))
-                entry->SetShown(show);
+            if (WindowList->Contains(entry) && !entry->SetShown(show) && show)
+                notRestored.push_back(entry);
         }
     }
     if (refused)
         ui::ShowMessage(hwnd_, L"无法隐藏该窗口：它属于以管理员身份运行的程序");
+    if (show)
+        WatchRestores(notRestored);
 }
 
 void TFrmAmbler::ToggleWindowsByHotKey(std::uint16_t id)
 {
     if (!WindowList || Closing())
         return;
-    BusyScope busy(*this);
-    WindowList->ToggleByHotKey(id);
+    std::vector<TWindow*> notRestored;
+    {
+        BusyScope busy(*this);
+        notRestored = WindowList->ToggleByHotKey(id);
+    }
+    WatchRestores(notRestored);
+}
+
+void TFrmAmbler::WatchRestores(const std::vector<TWindow*>& refused)
+{
+    // Most windows are back within a few of our looks; one whose thread answers and is
+    // still hidden after the last look has refused.
+    constexpr UINT kRestoreCheckMs = 100;
+    if (WindowList && WindowList->HasPendingRestores() && !Closing()) {
+        restoreChecks_ = 0;
+        ::SetTimer(hwnd_, kRestoreCheckTimer, kRestoreCheckMs, nullptr);
+    }
+    ReportRefusedRestores(refused);
+}
+
+void TFrmAmbler::RestoreCheckTick()
+{
+    constexpr int kRestoreChecks = 10;
+    if (!WindowList || Closing()) {
+        ::KillTimer(hwnd_, kRestoreCheckTimer);
+        return;
+    }
+    // A window that takes long to answer is not asked under other work; the next look will.
+    if (busy_ > 0)
+        return;
+    std::vector<TWindow*> refused;
+    {
+        BusyScope busy(*this);
+        const bool judge = ++restoreChecks_ >= kRestoreChecks;
+        refused = WindowList->SettleRestores(judge);
+        // A window that does not answer may show much later; a refresh, or the close, sees it.
+        if (judge || !WindowList->HasPendingRestores())
+            ::KillTimer(hwnd_, kRestoreCheckTimer);
+    }
+    ReportRefusedRestores(refused);
+}
+
+void TFrmAmbler::ReportRefusedRestores(const std::vector<TWindow*>& refused)
+{
+    bool any = false;
+    HWND lv = Control(ids::lstWindowName);
+    for (TWindow* entry : refused) {
+        if (!WindowList || !WindowList->Contains(entry))
+            continue;
+        any = true;
+        entry->Selected = true;
+        for (int row = 0; row < ui::LvGetItemCount(lv); ++row)
+            if (RowWindow(row) == entry)
+                ui::LvSetChecked(lv, row, true);
+    }
+    if (any)
+        ui::ShowMessage(hwnd_, L"无法还原该窗口");
+}
+
+void TFrmAmbler::WaitForRestores(unsigned ms)
+{
+    if (!WindowList)
+        return;
+    constexpr DWORD kSliceMs = 20;
+    const ULONGLONG deadline = ::GetTickCount64() + ms;
+    WindowList->SettleRestores(false);
+    while (WindowList->HasPendingRestores() && ::GetTickCount64() < deadline) {
+        // The window repaints while it waits: a close must not look hung.
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kSliceMs, QS_PAINT);
+        MSG msg{};
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
+            ::DispatchMessageW(&msg);
+        WindowList->SettleRestores(false);
+    }
 }
 
 void TFrmAmbler::BtnHideWindowsClick() { SetCheckedWindowsShown(false); }

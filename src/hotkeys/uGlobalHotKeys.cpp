@@ -172,8 +172,24 @@ void TGlobalHotKeys::Release(std::uint16_t id)
     // key: giving it up for one of them must not silence the others.
     if (id == 0 || InUse(id))
         return;
-    api_.UnregisterHotKey(owner_, id);
-    registered_.erase(id);
+    if (registered_.erase(id))
+        api_.UnregisterHotKey(owner_, id);
+    for (auto it = atoms_.begin(); it != atoms_.end(); ++it) {
+        if (HotKeyIdOfAtom(it->second) == id) {
+            api_.GlobalDeleteAtom(it->second);
+            atoms_.erase(it);
+            break;
+        }
+    }
+}
+
+void TGlobalHotKeys::ReleaseUnused()
+{
+    std::set<std::uint16_t> held = registered_;
+    for (const auto& [text, atom] : atoms_)
+        held.insert(HotKeyIdOfAtom(atom));
+    for (std::uint16_t id : held)
+        Release(id);
 }
 
 } // namespace tw

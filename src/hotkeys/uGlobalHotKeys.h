@@ -79,6 +79,9 @@ public:
 
     // At exit: every registration made is withdrawn and every atom reference added released.
     void ReleaseAll();
+    // After a refresh: the boss keys of windows that left the list are withdrawn and their
+    // atoms released, unless another window or a program hot key still answers to them.
+    void ReleaseUnused();
 
 private:
     // Withdraws a registration given up by its holder (whose own id is already cleared),

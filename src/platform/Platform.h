@@ -46,8 +46,9 @@ public:
     virtual bool IsWindowVisible(Hwnd w) = 0;
     // ShowWindowAsync: the request is queued to the window's own thread and never waited
     // for, so a hung program cannot freeze ours. Requests to one window run in the order
-    // they were made; IsWindowVisible may not report the result at once.
-    virtual void ShowWindowAsync(Hwnd w, ShowCmd cmd) = 0;
+    // they were made; IsWindowVisible may not report the result at once. False when the
+    // request could not be queued at all.
+    virtual bool ShowWindowAsync(Hwnd w, ShowCmd cmd) = 0;
     // FindWindowA(cls, nullptr).
     virtual Hwnd FindWindowA(const char* cls) = 0;
     // FindWindowExA(parent, nullptr, cls, nullptr): the first child of that class.
@@ -61,6 +62,13 @@ public:
     // complete (window gone, hung, timed out); `result` is then 0.
     virtual bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam,
                               std::intptr_t lParam, std::intptr_t& result) = 0;
+    // The window's thread answers a message (WM_NULL) now, within a short wait: it is reading
+    // its queue, so the requests queued to it before have been carried out.
+    virtual bool IsResponding(Hwnd w)
+    {
+        std::intptr_t ignored = 0;
+        return SendMessageA(w, 0, 0, 0, ignored);
+    }
     // The mandatory integrity level (the last sub-authority of the token's label: 0x2000
     // medium, 0x3000 high) of process `pid`, or of ours for pid 0; nothing when it cannot be
     // read. The system drops, without a word, what a process sends to the windows of one
@@ -147,12 +155,20 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------
+// What reading a whole file found. A file that exists but cannot be read (held open by
+// another program, access denied) is not an absent one.
+enum class FileRead { Read, Absent, Unreadable };
+
 // Small files of the program's own, written whole. Paths are ANSI byte strings.
+
 class StoreApi {
 public:
     virtual ~StoreApi() = default;
-    // The whole file; nullopt when it does not exist or cannot be read.
-    virtual std::optional<std::string> ReadAll(const std::string& path) = 0;
+    // The whole file into `contents`. A file held open by another program, or one we may
+    // not read, is Unreadable, never Absent: its contents are not known to be nothing.
+    virtual FileRead ReadAll(const std::string& path, std::string& contents) = 0;
+    // Waits before a read is tried again.
+    virtual void Pause(unsigned ms) = 0;
     // Replaces the file with `contents` so that it never holds a mixture of old and new:
     // a temporary file in the same folder, flushed, then moved over the old one. False when
     // the file could not be written; the old one is then left as it was.
@@ -174,10 +190,6 @@ public:
 
 // ---------------------------------------------------------------------------------------
 // The settings file: read through the private-profile (INI file) functions, written whole.
-
-// What reading a whole file found. A file that exists but cannot be read (held open by
-// another program, access denied) is not an absent one.
-enum class FileRead { Read, Absent, Unreadable };
 
 class ProfileApi {
 public:

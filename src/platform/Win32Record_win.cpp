@@ -8,6 +8,8 @@ namespace tw {
 
 namespace {
 
+constexpr std::size_t kLargestRecord = 4u << 20;
+
 class Win32IdentityApi final : public IdentityApi {
 public:
     std::uint64_t ProcessCreationTime(std::uint32_t pid) override
@@ -28,22 +30,32 @@ public:
 
 class Win32StoreApi final : public StoreApi {
 public:
-    std::optional<std::string> ReadAll(const std::string& path) override
+    FileRead ReadAll(const std::string& path, std::string& contents) override
     {
         HANDLE file = ::CreateFileW(ui::FromAnsi(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return std::nullopt;
+        if (file == INVALID_HANDLE_VALUE) {
+            DWORD error = ::GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::Absent
+                                                                                  : FileRead::Unreadable;
+        }
         ui::UniqueHandle guard(file);
-        std::string contents;
-        char chunk[4096];
-        DWORD got = 0;
-        // The record is a few lines; a file far larger than any record is not one.
-        while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0 && contents.size() < (1u << 20))
+        contents.clear();
+        char chunk[65536];
+        for (;;) {
+            DWORD got = 0;
+            if (!::ReadFile(file, chunk, sizeof chunk, &got, nullptr))
+                return FileRead::Unreadable;
+            // The record is a few lines; what lies beyond a size no record of ours reaches is
+            // not read (the line it cuts is left out as a line cut short).
+            if (got == 0 || contents.size() >= kLargestRecord)
+                return FileRead::Read;
             contents.append(chunk, got);
-        return contents;
+        }
     }
+
+    void Pause(unsigned ms) override { ::Sleep(ms); }
 
     // The settings file is replaced the same way: a temporary file beside it, flushed, then
     // moved over it, so a crash of the system leaves one whole record or the other.

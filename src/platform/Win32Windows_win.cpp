@@ -34,7 +34,7 @@ public:
     }
     bool IsWindow(Hwnd w) override { return ::IsWindow(H(w)) != FALSE; }
     bool IsWindowVisible(Hwnd w) override { return ::IsWindowVisible(H(w)) != FALSE; }
-    void ShowWindowAsync(Hwnd w, ShowCmd cmd) override { ::ShowWindowAsync(H(w), static_cast<int>(cmd)); }
+    bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override { return ::ShowWindowAsync(H(w), static_cast<int>(cmd)) != FALSE; }
     Hwnd FindWindowA(const char* cls) override { return N(::FindWindowA(cls, nullptr)); }
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override
     {
@@ -61,6 +61,14 @@ public:
                                            kMessageTimeoutMs, &answer);
         result = ok ? static_cast<std::intptr_t>(answer) : 0;
         return ok != 0;
+    }
+    bool IsResponding(Hwnd w) override
+    {
+        // Shorter than other messages' wait: the answer only decides whether to tell the
+        // user now, and a busy window is asked again by the next attempt.
+        constexpr UINT kRespondingTimeoutMs = 500;
+        DWORD_PTR answer = 0;
+        return ::SendMessageTimeoutW(H(w), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kRespondingTimeoutMs, &answer) != 0;
     }
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override
     {

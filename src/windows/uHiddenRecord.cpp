@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <set>
+#include <unordered_set>
+#include <utility>
 
 namespace tw {
 
@@ -13,6 +16,9 @@ namespace {
 constexpr char kFileName[] = "Hidden.dat";
 // The first line; a file that starts otherwise is not ours to act on.
 constexpr char kHeader[] = "Tarnwick hidden 1";
+// A file held open by a backup tool or a virus scanner is tried again, for about a second.
+constexpr int kReadTries = 5;
+constexpr unsigned kRetryMs = 200;
 
 // Class names and icon texts are the other program's bytes: spaces and line breaks in them
 // must not break the line, so they are stored as hexadecimal.
@@ -113,9 +119,9 @@ std::string THiddenRecord::PathBeside(const std::string& settingsPath)
 }
 
 std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons,
-                                  const std::vector<RecordedSetting>& settings)
+                                  const std::vector<RecordedSetting>& settings, const std::vector<std::string>& others)
 {
-    if (windows.empty() && icons.empty() && settings.empty())
+    if (windows.empty() && icons.empty() && settings.empty() && others.empty())
         return {};
     std::string out = std::string(kHeader) + "\n";
     for (const RecordedWindow& w : windows)
@@ -126,16 +132,21 @@ std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, co
                std::to_string(i.toolbar) + " " + std::to_string(i.id) + " " + ToHex(i.text) + "\n";
     for (const RecordedSetting& p : settings)
         out += "P " + ToHex(p.key) + " " + (p.promoted ? std::to_string(*p.promoted) : std::string("-")) + "\n";
+    for (const std::string& line : others)
+        out += line + "\n";
     return out;
 }
 
 void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& windows,
-                          std::vector<RecordedIcon>& icons, std::vector<RecordedSetting>* settings)
+                          std::vector<RecordedIcon>& icons, std::vector<RecordedSetting>* settings,
+                          std::vector<std::string>* others)
 {
     windows.clear();
     icons.clear();
     if (settings)
         settings->clear();
+    if (others)
+        others->clear();
     std::size_t start = 0;
     bool headerSeen = false;
     // Only lines ended by their line break count: a write cut short leaves a last line
@@ -160,20 +171,79 @@ void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& 
             icons.push_back(std::move(icon));
         else if (f[0] == "P" && settings && ParseSetting(f, setting))
             settings->push_back(std::move(setting));
+        else if (others && !line.empty() && f[0] != "W" && f[0] != "I" && f[0] != "P")
+            others->push_back(std::move(line));
     }
+}
+
+bool THiddenRecord::ReadOnce()
+{
+    std::string text;
+    FileRead read = store_.ReadAll(path_, text);
+    if (read == FileRead::Unreadable)
+        return false;
+    if (read == FileRead::Absent)
+        text.clear();
+    Parse(text, windows_, icons_, &settings_, &others_);
+    return true;
 }
 
 void THiddenRecord::Load()
 {
-    std::optional<std::string> text = store_.ReadAll(path_);
-    Parse(text ? *text : std::string(), windows_, icons_, &settings_);
+    pending_ = false;
+    for (int attempt = 1; !ReadOnce(); ++attempt) {
+        if (attempt >= kReadTries) {
+            windows_.clear();
+            icons_.clear();
+            settings_.clear();
+            others_.clear();
+            pending_ = true;
+            return;
+        }
+        store_.Pause(kRetryMs);
+    }
+}
+
+bool THiddenRecord::Retry()
+{
+    if (!pending_)
+        return true;
+    std::vector<RecordedWindow> ourWindows = std::move(windows_);
+    std::vector<RecordedIcon> ourIcons = std::move(icons_);
+    std::vector<RecordedSetting> ourSettings = std::move(settings_);
+    if (!ReadOnce()) {
+        windows_ = std::move(ourWindows);
+        icons_ = std::move(ourIcons);
+        settings_ = std::move(ourSettings);
+        return false;
+    }
+    pending_ = false;
+    // What this run knows of a window or an icon is newer than the file; a setting's first
+    // value is the one to put back, and the file recorded it first.
+    std::unordered_set<Hwnd> ours;
+    for (const RecordedWindow& w : ourWindows)
+        ours.insert(w.handle);
+    std::erase_if(windows_, [&](const RecordedWindow& w) { return ours.count(w.handle) != 0; });
+    windows_.insert(windows_.end(), ourWindows.begin(), ourWindows.end());
+    std::set<std::pair<Hwnd, std::int32_t>> ourButtons;
+    for (const RecordedIcon& i : ourIcons)
+        ourButtons.insert({i.toolbar, i.id});
+    std::erase_if(icons_, [&](const RecordedIcon& i) { return ourButtons.count({i.toolbar, i.id}) != 0; });
+    icons_.insert(icons_.end(), ourIcons.begin(), ourIcons.end());
+    for (RecordedSetting& p : ourSettings)
+        if (std::none_of(settings_.begin(), settings_.end(), [&](const RecordedSetting& q) { return q.key == p.key; }))
+            settings_.push_back(std::move(p));
+    Save();
+    return true;
 }
 
 bool THiddenRecord::Save()
 {
     dirty_ = false;
+    if (pending_ && !Retry())
+        return false;   // kept in memory until the file can be read
     try {
-        return store_.ReplaceAll(path_, Format(windows_, icons_, settings_));
+        return store_.ReplaceAll(path_, Format(windows_, icons_, settings_, others_));
     } catch (...) {
         return false;   // a record we cannot write must not stop the hiding or the restoring
     }
@@ -190,8 +260,11 @@ void THiddenRecord::Changed()
 bool THiddenRecord::AddWindows(const std::vector<Hwnd>& handles)
 {
     bool added = false;
+    std::unordered_set<Hwnd> known;
+    for (const RecordedWindow& w : windows_)
+        known.insert(w.handle);
     for (Hwnd h : handles) {
-        if (std::any_of(windows_.begin(), windows_.end(), [h](const RecordedWindow& w) { return w.handle == h; }))
+        if (!known.insert(h).second)
             continue;
         RecordedWindow w;
         w.handle = h;
@@ -206,9 +279,12 @@ bool THiddenRecord::AddWindows(const std::vector<Hwnd>& handles)
 
 void THiddenRecord::RemoveWindows(const std::vector<Hwnd>& handles)
 {
-    auto gone = std::remove_if(windows_.begin(), windows_.end(), [&handles](const RecordedWindow& w) {
-        return std::find(handles.begin(), handles.end(), w.handle) != handles.end();
-    });
+    if (handles.empty())
+        return;
+    // A record full of stale lines is cleared at start in one pass, not one per line.
+    const std::unordered_set<Hwnd> drop(handles.begin(), handles.end());
+    auto gone = std::remove_if(windows_.begin(), windows_.end(),
+                               [&drop](const RecordedWindow& w) { return drop.count(w.handle) != 0; });
     if (gone == windows_.end())
         return;
     windows_.erase(gone, windows_.end());
@@ -290,6 +366,14 @@ void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& proc
     TWindowList windowList(windows, &record);
     windowList.AdoptRecorded();
     windowList.RestoreHidden();
+    // A window leaves the record only once it is seen back; one that is not stays there
+    // for the next attempt.
+    constexpr int kLooks = 40;
+    constexpr unsigned kLookMs = 50;
+    for (int look = 0; look < kLooks && windowList.HasPendingRestores(); ++look) {
+        record.Pause(kLookMs);
+        windowList.SettleRestores(false);
+    }
     TTrayIconList trayList(windows, processes, &record, registry);
     trayList.AdoptRecorded();
     trayList.ShowHidden();

@@ -52,9 +52,20 @@ public:
     static std::string PathBeside(const std::string& settingsPath);
 
     const std::string& Path() const { return path_; }
-    // Reads the file. Lines that are damaged or cut short (a write the system never
-    // finished) are left out; a missing file is an empty record.
+    // Reads the file, trying again for about a second while another program holds it.
+    // Lines cut short (a write the system never finished) are left out, and lines that are
+    // not understood are kept as they are for the next write; a missing file is an empty
+    // record. A file that still cannot be read leaves the record Pending.
     void Load();
+    // The file exists but has not been read yet: until it has, it is never written, since
+    // that would replace what an earlier run hid with the little this run knows.
+    bool Pending() const { return pending_; }
+    // Tries once more to read a Pending file; once read, its entries join this run's (ours
+    // win for the same window or icon; for a setting, the first value recorded does) and
+    // the whole is written. True when the record is no longer Pending.
+    bool Retry();
+    // Waits `ms` (for work that must see an answer before it goes on, without a window).
+    void Pause(unsigned ms) { store_.Pause(ms); }
     const std::vector<RecordedWindow>& Windows() const { return windows_; }
     const std::vector<RecordedIcon>& Icons() const { return icons_; }
     const std::vector<RecordedSetting>& Settings() const { return settings_; }
@@ -89,13 +100,17 @@ public:
 
     // The file's text for the given entries, and the entries read back from a text.
     static std::string Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons,
-                              const std::vector<RecordedSetting>& settings = {});
+                              const std::vector<RecordedSetting>& settings = {},
+                              const std::vector<std::string>& others = {});
+    // Lines that are whole but not understood go to `others` when it is given.
     static void Parse(const std::string& text, std::vector<RecordedWindow>& windows, std::vector<RecordedIcon>& icons,
-                      std::vector<RecordedSetting>* settings = nullptr);
+                      std::vector<RecordedSetting>* settings = nullptr, std::vector<std::string>* others = nullptr);
 
 private:
     bool Save();
     void Changed();
+    // Reads the file once; false when it exists and cannot be read.
+    bool ReadOnce();
 
     StoreApi& store_;
     WindowApi& windowApi_;
@@ -104,6 +119,9 @@ private:
     std::vector<RecordedWindow> windows_;
     std::vector<RecordedIcon> icons_;
     std::vector<RecordedSetting> settings_;
+    // Lines of a newer version, or damaged ones, written back as they were read.
+    std::vector<std::string> others_;
+    bool pending_ = false;
     int batchDepth_ = 0;
     bool dirty_ = false;
 };
@@ -112,6 +130,7 @@ private:
 // record that is still the one recorded and still hidden, puts back every recorded setting,
 // and empties the record of them.
 // The settings of the record are put back through `registry` when given.
+// A window whose restore does not show within about two seconds stays in the record.
 void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes,
                      RegistryApi* registry = nullptr);
 

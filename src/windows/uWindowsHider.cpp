@@ -55,57 +55,93 @@ void TWindow::SettleRequest()
 bool TWindow::WillBeVisible()
 {
     bool visible = api_.IsWindowVisible(Handle);
-    // Once the window has done as asked, what its own program does with it counts again.
-    if (asked_ && *asked_ == visible)
+    // Once the window has done as asked, what its own program does with it counts again;
+    // a window seen back after our restore is given back.
+    if (asked_ && *asked_ == visible) {
         asked_.reset();
+        if (visible && HiddenByUs)
+            Forget();
+    }
     return asked_.value_or(visible);
 }
 
-void TWindow::HideWindow()
+bool TWindow::HideWindow()
 {
     // Minimising first takes the window off the screen the way the user knows, and its
     // taskbar button with it; hiding then removes what minimising leaves behind. Both are
     // queued to the window's thread in this order.
-    api_.ShowWindowAsync(Handle, ShowCmd::Minimize);
-    api_.ShowWindowAsync(Handle, ShowCmd::Hide);
+    bool minimised = api_.ShowWindowAsync(Handle, ShowCmd::Minimize);
+    bool hidden = api_.ShowWindowAsync(Handle, ShowCmd::Hide);
+    return minimised || hidden;
 }
 
-void TWindow::RestoreWindow() { api_.ShowWindowAsync(Handle, ShowCmd::Restore); }
+bool TWindow::RestoreWindow() { return api_.ShowWindowAsync(Handle, ShowCmd::Restore); }
 
-void TWindow::SetShown(bool show)
+bool TWindow::SetShown(bool show)
 {
     // A destroyed window's handle may one day name another program's window; an entry
     // whose window is gone is left alone until the next refresh drops it.
     if (!api_.IsWindow(Handle)) {
         if (show)
             Forget();
-        return;
+        return true;
     }
+    const bool wasOurs = HiddenByUs;
     // Ours, and on disk, before it disappears: should the program die the next moment (a
     // fault on another thread, say) its crash handler and the next start still know it. A
-    // window already hidden (by its own program, say) is not ours to hide, nor to give back;
-    // one whose hide we asked for and its thread has not yet carried out is ours already.
+    // window already hidden (by its own program, say) is not ours to hide, nor to give back,
+    // and an earlier step that recorded it was wrong; one whose hide we asked for and its
+    // thread has not yet carried out is ours already.
     if (!show) {
-        if (!WillBeVisible() || IsOutOfReach())
-            return;
+        if (!WillBeVisible() || IsOutOfReach()) {
+            if (!HiddenByUs && record_)
+                record_->RemoveWindows({Handle});
+            return true;
+        }
         if (record_)
             record_->AddWindows({Handle});
         HiddenByUs = true;
     }
-    asked_ = show;
+    bool queued = false;
     try {
-        if (show)
-            RestoreWindow();
-        else
-            HideWindow();
+        queued = show ? RestoreWindow() : HideWindow();
     } catch (...) {
         // One window that cannot be shown must not stop the others being restored.
     }
-    // A request carried out at once is settled now, so that what the window's own program
-    // does next counts as its own.
+    if (!queued) {
+        // Nothing reached the window, so nothing changed: what we owed, we still owe.
+        if (!show && !wasOurs)
+            Forget();
+        return false;
+    }
+    asked_ = show;
+    // A request carried out at once is settled now (a restore then gives the window back),
+    // so that what the window's own program does next counts as its own.
     WillBeVisible();
-    if (show)
+    return true;
+}
+
+TWindow::Restore TWindow::SettleRestore(bool judge)
+{
+    if (!RestorePending())
+        return Restore::Back;
+    if (!api_.IsWindow(Handle)) {
+        asked_.reset();
         Forget();
+        return Restore::Back;
+    }
+    if (api_.IsWindowVisible(Handle)) {
+        asked_.reset();
+        Forget();
+        return Restore::Back;
+    }
+    // Still hidden although its thread reads its messages: the request was refused, or its
+    // program hid the window again at once. It stays ours, so the next restore tries again.
+    if (judge && api_.IsResponding(Handle)) {
+        asked_.reset();
+        return Restore::Refused;
+    }
+    return Restore::Waiting;
 }
 
 void TWindow::Forget()
@@ -131,14 +167,46 @@ bool TWindowList::Contains(const TWindow* entry) const
 
 TWindow& TWindowList::AddWindow(Hwnd handle, std::string caption, std::string bossKeyText)
 {
+    std::map<std::uint32_t, std::uint64_t> created;
+    return AddListed(handle, std::move(caption), std::move(bossKeyText), created);
+}
+
+TWindow& TWindowList::AddListed(Hwnd handle, std::string caption, std::string bossKeyText,
+                                std::map<std::uint32_t, std::uint64_t>& created)
+{
     items_.push_back(std::make_unique<TWindow>(api_, handle, std::move(caption), std::move(bossKeyText), record_));
-    return *items_.back();
+    TWindow& entry = *items_.back();
+    entry.Pid = api_.GetWindowProcessId(handle);
+    entry.Created = CreationTime(entry.Pid, created);
+    return entry;
+}
+
+std::uint64_t TWindowList::CreationTime(std::uint32_t pid, std::map<std::uint32_t, std::uint64_t>& created)
+{
+    // Asked once per process and walk: most windows share a handful of processes.
+    auto [it, isNew] = created.try_emplace(pid, 0);
+    if (isNew && identity_ && pid != 0)
+        it->second = identity_->ProcessCreationTime(pid);
+    return it->second;
+}
+
+bool TWindowList::SameOwner(const TWindow& entry, Hwnd w, std::map<std::uint32_t, std::uint64_t>& created)
+{
+    std::uint32_t pid = api_.GetWindowProcessId(w);
+    return pid == entry.Pid && (!identity_ || CreationTime(pid, created) == entry.Created);
+}
+
+void TWindowList::Drop(std::size_t index)
+{
+    items_[index]->Forget();
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void TWindowList::RefreshWindows(Hwnd ownWindow)
 {
     THiddenRecord::Batch batch(record_);
     std::unordered_set<Hwnd> met;
+    std::map<std::uint32_t, std::uint64_t> created;
     int steps = 0;
     for (Hwnd w = api_.GetFirstSibling(ownWindow); w != 0 && steps < kMaxWalkSteps;
          w = api_.GetNextSibling(w), ++steps) {
@@ -151,22 +219,29 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
         std::u16string title = ReadTitle(api_, w);
         if (title.empty())
             continue;
-        if (TWindow* known = FindByHandle(w)) {
+        TWindow* known = FindByHandle(w);
+        // The handle now names another program's window: the one we knew is gone, with its
+        // tick, its boss key and anything we owed it.
+        if (known && !SameOwner(*known, w, created)) {
+            for (std::size_t i = 0; i < items_.size(); ++i)
+                if (items_[i].get() == known)
+                    Drop(i);
+            known = nullptr;
+        }
+        if (known) {
             known->SetTitle(title);      // hidden or not: we still owe it back
             known->SettleRequest();
+        } else if (api_.IsWindowVisible(w)) {
+            AddListed(w, std::string(), std::string(), created).SetTitle(title);
         }
-        else if (api_.IsWindowVisible(w))
-            AddWindow(w, std::string(), std::string()).SetTitle(title);
     }
 
     // A window the walk met exists; only the others are asked, which spares the system a
     // question per listed window (a destroyed window's handle is met only once it names a
     // new window, and then it exists too).
     for (std::size_t i = items_.size(); i-- > 0;)
-        if (!met.count(items_[i]->Handle) && !api_.IsWindow(items_[i]->Handle)) {
-            items_[i]->Forget();
-            items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
-        }
+        if (!met.count(items_[i]->Handle) && !api_.IsWindow(items_[i]->Handle))
+            Drop(i);
 }
 
 int CompareCaptions(const std::string& a, const std::string& b)
@@ -185,30 +260,55 @@ void TWindowList::SortByCaption()
     });
 }
 
-void TWindowList::ToggleByHotKey(std::uint16_t id)
+std::vector<TWindow*> TWindowList::ToggleByHotKey(std::uint16_t id)
 {
     // Every entry with this id toggles: two windows may share one boss key. Entries without
     // a boss key hold 0, which is therefore no hot key's id.
+    std::vector<TWindow*> refused;
     if (id == 0)
-        return;
-    for (auto& item : items_)
-        if (item->HotKeyId == id)
-            item->SetShown(!item->WillBeVisible());
+        return refused;
+    for (auto& item : items_) {
+        if (item->HotKeyId != id)
+            continue;
+        const bool show = !item->WillBeVisible();
+        if (!item->SetShown(show) && show)
+            refused.push_back(item.get());
+    }
+    return refused;
 }
 
-void TWindowList::RestoreHidden()
+std::vector<TWindow*> TWindowList::RestoreHidden()
 {
     THiddenRecord::Batch batch(record_);
+    std::vector<TWindow*> refused;
     for (auto& item : items_) {
         if (!item->HiddenByUs)
             continue;
         // A window whose hide is still queued counts as hidden: it will be, once its thread
-        // runs, even after we are gone.
-        if (item->WillBeVisible())
+        // runs, even after we are gone. One seen back is forgotten on the way.
+        if (item->WillBeVisible() && !item->RestorePending()) {
             item->Forget();   // someone showed it already: nothing to give back
-        else
-            item->SetShown(true);
+            continue;
+        }
+        if (!item->SetShown(true))
+            refused.push_back(item.get());
     }
+    return refused;
+}
+
+bool TWindowList::HasPendingRestores() const
+{
+    return std::any_of(items_.begin(), items_.end(), [](const auto& item) { return item->RestorePending(); });
+}
+
+std::vector<TWindow*> TWindowList::SettleRestores(bool judge)
+{
+    THiddenRecord::Batch batch(record_);
+    std::vector<TWindow*> refused;
+    for (auto& item : items_)
+        if (item->SettleRestore(judge) == TWindow::Restore::Refused)
+            refused.push_back(item.get());
+    return refused;
 }
 
 void TWindowList::AdoptRecorded()
@@ -216,8 +316,11 @@ void TWindowList::AdoptRecorded()
     if (!record_)
         return;
     std::vector<Hwnd> stale;
+    std::unordered_set<Hwnd> listed;
+    for (const auto& item : items_)
+        listed.insert(item->Handle);
     for (const RecordedWindow& recorded : std::vector<RecordedWindow>(record_->Windows())) {
-        if (FindByHandle(recorded.handle))
+        if (!listed.insert(recorded.handle).second)
             continue;
         // A handle that now names anything else, or a window that is back on screen, is
         // never touched: only forgotten.
@@ -227,6 +330,8 @@ void TWindowList::AdoptRecorded()
         }
         TWindow& entry = AddWindow(recorded.handle, std::string(), std::string());
         entry.SetTitle(ReadTitle(api_, recorded.handle));
+        entry.Pid = recorded.pid;
+        entry.Created = recorded.created;
         entry.Selected = true;
         entry.HiddenByUs = true;
     }
@@ -239,7 +344,7 @@ void TWindowList::RecordHiding(const std::vector<TWindow*>& entries)
         return;
     std::vector<Hwnd> handles;
     for (TWindow* entry : entries)
-        if (Contains(entry) && api_.IsWindow(entry->Handle))
+        if (Contains(entry) && api_.IsWindow(entry->Handle) && entry->WillBeVisible() && !entry->IsOutOfReach())
             handles.push_back(entry->Handle);
     record_->AddWindows(handles);
 }

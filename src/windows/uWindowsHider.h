@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,7 +22,8 @@ class THiddenRecord;
 
 class TWindow {
 public:
-    // `record`, when given, learns of every hide before it happens and of every restore.
+    // `record`, when given, learns of every hide before it happens and of every restore
+    // once the window is seen back.
     TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText,
             THiddenRecord* record = nullptr);
     TWindow(const TWindow&) = delete;
@@ -38,9 +40,13 @@ public:
     std::int32_t Key = 0;       // virtual-key code of the boss key's main key; 0 = none
     std::int32_t Modifier = 0;  // virtual-key code of its modifier (18, 17, 16); 0 = none
     bool Selected = false;      // the row's check mark as last clicked
-    // This program hid the window and has not given it back. Only such windows are restored
+    // This program hid the window and has not seen it back. Only such windows are restored
     // at the end: a window its own program hid (a chat client gone to its tray) stays hidden.
     bool HiddenByUs = false;
+    // Whose window the handle named when it was listed (process id and the process's
+    // creation time): the system hands a destroyed window's handle to new windows.
+    std::uint32_t Pid = 0;
+    std::uint64_t Created = 0;
 
     // Sets Title and Caption from the title the wide call gave.
     void SetTitle(std::u16string_view wide);
@@ -50,16 +56,27 @@ public:
     // not): the system drops our requests to its window without a word.
     bool IsOutOfReach() const;
     // What the window is, or will be once its thread has carried out our last request:
-    // requests are queued to that thread, which may be slow to get to them, or hung.
+    // requests are queued to that thread, which may be slow to get to them, or hung. A
+    // window seen back after our restore is no longer ours.
     bool WillBeVisible();
     // Forgets our last request once the window is seen to have carried it out; without one
     // waiting, the system is not asked.
     void SettleRequest();
-    void HideWindow();
-    void RestoreWindow();
+    // False when the requests could not be queued.
+    bool HideWindow();
+    bool RestoreWindow();
     // Hiding records the window first and marks it ours (a window that is not visible, or
-    // out of reach, is left alone: it is not ours to hide); showing marks it no longer ours.
-    void SetShown(bool show);
+    // out of reach, is left alone: it is not ours to hide, nor to record). Showing asks for
+    // the window back; it stays ours, and recorded, until it is seen back. False when the
+    // request could not be queued: nothing changed.
+    bool SetShown(bool show);
+    // We asked for the window back and have not yet seen it come.
+    bool RestorePending() const { return HiddenByUs && asked_.value_or(false); }
+    enum class Restore { Back, Waiting, Refused };
+    // Where a pending restore stands. With `judge`, a window whose thread answers and that is
+    // still hidden has refused: the request is dropped, and the window stays ours (a later
+    // restore tries again). A window that does not answer is still Waiting.
+    Restore SettleRestore(bool judge);
     // No longer ours, without touching the window: it came back, or it is gone.
     void Forget();
 
@@ -75,7 +92,11 @@ public:
     // Far more top-level windows than a session can hold.
     static constexpr int kMaxWalkSteps = 65536;
 
-    explicit TWindowList(WindowApi& api, THiddenRecord* record = nullptr) : api_(api), record_(record) {}
+    // Without `identity`, a reused handle is told by its process id alone.
+    explicit TWindowList(WindowApi& api, THiddenRecord* record = nullptr, IdentityApi* identity = nullptr)
+        : api_(api), record_(record), identity_(identity)
+    {
+    }
     TWindowList(const TWindowList&) = delete;
     TWindowList& operator=(const TWindowList&) = delete;
 
@@ -87,29 +108,44 @@ public:
     bool Contains(const TWindow* entry) const;
     TWindow& AddWindow(Hwnd handle, std::string caption, std::string bossKeyText);
 
-    // Drops entries of destroyed windows, re-captions known ones (hidden or not) and
-    // appends titled, visible windows not yet listed, in Z order. `ownWindow` is never listed.
+    // Drops entries of destroyed windows (and of handles that now name another process's
+    // window), re-captions known ones (hidden or not) and appends titled, visible windows not
+    // yet listed, in Z order. `ownWindow` is never listed.
     // The walk ends at a window it has met already and after kMaxWalkSteps windows, so a Z
     // order that changes under it cannot keep it going.
     void RefreshWindows(Hwnd ownWindow);
     // Sorts by caption, byte by byte as unsigned values: no locale, case-sensitive.
     void SortByCaption();
     // Toggles every entry bound to `id` (never 0), each by its own state: the one it has, or
-    // will have once its thread has carried out our last request.
-    void ToggleByHotKey(std::uint16_t id);
+    // will have once its thread has carried out our last request. Returns the windows a
+    // restore could not be queued to.
+    std::vector<TWindow*> ToggleByHotKey(std::uint16_t id);
     // Gives back every window we hid that is not visible, or will not be once its thread has
-    // carried out our last request; forgets the ones that came back.
-    void RestoreHidden();
+    // carried out our last request; forgets the ones that came back. Returns the windows the
+    // request could not even be queued to.
+    std::vector<TWindow*> RestoreHidden();
+    bool HasPendingRestores() const;
+    // SettleRestore for every pending restore; returns the windows that refused.
+    std::vector<TWindow*> SettleRestores(bool judge);
     // Lists the recorded windows a previous run hid and never gave back, when each is still
     // the recorded window and still hidden: ticked and ours, so Alt+R or the close gives
     // them back. The record forgets every other entry.
     void AdoptRecorded();
-    // Records, with one write, the live entries among `entries` before they are hidden.
+    // Records, with one write, the entries among `entries` that hiding will ask to hide (live,
+    // on screen and within reach) before any is hidden.
     void RecordHiding(const std::vector<TWindow*>& entries);
 
 private:
+    // `created` holds the creation times asked during one walk, by process id.
+    TWindow& AddListed(Hwnd handle, std::string caption, std::string bossKeyText,
+                       std::map<std::uint32_t, std::uint64_t>& created);
+    std::uint64_t CreationTime(std::uint32_t pid, std::map<std::uint32_t, std::uint64_t>& created);
+    bool SameOwner(const TWindow& entry, Hwnd w, std::map<std::uint32_t, std::uint64_t>& created);
+    void Drop(std::size_t index);
+
     WindowApi& api_;
     THiddenRecord* record_;
+    IdentityApi* identity_;
     std::vector<std::unique_ptr<TWindow>> items_;
 };
 

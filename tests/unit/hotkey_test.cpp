@@ -470,14 +470,30 @@ TEST_F(GlobalHotKeys, ClearingABossKeyEqualToAProgramHotKeyKeepsTheProgramHotKey
     EXPECT_EQ(Press(kModAlt, 'R'), showId);
 }
 
-TEST_F(GlobalHotKeys, EntryOfAClosedWindowLeavesItsRegistrationToTheNextHolder)
+TEST_F(GlobalHotKeys, BossKeyOfAClosedWindowIsWithdrawnAtTheRefreshThatDropsIt)
 {
+    hotKeys.RegisterHotKeys(ini);
     TWindow& w = AddWindow("Gone");
+    TWindow& sharer = AddWindow("Sharer");
     hotKeys.SetWindowBossKey(w, "Alt + G", kVkAlt, 'G');
+    hotKeys.SetWindowBossKey(sharer, "Alt + K", kVkAlt, 'K');
+    TWindow& alone = AddWindow("Alone");
+    hotKeys.SetWindowBossKey(alone, "Alt + K", kVkAlt, 'K');
+    const int atomsBefore = system.LiveAtoms();
     desktop.DestroyWindow(w.Handle);
+    desktop.DestroyWindow(alone.Handle);
     windows.RefreshWindows(owner);
-    ASSERT_EQ(windows.Count(), 0);
-    EXPECT_TRUE(Press(kModAlt, 'G'));   // answers nobody, harmlessly
+    hotKeys.ReleaseUnused();
+    ASSERT_EQ(windows.Count(), 1);
+
+    // Free again for any program, and no atom left behind; a combination another window
+    // still has, and the program's own, keep working.
+    EXPECT_FALSE(Press(kModAlt, 'G'));
+    EXPECT_EQ(system.AtomOf("MyHotKey_Alt + G"), 0);
+    EXPECT_EQ(system.LiveAtoms(), atomsBefore - 1);
+    PressAndToggle(kModAlt, 'K');
+    EXPECT_FALSE(sharer.IsVisible());
+    EXPECT_EQ(Press(kModAlt, 'H'), hideId);
 
     TWindow& next = AddWindow("Next");
     hotKeys.SetWindowBossKey(next, "Alt + G", kVkAlt, 'G');

@@ -35,7 +35,7 @@ public:
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override { return desk_.IntegrityLevel(pid); }
     bool IsWindow(Hwnd w) override { return desk_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return desk_.IsWindowVisible(w); }
-    void ShowWindowAsync(Hwnd w, ShowCmd cmd) override { desk_.ShowWindowAsync(w, cmd); }
+    bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override { return desk_.ShowWindowAsync(w, cmd); }
     std::string ClassName(Hwnd w) override { return desk_.ClassName(w); }
     Hwnd FindWindowA(const char* cls) override { return desk_.FindWindowA(cls); }
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override { return desk_.FindChildWindowA(parent, cls); }

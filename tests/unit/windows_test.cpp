@@ -23,7 +23,7 @@ protected:
     Hwnd self = desk.AddWindow("Tarnwick");
     sim::SimStore store;
     THiddenRecord record{store, desk, desk, kRecordPath};
-    TWindowList list{desk, &record};
+    TWindowList list{desk, &record, &desk};
 
     // What the next start would find: a record read afresh from the file.
     std::vector<Hwnd> RecordedOnDisk()
@@ -119,6 +119,29 @@ TEST_F(WindowListTest, DestroyedWindowsGoAtTheNextRefreshAndAreNotTouchedBefore)
     EXPECT_EQ(list.FindByHandle(a), nullptr);
     EXPECT_NE(list.FindByHandle(b), nullptr);
     EXPECT_EQ(list.Count(), 1);
+
+    // The system hands the handle of a destroyed window to a new one, of another process
+    // or of a new process under the old id: that is a new window, with nothing of the old.
+    TWindow* old = list.FindByHandle(b);
+    old->HotKeyId = 8;
+    old->Selected = true;
+    old->SetShown(false);
+    for (auto reuse : {+[](sim::SimDesktop& d, Hwnd w) { d.Window(w).pid = 9; },
+                       +[](sim::SimDesktop& d, Hwnd w) { d.Process(d.Window(w).pid).created = 77; }}) {
+        reuse(desk, b);
+        desk.Window(b).visible = true;
+        list.RefreshWindows(self);
+        TWindow* fresh = list.FindByHandle(b);
+        ASSERT_NE(fresh, nullptr);
+        EXPECT_EQ(fresh->HotKeyId, 0);
+        EXPECT_FALSE(fresh->Selected);
+        EXPECT_FALSE(fresh->HiddenByUs);
+        fresh->HotKeyId = 8;
+    }
+    EXPECT_TRUE(RecordedOnDisk().empty());
+    desk.log.clear();
+    list.RestoreHidden();
+    EXPECT_TRUE(desk.log.empty()) << "the close would have shown a window we never hid";
 }
 
 TEST_F(WindowListTest, RefreshFromOnlyDeadEntriesYieldsTheLiveDesktop)
@@ -215,17 +238,26 @@ TEST_F(WindowListTest, RestoreHiddenBringsBackWhatWasHiddenAndLeavesMinimisedAlo
     Hwnd theirs = desk.AddWindow("Hidden by its program");
     Hwnd minimised = desk.AddWindow("Minimised");
     desk.Window(minimised).minimized = true;
+    Hwnd late = desk.AddWindow("Hidden by its program during Alt+H");
     list.RefreshWindows(self);
-    list.FindByHandle(ours)->SetShown(false);
     desk.Window(theirs).visible = false;   // its program hid it after we listed it (gone to its tray)
+    // All four were ticked for Alt+H: only what will be hidden is recorded, and a window its
+    // own program hides in the meantime leaves the record again.
+    list.RecordHiding({list.FindByHandle(ours), list.FindByHandle(theirs), list.FindByHandle(late)});
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{ours, late}));
+    list.FindByHandle(ours)->SetShown(false);
+    desk.Window(late).visible = false;
+    list.FindByHandle(late)->SetShown(false);
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{ours}));
     desk.log.clear();
-    list.FindByHandle(theirs)->SetShown(false);   // its row was ticked for Alt+H too
+    list.FindByHandle(theirs)->SetShown(false);
 
     list.RestoreHidden();
 
     // Only what we hid comes back: the other program meant its window to be hidden.
     EXPECT_TRUE(desk.IsWindowVisible(ours));
     EXPECT_FALSE(desk.IsWindowVisible(theirs));
+    EXPECT_FALSE(desk.IsWindowVisible(late));
     EXPECT_TRUE(desk.Window(minimised).minimized);
     EXPECT_EQ(desk.log, (std::vector<std::string>{"ShowWindow Hidden by us Restore"}));
     EXPECT_FALSE(list.FindByHandle(ours)->HiddenByUs);
@@ -320,6 +352,84 @@ TEST_F(WindowListTest, NextStartAdoptsOnlyRecordedWindowsThatAreStillTheSameAndH
     for (Hwnd w : {reused, restarted, otherClass})
         EXPECT_FALSE(desk.IsWindowVisible(w));
     EXPECT_EQ(store.files[kRecordPath], "");
+}
+
+TEST_F(WindowListTest, ARestoreThatDoesNotTakeKeepsTheWindowOursAndRecorded)
+{
+    Hwnd refusing = desk.AddWindow("Refusing");
+    Hwnd rehiding = desk.AddWindow("Hides itself again");
+    Hwnd hung = desk.AddWindow("Hung");
+    Hwnd fine = desk.AddWindow("Fine");
+    list.RefreshWindows(self);
+    for (Hwnd w : {refusing, rehiding, hung, fine})
+        list.FindByHandle(w)->SetShown(false);
+    desk.Window(refusing).refusesShows = true;
+    desk.Window(rehiding).staysHidden = true;
+    desk.Window(hung).hung = true;
+
+    // Nothing could be queued to one; the others are asked and watched.
+    EXPECT_EQ(list.RestoreHidden(), (std::vector<TWindow*>{list.FindByHandle(refusing)}));
+    EXPECT_TRUE(list.SettleRestores(false).empty());
+    EXPECT_TRUE(list.HasPendingRestores());
+    // Judged: the one whose thread answers and stays hidden has refused; the hung one may
+    // still come, and is waited for.
+    EXPECT_EQ(list.SettleRestores(true), (std::vector<TWindow*>{list.FindByHandle(rehiding)}));
+    EXPECT_TRUE(list.FindByHandle(hung)->RestorePending());
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{refusing, rehiding, hung}));
+    for (Hwnd w : {refusing, rehiding, hung})
+        EXPECT_TRUE(list.FindByHandle(w)->HiddenByUs);
+
+    // Killed now: "/restore" tries again, and keeps in the record what still does not come.
+    THiddenRecord next{store, desk, desk, kRecordPath};
+    next.Load();
+    desk.Window(refusing).refusesShows = false;
+    RestoreRecorded(next, desk, desk);
+    EXPECT_TRUE(desk.IsWindowVisible(refusing));
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{rehiding, hung}));
+
+    // Or the same run tries again, and then everything comes back and leaves the record.
+    desk.Window(rehiding).staysHidden = false;
+    list.RestoreHidden();
+    desk.Pump(hung);
+    list.SettleRestores(false);
+    EXPECT_FALSE(list.HasPendingRestores());
+    for (Hwnd w : {refusing, rehiding, hung, fine})
+        EXPECT_TRUE(desk.IsWindowVisible(w));
+    EXPECT_TRUE(RecordedOnDisk().empty());
+}
+
+TEST_F(WindowListTest, ARecordHeldOpenByAnotherProgramIsNeverWrittenOverAndIsTakenInOnceRead)
+{
+    // A killed run hid one window; its record carries a line of a newer version too.
+    Hwnd earlier = desk.AddWindow("Hidden by the killed run");
+    list.RefreshWindows(self);
+    list.FindByHandle(earlier)->SetShown(false);
+    store.files[kRecordPath] += "A 1234 future\n";
+    const std::string killedRunsRecord = store.files[kRecordPath];
+
+    // A backup tool holds the file while the next run starts and hides another window.
+    store.locked.insert(kRecordPath);
+    THiddenRecord locked{store, desk, desk, kRecordPath};
+    const int pausesBefore = store.pauses;
+    locked.Load();
+    EXPECT_TRUE(locked.Pending());
+    EXPECT_EQ(store.pauses - pausesBefore, 4) << "tried for about a second";
+    TWindowList run{desk, &locked, &desk};
+    run.AdoptRecorded();
+    Hwnd now = desk.AddWindow("Hidden by this run");
+    run.RefreshWindows(self);
+    run.FindByHandle(now)->SetShown(false);
+    EXPECT_FALSE(desk.IsWindowVisible(now));
+    EXPECT_EQ(store.files[kRecordPath], killedRunsRecord) << "written over while held open";
+
+    // Released: what it holds joins what this run hid, and the earlier window is adopted.
+    store.locked.clear();
+    EXPECT_TRUE(locked.Retry());
+    run.AdoptRecorded();
+    ASSERT_NE(run.FindByHandle(earlier), nullptr);
+    EXPECT_TRUE(run.FindByHandle(earlier)->HiddenByUs);
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{earlier, now}));
+    EXPECT_NE(store.files[kRecordPath].find("\nA 1234 future\n"), std::string::npos);
 }
 
 TEST(HiddenRecordFile, ALineCutShortOrDamagedIsLeftOutAndTheRestKept)

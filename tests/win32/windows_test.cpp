@@ -50,10 +50,10 @@ public:
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override { return real_.IntegrityLevel(pid); }
     bool IsWindow(Hwnd w) override { return real_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return real_.IsWindowVisible(w); }
-    void ShowWindowAsync(Hwnd w, ShowCmd cmd) override
+    bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override
     {
         shows.emplace_back(w, cmd);
-        real_.ShowWindowAsync(w, cmd);
+        return real_.ShowWindowAsync(w, cmd);
     }
     std::string ClassName(Hwnd w) override { return real_.ClassName(w); }
     Hwnd FindWindowA(const char* cls) override { return real_.FindWindowA(cls); }

@@ -25,7 +25,7 @@ void Apply(SimWindow& win, ShowCmd cmd)
     case ShowCmd::Hide: win.visible = false; break;
     case ShowCmd::Minimize: win.visible = true; win.minimized = true; break;
     case ShowCmd::ShowNormal:
-    case ShowCmd::Restore: win.visible = true; win.minimized = false; break;
+    case ShowCmd::Restore: win.visible = !win.staysHidden; win.minimized = false; break;
     }
 }
 
@@ -196,10 +196,10 @@ bool SimDesktop::IsWindowVisible(Hwnd w)
     return w != 0;
 }
 
-void SimDesktop::ShowWindowAsync(Hwnd w, ShowCmd cmd)
+bool SimDesktop::ShowWindowAsync(Hwnd w, ShowCmd cmd)
 {
-    if (!Exists(w))
-        return;
+    if (!Exists(w) || windows_[w].refusesShows)
+        return false;
     if (onShowWindow)
         onShowWindow(w, cmd);
     SimWindow& win = windows_[w];
@@ -209,6 +209,7 @@ void SimDesktop::ShowWindowAsync(Hwnd w, ShowCmd cmd)
         win.queuedShows.push_back(cmd);
     else
         Apply(win, cmd);
+    return true;
 }
 
 void SimDesktop::Pump(Hwnd w)

@@ -25,6 +25,8 @@ struct SimWindow {
     std::uint32_t pid = 1;
     bool hung = false;          // SendMessageA times out; show requests wait for Pump
     std::vector<ShowCmd> queuedShows;   // requests its thread has not got to yet
+    bool refusesShows = false;  // ShowWindowAsync cannot queue anything to it
+    bool staysHidden = false;   // its program hides it again whenever it is shown
     // Answers messages sent to this window; unset windows answer 0.
     std::function<std::intptr_t(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)> onMessage;
 };
@@ -76,7 +78,7 @@ public:
     std::u16string WideForm(std::string_view ansi) override;
     bool IsWindow(Hwnd w) override;
     bool IsWindowVisible(Hwnd w) override;
-    void ShowWindowAsync(Hwnd w, ShowCmd cmd) override;
+    bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override;
     Hwnd FindWindowA(const char* cls) override;
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override;
     std::string ClassName(Hwnd w) override { return Exists(w) ? windows_.at(w).cls : std::string(); }

@@ -2,17 +2,20 @@
 
 namespace tw::sim {
 
-std::optional<std::string> SimStore::ReadAll(const std::string& path)
+FileRead SimStore::ReadAll(const std::string& path, std::string& contents)
 {
+    if (locked.count(path))
+        return FileRead::Unreadable;
     auto it = files.find(path);
     if (it == files.end())
-        return std::nullopt;
-    return it->second;
+        return FileRead::Absent;
+    contents = it->second;
+    return FileRead::Read;
 }
 
 bool SimStore::ReplaceAll(const std::string& path, const std::string& contents)
 {
-    if (failWrites)
+    if (failWrites || locked.count(path))
         return false;
     files[path] = contents;
     ++writes;

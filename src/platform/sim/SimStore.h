@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <map>
+#include <set>
 #include <string>
 
 namespace tw::sim {
@@ -13,9 +14,13 @@ class SimStore : public StoreApi {
 public:
     std::map<std::string, std::string> files;
     bool failWrites = false;
+    // Files held open by another program: they exist, and every read of them fails.
+    std::set<std::string> locked;
     int writes = 0;   // successful replacements
+    int pauses = 0;
 
-    std::optional<std::string> ReadAll(const std::string& path) override;
+    FileRead ReadAll(const std::string& path, std::string& contents) override;
+    void Pause(unsigned) override { ++pauses; }
     bool ReplaceAll(const std::string& path, const std::string& contents) override;
 };
 
