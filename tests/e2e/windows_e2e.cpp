@@ -544,7 +544,8 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
     HWND a = Make(cast.ticked);
     HWND b = Make(L"Zebra");
     HWND left = Make(L"apple");
-    ASSERT_TRUE(a && b && left);
+    HWND selfHidden = Make(L"Gone to its tray");
+    ASSERT_TRUE(a && b && left && selfHidden);
     ASSERT_NO_FATAL_FAILURE(StartProgram());
 
     RemoteListView icons(Control(ids::lstTrayIcons));
@@ -566,6 +567,10 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
 
     ASSERT_TRUE(TickWithMouse(cast.ticked));
     ASSERT_TRUE(TickWithMouse(L"Zebra"));
+    // Ticked too, but its own program hides it before the hide button is pressed: it is
+    // not ours, so neither this run nor the next may ever show it.
+    ASSERT_TRUE(TickWithMouse(L"Gone to its tray"));
+    ShowWindow(selfHidden, SW_HIDE);
     ASSERT_TRUE(Press(ids::BtnHideWindows));
     ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
     ASSERT_NO_FATAL_FAILURE(tickIcon());
@@ -575,6 +580,7 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
     EXPECT_TRUE(Checked(cast.ticked));
     EXPECT_TRUE(Checked(L"Zebra"));
     EXPECT_FALSE(Checked(L"apple"));
+    EXPECT_EQ(RowOf(L"Gone to its tray"), -1) << "a window its own program hid was adopted";
     EXPECT_FALSE(IsVisible(a) || IsVisible(b));
     EXPECT_TRUE(shell.Hidden(5));
     EXPECT_TRUE(WaitUntil([&] { return icons.RowCount() == 1 && icons.Checked(0); }));
@@ -611,10 +617,39 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
     EXPECT_FALSE(shell.Hidden(5));
     EXPECT_TRUE(IsVisible(left));
 
+    // (d) The record held open without sharing (a backup tool, say) when the next run
+    // starts: that run must not write over it. It hides and gives back a window of its own,
+    // closes once the file is free, and "/restore" still finds what the killed run hid.
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_TRUE(TickWithMouse(cast.ticked));
+    ASSERT_TRUE(TickWithMouse(L"Zebra"));
+    ASSERT_TRUE(Press(ids::BtnHideWindows));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+    app.Kill();
+    {
+        UniqueHandle held(CreateFileW(app.FileInFolder(L"Hidden.dat").c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held.Get());
+        ASSERT_NO_FATAL_FAILURE(StartProgram());
+        ASSERT_TRUE(TickWithMouse(L"apple"));
+        ASSERT_TRUE(Press(ids::BtnHideWindows));
+        ASSERT_TRUE(WaitUntil([&] { return !IsVisible(left); }));
+    }
+    // Its first write after the file is free (the window given back leaves the record).
+    ASSERT_TRUE(Press(ids::BtnShowWindows));
+    ASSERT_TRUE(WaitUntil([&] { return IsVisible(left); }));
+    EXPECT_TRUE(app.Close());
+    Process again;
+    ASSERT_TRUE(again.Start(app.Exe(), L"/restore"));
+    ASSERT_TRUE(again.WaitExit());
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(a) && IsVisible(b); })) << "the record was written over";
+    EXPECT_FALSE(IsVisible(selfHidden));
+
     // Everything given back, the record holds nothing: the next start lists nothing ticked.
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     EXPECT_FALSE(Checked(cast.ticked) || Checked(L"Zebra"));
     EXPECT_TRUE(app.Close());
+    EXPECT_FALSE(IsVisible(selfHidden)) << "the close showed a window its own program hid";
 }
 
 } // namespace
