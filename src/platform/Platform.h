@@ -30,7 +30,8 @@ class WindowApi {
 public:
     virtual ~WindowApi() = default;
 
-    // GetWindow(any, GW_HWNDFIRST): the top of the Z order of `any`'s siblings.
+    // GetWindow(any, GW_HWNDFIRST): the top of the Z order of `any`'s siblings; for 0, the
+    // top of the top-level windows' Z order.
     virtual Hwnd GetFirstSibling(Hwnd any) = 0;
     // GetWindow(w, GW_HWNDNEXT): the window below `w`, 0 at the bottom.
     virtual Hwnd GetNextSibling(Hwnd w) = 0;

@@ -17,7 +17,10 @@ constexpr UINT kMessageTimeoutMs = 3000;
 
 class Win32WindowApi final : public WindowApi {
 public:
-    Hwnd GetFirstSibling(Hwnd any) override { return N(::GetWindow(H(any), GW_HWNDFIRST)); }
+    Hwnd GetFirstSibling(Hwnd any) override
+    {
+        return N(any ? ::GetWindow(H(any), GW_HWNDFIRST) : ::GetWindow(::GetDesktopWindow(), GW_CHILD));
+    }
     Hwnd GetNextSibling(Hwnd w) override { return N(::GetWindow(H(w), GW_HWNDNEXT)); }
     int GetWindowTextW(Hwnd w, char16_t* buf, int maxCount) override
     {

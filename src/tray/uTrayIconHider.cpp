@@ -258,8 +258,7 @@ void TTrayIconList::AdoptRecorded()
         Append(recorded.toolbar, recorded.id, Utf8FromUtf16(windows_.WideForm(recorded.text))).Hidden = true;
     }
     THiddenRecord::Batch batch(record_);
-    for (auto [toolbar, id] : stale)
-        record_->RemoveIcon(toolbar, id);
+    record_->RemoveIcons(stale);
     AdoptRecordedSettings();
 }
 

@@ -306,10 +306,13 @@ bool THiddenRecord::AddIcon(Hwnd toolbar, std::int32_t id, const std::string& te
     return Save();
 }
 
-void THiddenRecord::RemoveIcon(Hwnd toolbar, std::int32_t id)
+void THiddenRecord::RemoveIcons(const std::vector<std::pair<Hwnd, std::int32_t>>& buttons)
 {
+    if (buttons.empty())
+        return;
+    const std::set<std::pair<Hwnd, std::int32_t>> drop(buttons.begin(), buttons.end());
     auto gone = std::remove_if(icons_.begin(), icons_.end(),
-                               [&](const RecordedIcon& i) { return i.toolbar == toolbar && i.id == id; });
+                               [&](const RecordedIcon& i) { return drop.count({i.toolbar, i.id}) != 0; });
     if (gone == icons_.end())
         return;
     icons_.erase(gone, icons_.end());

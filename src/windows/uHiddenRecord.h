@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tw {
@@ -75,7 +76,8 @@ public:
     bool AddWindows(const std::vector<Hwnd>& handles);
     void RemoveWindows(const std::vector<Hwnd>& handles);
     bool AddIcon(Hwnd toolbar, std::int32_t id, const std::string& text);
-    void RemoveIcon(Hwnd toolbar, std::int32_t id);
+    void RemoveIcon(Hwnd toolbar, std::int32_t id) { RemoveIcons({{toolbar, id}}); }
+    void RemoveIcons(const std::vector<std::pair<Hwnd, std::int32_t>>& buttons);
     // The first value recorded for a key is the one to put back: a later one is ours.
     bool AddSetting(const std::string& key, std::optional<std::uint32_t> promoted);
     void RemoveSetting(const std::string& key);

@@ -311,10 +311,30 @@ std::vector<TWindow*> TWindowList::SettleRestores(bool judge)
     return refused;
 }
 
+std::optional<std::unordered_set<Hwnd>> TWindowList::TopLevelWindows()
+{
+    std::unordered_set<Hwnd> met;
+    int steps = 0;
+    Hwnd w = api_.GetFirstSibling(0);
+    for (; w != 0 && steps < kMaxWalkSteps; w = api_.GetNextSibling(w), ++steps)
+        if (!met.insert(w).second)
+            return std::nullopt;   // the order changed under the walk: it may have missed some
+    if (w != 0)
+        return std::nullopt;
+    return met;
+}
+
 void TWindowList::AdoptRecorded()
 {
     if (!record_)
         return;
+    // Every window we hide is a top-level window, so one that a walk of them does not meet
+    // is gone. Past a few lines, one walk is far cheaper than asking the system about each
+    // (a record left by many killed runs, or a damaged one, may hold thousands).
+    constexpr std::size_t kAskEachUpTo = 32;
+    std::optional<std::unordered_set<Hwnd>> existing;
+    if (record_->Windows().size() > kAskEachUpTo)
+        existing = TopLevelWindows();
     std::vector<Hwnd> stale;
     std::unordered_set<Hwnd> listed;
     for (const auto& item : items_)
@@ -322,6 +342,10 @@ void TWindowList::AdoptRecorded()
     for (const RecordedWindow& recorded : std::vector<RecordedWindow>(record_->Windows())) {
         if (!listed.insert(recorded.handle).second)
             continue;
+        if (existing && !existing->count(recorded.handle)) {
+            stale.push_back(recorded.handle);
+            continue;
+        }
         // A handle that now names anything else, or a window that is back on screen, is
         // never touched: only forgotten.
         if (!record_->IsSameWindow(recorded) || api_.IsWindowVisible(recorded.handle)) {

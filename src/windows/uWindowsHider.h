@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace tw {
@@ -142,6 +143,8 @@ private:
     std::uint64_t CreationTime(std::uint32_t pid, std::map<std::uint32_t, std::uint64_t>& created);
     bool SameOwner(const TWindow& entry, Hwnd w, std::map<std::uint32_t, std::uint64_t>& created);
     void Drop(std::size_t index);
+    // Every top-level window, by one bounded walk; nothing when the walk could not finish.
+    std::optional<std::unordered_set<Hwnd>> TopLevelWindows();
 
     WindowApi& api_;
     THiddenRecord* record_;

@@ -330,6 +330,10 @@ TEST_F(WindowListTest, NextStartAdoptsOnlyRecordedWindowsThatAreStillTheSameAndH
     desk.Process(6).created = 2;                 // a new process under the old id
     desk.Window(otherClass).cls = "Other";
     desk.log.clear();
+    // Lines of windows long gone, as many killed runs leave: enough that the start walks the
+    // desktop once instead of asking about each.
+    for (Hwnd gone = 0x90000; gone < 0x90000 + 40 * 4; gone += 4)
+        store.files[kRecordPath] += "W " + std::to_string(gone) + " 5 1 4E6F7465706164\n";
 
     THiddenRecord next{store, desk, desk, kRecordPath};
     next.Load();

@@ -116,6 +116,8 @@ std::uint8_t* SimDesktop::RemoteMemory(std::uint32_t pid, std::uintptr_t address
 
 Hwnd SimDesktop::GetFirstSibling(Hwnd any)
 {
+    if (any == 0)
+        return zorder_.empty() ? 0 : zorder_.front();
     if (!Exists(any))
         return 0;
     Hwnd parent = windows_[any].parent;
