@@ -47,7 +47,9 @@ TDrawTreeForm::TDrawTreeForm(FileApi& files) : files_(files) {}
 
 TDrawTreeForm::~TDrawTreeForm()
 {
-    StopAsking();
+    // Nothing waits for a call still out; what it brings back is dropped.
+    if (work_)
+        work_->Close();
     if (HWND tree = VDT1()) {
         // The check boxes' image list is the tree's making but not the tree's to free; the
         // system's icon list is shared with the whole process and must outlive us.
@@ -65,6 +67,13 @@ void TDrawTreeForm::Create(HWND owner)
     DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     if (!CreateHwnd(TW_PICKER_WINDOW_CLASS, exStyle, style, L"", 0, 0, kWidth, kHeight, owner))
         throw std::runtime_error("cannot create the file picker");
+    PickerWork::Options options;
+    // Better icons can wait; the window's own thread comes first for the processor.
+    options.askerStarts = [] { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); };
+    HWND window = hwnd_;
+    work_ = std::make_unique<PickerWork>(
+        files_, [window] { return ::PostMessageW(window, kListedMessage, 0, 0) != 0; },
+        [window] { return ::PostMessageW(window, kAnsweredMessage, 0, 0) != 0; }, std::move(options));
     FitToDpi(kWidth, kHeight, false, Anchor::TopLeft);
     BuildControls(kLayout, kFonts);
     CreateTree();
@@ -324,11 +333,15 @@ LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         CheckPosted(reinterpret_cast<HTREEITEM>(lParam));
         return 0;
     case kListedMessage:
-        ListingDone(static_cast<unsigned>(wParam));
+        TakeListed();
         return 0;
     case WM_TIMER:
         if (wParam == kFillTimer) {
             FillSome();
+            return 0;
+        }
+        if (wParam == kWatchTimer) {
+            WorkWatched();
             return 0;
         }
         break;
@@ -339,7 +352,7 @@ LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return static_cast<LRESULT>(asked_ + PendingEntries());
     case WM_SETCURSOR:
         // The window answers while folders are searched; the cursor says work goes on.
-        if (!listings_.empty() && LOWORD(lParam) == HTCLIENT) {
+        if (listingsOut_ > 0 && LOWORD(lParam) == HTCLIENT) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
             return TRUE;
         }

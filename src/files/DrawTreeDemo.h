@@ -8,13 +8,15 @@
 // the check mark when a node is first drawn. A node is first drawn with the icon of its type
 // (folder, or file by extension), which needs no disk; its own icon, its overlays, its expand
 // button and a drive's attributes are asked of the shell afterwards, on a thread that asks
-// for one node after another. A folder is listed on a thread of its own, and a big one opens
-// with its first screenful, the rest added between the user's moves. So the window answers
-// while a slow or huge folder is searched or the shell is slow to say things.
+// for one node after another. Folders are listed, one after another, on another thread, and a
+// big one opens with its first screenful, the rest added between the user's moves. So the
+// window answers while a slow or huge folder is searched or the shell is slow to say things,
+// and a call that never comes back holds up neither the window nor its close (PickerWork).
 #pragma once
 
 #include "app/ControlIds.h"
 #include "files/PickerRules.h"
+#include "files/PickerWork.h"
 #include "platform/ui/Form.h"
 
 #include <commctrl.h>
@@ -58,10 +60,6 @@ struct TShellObjectData {
     bool Checked = false;             // the check mark as the callbacks last heard of it
 };
 
-struct FolderListing;
-struct ShellQuestion;
-struct ShellAsker;
-
 class TDrawTreeForm final : public ui::Form {
 public:
     explicit TDrawTreeForm(FileApi& files);
@@ -89,7 +87,7 @@ protected:
     void DpiChanged() override;
 
 private:
-    // Posted to ourselves: a folder's listing is done (its number in wParam).
+    // Posted to ourselves: folders have been listed.
     static constexpr UINT kListedMessage = WM_APP + 2;
     // Posted to ourselves: the shell has answered about drawn nodes.
     static constexpr UINT kAnsweredMessage = WM_APP + 4;
@@ -101,6 +99,10 @@ private:
     static constexpr UINT_PTR kFillTimer = 2;
     static constexpr std::size_t kFirstFill = 256;
     static constexpr std::size_t kFillSlice = 2048;
+    // While work waits behind a call into the disk or the shell, it is looked at this often:
+    // a call that holds it too long is left to itself and a fresh thread takes the work.
+    static constexpr UINT_PTR kWatchTimer = 3;
+    static constexpr UINT kWatchMs = 500;
 
     // Entries of a listed folder still to be added, in the order they will be shown.
     struct PendingFill {
@@ -122,10 +124,12 @@ private:
     void QueueRefine(TShellObjectData& node);
     void KeepFilling();
     void StopFilling();
+    void WatchWork();
+    void WorkWatched();
     void TakeAnswers();
-    void StopAsking();
     void Refine(const ShellQuestion& answered);
-    void ListingDone(unsigned id);
+    void TakeListed();
+    void ListingDone(FolderListing& listing);
     void AddChildren(PendingFill& fill, std::size_t count);
     void FillSome();
     void FinishFills();
@@ -147,7 +151,10 @@ private:
     std::string DriveStrings;
     HIMAGELIST SystemImages = nullptr;    // the system's list: shared, never destroyed by us
     std::deque<TShellObjectData> nodes_;  // stable addresses: tree items point at them
-    std::shared_ptr<ShellAsker> asker_;   // started with the first question; shared with its thread
+    // Folders searched on one thread, the shell asked on another; made with the window.
+    std::unique_ptr<PickerWork> work_;
+    bool watchTimer_ = false;
+    std::size_t listingsOut_ = 0;         // folders being searched
     std::size_t asked_ = 0;               // questions whose answers are not yet shown
     std::deque<PendingFill> fills_;       // oldest listing first
     bool fillTimer_ = false;
@@ -156,8 +163,6 @@ private:
     SortDirection direction_ = SortDirection::Ascending;
     int shareOverlay_ = -1;
     int linkOverlay_ = -1;
-    // Folders being listed; each listing's thread holds it too, so neither waits for the other.
-    std::vector<std::shared_ptr<FolderListing>> listings_;
 };
 
 } // namespace tw

@@ -5,28 +5,10 @@
 #include "platform/ui/Text.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <cstring>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 namespace tw {
-
-// A folder searched on a thread of its own. That thread reads `path` and `direction` and
-// writes `entries`, then sets `done`; only the window's thread touches `node` and the tree,
-// and reads `entries` once `done` is set. Both threads hold the listing, so a picker closed
-// meanwhile frees nothing the search still uses, and the search's message finds no window.
-struct FolderListing {
-    unsigned id = 0;
-    std::string path;
-    SortDirection direction = SortDirection::Ascending;
-    TShellObjectData* node = nullptr;
-    std::vector<ListedEntry> entries;
-    std::atomic<bool> done{false};
-};
 
 namespace {
 
@@ -139,88 +121,8 @@ int TDrawTreeForm::ShownChildren(const TShellObjectData& node) const
     return node.TopLevel || (node.ShellAttributes & shell::kFolder) ? 1 : 0;
 }
 
-// What the search could not tell, asked of the shell once the node is drawn, and kept: its
-// attributes (a drive everything or nothing, any other node its overlays and whether it has
-// subfolders), the icon it is drawn with (a file is never shown open, nor is a folder before
-// it is expanded), and whether it can be opened. Asked on the shell's own thread, into a copy:
-// only the window's thread touches the node.
-struct ShellQuestion {
-    TShellObjectData* node = nullptr;
-    std::string path;
-    bool topLevel = false;
-    bool open = false;
-    bool askAttributes = false;
-    bool askIcon = false;
-    bool askChildren = false;
-    std::uint32_t attributes = 0;   // what is known when asked; the answer adds to it
-    int icon = -1;
-    int hasChildren = -1;
-};
-
-// The questions and answers between the window and the thread that asks the shell. Under
-// some systems one answer takes tens of milliseconds, and on a slow or lost network share a
-// call may not come back for seconds: the window only hands questions over and shows answers.
-// Both hold this, so a picker closed meanwhile frees nothing the thread still uses.
-struct ShellAsker {
-    HWND window = nullptr;
-    std::mutex lock;
-    std::condition_variable wake;
-    std::deque<ShellQuestion> questions;   // in the order the nodes were first drawn
-    std::vector<ShellQuestion> answers;
-    bool told = false;                     // the window has been sent word of the answers
-    bool closed = false;
-    bool threaded = false;                 // set by the window once the thread runs
-};
-
-namespace {
-
-void Answer(FileApi& files, ShellQuestion& q)
-{
-    if (q.askAttributes) {
-        if (q.topLevel) {
-            // A path below a drive root is no drive root, so the system names no drive type
-            // for it: the attributes its listing read stand.
-            if (ReadsShellAttributes(files.GetDriveTypeA(q.path), q.path))
-                q.attributes = files.ShellAttributes(q.path, shell::kRequestMask);
-        } else {
-            std::uint32_t mask = DrawnShellMask(q.attributes);
-            q.attributes |= files.ShellAttributes(q.path, mask) & mask;
-        }
-    }
-    if (q.askIcon)
-        q.icon = files.SmallIconIndex(q.path, q.open ? kOpenIconFlags : kClosedIconFlags);
-    if (q.askChildren)
-        q.hasChildren = HasChildren(q.attributes, [&] { return FolderHasFiles(files, q.path); });
-}
-
-void AskInTurn(const std::shared_ptr<ShellAsker>& asker, FileApi& files, UINT answeredMessage)
-{
-    // Better icons can wait; the window's own thread comes first for the processor.
-    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-    std::unique_lock<std::mutex> hold(asker->lock);
-    for (;;) {
-        asker->wake.wait(hold, [&] { return asker->closed || !asker->questions.empty(); });
-        if (asker->closed)
-            return;
-        ShellQuestion q = std::move(asker->questions.front());
-        asker->questions.pop_front();
-        hold.unlock();
-        try {
-            Answer(files, q);
-        } catch (const std::exception&) {
-            // Out of memory: the node keeps what it shows, and still counts as answered.
-        }
-        hold.lock();
-        if (asker->closed)
-            return;
-        asker->answers.push_back(std::move(q));
-        if (!asker->told)
-            asker->told = ::PostMessageW(asker->window, answeredMessage, 0, 0) != 0;
-    }
-}
-
-} // namespace
-
+// What the search could not tell, asked of the shell once the node is drawn, and kept. A file
+// is never shown open, nor a folder before it is expanded: only the icon drawn is asked for.
 void TDrawTreeForm::QueueRefine(TShellObjectData& node)
 {
     if (node.Refining)
@@ -238,33 +140,8 @@ void TDrawTreeForm::QueueRefine(TShellObjectData& node)
         return;
     node.Refining = true;
     ++asked_;
-    if (!asker_) {
-        asker_ = std::make_shared<ShellAsker>();
-        asker_->window = hwnd_;
-        try {
-            std::thread([asker = asker_, &files = files_] { AskInTurn(asker, files, kAnsweredMessage); }).detach();
-            asker_->threaded = true;
-        } catch (const std::system_error&) {
-        }
-    }
-    if (!asker_->threaded) {
-        // No thread to be had: asked here, the window waiting as it must. The answer is
-        // shown as any other, after the paint that asked for it.
-        try {
-            Answer(files_, q);
-        } catch (const std::exception&) {
-        }
-        std::lock_guard<std::mutex> hold(asker_->lock);
-        asker_->answers.push_back(std::move(q));
-        if (!asker_->told)
-            asker_->told = ::PostMessageW(hwnd_, kAnsweredMessage, 0, 0) != 0;
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> hold(asker_->lock);
-        asker_->questions.push_back(std::move(q));
-    }
-    asker_->wake.notify_one();
+    work_->Ask(std::move(q));
+    WatchWork();
 }
 
 // Without a timer to be had, a posted tick still gets the work done, ahead of input.
@@ -284,30 +161,25 @@ void TDrawTreeForm::StopFilling()
     }
 }
 
-// The thread ends once the call it is in (if any) comes back; it asks nothing more.
-void TDrawTreeForm::StopAsking()
+// Work waiting behind a call that does not come back is looked at until none waits: a fresh
+// thread takes it once the call has held it long enough.
+void TDrawTreeForm::WatchWork()
 {
-    if (!asker_)
-        return;
-    {
-        std::lock_guard<std::mutex> hold(asker_->lock);
-        asker_->closed = true;
-        asker_->questions.clear();
+    if (!watchTimer_)
+        watchTimer_ = ::SetTimer(hwnd_, kWatchTimer, kWatchMs, nullptr) != 0;
+}
+
+void TDrawTreeForm::WorkWatched()
+{
+    if (!work_->Supervise(PickerWork::Clock::now()) && watchTimer_) {
+        ::KillTimer(hwnd_, kWatchTimer);
+        watchTimer_ = false;
     }
-    asker_->wake.notify_all();
 }
 
 void TDrawTreeForm::TakeAnswers()
 {
-    if (!asker_)
-        return;
-    std::vector<ShellQuestion> answers;
-    {
-        std::lock_guard<std::mutex> hold(asker_->lock);
-        answers.swap(asker_->answers);
-        asker_->told = false;
-    }
-    for (const ShellQuestion& answered : answers)
+    for (const ShellQuestion& answered : work_->TakeAnswers())
         Refine(answered);
 }
 
@@ -380,44 +252,32 @@ void TDrawTreeForm::VDT1InitChildren(TShellObjectData& node)
 {
     if (node.Listing)
         return;
-    static std::atomic<unsigned> lastId{0};
-    auto listing = std::make_shared<FolderListing>();
-    listing->id = ++lastId;   // numbers, not pointers, cross the queue: a stale one finds nothing
-    listing->path = node.Path;
-    listing->direction = direction_;
-    listing->node = &node;
-    auto search = [listing, window = hwnd_, &files = files_] {
-        try {
-            listing->entries = ListFolder(files, listing->path, listing->direction);
-        } catch (const std::exception&) {
-            listing->entries.clear();   // out of memory: the folder shows as empty
-        }
-        listing->done.store(true, std::memory_order_release);
-        ::PostMessageW(window, kListedMessage, listing->id, 0);
-    };
-    listings_.push_back(listing);
     node.Listing = true;
-    try {
-        std::thread(search).detach();
-    } catch (const std::system_error&) {
-        search();   // no thread to be had: search here, the window waiting as it must
-    }
+    ++listingsOut_;
+    FolderListing listing;
+    listing.node = &node;
+    listing.path = node.Path;
+    listing.direction = direction_;
+    work_->List(std::move(listing));
+    WatchWork();
 }
 
-void TDrawTreeForm::ListingDone(unsigned id)
+void TDrawTreeForm::TakeListed()
 {
-    auto it = std::find_if(listings_.begin(), listings_.end(), [id](const auto& l) { return l->id == id; });
-    if (it == listings_.end() || !(*it)->done.load(std::memory_order_acquire))
-        return;
-    std::shared_ptr<FolderListing> listing = std::move(*it);
-    listings_.erase(it);
-    TShellObjectData& node = *listing->node;
+    for (FolderListing& listing : work_->TakeListed())
+        ListingDone(listing);
+}
+
+void TDrawTreeForm::ListingDone(FolderListing& listing)
+{
+    TShellObjectData& node = *listing.node;
     node.Listing = false;
     node.Listed = true;
+    --listingsOut_;
     // Paths in one folder differ, so the other direction is exactly the reverse order.
-    if (listing->direction != direction_)
-        std::reverse(listing->entries.begin(), listing->entries.end());
-    PendingFill fill{&node, std::move(listing->entries)};
+    if (listing.direction != direction_)
+        std::reverse(listing.entries.begin(), listing.entries.end());
+    PendingFill fill{&node, std::move(listing.entries)};
     const bool empty = fill.entries.empty();
     const std::size_t all = fill.entries.size();
     AddChildren(fill, all <= kFillSlice ? all : kFirstFill);
@@ -437,7 +297,7 @@ void TDrawTreeForm::ListingDone(unsigned id)
     } else {
         ::SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node.Item));
     }
-    if (listings_.empty()) {
+    if (listingsOut_ == 0) {
         // The arrow again at once, not at the next move of the mouse.
         POINT at{};
         ::GetCursorPos(&at);

@@ -1,9 +1,10 @@
 // The hidden-file list and the picker's decisions against the simulated file system: what a
 // hide, an unhide and a lookup do to the lines and to the entries on disk, the exact command
 // lines that reach attrib and Explorer, the stored form, and how the picker lists, sorts and
-// shortens.
+// shortens, and keeps its threads few and free of calls that do not come back.
 #include "files/FileListRules.h"
 #include "files/PickerRules.h"
+#include "files/PickerWork.h"
 #include "platform/sim/SimFiles.h"
 #include "platform/sim/SimProfile.h"
 #include "settings/IniCodec.h"
@@ -14,9 +15,12 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tw {
@@ -473,6 +477,206 @@ TEST_F(PickerListTest, ExpandButtonsFollowSubfoldersThenFiles)
     fs.AddFile("C:\\T\\Empty\\x.txt", kHiddenSystem);   // a hidden file still counts
     EXPECT_TRUE(HasChildren(attrs("C:\\T\\Empty"), hasFiles("C:\\T\\Empty")));
     EXPECT_FALSE(FolderHasFiles(fs, "C:\\T\\Only"));    // subfolders are not files
+}
+
+// --- Picker: work away from the window --------------------------------------------------
+
+// The simulated disk as the picker's threads reach it: which threads search folders and which
+// ask the shell, and a lost share whose calls come back only when the test lets them.
+struct ThreadedFiles : sim::SimFiles {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool lostBack = false;
+    int held = 0;                          // calls into the lost share not yet back
+    int told = 0;                          // words from the pickers' threads that results wait
+    int toldFirst = 0;                     // of them, to the first picker opened
+    std::set<std::thread::id> listers;     // threads that searched a folder
+    std::set<std::thread::id> askers;      // threads that asked the shell
+
+    void Enter(const std::string& path, std::set<std::thread::id>& who)
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        who.insert(std::this_thread::get_id());
+        if (path.rfind("C:\\Lost", 0) != 0)
+            return;
+        ++held;
+        changed.notify_all();
+        changed.wait(guard, [&] { return lostBack; });
+        --held;
+    }
+    bool FindFiles(const std::string& pattern, std::uint32_t mask, const std::function<bool(const FindEntry&)>& each) override
+    {
+        Enter(pattern, mask == kAnyEntryMask ? listers : askers);
+        std::lock_guard<std::mutex> guard(lock);
+        return SimFiles::FindFiles(pattern, mask, each);
+    }
+    std::uint32_t ShellAttributes(const std::string& path, std::uint32_t mask) override
+    {
+        Enter(path, askers);
+        std::lock_guard<std::mutex> guard(lock);
+        return SimFiles::ShellAttributes(path, mask);
+    }
+    int SmallIconIndex(const std::string& path, unsigned flags) override
+    {
+        Enter(path, askers);
+        std::lock_guard<std::mutex> guard(lock);
+        return SimFiles::SmallIconIndex(path, flags);
+    }
+};
+
+class PickerWorkTest : public ::testing::Test {
+protected:
+    using Clock = PickerWork::Clock;
+
+    PickerWorkTest()
+    {
+        fs.AddDrive("C:\\", 3);
+        for (int i = 0; i < 30; ++i)
+            fs.AddFile("C:\\F" + std::to_string(i) + "\\a.txt");
+        fs.AddFile("C:\\Lost\\a.txt");
+    }
+    ~PickerWorkTest() override
+    {
+        LetLostBack();
+        EXPECT_TRUE(Eventually([&] { return listers->Live() == 0 && askers->Live() == 0; }))
+            << "a thread outlived every picker and every call";
+    }
+
+    // Nothing counts as stuck until the test says that time has passed.
+    std::unique_ptr<PickerWork> Open()
+    {
+        PickerWork::Options options{listers, askers, std::chrono::hours(1), {}};
+        auto word = [this, first = listers->Started() + askers->Started() == 0] {
+            std::lock_guard<std::mutex> guard(fs.lock);
+            ++fs.told;
+            fs.toldFirst += first;
+            fs.changed.notify_all();
+            return true;
+        };
+        return std::make_unique<PickerWork>(fs, word, word, options);
+    }
+    static FolderListing Folder(const std::string& path) { return FolderListing{nullptr, path, SortDirection::Ascending, {}}; }
+    static ShellQuestion Question(const std::string& path)
+    {
+        ShellQuestion q;
+        q.path = path;
+        q.attributes = shell::kFolder;
+        q.askAttributes = q.askIcon = q.askChildren = true;
+        return q;
+    }
+    static void StuckLongEnough(PickerWork& work) { work.Supervise(Clock::now() + std::chrono::hours(2)); }
+
+    // Takes what `work` brings back until `listings` and `answers` have come, for at most 10 s.
+    bool Collect(PickerWork& work, std::size_t listings, std::size_t answers)
+    {
+        const auto until = Clock::now() + std::chrono::seconds(10);
+        for (int seen = -1;;) {
+            for (FolderListing& l : work.TakeListed())
+                listed.push_back(l.path + (l.entries.empty() ? " (empty)" : ""));
+            for (ShellQuestion& q : work.TakeAnswers())
+                answered.push_back(q.path + (q.hasChildren == 1 ? "" : " (no children)"));
+            if (listed.size() >= listings && answered.size() >= answers)
+                return true;
+            std::unique_lock<std::mutex> guard(fs.lock);
+            if (!fs.changed.wait_until(guard, until, [&] { return fs.told != seen; }))
+                return false;
+            seen = fs.told;
+        }
+    }
+    bool HeldInLostShare(int calls)
+    {
+        std::unique_lock<std::mutex> guard(fs.lock);
+        return fs.changed.wait_for(guard, std::chrono::seconds(10), [&] { return fs.held == calls; });
+    }
+    void LetLostBack()
+    {
+        std::lock_guard<std::mutex> guard(fs.lock);
+        fs.lostBack = true;
+        fs.changed.notify_all();
+    }
+    template <class Done> static bool Eventually(Done done)
+    {
+        for (auto until = Clock::now() + std::chrono::seconds(10); !done(); std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+            if (Clock::now() > until)
+                return false;
+        return true;
+    }
+
+    ThreadedFiles fs;
+    std::shared_ptr<WorkerBudget> listers = std::make_shared<WorkerBudget>(2);
+    std::shared_ptr<WorkerBudget> askers = std::make_shared<WorkerBudget>(2);
+    std::vector<std::string> listed;
+    std::vector<std::string> answered;
+};
+
+TEST_F(PickerWorkTest, ManyQuickExpansionsShareOneSearchThreadAndOneShellThread)
+{
+    auto work = Open();
+    std::vector<std::string> paths;
+    for (int i = 0; i < 30; ++i) {
+        paths.push_back("C:\\F" + std::to_string(i));
+        work->List(Folder(paths.back()));
+        work->Ask(Question(paths.back()));
+    }
+    ASSERT_TRUE(Collect(*work, 30, 30));
+    EXPECT_EQ(listed, paths) << "searched in the order asked, each with its file";
+    EXPECT_EQ(answered, paths);
+    EXPECT_EQ(listers->Started(), 1);
+    EXPECT_EQ(askers->Started(), 1);
+    std::lock_guard<std::mutex> guard(fs.lock);
+    EXPECT_EQ(fs.listers.size(), 1u);
+    EXPECT_EQ(fs.askers.size(), 1u);
+    EXPECT_FALSE(fs.listers.count(std::this_thread::get_id()) || fs.askers.count(std::this_thread::get_id()));
+}
+
+TEST_F(PickerWorkTest, ACallThatNeverComesBackHoldsUpNeitherLaterWorkNorTheClose)
+{
+    auto first = Open();
+    first->Ask(Question("C:\\Lost"));
+    first->List(Folder("C:\\Lost"));
+    ASSERT_TRUE(HeldInLostShare(2));
+    first->Ask(Question("C:\\F0"));
+    first->List(Folder("C:\\F1"));
+    EXPECT_TRUE(first->Supervise(Clock::now())) << "work waits behind the held calls";
+    EXPECT_EQ(askers->Started() + listers->Started(), 2) << "a call not held long is not given up on";
+
+    // Held long enough: fresh threads take the later expansion and the later question.
+    StuckLongEnough(*first);
+    ASSERT_TRUE(Collect(*first, 1, 1));
+    EXPECT_THAT(listed, ElementsAre("C:\\F1"));
+    EXPECT_THAT(answered, ElementsAre("C:\\F0"));
+
+    // The close does not wait for the held calls, and leaves their threads alone.
+    auto closing = std::async(std::launch::async, [&] { first.reset(); });
+    EXPECT_EQ(closing.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ASSERT_TRUE(Eventually([&] { return askers->Live() == 1 && listers->Live() == 1; }))
+        << "the idle threads end with the picker, the held ones stay";
+
+    // The picker opened again works, until held threads reach the bound: then work waits
+    // for one to come back rather than be done on the window's thread.
+    auto second = Open();
+    second->Ask(Question("C:\\Lost\\a.txt"));
+    ASSERT_TRUE(HeldInLostShare(3));
+    second->Ask(Question("C:\\F2"));
+    StuckLongEnough(*second);
+    second->Ask(Question("C:\\F3"));
+    EXPECT_EQ(askers->Live(), 2);
+    EXPECT_TRUE(second->TakeAnswers().empty());
+
+    int toldFirst = 0;
+    {
+        std::lock_guard<std::mutex> guard(fs.lock);
+        toldFirst = fs.toldFirst;
+    }
+    LetLostBack();
+    listed.clear();
+    answered.clear();
+    ASSERT_TRUE(Collect(*second, 0, 3));
+    EXPECT_THAT(answered, ElementsAre("C:\\Lost\\a.txt (no children)", "C:\\F2", "C:\\F3"));
+    second.reset();
+    ASSERT_TRUE(Eventually([&] { return listers->Live() == 0 && askers->Live() == 0; }));
+    std::lock_guard<std::mutex> guard(fs.lock);
+    EXPECT_EQ(fs.toldFirst, toldFirst) << "a closed picker was told what its held calls brought back";
 }
 
 // --- Picker: drives and names -----------------------------------------------------------
