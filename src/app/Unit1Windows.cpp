@@ -259,16 +259,24 @@ void TFrmAmbler::WaitForRestores(unsigned ms)
 {
     if (!WindowList)
         return;
-    constexpr DWORD kSliceMs = 20;
+    // Apart by as much as the looks after Alt+R: a program that hides its window again at
+    // once may take a moment to do it.
+    constexpr ULONGLONG kLookMs = 100;
     const ULONGLONG deadline = ::GetTickCount64() + ms;
     WindowList->SettleRestores(false);
-    while (WindowList->HasPendingRestores() && ::GetTickCount64() < deadline) {
+    ULONGLONG nextLook = ::GetTickCount64() + kLookMs;
+    for (ULONGLONG now = ::GetTickCount64(); WindowList->HasPendingRestores() && now < deadline;
+         now = ::GetTickCount64()) {
         // The window repaints while it waits: a close must not look hung.
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kSliceMs, QS_PAINT);
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(nextLook > now ? nextLook - now : 0),
+                                    QS_PAINT);
         MSG msg{};
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
             ::DispatchMessageW(&msg);
-        WindowList->SettleRestores(false);
+        if (::GetTickCount64() >= nextLook) {
+            WindowList->SettleRestores(false);
+            nextLook = ::GetTickCount64() + kLookMs;
+        }
     }
 }
 

@@ -371,8 +371,8 @@ void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& proc
     windowList.RestoreHidden();
     // A window leaves the record only once it is seen back; one that is not stays there
     // for the next attempt.
-    constexpr int kLooks = 40;
-    constexpr unsigned kLookMs = 50;
+    constexpr int kLooks = 20;
+    constexpr unsigned kLookMs = 100;
     for (int look = 0; look < kLooks && windowList.HasPendingRestores(); ++look) {
         record.Pause(kLookMs);
         windowList.SettleRestores(false);

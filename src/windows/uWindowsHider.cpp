@@ -55,13 +55,9 @@ void TWindow::SettleRequest()
 bool TWindow::WillBeVisible()
 {
     bool visible = api_.IsWindowVisible(Handle);
-    // Once the window has done as asked, what its own program does with it counts again;
-    // a window seen back after our restore is given back.
-    if (asked_ && *asked_ == visible) {
+    // Once the window has done as asked, what its own program does with it counts again.
+    if (asked_ && *asked_ == visible)
         asked_.reset();
-        if (visible && HiddenByUs)
-            Forget();
-    }
     return asked_.value_or(visible);
 }
 
@@ -115,9 +111,13 @@ bool TWindow::SetShown(bool show)
         return false;
     }
     asked_ = show;
-    // A request carried out at once is settled now (a restore then gives the window back),
-    // so that what the window's own program does next counts as its own.
+    restoreAsked_ = show;
+    seenBack_ = false;
+    // A request carried out at once is settled now, so that what the window's own program
+    // does next counts as its own.
     WillBeVisible();
+    if (show)
+        SettleRestore(false);
     return true;
 }
 
@@ -126,19 +126,26 @@ TWindow::Restore TWindow::SettleRestore(bool judge)
     if (!RestorePending())
         return Restore::Back;
     if (!api_.IsWindow(Handle)) {
-        asked_.reset();
         Forget();
         return Restore::Back;
     }
+    // Seen on screen at two looks in a row (or at the last one): a program that hides its
+    // window again the moment it is shown shows it only for an instant, and has not given
+    // it back to the user.
     if (api_.IsWindowVisible(Handle)) {
-        asked_.reset();
+        if (!seenBack_ && !judge) {
+            seenBack_ = true;
+            return Restore::Waiting;
+        }
         Forget();
         return Restore::Back;
     }
+    seenBack_ = false;
     // Still hidden although its thread reads its messages: the request was refused, or its
-    // program hid the window again at once. It stays ours, so the next restore tries again.
+    // program hid the window again. It stays ours, so the next restore tries again.
     if (judge && api_.IsResponding(Handle)) {
         asked_.reset();
+        restoreAsked_ = false;
         return Restore::Refused;
     }
     return Restore::Waiting;
@@ -147,6 +154,7 @@ TWindow::Restore TWindow::SettleRestore(bool judge)
 void TWindow::Forget()
 {
     HiddenByUs = false;
+    restoreAsked_ = false;
     if (record_)
         record_->RemoveWindows({Handle});
 }
@@ -231,6 +239,7 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
         if (known) {
             known->SetTitle(title);      // hidden or not: we still owe it back
             known->SettleRequest();
+            known->SettleRestore(false);
         } else if (api_.IsWindowVisible(w)) {
             AddListed(w, std::string(), std::string(), created).SetTitle(title);
         }
@@ -285,9 +294,12 @@ std::vector<TWindow*> TWindowList::RestoreHidden()
         if (!item->HiddenByUs)
             continue;
         // A window whose hide is still queued counts as hidden: it will be, once its thread
-        // runs, even after we are gone. One seen back is forgotten on the way.
-        if (item->WillBeVisible() && !item->RestorePending()) {
-            item->Forget();   // someone showed it already: nothing to give back
+        // runs, even after we are gone.
+        if (item->WillBeVisible()) {
+            // Back on screen: asked for already (asking again would take a maximised window
+            // out of its state), or shown by someone else, and then nothing to give back.
+            if (!item->RestorePending())
+                item->Forget();
             continue;
         }
         if (!item->SetShown(true))

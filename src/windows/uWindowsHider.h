@@ -72,9 +72,10 @@ public:
     // request could not be queued: nothing changed.
     bool SetShown(bool show);
     // We asked for the window back and have not yet seen it come.
-    bool RestorePending() const { return HiddenByUs && asked_.value_or(false); }
+    bool RestorePending() const { return HiddenByUs && restoreAsked_; }
     enum class Restore { Back, Waiting, Refused };
-    // Where a pending restore stands. With `judge`, a window whose thread answers and that is
+    // Where a pending restore stands: Back once the window is seen on screen at two looks in
+    // a row, or at the judging one. With `judge`, a window whose thread answers and that is
     // still hidden has refused: the request is dropped, and the window stays ours (a later
     // restore tries again). A window that does not answer is still Waiting.
     Restore SettleRestore(bool judge);
@@ -86,6 +87,9 @@ private:
     THiddenRecord* record_;
     // The visibility our last request asks for, until the window is seen to have it.
     std::optional<bool> asked_;
+    // Our restore has not yet been seen to hold; seenBack_: the last look saw the window.
+    bool restoreAsked_ = false;
+    bool seenBack_ = false;
 };
 
 class TWindowList {

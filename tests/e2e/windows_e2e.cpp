@@ -15,7 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -418,26 +421,43 @@ TEST_F(WindowsPage, StartsOnTheWindowsPageAndPageSwitchingChangesHintAndButtons)
 
 // A program that has stopped reading its messages holds nothing up: the hot keys and the close
 // go on with the other windows. Its own window only does as asked once its thread runs again.
+// A program that hides its window again whenever it is shown keeps it: the user is told, the
+// window stays ticked, and the record keeps it for the next attempt.
 TEST_F(WindowsPage, AHungWindowHoldsUpNeitherTheHotKeysNorTheClose)
 {
     ASSERT_NO_FATAL_FAILURE(StartTargets());
     HWND hung = Make(L"A hung program", tw::e2e::target::kCreateHung);   // sorts first: met first
     HWND zebra = Make(L"Zebra");
-    ASSERT_TRUE(hung && zebra);
+    HWND stubborn = Make(L"Stubborn", tw::e2e::target::kCreateStubborn);
+    ASSERT_TRUE(hung && zebra && stubborn);
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     ASSERT_TRUE(TickWithMouse(L"A hung program"));
     ASSERT_TRUE(TickWithMouse(L"Zebra"));
+    ASSERT_TRUE(TickWithMouse(L"Stubborn"));
 
     PressKey('H', kAlt);
-    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(zebra); })) << "Alt+H stopped at the hung window";
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(zebra) && !IsVisible(stubborn); }))
+        << "Alt+H stopped at the hung window";
     PressKey('R', kAlt);
     ASSERT_TRUE(WaitUntil([&] { return IsVisible(zebra); })) << "Alt+R stopped at the hung window";
+    HWND told = app.WaitForWindow(L"#32770", L"Tarnwick", Ms(15000));
+    ASSERT_TRUE(told) << "a restore that did not take was not reported";
+    EXPECT_EQ(Text(GetDlgItem(told, 0xFFFF)), L"无法还原该窗口");
+    PostMessageW(told, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(told); }));
+    EXPECT_TRUE(Checked(L"Stubborn"));
+    EXPECT_FALSE(IsVisible(stubborn));
     PressKey('H', kAlt);
     ASSERT_TRUE(WaitUntil([&] { return !IsVisible(zebra); }));
     EXPECT_TRUE(IsVisible(hung)) << "a thread that reads no messages carried out a request";
 
     ASSERT_TRUE(app.Close()) << "the close waited on the hung window";
     EXPECT_TRUE(WaitUntil([&] { return IsVisible(zebra) && !IsMinimized(zebra); }));
+    // Still hidden, so still owed: on disk for the next start or "/restore".
+    std::ifstream record(std::filesystem::path(app.FileInFolder(L"Hidden.dat")));
+    std::string text((std::istreambuf_iterator<char>(record)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("W " + std::to_string(reinterpret_cast<UINT_PTR>(stubborn)) + " "), std::string::npos)
+        << text;
 }
 
 // Logging off or shutting down runs the close sequence: the user gets the hidden windows back.

@@ -253,6 +253,7 @@ TEST_F(WindowListTest, RestoreHiddenBringsBackWhatWasHiddenAndLeavesMinimisedAlo
     list.FindByHandle(theirs)->SetShown(false);
 
     list.RestoreHidden();
+    list.SettleRestores(false);   // the look a moment later that sees them back
 
     // Only what we hid comes back: the other program meant its window to be hidden.
     EXPECT_TRUE(desk.IsWindowVisible(ours));
@@ -351,6 +352,7 @@ TEST_F(WindowListTest, NextStartAdoptsOnlyRecordedWindowsThatAreStillTheSameAndH
     // Refreshing keeps it; the close gives back exactly that one and empties the record.
     adopted.RefreshWindows(self);
     adopted.RestoreHidden();
+    adopted.SettleRestores(false);
     EXPECT_TRUE(desk.IsWindowVisible(kept));
     EXPECT_EQ(desk.log, (std::vector<std::string>{"ShowWindow Kept Restore"}));
     for (Hwnd w : {reused, restarted, otherClass})
@@ -395,6 +397,8 @@ TEST_F(WindowListTest, ARestoreThatDoesNotTakeKeepsTheWindowOursAndRecorded)
     desk.Window(rehiding).staysHidden = false;
     list.RestoreHidden();
     desk.Pump(hung);
+    list.SettleRestores(false);
+    EXPECT_TRUE(list.HasPendingRestores()) << "a window seen once may be hidden again at once";
     list.SettleRestores(false);
     EXPECT_FALSE(list.HasPendingRestores());
     for (Hwnd w : {refusing, rehiding, hung, fine})

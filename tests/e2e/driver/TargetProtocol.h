@@ -20,6 +20,7 @@ enum Command : ULONG_PTR {
     kCreateMinimized = 3,  // shown minimised, not activated
     kCreateWithChild = 4,  // visible, with one child of class "Button"
     kCreateHung = 5,       // visible, on a thread of its own that stops reading messages
+    kCreateStubborn = 6,   // visible; its program hides it again whenever it is shown later
 };
 
 // Class of every target window.

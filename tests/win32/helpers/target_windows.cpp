@@ -66,6 +66,24 @@ HWND CreateHung(const std::wstring& title)
     return job.window;
 }
 
+// A program that keeps its window to itself (gone to its tray for good): once shown, any
+// later showing is undone at once, as its own answer to being shown.
+constexpr UINT kHideAgain = WM_APP + 1;
+
+LRESULT CALLBACK StubbornProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const bool shown = (msg == WM_SHOWWINDOW && wParam) ||
+                       (msg == WM_WINDOWPOSCHANGED &&
+                        (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW));
+    if (shown)
+        PostMessageW(window, kHideAgain, 0, 0);
+    if (msg == kHideAgain) {
+        ShowWindow(window, SW_HIDE);
+        return 0;
+    }
+    return DefWindowProcW(window, msg, wParam, lParam);
+}
+
 HWND Serve(ULONG_PTR command, const std::wstring& title)
 {
     HWND window = nullptr;
@@ -90,6 +108,12 @@ HWND Serve(ULONG_PTR command, const std::wstring& title)
         break;
     case target::kCreateHung:
         window = CreateHung(title);
+        break;
+    case target::kCreateStubborn:
+        if ((window = CreateTarget(title, 0))) {
+            ShowWindow(window, SW_SHOWNOACTIVATE);
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StubbornProc));
+        }
         break;
     default:
         break;
