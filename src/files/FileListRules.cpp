@@ -109,12 +109,17 @@ void TFileListRecord::Load(FileLines& lines)
     std::optional<std::string> value = ini_.ReadString(kSection, kKeptKey);
     if (!value)
         return;
+    std::set<std::string> listed;
+    for (int i = 0; i < lines.Count(); ++i)
+        listed.insert(FoldAsciiCase(lines.Line(i)));
     bool whole = false;
     // An entry for a path no longer listed (an older version changed the list) would be
     // taken for a path ticked again later; it is dropped.
-    for (KeptAttributes& entry : DecodeKeptAttributes(*value, whole))
-        if (IsFileListed(lines, entry.path))
-            kept_.emplace(FoldAsciiCase(entry.path), std::move(entry));
+    for (KeptAttributes& entry : DecodeKeptAttributes(*value, whole)) {
+        std::string key = FoldAsciiCase(entry.path);
+        if (listed.count(key))
+            kept_.emplace(std::move(key), std::move(entry));
+    }
 }
 
 void TFileListRecord::Write(const FileLines& lines)
