@@ -208,7 +208,7 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
             return false;
         }
     }
-    FinishFileCommands();
+    FinishFileCommands(sessionEnding);
     closed_ = true;
     return true;
 }
@@ -451,6 +451,9 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             BusyScope busy(*this);
             FormClose(true);
         }
+        return 0;
+    case kFileCommandsEndedMessage:
+        ui::Guarded(hwnd_, [this] { FileCommandsEnded(); });
         return 0;
     case WM_HOTKEY:
         WMHotKey(static_cast<int>(wParam), LOWORD(lParam), HIWORD(lParam));

@@ -124,8 +124,11 @@ public:
     void SaveFileList();
     // At close, when saving failed: true when the user chooses to quit without saving.
     bool AskQuitWithoutSaving();
-    // At close: waits, bounded, for the file commands still queued.
-    void FinishFileCommands();
+    // At close: waits, bounded, for the file commands still queued. At log-off the wait is
+    // short, and the lines of the restores that have not started are written back first.
+    void FinishFileCommands(bool sessionEnding = false);
+    // The file commands' worker has news: what a file had, whether a restore took.
+    void FileCommandsEnded();
     void ShowFilePicker();
     void PopOpenClick();
     void PopDelClick();
@@ -217,6 +220,10 @@ private:
     static LRESULT CALLBACK FilesKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
     TAttribQueue& FileCommands();
+    // Posted by the file commands' worker when outcomes wait to be taken.
+    static constexpr UINT kFileCommandsEndedMessage = WM_APP + 10;
+    // Tells the user which paths stay hidden although a restore was asked for.
+    void ReportRefusedRestores(const std::vector<std::string>& paths);
     TFileListRecord& FileRecord();
     ui::UniqueMenu PopupMenu1;
     std::unique_ptr<ui::Subclass> filesKeys_;

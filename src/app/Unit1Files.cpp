@@ -134,8 +134,12 @@ bool TFrmAmbler::IsFileListed(const std::string& path)
 
 TAttribQueue& TFrmAmbler::FileCommands()
 {
-    if (!fileCommands_)
-        fileCommands_ = std::make_unique<TAttribQueue>(Win32Files());
+    if (!fileCommands_) {
+        // The worker only knocks; the lines and the settings file are touched on this thread.
+        HWND self = hwnd_;
+        fileCommands_ = std::make_unique<TAttribQueue>(
+            Win32Files(), [self] { ::PostMessageW(self, kFileCommandsEndedMessage, 0, 0); });
+    }
     return *fileCommands_;
 }
 
@@ -206,24 +210,53 @@ bool TFrmAmbler::AskQuitWithoutSaving()
     return ::MessageBoxW(hwnd_, question.c_str(), ui::kAppTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
+void TFrmAmbler::FileCommandsEnded()
+{
+    if (!fileCommands_ || closed_)
+        return;
+    ListBoxLines lines(Control(ids::lstFiles));
+    ReportRefusedRestores(SettleFileCommands(lines, *fileCommands_, FileRecord()));
+}
+
+void TFrmAmbler::ReportRefusedRestores(const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return;
+    std::wstring text = L"无法取消隐藏：";
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        text += (i ? L"\r\n" : L"") + ui::FromAnsi(paths[i]);
+    // The picker may be in front; the message belongs to it then.
+    HWND owner = ::GetActiveWindow();
+    ui::ShowMessage(owner ? owner : hwnd_, text.c_str());
+}
+
 // The window is closing, so nothing the user does can matter now, but it must not look
-// hung: it repaints, and answers other programs, while the last commands finish.
-void TFrmAmbler::FinishFileCommands()
+// hung: it repaints, and answers other programs, while the last commands finish. A session
+// that is ending may end the process at any moment: the restores that have not started are
+// listed again and saved before anything is waited for, and the wait is short.
+void TFrmAmbler::FinishFileCommands(bool sessionEnding)
 {
     if (!fileCommands_)
         return;
     constexpr unsigned kCloseWaitMs = 15000;
+    constexpr unsigned kLogOffWaitMs = 2000;
     constexpr unsigned kSliceMs = 50;
+    ListBoxLines lines(Control(ids::lstFiles));
+    if (sessionEnding)
+        KeepUnstartedRestores(lines, *fileCommands_, FileRecord());
     HCURSOR before = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    ULONGLONG deadline = ::GetTickCount64() + kCloseWaitMs;
+    ULONGLONG deadline = ::GetTickCount64() + (sessionEnding ? kLogOffWaitMs : kCloseWaitMs);
     while (!fileCommands_->WaitIdle(kSliceMs) && ::GetTickCount64() < deadline) {
         MSG msg{};
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
             ::DispatchMessageW(&msg);
     }
-    ListBoxLines lines(Control(ids::lstFiles));
+    std::vector<std::string> refused = SettleFileCommands(lines, *fileCommands_, FileRecord());
     KeepUnstartedRestores(lines, *fileCommands_, FileRecord());
     ::SetCursor(before);
+    // A question at log-off would only hold it up; the lines are kept all the same.
+    if (!sessionEnding)
+        ReportRefusedRestores(refused);
 }
 
 void TFrmAmbler::PopOpenClick()

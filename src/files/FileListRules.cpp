@@ -4,6 +4,8 @@
 #include "settings/IniText.h"
 #include "settings/uIniFileMgr.h"
 
+#include <algorithm>
+#include <set>
 #include <stdexcept>
 
 namespace tw {
@@ -12,6 +14,9 @@ namespace {
 
 const char kSection[] = "system";
 const char kFileKey[] = "File";
+const char kKeptKey[] = "FileAttributes";
+
+bool Runnable(const std::string& path) { return !path.empty() && !HasWildcard(path); }
 
 } // namespace
 
@@ -25,45 +30,43 @@ int VectorFileLines::FindIgnoringCase(const std::string& path) const
     return -1;
 }
 
-std::string QuoteArgument(std::string_view arg)
-{
-    std::string out = "\"";
-    std::size_t backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        // Backslashes only escape when a quote follows them.
-        out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(backslashes * 2, '\\');
-    out += '"';
-    return out;
-}
-
-std::string AttribCommandLine(const std::string& systemDir, bool unhide, const std::string& path)
-{
-    return QuoteArgument(systemDir + "\\attrib.exe") + (unhide ? " -h -s " : " +h +s ") + QuoteArgument(path);
-}
-
 std::string ExplorerFile(const std::string& windowsDir) { return windowsDir + "\\Explorer.exe"; }
 
 std::string ExplorerParameters(const std::string& path) { return QuoteArgument(path); }
 
 bool HasWildcard(std::string_view path) { return path.find_first_of("?*") != std::string_view::npos; }
 
-void ApplyFileAttributes(TAttribQueue& queue, bool unhide, const std::string& path) noexcept
+bool QueueHide(TAttribQueue& queue, const std::string& path, bool findBits) noexcept
 {
     try {
-        if (path.empty() || HasWildcard(path))
-            return;
-        queue.Enqueue(AttribCommandLine(queue.Files().SystemDirectory(), unhide, path), unhide ? path : std::string());
+        if (!Runnable(path))
+            return false;
+        queue.EnqueueHide(path, findBits);
+        return true;
     } catch (...) {
         // Whether attrib ran or not, the list has changed as the user asked.
+        return false;
     }
+}
+
+bool QueueRestore(TAttribQueue& queue, const std::string& path, std::optional<std::uint32_t> had) noexcept
+{
+    try {
+        if (!Runnable(path))
+            return false;
+        queue.EnqueueRestore(path, had);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void ApplyFileAttributes(TAttribQueue& queue, bool unhide, const std::string& path) noexcept
+{
+    if (unhide)
+        QueueRestore(queue, path, std::nullopt);
+    else
+        QueueHide(queue, path, true);
 }
 
 std::string FileListText(const FileLines& lines)
@@ -100,13 +103,48 @@ void SaveFileList(const FileLines& lines, TIniFileMgr& ini)
 void TFileListRecord::Load(FileLines& lines)
 {
     LoadFileList(lines, ini_);
+    kept_.clear();
+    restoring_.clear();
     changed_ = false;
+    std::optional<std::string> value = ini_.ReadString(kSection, kKeptKey);
+    if (!value)
+        return;
+    std::set<std::string> listed;
+    for (int i = 0; i < lines.Count(); ++i)
+        listed.insert(FoldAsciiCase(lines.Line(i)));
+    bool whole = false;
+    // An entry for a path no longer listed (an older version changed the list) would be
+    // taken for a path ticked again later; it is dropped.
+    for (KeptAttributes& entry : DecodeKeptAttributes(*value, whole)) {
+        std::string key = FoldAsciiCase(entry.path);
+        if (listed.count(key))
+            kept_.emplace(std::move(key), std::move(entry));
+    }
+}
+
+void TFileListRecord::Write(const FileLines& lines)
+{
+    std::vector<std::string> stored;
+    std::set<std::string> listed;
+    for (int i = 0; i < lines.Count(); ++i) {
+        stored.push_back(lines.Line(i));
+        listed.insert(FoldAsciiCase(stored.back()));
+    }
+    for (const std::string& path : restoring_)
+        if (listed.insert(FoldAsciiCase(path)).second)
+            stored.push_back(path);
+    std::vector<KeptAttributes> kept;
+    for (const auto& [key, entry] : kept_)
+        if (listed.count(key))
+            kept.push_back(entry);
+    // "File" keeps the form every version reads; both values change in one write.
+    ini_.WriteValues(kSection, {{kFileKey, EncodeHex(JoinLines(stored))}, {kKeptKey, EncodeKeptAttributes(kept)}});
 }
 
 bool TFileListRecord::Store(const FileLines& lines)
 {
     try {
-        SaveFileList(lines, ini_);
+        Write(lines);
     } catch (const std::exception&) {
         return false;
     }
@@ -117,14 +155,45 @@ bool TFileListRecord::Store(const FileLines& lines)
 void TFileListRecord::StoreIfChanged(const FileLines& lines)
 {
     if (changed_)
-        SaveFileList(lines, ini_);
+        Write(lines);
     changed_ = false;
+}
+
+std::optional<std::uint32_t> TFileListRecord::Kept(const std::string& path) const
+{
+    auto it = kept_.find(FoldAsciiCase(path));
+    if (it == kept_.end())
+        return std::nullopt;
+    return it->second.bits;
+}
+
+void TFileListRecord::Keep(const std::string& path, std::uint32_t bits)
+{
+    kept_.emplace(FoldAsciiCase(path), KeptAttributes{path, bits & kAttribBoth});
+}
+
+void TFileListRecord::Forget(const std::string& path) { kept_.erase(FoldAsciiCase(path)); }
+
+void TFileListRecord::EndRestore(const std::string& path)
+{
+    auto it = std::find(restoring_.begin(), restoring_.end(), path);
+    if (it != restoring_.end())
+        restoring_.erase(it);
+}
+
+bool TFileListRecord::Restoring(const std::string& path) const
+{
+    return std::any_of(restoring_.begin(), restoring_.end(),
+                       [&](const std::string& r) { return SameIgnoringAsciiCase(r, path); });
 }
 
 bool IsFileListed(const FileLines& lines, const std::string& path) { return lines.FindIgnoringCase(path) >= 0; }
 
 bool HideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, const std::string& path)
 {
+    // Already ours in some spelling, or on its way back: what the file shows now may be our
+    // own doing, so it is not taken for what the user had.
+    bool known = IsFileListed(lines, path) || record.Kept(path) || record.Restoring(path);
     bool changedBefore = record.Changed();
     lines.Append(path);
     if (!record.Store(lines)) {
@@ -132,13 +201,17 @@ bool HideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, co
         record.SetChanged(changedBefore);
         return false;
     }
-    ApplyFileAttributes(queue, false, path);
+    QueueHide(queue, path, !known);
     return true;
 }
 
 void UnhideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, const std::string& path)
 {
-    ApplyFileAttributes(queue, true, path);
+    bool queued = QueueRestore(queue, path, record.Kept(path));
+    if (!queued && Runnable(path))
+        return;
+    if (queued)
+        record.BeginRestore(path);
     bool removed = false;
     for (int i = lines.Count() - 1; i >= 0; --i) {
         if (lines.Line(i) == path) {
@@ -146,7 +219,7 @@ void UnhideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, 
             removed = true;
         }
     }
-    if (removed) {
+    if (removed || queued) {
         record.SetChanged(true);
         record.Store(lines);
     }
@@ -156,10 +229,51 @@ void UnhideLine(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, 
 {
     if (index < 0 || index >= lines.Count())
         return;
-    ApplyFileAttributes(queue, true, lines.Line(index));
+    std::string path = lines.Line(index);
+    bool queued = QueueRestore(queue, path, record.Kept(path));
+    if (!queued && Runnable(path))
+        return;
+    if (queued)
+        record.BeginRestore(path);
     lines.Delete(index);
     record.SetChanged(true);
     record.Store(lines);
+}
+
+std::vector<std::string> SettleFileCommands(FileLines& lines, TAttribQueue& queue, TFileListRecord& record)
+{
+    std::vector<std::string> refused;
+    bool changed = false;
+    for (const TFileOutcome& outcome : queue.TakeOutcomes()) {
+        const std::string& path = outcome.path;
+        switch (outcome.kind) {
+        case TFileOutcome::Found:
+            if (!record.Kept(path) && (IsFileListed(lines, path) || record.Restoring(path))) {
+                record.Keep(path, outcome.bits);
+                changed = true;
+            }
+            break;
+        case TFileOutcome::Restored:
+            record.EndRestore(path);
+            if (!IsFileListed(lines, path) && !record.Restoring(path))
+                record.Forget(path);
+            changed = true;
+            break;
+        case TFileOutcome::Refused:
+            // Still hidden: listed again, or it would be hidden and named nowhere.
+            record.EndRestore(path);
+            if (!IsFileListed(lines, path))
+                lines.Append(path);
+            refused.push_back(path);
+            changed = true;
+            break;
+        }
+    }
+    if (changed) {
+        record.SetChanged(true);
+        record.Store(lines);
+    }
+    return refused;
 }
 
 void KeepUnstartedRestores(FileLines& lines, TAttribQueue& queue, TFileListRecord& record)
@@ -168,8 +282,11 @@ void KeepUnstartedRestores(FileLines& lines, TAttribQueue& queue, TFileListRecor
     if (restores.empty())
         return;
     // Still hidden, so listed again: the next run shows them and can give them back.
-    for (const std::string& path : restores)
-        lines.Append(path);
+    for (const std::string& path : restores) {
+        record.EndRestore(path);
+        if (!IsFileListed(lines, path))
+            lines.Append(path);
+    }
     record.SetChanged(true);
     record.Store(lines);
 }

@@ -6,7 +6,11 @@
 
 #include "files/AttribQueue.h"
 #include "platform/Platform.h"
+#include "settings/IniCodec.h"
 
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,14 +54,6 @@ private:
     std::vector<std::string> lines_;
 };
 
-// One argument for a command line, quoted so that the usual argument splitting
-// (CommandLineToArgvW and the C runtime) gives it back unchanged: backslashes that run into
-// the closing quote are doubled, so "C:\" does not turn into C:" with the quote escaped.
-std::string QuoteArgument(std::string_view arg);
-
-// The full command that hides (+h +s) or restores (-h -s) `path`: attrib by its full path
-// in the system folder, never looked up where a planted attrib.exe could be found first.
-std::string AttribCommandLine(const std::string& systemDir, bool unhide, const std::string& path);
 // Explorer in the Windows folder, and the parameter that opens `path` in it.
 std::string ExplorerFile(const std::string& windowsDir);
 std::string ExplorerParameters(const std::string& path);
@@ -67,8 +63,12 @@ std::string ExplorerParameters(const std::string& path);
 // to every name the pattern matches.
 bool HasWildcard(std::string_view path);
 
-// Queues the attrib command for `path` behind those issued before it. Errors are
-// swallowed: a failing command changes nothing the user can be told about.
+// Queues the hide of `path` (with `findBits`, the worker first reports what the file had),
+// or its restore, which takes away only what `had` lacks (both without it). Errors are
+// swallowed. False when nothing was queued: an empty path or a wildcard, which never gets a
+// command, or a queue that failed.
+bool QueueHide(TAttribQueue& queue, const std::string& path, bool findBits) noexcept;
+bool QueueRestore(TAttribQueue& queue, const std::string& path, std::optional<std::uint32_t> had) noexcept;
 void ApplyFileAttributes(TAttribQueue& queue, bool unhide, const std::string& path) noexcept;
 
 // The stored text: every line followed by CR LF.
@@ -82,9 +82,15 @@ std::vector<std::string> FileListFromText(std::string_view text);
 bool LoadFileList(FileLines& lines, TIniFileMgr& ini);
 void SaveFileList(const FileLines& lines, TIniFileMgr& ini);
 
-// The list's entry in the settings file, and whether it still holds what the lines hold.
+// The list's entries in the settings file, and whether they still hold what the lines hold.
 // Nothing the user did not change is written back: a stored value the list could not be
 // read from whole stays as it is until the list changes.
+//
+// Beside "File" the record keeps, under "FileAttributes", the hidden and system bits each
+// path had before the program first hid it, so that a restore gives back only what was
+// added; older versions ignore the key, and a path without an entry loses both bits. A
+// restore not yet seen to take keeps its path in the stored list meanwhile: should the
+// program end before the answer, the next run still lists the file.
 class TFileListRecord {
 public:
     explicit TFileListRecord(TIniFileMgr& ini) : ini_(ini) {}
@@ -98,22 +104,42 @@ public:
     bool Changed() const { return changed_; }
     void SetChanged(bool changed) { changed_ = changed; }
 
+    // The bits `path` had before it was first hidden, when known; letter case is ignored as
+    // the list's lookup ignores it. The first answer for a path stays.
+    std::optional<std::uint32_t> Kept(const std::string& path) const;
+    void Keep(const std::string& path, std::uint32_t bits);
+    void Forget(const std::string& path);
+    // Restores issued and not yet answered (one entry per restore).
+    void BeginRestore(const std::string& path) { restoring_.push_back(path); }
+    void EndRestore(const std::string& path);
+    bool Restoring(const std::string& path) const;
+
 private:
+    void Write(const FileLines& lines);
+
     TIniFileMgr& ini_;
     bool changed_ = false;
+    std::map<std::string, KeptAttributes> kept_;   // by path with its ASCII letters folded
+    std::vector<std::string> restoring_;
 };
 
 bool IsFileListed(const FileLines& lines, const std::string& path);
 // Appends `path` (duplicates included) and stores the list; only once the line is saved is
 // the path hidden. When saving fails the line is taken out again, nothing runs, and the
-// result is false.
+// result is false. A path not listed in any letter case, nor being restored, has its
+// attributes looked at first, to be kept.
 bool HideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, const std::string& path);
 // Restores `path` and removes every line equal to it byte for byte, then stores the list.
-// A failed store leaves the list marked changed, to be written at close.
+// A failed store leaves the list marked changed, to be written at close. A restore that
+// cannot be queued leaves the lines as they are: the file stays hidden.
 void UnhideFile(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, const std::string& path);
 // Restores the path of line `index` and removes that one line only; stored as above.
 void UnhideLine(FileLines& lines, TAttribQueue& queue, TFileListRecord& record, int index);
-// At a close that could not wait for the queue: the restores that never started leave the
+// Takes in what the commands that ended found: the bits a file had are kept, a restore
+// that took lets its path go, one that did not puts its line back. Stores the list when
+// that changed it; returns the paths whose restore did not take, for the user to be told.
+std::vector<std::string> SettleFileCommands(FileLines& lines, TAttribQueue& queue, TFileListRecord& record);
+// At a close that cannot wait for the queue: the restores that never started leave the
 // queue and their paths go back into the list, stored, since those files stay hidden.
 void KeepUnstartedRestores(FileLines& lines, TAttribQueue& queue, TFileListRecord& record);
 

@@ -236,6 +236,10 @@ public:
     // ended, so that it cannot apply after a command issued later. False if it did not
     // start. Called from the file-command worker thread.
     virtual bool RunHidden(const std::string& commandLine, unsigned waitMs) = 0;
+    // GetFileAttributesA; nothing when they cannot be read, and then `missing` tells whether
+    // that is because the path does not exist (rather than refused or out of reach). Called
+    // from the file-command worker thread.
+    virtual std::optional<std::uint32_t> FileAttributes(const std::string& path, bool& missing) = 0;
     // ShellExecuteA(owner, "open", file, parameters, nullptr, SW_SHOWNORMAL).
     virtual void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) = 0;
     virtual std::uint32_t GetLogicalDrives() = 0;

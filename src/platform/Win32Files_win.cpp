@@ -163,6 +163,20 @@ public:
         return true;
     }
 
+    // Only "not found" means gone: a path that is refused or out of reach (a share that
+    // dropped) still holds whatever it held, and must not be taken for restored.
+    std::optional<std::uint32_t> FileAttributes(const std::string& path, bool& missing) override
+    {
+        DWORD attrs = ::GetFileAttributesA(path.c_str());
+        if (attrs != INVALID_FILE_ATTRIBUTES) {
+            missing = false;
+            return attrs;
+        }
+        DWORD error = ::GetLastError();
+        missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return std::nullopt;
+    }
+
     void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) override
     {
         if (auto open = Shell().ShellExecuteA)

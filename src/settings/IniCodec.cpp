@@ -133,4 +133,35 @@ std::string JoinLines(const std::vector<std::string>& lines)
     return text;
 }
 
+std::string EncodeKeptAttributes(const std::vector<KeptAttributes>& entries)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::vector<std::string> lines;
+    lines.reserve(entries.size());
+    for (const KeptAttributes& entry : entries)
+        lines.push_back(kDigits[entry.bits & 0x6] + entry.path);
+    return EncodeHex(JoinLines(lines));
+}
+
+std::vector<KeptAttributes> DecodeKeptAttributes(std::string_view value, bool& whole)
+{
+    std::string text = DecodeHex(value, whole);
+    if (!whole) {
+        // A line cut short by the damage may name another path than the one it was for.
+        std::size_t lastBreak = text.find_last_of("\r\n");
+        text.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+    }
+    std::vector<KeptAttributes> entries;
+    for (const std::string& line : SplitLines(text)) {
+        int bits = line.empty() ? -1 : HexDigit(line[0]);
+        // Only the two attributes a hide gives; a NUL could never be part of a path.
+        if (bits < 0 || (bits & ~0x6) || line.size() < 2 || line.find('\0') != std::string::npos) {
+            whole = false;
+            continue;
+        }
+        entries.push_back({line.substr(1), static_cast<std::uint32_t>(bits)});
+    }
+    return entries;
+}
+
 } // namespace tw

@@ -1,6 +1,7 @@
 // The text forms the settings file uses, as pure functions.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,5 +25,20 @@ std::string DecodeHex(std::string_view hex, bool& whole);
 std::vector<std::string> SplitLines(std::string_view text);
 // Each entry followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
+
+// What a path of the hidden-file list looked like before the program hid it: the hidden
+// (0x2) and system (0x4) bits it already had, so that a restore takes away only the rest.
+struct KeptAttributes {
+    std::string path;
+    std::uint32_t bits = 0;
+};
+
+// The "FileAttributes" value: as "File", hexadecimal of CR LF ended lines; each line is one
+// hexadecimal digit, the bits, followed by the path ("6C:\ProgramData").
+std::string EncodeKeptAttributes(const std::vector<KeptAttributes>& entries);
+// Never fails, whatever the bytes, in time linear in their number: the lines before the
+// first pair that is not hexadecimal are read, and a line that is not such a digit followed
+// by a path is skipped. `whole` tells whether nothing was left out.
+std::vector<KeptAttributes> DecodeKeptAttributes(std::string_view value, bool& whole);
 
 } // namespace tw

@@ -73,15 +73,28 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
                                                      std::string(kBreak));
 }
 
+namespace {
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+} // namespace
+
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
-    auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i]))
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
             return false;
     return true;
+}
+
+std::string FoldAsciiCase(std::string_view text)
+{
+    std::string folded(text);
+    for (char& c : folded)
+        c = FoldAscii(c);
+    return folded;
 }
 
 } // namespace tw

@@ -17,5 +17,8 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
 // Equal when the ASCII letters are folded and every other byte compared as it is: how the
 // profile functions match names, and how the file list matches paths outside the program.
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b);
+// The form in which two texts equal by that rule are equal byte for byte: ASCII letters
+// upper-cased, every other byte kept.
+std::string FoldAsciiCase(std::string_view text);
 
 } // namespace tw

@@ -61,7 +61,7 @@ int TIniFileMgr::ReadInteger(const std::string& section, const std::string& key,
 
 void TIniFileMgr::WriteInteger(const std::string& section, const std::string& key, int value)
 {
-    WriteValue(section, key, std::to_string(value));
+    WriteValues(section, {{key, std::to_string(value)}});
 }
 
 bool TIniFileMgr::ReadBinaryStream(const std::string& section, const std::string& key, std::string& stream)
@@ -76,17 +76,24 @@ bool TIniFileMgr::ReadBinaryStream(const std::string& section, const std::string
 
 void TIniFileMgr::WriteBinaryStream(const std::string& section, const std::string& key, const std::string& bytes)
 {
-    WriteValue(section, key, EncodeHex(bytes));
+    WriteValues(section, {{key, EncodeHex(bytes)}});
 }
 
-// The new file is the old one with one value changed: what could not be read is never
+std::optional<std::string> TIniFileMgr::ReadString(const std::string& section, const std::string& key)
+{
+    return api_.ReadString(path_, section, key);
+}
+
+// The new file is the old one with these values changed: what could not be read is never
 // replaced by a file that lacks it.
-void TIniFileMgr::WriteValue(const std::string& section, const std::string& key, const std::string& value)
+void TIniFileMgr::WriteValues(const std::string& section, const std::vector<std::pair<std::string, std::string>>& values)
 {
     std::string text;
     if (unreadable_ || ReadWithRetries(api_, path_, text) == FileRead::Unreadable)
         FailWrite();
-    if (!api_.ReplaceWholeFile(path_, SetIniValue(text, section, key, value)))
+    for (const auto& [key, value] : values)
+        text = SetIniValue(text, section, key, value);
+    if (!api_.ReplaceWholeFile(path_, text))
         FailWrite();
 }
 

@@ -5,7 +5,10 @@
 
 #include "platform/Platform.h"
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tw {
 
@@ -34,9 +37,13 @@ public:
     bool ReadBinaryStream(const std::string& section, const std::string& key, std::string& stream);
     // Stores `bytes` as upper-case hexadecimal (an empty value for no bytes); throws as above.
     void WriteBinaryStream(const std::string& section, const std::string& key, const std::string& bytes);
+    // The key's value as it stands in the file; nothing when the key is absent.
+    std::optional<std::string> ReadString(const std::string& section, const std::string& key);
+    // Values (key, text) of one section in one replacement of the file, so that a reader
+    // never sees one of them new and another old; throws as above.
+    void WriteValues(const std::string& section, const std::vector<std::pair<std::string, std::string>>& values);
 
 private:
-    void WriteValue(const std::string& section, const std::string& key, const std::string& value);
     [[noreturn]] void FailWrite() const;
 
     ProfileApi& api_;

@@ -3,7 +3,8 @@
 // ticking an entry hides it at once and lists it, clearing the tick restores it; the list
 // survives a restart (and a program that is ended without closing its window), the Files
 // page restores a line after a confirmation, a slow attrib never holds the window up, and a
-// close that cannot save asks before it quits.
+// close that cannot save asks before it quits. A restore that attrib could not carry out
+// keeps its line, and a restore never takes away an attribute the entry had before.
 //
 // Wine's own attrib applies only the last of several flags ("attrib +h +s" sets only the
 // system attribute), unlike a real system's. Tarnwick is not bent to that: for this test
@@ -329,6 +330,17 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 6; }));
     DeleteFileW((log_ + L".sleep").c_str());
     EXPECT_TRUE(WaitUntil([&] { return Plain(Path(L"plain.txt")); }));
+    // An entry that was hidden and system before it was ticked (a desktop.ini, say) keeps
+    // both once cleared: the tick added nothing, so clearing it takes nothing away.
+    HTREEITEM already = tree.Find(top, L"already.dat");
+    ASSERT_TRUE(already);
+    ASSERT_TRUE(Click(*tree.CheckBoxPoint(already)));
+    EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 7; }));
+    EXPECT_TRUE(WaitUntil([&] { return ListBoxLines(FileList()).size() == 3; }));
+    ASSERT_TRUE(Click(*tree.CheckBoxPoint(already)));
+    // Its stored line goes once the restore is known to have done its part.
+    EXPECT_TRUE(WaitUntil([&] { return SavedList().size() == 2; })) << SavedList().size() << " stored lines";
+    EXPECT_TRUE(HiddenSystem(Path(L"already.dat"))) << std::hex << Attrs(Path(L"already.dat"));
     EXPECT_EQ(Commands(), (std::vector<std::wstring>{
                               Command(L"+h +s", shown + L"\\a b.txt"),
                               Command(L"+h +s", shown + L"\\Folder With Blank"),
@@ -336,6 +348,7 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
                               Command(L"-h -s", shown + L"\\a b.txt"),
                               Command(L"+h +s", shown + L"\\plain.txt"),
                               Command(L"-h -s", shown + L"\\plain.txt"),
+                              Command(L"+h +s", shown + L"\\already.dat"),
                           }));
     EXPECT_EQ(ListBoxLines(FileList()),
               (std::vector<std::wstring>{shown + L"\\Folder With Blank", shown + L"\\中文 名.txt"}));
@@ -358,7 +371,7 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     }
     EXPECT_TRUE(WaitUntil([&] { return tree.CheckState(zed) == 1; }));
     EXPECT_TRUE(Plain(Path(L"Zed")));
-    EXPECT_EQ(Commands().size(), 6u);
+    EXPECT_EQ(Commands().size(), 7u);
     EXPECT_EQ(ListBoxLines(FileList()).size(), 2u);
 
     // The header sorts: the first click shows the glyph and keeps the order ascending, the
@@ -474,17 +487,28 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     EXPECT_EQ(ListBoxLines(FileList()).size(), 2u);
     EXPECT_TRUE(HiddenSystem(folder));
 
-    // Shift+Delete behaves as Delete; Yes restores that line's path and drops the line.
+    // Shift+Delete behaves as Delete, and Yes restores that line's path; but attrib cannot
+    // change a folder another program holds, and says nothing of it. The folder stays
+    // hidden, so it stays listed and stored, and the user is told.
+    WriteFileText(log_ + L".refuse", "");
     ASSERT_TRUE(SelectLine(0));
     PressKey(VK_DELETE, kShift);
     ask = app_.WaitForWindow(L"#32770", L"Confirm");
     ASSERT_TRUE(ask);
     ASSERT_TRUE(ClickWindow(GetDlgItem(ask, IDYES)));
-    EXPECT_TRUE(WaitUntil([&] { return Plain(folder); }));
-    EXPECT_TRUE(WaitUntil([&] { return ListBoxLines(FileList()) == std::vector<std::wstring>{upper}; }));
+    HWND refused = app_.WaitForWindow(L"#32770", L"Tarnwick");
+    ASSERT_TRUE(refused) << "no word of the restore that did not take";
+    EXPECT_EQ(Text(GetDlgItem(refused, 0xFFFF)), L"无法取消隐藏：" + folder);
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == refused; }));
+    ASSERT_TRUE(ClickWindow(GetDlgItem(refused, IDOK)));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(refused); }));
+    DeleteFileW((log_ + L".refuse").c_str());
+    EXPECT_TRUE(HiddenSystem(folder));
+    EXPECT_EQ(ListBoxLines(FileList()), (std::vector<std::wstring>{upper, folder}));
+    EXPECT_EQ(SavedList(), (std::vector<std::wstring>{upper, folder}));
     EXPECT_EQ(Commands(), (std::vector<std::wstring>{Command(L"-h -s", folder)}));
 
-    // The context menu's "取消隐藏" does the same for the remaining line: it is the menu's
+    // The context menu's "取消隐藏" does the same for the first line: it is the menu's
     // second item. A right click does not move the selection.
     auto last = ListBoxLinePoint(FileList(), 0);
     ASSERT_TRUE(last && SelectLine(0));
@@ -501,7 +525,7 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     ASSERT_TRUE(holder.Get());
     ASSERT_TRUE(ClickWindow(GetDlgItem(ask, IDYES)));
     EXPECT_TRUE(WaitUntil([&] { return Plain(Path(L"plain.txt")); }));
-    EXPECT_TRUE(WaitUntil([&] { return ListBoxLines(FileList()).empty(); }));
+    EXPECT_TRUE(WaitUntil([&] { return ListBoxLines(FileList()) == std::vector<std::wstring>{folder}; }));
 
     // Closing cannot save: the user is asked, and No keeps the window open.
     PostMessageW(Main(), WM_CLOSE, 0, 0);
@@ -515,10 +539,14 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(question); }));
     EXPECT_TRUE(IsWindow(Main()) && IsVisible(Main()));
 
-    // Once it is let go, the close saves: an empty list is stored as an empty value.
+    // Once it is let go, the close saves; the folder that stayed hidden is still listed in
+    // the next run.
     holder.Reset();
     ASSERT_TRUE(app_.Close());
-    EXPECT_TRUE(SavedList().empty());
+    EXPECT_EQ(SavedList(), (std::vector<std::wstring>{folder}));
+    ASSERT_TRUE(app_.Start());
+    EXPECT_EQ(ListBoxLines(FileList()), (std::vector<std::wstring>{folder}));
+    ASSERT_TRUE(app_.Close());
 }
 
 } // namespace

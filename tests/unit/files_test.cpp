@@ -52,6 +52,18 @@ protected:
         EXPECT_TRUE(queue.WaitIdle(5000));
         return fs.commands;
     }
+    // What the window does when the worker knocks: the paths whose restore did not take.
+    std::vector<std::string> Settle()
+    {
+        EXPECT_TRUE(queue.WaitIdle(5000));
+        return SettleFileCommands(lines, queue, record);
+    }
+    std::vector<std::string> StoredLines()
+    {
+        VectorFileLines stored;
+        LoadFileList(stored, ini);
+        return stored.Lines();
+    }
 
     sim::SimFiles fs;
     sim::SimProfile profile;
@@ -128,6 +140,72 @@ TEST_F(HiddenFileListTest, ACommandThatCannotStartStillChangesTheList)
     EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a.txt"));
     UnhideFile(lines, queue, record, "C:\\Data\\a.txt");
     EXPECT_THAT(lines.Lines(), IsEmpty());
+    // The file never got the attributes, so it is as the user wants it: nothing to keep.
+    EXPECT_THAT(Settle(), IsEmpty());
+    EXPECT_THAT(lines.Lines(), IsEmpty());
+}
+
+TEST_F(HiddenFileListTest, ARestoreIsJudgedByTheFileNotByAttrib)
+{
+    // attrib ends as if all went well on a file another program holds; the file stays
+    // hidden, so its line stays: in the list, in the settings file and in the next run.
+    fs.AddFile("C:\\Data\\held.txt", sim::kArchive | kHiddenSystem);
+    fs.AddFile("C:\\Data\\far.txt", sim::kArchive | kHiddenSystem);
+    lines.Assign({"C:\\Data\\held.txt", "C:\\Data\\gone.txt", "C:\\Data\\far.txt"});
+    ASSERT_TRUE(record.Store(lines));
+    fs.refusing.insert("C:\\DATA\\HELD.TXT");
+    fs.unreadable.insert("C:\\DATA\\FAR.TXT");   // a share gone quiet: no answer is no proof
+
+    UnhideFile(lines, queue, record, "C:\\Data\\held.txt");
+    EXPECT_THAT(StoredLines(), ElementsAre("C:\\Data\\gone.txt", "C:\\Data\\far.txt", "C:\\Data\\held.txt"))
+        << "a restore not yet seen to take keeps its stored line";
+    UnhideLine(lines, queue, record, 0);   // a path that no longer exists
+    UnhideLine(lines, queue, record, 0);
+    EXPECT_THAT(lines.Lines(), IsEmpty());
+
+    EXPECT_THAT(Settle(), ElementsAre("C:\\Data\\held.txt", "C:\\Data\\far.txt"));
+    EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\held.txt", "C:\\Data\\far.txt"));
+    EXPECT_EQ(Attrs("C:\\Data\\held.txt") & kHiddenSystem, kHiddenSystem);
+    TFileListRecord nextRun{ini};
+    VectorFileLines loaded;
+    nextRun.Load(loaded);
+    EXPECT_EQ(loaded.Lines(), lines.Lines());
+}
+
+TEST_F(HiddenFileListTest, AFileKeepsTheAttributesItHadBeforeItWasTicked)
+{
+    fs.AddFile("C:\\ProgramData\\desktop.ini", sim::kArchive | kHiddenSystem);
+    fs.AddFile("C:\\Data\\boot.sys", sim::kArchive | sim::kSystem);
+    fs.AddFile("C:\\Data\\quick.sys", sim::kArchive | sim::kSystem);
+    HideFile(lines, queue, record, "C:\\ProgramData\\desktop.ini");
+    HideFile(lines, queue, record, "C:\\Data\\boot.sys");
+    // Ticked and cleared before the window heard what the file had: the worker still knows.
+    HideFile(lines, queue, record, "C:\\Data\\quick.sys");
+    UnhideFile(lines, queue, record, "C:\\Data\\quick.sys");
+    EXPECT_THAT(Settle(), IsEmpty());
+    EXPECT_EQ(Attrs("C:\\Data\\quick.sys") & kHiddenSystem, sim::kSystem);
+    // Remembered beside "File", whose form is what every version reads.
+    auto stored = profile.Contents(ini.Path())["system"];
+    EXPECT_EQ(stored["File"], EncodeHex("C:\\ProgramData\\desktop.ini\r\nC:\\Data\\boot.sys\r\n"));
+    EXPECT_EQ(stored["FileAttributes"], EncodeHex("4C:\\Data\\boot.sys\r\n6C:\\ProgramData\\desktop.ini\r\n"));
+
+    // The next run, and an older version's run before it, which listed a.txt without the key.
+    fs.AddFile("C:\\Data\\a.txt", sim::kArchive | kHiddenSystem);
+    profile.Contents(ini.Path())["system"]["File"] =
+        EncodeHex("C:\\ProgramData\\desktop.ini\r\nC:\\Data\\boot.sys\r\nC:\\Data\\a.txt\r\n");
+    fs.commands.clear();
+    record.Load(lines);
+    UnhideFile(lines, queue, record, "C:\\ProgramData\\desktop.ini");
+    UnhideFile(lines, queue, record, "C:\\Data\\boot.sys");
+    UnhideFile(lines, queue, record, "C:\\Data\\a.txt");
+    EXPECT_THAT(Settle(), IsEmpty());
+    EXPECT_THAT(lines.Lines(), IsEmpty());
+    EXPECT_EQ(Attrs("C:\\ProgramData\\desktop.ini") & kHiddenSystem, kHiddenSystem);
+    EXPECT_EQ(Attrs("C:\\Data\\boot.sys") & kHiddenSystem, sim::kSystem);
+    EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, 0u);
+    EXPECT_THAT(fs.commands, ElementsAre(AttribCommandLine(fs.systemDir, true, "C:\\Data\\boot.sys", sim::kHidden),
+                                         AttribCommandLine(fs.systemDir, true, "C:\\Data\\a.txt")));
+    EXPECT_EQ(profile.Contents(ini.Path())["system"]["FileAttributes"], "");
 }
 
 TEST_F(HiddenFileListTest, APathWithAWildcardIsListedButNoCommandRuns)
@@ -163,6 +241,7 @@ TEST_F(HiddenFileListTest, AnUnhideThatCouldNotBeSavedIsWrittenAtClose)
     profile.readOnly.insert(ini.Path());
     UnhideFile(lines, queue, record, "C:\\Data\\a.txt");
     EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, 0u);   // restored all the same
+    EXPECT_THAT(Settle(), IsEmpty());
     EXPECT_TRUE(record.Changed());
     EXPECT_THROW(record.StoreIfChanged(lines), std::runtime_error);
     profile.readOnly.clear();
@@ -221,6 +300,10 @@ TEST_F(HiddenFileListTest, CommandsRunInOrderOnTheWorkerWhileTheCallerGoesOn)
         ASSERT_TRUE(slow.opened.wait_for(guard, std::chrono::seconds(5), [&] { return slow.started == 3; }));
     }
     UnhideFile(lines, slowQueue, record, "C:\\Data\\a.txt");
+    EXPECT_THAT(lines.Lines(), IsEmpty());
+    VectorFileLines killedNow;
+    LoadFileList(killedNow, ini);
+    EXPECT_THAT(killedNow.Lines(), ElementsAre("C:\\Data\\a.txt")) << "stored until the restore is seen to take";
     KeepUnstartedRestores(lines, slowQueue, record);
     EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\a.txt"));
     VectorFileLines stored;
@@ -328,20 +411,30 @@ TEST_F(StoredListTest, ADamagedValueKeepsItsWholeLinesAndIsNotWrittenBackUnchang
 {
     // "C:\a" whole, then "D:\b" cut short by a pair that is no hexadecimal.
     const std::string damaged = "433A5C610D0A443A5C62XX0D0A";
-    profile.Contents(ini.Path())["system"]["File"] = damaged;
+    // The kept attributes likewise: "6C:\a" whole, a digit no hide gives, then no hex.
+    const std::string damagedKept = EncodeHex("6C:\\a\r\n9D:\\b\r\n") + "ZZ";
+    // Every write replaces the whole file, so each value is looked up afresh.
+    auto stored = [&](const char* key) -> std::string& { return profile.Contents(ini.Path())["system"][key]; };
+    stored("File") = damaged;
+    stored("FileAttributes") = damagedKept;
+    stored("HideAllHelp") = "17";
     TFileListRecord record{ini};
     VectorFileLines loaded;
     record.Load(loaded);
     EXPECT_THAT(loaded.Lines(), ElementsAre("C:\\a"));
+    EXPECT_EQ(record.Kept("C:\\A"), kAttribBoth);
     record.StoreIfChanged(loaded);
     EXPECT_EQ(Value(), damaged);
+    EXPECT_EQ(stored("FileAttributes"), damagedKept);
     EXPECT_EQ(profile.writes, 0);
 
-    // Once the user changes the list, the list is what is stored.
+    // Once the user changes the list, the list is what is stored, and nothing else goes.
     sim::SimFiles fs;
     TAttribQueue queue{fs};
     ASSERT_TRUE(HideFile(loaded, queue, record, "E:\\c"));
     EXPECT_EQ(Value(), EncodeHex("C:\\a\r\nE:\\c\r\n"));
+    EXPECT_EQ(stored("FileAttributes"), EncodeHex("6C:\\a\r\n"));
+    EXPECT_EQ(stored("HideAllHelp"), "17");
     EXPECT_TRUE(queue.WaitIdle(5000));
 }
 

@@ -93,6 +93,35 @@ TEST(HexCodec, MalformedValueKeepsWhatCameBeforeTheFirstBadPair)
 
 // --- The file's text, edited whole ----------------------------------------------------
 
+TEST(KeptAttributesCodec, ReadsWhatItWritesAndSkipsWhatNoHideWrote)
+{
+    const std::vector<KeptAttributes> kept = {{"C:\\ProgramData", 6}, {"C:\\b c\\\xD6\xD0.sys", 4}, {"D:\\x", 0}};
+    bool whole = false;
+    std::vector<KeptAttributes> back = DecodeKeptAttributes(EncodeKeptAttributes(kept), whole);
+    EXPECT_TRUE(whole);
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[1].path, kept[1].path);
+    EXPECT_EQ(back[1].bits, 4u);
+    EXPECT_EQ(EncodeKeptAttributes(kept).substr(0, 4), "3643");   // "6C", as an editor shows it
+
+    // Lines that are no digit of the two bits followed by a path are left out, alone.
+    using namespace std::string_literals;
+    back = DecodeKeptAttributes(EncodeHex("6C:\\a\r\n1C:\\ro\r\n2\r\n\r\n4C:\\n\0ul\r\nxC:\\y\r\n2E:\\e"s), whole);
+    EXPECT_FALSE(whole);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].path, "C:\\a");
+    EXPECT_EQ(back[1].path, "E:\\e");
+    // After a pair that is no hexadecimal, nothing; a line it cut short is no path.
+    back = DecodeKeptAttributes("36433A5C610D0A36443A5C6ZZ0D0A", whole);
+    EXPECT_FALSE(whole);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].path, "C:\\a");
+    EXPECT_TRUE(DecodeKeptAttributes("", whole).empty());
+    EXPECT_TRUE(whole);
+    EXPECT_TRUE(DecodeKeptAttributes("3", whole).empty());
+    EXPECT_FALSE(whole);
+}
+
 TEST(IniTextEdit, ChangesOneValueAndKeepsEveryOtherByteOfTheFile)
 {
     const std::string text = "; written by hand\r\n[Other]\r\nFile=keep\r\n\r\n[ System ]\r\n"

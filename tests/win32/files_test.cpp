@@ -70,6 +70,18 @@ TEST_F(Win32FilesTest, TheSearchMaskSkipsEntriesWithBitsItDoesNotAdmit)
     EXPECT_TRUE(FolderHasFiles(Win32Files(), Path()));
     Found(Path(L"missing"), kAnyEntryMask, &any);
     EXPECT_FALSE(any);
+
+    // A restore is judged by the attributes read afterwards: only a path that is not there
+    // (nor its folder) reads as gone.
+    bool missing = true;
+    EXPECT_EQ(Win32Files().FileAttributes(Path(L"hidden.txt"), missing).value_or(0) & FILE_ATTRIBUTE_HIDDEN,
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(missing);
+    EXPECT_FALSE(Win32Files().FileAttributes(Path(L"gone.txt"), missing));
+    EXPECT_TRUE(missing);
+    missing = false;
+    EXPECT_FALSE(Win32Files().FileAttributes(Path(L"missing\\gone.txt"), missing));
+    EXPECT_TRUE(missing);
 }
 
 TEST_F(Win32FilesTest, TheShellTellsFoldersFromFilesAndNothingOfWhatItCannotParse)

@@ -156,7 +156,18 @@ void SimFiles::ApplyAttrib(const std::vector<std::string>& args)
     auto it = entries_.find(Key(target));
     if (it == entries_.end())
         return;   // "File not found": attrib reports it on a console nobody sees
+    if (refusing.count(Key(target)))
+        return;   // "Access denied", on the same unseen console, and an exit code of 0
     it->second.attributes = (it->second.attributes | set) & ~clear;
+}
+
+std::optional<std::uint32_t> SimFiles::FileAttributes(const std::string& path, bool& missing)
+{
+    std::optional<std::uint32_t> attrs = Attributes(path);
+    missing = !attrs;
+    if (unreadable.count(Key(path)))
+        return std::nullopt;
+    return attrs;
 }
 
 void SimFiles::ShellOpen(Hwnd, const std::string& file, const std::string& parameters)

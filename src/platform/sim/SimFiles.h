@@ -9,6 +9,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ public:
     std::string systemDir = "C:\\Windows\\system32";
     std::string windowsDir = "C:\\Windows";
     bool startFails = false;              // RunHidden: the command cannot be started
+    // attrib runs and ends as usual but changes nothing on these paths (upper case): a file
+    // held by another program, access denied, a read-only medium.
+    std::set<std::string> refusing;
+    std::set<std::string> unreadable;     // FileAttributes fails, the path still there
     std::vector<std::string> commands;    // every command line RunHidden was given
     std::vector<unsigned> commandWaits;   // the wait bound of each
     std::vector<std::string> opened;      // ShellOpen: "<file>|<parameters>"
@@ -52,6 +57,7 @@ public:
     std::string SystemDirectory() override { return systemDir; }
     std::string WindowsDirectory() override { return windowsDir; }
     bool RunHidden(const std::string& commandLine, unsigned waitMs) override;
+    std::optional<std::uint32_t> FileAttributes(const std::string& path, bool& missing) override;
     void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) override;
     std::uint32_t GetLogicalDrives() override;
     std::string GetLogicalDriveStringsA() override;

@@ -7,7 +7,8 @@
 // applies every +/- h, s, r, a flag to the entry named by the last argument, as attrib does.
 // Without TW_ATTRIB_LOG it only applies the flags. While a file named like the log with
 // ".sleep" added exists, it first sleeps as many milliseconds as that file says, as an
-// attrib on a slow drive would.
+// attrib on a slow drive would. While one with ".refuse" added exists, it changes nothing
+// and still ends with 0, as the real attrib does on a file another program holds open.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -46,23 +47,30 @@ DWORD FlagBit(wchar_t letter)
     }
 }
 
-// After the command is recorded, so that a test can tell it has started.
-void SleepIfAsked()
+// The text of the marker file named like the log with `suffix` added; false without one.
+bool ReadMarker(const wchar_t* suffix, char (&text)[16])
 {
     wchar_t log[MAX_PATH]{};
     DWORD n = GetEnvironmentVariableW(L"TW_ATTRIB_LOG", log, MAX_PATH);
     if (n == 0 || n >= MAX_PATH - 8)
-        return;
-    std::wstring marker = std::wstring(log) + L".sleep";
+        return false;
+    std::wstring marker = std::wstring(log) + suffix;
     HANDLE file = CreateFileW(marker.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return;
-    char text[16]{};
+        return false;
     DWORD got = 0;
     ReadFile(file, text, sizeof text - 1, &got, nullptr);
     CloseHandle(file);
-    Sleep(static_cast<DWORD>(strtoul(text, nullptr, 10)));
+    return true;
+}
+
+// After the command is recorded, so that a test can tell it has started.
+void SleepIfAsked()
+{
+    char text[16]{};
+    if (ReadMarker(L".sleep", text))
+        Sleep(static_cast<DWORD>(strtoul(text, nullptr, 10)));
 }
 
 } // namespace
@@ -72,6 +80,9 @@ int main()
     const wchar_t* commandLine = GetCommandLineW();
     Record(commandLine);
     SleepIfAsked();
+    char refuse[16]{};
+    if (ReadMarker(L".refuse", refuse))
+        return 0;
 
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(commandLine, &argc);
