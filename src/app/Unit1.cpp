@@ -35,9 +35,8 @@ const ui::FontSpec kFonts[] = {
 constexpr UINT kRecordRetryMs = 1000;
 // How long the close looks for the windows it gave back: those not seen by then stay in
 // the record, so the next start or "/restore" tries them again. A session that is ending
-// leaves its time to the file commands.
+// does not wait: the file commands need what time it has, and the record keeps the rest.
 constexpr unsigned kCloseRestoreWaitMs = 1000;
-constexpr unsigned kSessionEndRestoreWaitMs = 300;
 
 constexpr int kClientWidth = 223;
 constexpr int kClientHeight = 359;
@@ -193,7 +192,7 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
     ::KillTimer(hwnd_, kRecordRetryTimer);
     if (WindowList) {
         WindowList->RestoreHidden();
-        WaitForRestores(sessionEnding ? kSessionEndRestoreWaitMs : kCloseRestoreWaitMs);
+        WaitForRestores(sessionEnding ? 0 : kCloseRestoreWaitMs);
     }
     if (TrayIconList)
         TrayIconList->ShowHidden();
