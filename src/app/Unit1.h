@@ -223,7 +223,7 @@ private:
     // Posted by the file commands' worker when outcomes wait to be taken.
     static constexpr UINT kFileCommandsEndedMessage = WM_APP + 10;
     // Tells the user which paths stay hidden although a restore was asked for.
-    void ReportRefusedRestores(const std::vector<std::string>& paths);
+    void ReportRefusedUnhides(const std::vector<std::string>& paths);
     TFileListRecord& FileRecord();
     ui::UniqueMenu PopupMenu1;
     std::unique_ptr<ui::Subclass> filesKeys_;

@@ -215,10 +215,10 @@ void TFrmAmbler::FileCommandsEnded()
     if (!fileCommands_ || closed_)
         return;
     ListBoxLines lines(Control(ids::lstFiles));
-    ReportRefusedRestores(SettleFileCommands(lines, *fileCommands_, FileRecord()));
+    ReportRefusedUnhides(SettleFileCommands(lines, *fileCommands_, FileRecord()));
 }
 
-void TFrmAmbler::ReportRefusedRestores(const std::vector<std::string>& paths)
+void TFrmAmbler::ReportRefusedUnhides(const std::vector<std::string>& paths)
 {
     if (paths.empty())
         return;
@@ -256,7 +256,7 @@ void TFrmAmbler::FinishFileCommands(bool sessionEnding)
     ::SetCursor(before);
     // A question at log-off would only hold it up; the lines are kept all the same.
     if (!sessionEnding)
-        ReportRefusedRestores(refused);
+        ReportRefusedUnhides(refused);
 }
 
 void TFrmAmbler::PopOpenClick()
