@@ -132,12 +132,14 @@ private:
                                                                        descriptor.Out(), nullptr))
                 attributes.lpSecurityDescriptor = descriptor.Get();
         }
+        ::SetLastError(ERROR_SUCCESS);
         HANDLE mutex = ::CreateMutexExW(attributes.lpSecurityDescriptor ? &attributes : nullptr, name_.c_str(),
                                         CREATE_MUTEX_INITIAL_OWNER, kLockAccess);
         error = ::GetLastError();
         // A start below medium may not set a medium label: it makes the lock as the system
         // would, which serves its own level.
         if (!mutex && error != ERROR_ACCESS_DENIED && attributes.lpSecurityDescriptor) {
+            ::SetLastError(ERROR_SUCCESS);
             mutex = ::CreateMutexExW(nullptr, name_.c_str(), CREATE_MUTEX_INITIAL_OWNER, kLockAccess);
             error = ::GetLastError();
         }
