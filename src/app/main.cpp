@@ -1,4 +1,5 @@
 // Tarnwick: hides, and gives back, what is visible on the user's desktop.
+#include "app/SingleCopy.h"
 #include "app/Unit1.h"
 
 #include "platform/Win32Platform.h"
@@ -12,6 +13,7 @@
 
 #include <cwctype>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 namespace {
@@ -102,56 +104,9 @@ private:
     tw::TIniFileMgr settings_;
 };
 
-// One copy per user session: two would fight over the hot keys and the settings file, and
-// each would give back at its close what the other still keeps hidden. The name lives in
-// the session's own namespace, so other users' sessions run their own copies.
+// One copy per user session, at every integrity level. The name lives in the session's own
+// namespace, so other users' sessions run their own copies.
 constexpr wchar_t kInstanceMutex[] = L"Local\\Tarnwick.Instance.6A0F3C2E";
-// How long a second start looks for the first copy's main window: a copy that has only just
-// started may not have made it yet.
-constexpr DWORD kFindRunningCopyMs = 10000;
-constexpr DWORD kPollMs = 50;
-constexpr UINT kRequestTimeoutMs = 5000;
-
-class InstanceLock {
-public:
-    InstanceLock() : mutex_(::CreateMutexW(nullptr, TRUE, kInstanceMutex))
-    {
-        // Without the mutex nobody can tell; running is better than refusing to.
-        first_ = !mutex_ || ::GetLastError() != ERROR_ALREADY_EXISTS;
-    }
-    ~InstanceLock()
-    {
-        if (mutex_) {
-            if (first_)
-                ::ReleaseMutex(mutex_);
-            ::CloseHandle(mutex_);
-        }
-    }
-    InstanceLock(const InstanceLock&) = delete;
-    InstanceLock& operator=(const InstanceLock&) = delete;
-
-    bool First() const { return first_; }
-    // The running copy's main window, or nothing once it has gone (this start then holds
-    // the lock and runs as the first) or after the time allowed.
-    HWND FindRunningCopy()
-    {
-        for (DWORD waited = 0; waited < kFindRunningCopyMs; waited += kPollMs) {
-            if (HWND main = ::FindWindowW(TW_MAIN_WINDOW_CLASS, nullptr))
-                return main;
-            DWORD state = ::WaitForSingleObject(mutex_, 0);
-            if (state == WAIT_OBJECT_0 || state == WAIT_ABANDONED) {
-                first_ = true;
-                return nullptr;
-            }
-            ::Sleep(kPollMs);
-        }
-        return nullptr;
-    }
-
-private:
-    HANDLE mutex_;
-    bool first_ = false;
-};
 
 bool IsRestoreArgument(const wchar_t* args)
 {
@@ -162,20 +117,6 @@ bool IsRestoreArgument(const wchar_t* args)
         text.remove_suffix(1);
     return text.size() == 8 && (text[0] == L'/' || text[0] == L'-') &&
            ::CompareStringOrdinal(text.data() + 1, 7, L"restore", 7, TRUE) == CSTR_EQUAL;
-}
-
-// A second start: the running copy comes to the front (or gives back what it hid), and this
-// one ends without registering a hot key or touching a file. False when the copy did not
-// take a restore request.
-bool HandOver(HWND main, bool restore)
-{
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(main, &pid);
-    // We were started by the user, so we may hand the foreground on to the copy.
-    ::AllowSetForegroundWindow(pid);
-    DWORD_PTR answer = 0;
-    UINT msg = restore ? tw::RestoreRequestMessage() : tw::ShowRequestMessage();
-    return ::SendMessageTimeoutW(main, msg, 0, 0, SMTO_ABORTIFHUNG, kRequestTimeoutMs, &answer) != 0 && answer == 1;
 }
 
 // "/restore" with no copy running: everything the record holds comes back, no window opens.
@@ -198,13 +139,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
     std::set_terminate(&RestoreOnTerminate);
 
     const bool restore = IsRestoreArgument(args);
-    InstanceLock instance;
-    if (!instance.First()) {
-        HWND running = instance.FindRunningCopy();
-        if (running)
-            return HandOver(running, restore) || !restore ? 0 : 1;
-        if (!instance.First())
-            return restore ? 1 : 0;   // a copy holds the lock but shows no window: no rival
+    // Held until the program ends.
+    std::unique_ptr<tw::InstanceApi> instance = tw::NewWin32InstanceLock(
+        kInstanceMutex, TW_MAIN_WINDOW_CLASS, tw::ShowRequestMessage(), tw::RestoreRequestMessage());
+    const tw::StartVerdict verdict = tw::DecideStart(*instance, restore);
+    if (!verdict.run) {
+        if (verdict.tellElevated)
+            tw::ui::ShowMessage(nullptr, L"Tarnwick 已在以管理员身份运行");
+        return verdict.exitCode;
     }
 
     tw::ui::RequestPerMonitorDpi();

@@ -177,6 +177,36 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------
+// The one-copy lock of the user's session, and the way to the copy that holds it.
+
+enum class InstanceClaim {
+    Held,     // this start holds the lock: it made it, or the copy that held it has ended
+    Taken,    // another copy holds it
+    Denied,   // it is there but may not be opened from here: a copy runs as administrator
+              // (or as another user) with a lock that shuts this start out
+    Failed,   // no lock could be had at all
+};
+
+enum class RequestAnswer {
+    Taken,     // the running copy took the request
+    Blocked,   // the system kept it from a copy above our integrity level
+    NoAnswer,  // hung, gone, too slow, or not ours
+};
+
+class InstanceApi {
+public:
+    virtual ~InstanceApi() = default;
+    // Makes the lock or opens the one that is there; asked again, tries to take it over
+    // from a copy that has ended. Once Held, held until this object goes.
+    virtual InstanceClaim Claim() = 0;
+    // The running copy's main window; 0 while it shows none.
+    virtual Hwnd RunningCopyWindow() = 0;
+    // Asks that window to come to the front, or to give back everything it hid.
+    virtual RequestAnswer Request(Hwnd main, bool restore) = 0;
+    virtual void Pause(unsigned ms) = 0;
+};
+
+// ---------------------------------------------------------------------------------------
 // Global hot keys.
 class HotKeyApi {
 public:

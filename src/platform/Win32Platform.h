@@ -15,4 +15,10 @@ IdentityApi& Win32Identity();
 StoreApi& Win32Store();
 RegistryApi& Win32Registry();
 
+// The session's one-copy lock `name`, not yet claimed, whose holder shows a main window of
+// class `windowClass` that takes the registered messages `showMessage` and `restoreMessage`.
+// Destroying it lets the lock go.
+std::unique_ptr<InstanceApi> NewWin32InstanceLock(std::wstring name, std::wstring windowClass, unsigned showMessage,
+                                                  unsigned restoreMessage);
+
 } // namespace tw

@@ -14,6 +14,9 @@ namespace {
 constexpr char kSettingsKey[] = "Control Panel\\NotifyIconSettings";
 constexpr char kPromoted[] = "IsPromoted";
 constexpr OsVersion kFirstSettingsShell{10, 0, 22000};
+// What hiding writes: the icon goes into the flyout. It is the one value we ever write, so
+// the record need not say it to tell our value from one the user set since.
+constexpr std::uint32_t kHiddenPromoted = 0;
 
 std::string KeyPath(const std::string& key) { return std::string(kSettingsKey) + "\\" + key; }
 
@@ -78,7 +81,10 @@ bool TTrayIconList::SetPromoted(TTrayIcon& icon, bool show)
         // Only what we changed is put back; an icon we never hid is left as the user set it.
         if (!icon.PromotedSaved)
             return true;
-        if (!registry_->WriteDword(path, kPromoted, icon.Promoted))
+        // The user may have moved the icon since (in the taskbar's settings, or by dragging
+        // it): the value is ours to put back only while it still holds what we wrote.
+        if (registry_->ReadDword(path, kPromoted) == kHiddenPromoted &&
+            !registry_->WriteDword(path, kPromoted, icon.Promoted))
             return false;
         icon.PromotedSaved = false;
         return true;
@@ -90,7 +96,15 @@ bool TTrayIconList::SetPromoted(TTrayIcon& icon, bool show)
         if (record_)
             record_->AddSetting(icon.SettingsKey, icon.Promoted);
     }
-    return registry_->WriteDword(path, kPromoted, 0u);
+    return registry_->WriteDword(path, kPromoted, kHiddenPromoted);
+}
+
+bool TTrayIconList::GiveBackSetting(TTrayIcon& icon)
+{
+    if (icon.SetShown(true))
+        return true;
+    // A key that is gone took our value with it: nothing is left to put back.
+    return !registry_ || !registry_->SubKeys(KeyPath(icon.SettingsKey));
 }
 
 void TTrayIconList::AdoptRecordedSettings()

@@ -399,6 +399,11 @@ void TTrayIconList::DropVanished(const std::vector<ReadIcon>& read, const std::v
         // them would leave the ones we hid hidden for good once it answers again.
         if (listed(icon) || IsSilent(incomplete, icon.Toolbar))
             continue;
+        // A reading without the settings (they could not be read, or a toolbar serves the
+        // notification area now) says nothing of the flyout, where the icons we moved may
+        // still be.
+        if (icon.Hidden && !icon.SettingsKey.empty() && !GiveBackSetting(icon))
+            continue;
         // Only a toolbar that is gone means a restarted shell; an icon that left a toolbar
         // still there was removed by its program, and a new one with its text is another.
         if (icon.Hidden && icon.SettingsKey.empty() && !IsToolbar(windows_, icon.Toolbar))

@@ -134,6 +134,9 @@ private:
     std::optional<std::vector<ReadIcon>> ReadSettings();
     // The name a setting's icon is shown by.
     std::string SettingName(const std::string& key);
+    // Puts back a setting's icon about to leave the list. False when that failed while its
+    // key is still there: the icon is still in the flyout because of us.
+    bool GiveBackSetting(TTrayIcon& icon);
     // Lists the recorded settings a previous run changed and never put back, while their key
     // is still there; the record forgets the others.
     void AdoptRecordedSettings();
@@ -149,7 +152,8 @@ private:
     std::vector<ReadIcon> ReadIcons(std::vector<Hwnd>& silent, std::vector<Hwnd>& incomplete);
     TTrayIcon& Append(Hwnd toolbar, std::int32_t id, std::string name);
     // Drops the listed icons the reading no longer saw; ticked ones of a vanished toolbar
-    // become awaited by their text.
+    // become awaited by their text, and ticked settings are put back first (one that cannot
+    // be stays listed and ticked, to be put back later).
     void DropVanished(const std::vector<ReadIcon>& read, const std::vector<Hwnd>& incomplete);
     // A new icon that carries an awaited text is ticked and hidden.
     void HideIfAwaited(TTrayIcon& icon);

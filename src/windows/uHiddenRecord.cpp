@@ -91,10 +91,20 @@ bool ParseIcon(const std::vector<std::string>& f, RecordedIcon& icon)
            ToNumber(f[3], icon.toolbar) && icon.toolbar != 0 && ToNumber(f[4], icon.id) && FromHex(f[5], icon.text);
 }
 
+// The key is written back to, so it may name nothing but a direct subkey of the
+// notification-icon settings: a name that leads anywhere else in the user's registry (a
+// separator, a NUL that cuts the path short, "..") is damage, never ours.
+bool IsSettingKeyName(const std::string& key)
+{
+    constexpr std::size_t kMaxKeyName = 255;
+    return !key.empty() && key.size() <= kMaxKeyName && key != "." && key != ".." &&
+           key.find_first_of(std::string("\\/\0", 3)) == std::string::npos;
+}
+
 // "-" for a value that was absent.
 bool ParseSetting(const std::vector<std::string>& f, RecordedSetting& setting)
 {
-    if (f.size() != 3 || !FromHex(f[1], setting.key) || setting.key.empty())
+    if (f.size() != 3 || !FromHex(f[1], setting.key) || !IsSettingKeyName(setting.key))
         return false;
     if (f[2] == "-")
         return true;

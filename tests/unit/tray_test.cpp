@@ -631,6 +631,13 @@ TEST_F(TrayTest, OnWindows11TheIconSettingsAreListedAndIsPromotedPutBack)
     EXPECT_EQ(promoted("11"), 1u);
     list.Items(2).SetHidden(false);   // never hidden by us: left as the user set it
     EXPECT_EQ(promoted("13"), 0u);
+    // Hidden by us, then dragged back onto the taskbar by the user: unticking it keeps
+    // their choice, and the record lets it go.
+    list.Items(2).SetHidden(true);
+    reg.keys[root + "\\13"].dwords["IsPromoted"] = 1;
+    list.Items(2).SetHidden(false);
+    EXPECT_EQ(promoted("13"), 1u);
+    EXPECT_EQ(ReadRecord()->Settings().size(), 1u);   // the chat icon's alone
 
     // Killed with the chat icon hidden: "/restore" (and a start, then its close) puts back
     // that it had no value at all.
@@ -640,11 +647,55 @@ TEST_F(TrayTest, OnWindows11TheIconSettingsAreListedAndIsPromotedPutBack)
     EXPECT_EQ(promoted("12"), std::nullopt);
     EXPECT_EQ(store.files[kRecordPath], "");
 
+    // The settings cannot be read for a while: icons we moved into the flyout are put back
+    // before they leave the list, and while they cannot be, they stay listed and ticked.
+    list.Items(0).SetHidden(true);
+    list.Items(2).SetHidden(true);
+    reg.keys.erase(root);
+    reg.readOnly = true;
+    list.RefreshIcons();
+    EXPECT_EQ(Icons(list), (IconRows{{0, "Mail"}, {0, "sync.exe"}}));
+    EXPECT_TRUE(list.Items(0).Hidden && list.Items(1).Hidden);
+    EXPECT_EQ(ReadRecord()->Settings().size(), 2u);
+    reg.readOnly = false;
+    list.RefreshIcons();
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(promoted("11"), 1u);
+    EXPECT_EQ(promoted("13"), 1u);
+    EXPECT_EQ(store.files[kRecordPath], "");
+
     // Neither a toolbar nor the settings (before Windows 11 they are not looked for).
+    reg.keys[root];
     desk.version = {10, 0, 19045};
     list.RefreshIcons();
     EXPECT_FALSE(list.Readable());
     EXPECT_EQ(list.Count(), 0);
+}
+
+// The record is a file anybody may edit, and its settings are written back to: a line is
+// acted on only when it names a key of the notification-icon settings themselves.
+TEST_F(TrayTest, ARecordedSettingNamesNothingButAnIconSettingsKey)
+{
+    desk.version = {10, 0, 22000};
+    sim::SimRegistry reg;
+    const std::string root = "Control Panel\\NotifyIconSettings";
+    const std::vector<std::string> elsewhere = {"11\\Deep", "..", ".", "", std::string("11\0", 3),
+                                                "a/b", std::string(256, '1')};
+    std::vector<RecordedSetting> recorded = {{"11", 1u}};
+    for (const std::string& key : elsewhere) {
+        reg.keys[root + "\\" + key].dwords["IsPromoted"] = 0;
+        recorded.push_back({key, 1u});
+    }
+    reg.keys[root + "\\11"].dwords["IsPromoted"] = 0;
+    store.files[kRecordPath] = THiddenRecord::Format({}, {}, recorded);
+
+    auto next = ReadRecord();
+    ASSERT_EQ(next->Settings().size(), 1u);
+    EXPECT_EQ(next->Settings()[0].key, "11");
+    RestoreRecorded(*next, windows, desk, &reg);
+    EXPECT_EQ(reg.ReadDword(root + "\\11", "IsPromoted"), 1u);
+    for (const std::string& key : elsewhere)
+        EXPECT_EQ(reg.ReadDword(root + "\\" + key, "IsPromoted"), 0u) << key;
 }
 
 // The session can end while a refresh waits on the shell: the close sequence runs inside the

@@ -5,7 +5,22 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+
 namespace tw::e2e {
+
+bool ShutInstanceLock() {
+    HANDLE lock = OpenMutexW(WRITE_DAC, FALSE, kInstanceLock);
+    if (!lock) {
+        return false;
+    }
+    ACL empty{};
+    bool shut = InitializeAcl(&empty, sizeof empty, ACL_REVISION) &&
+                SetSecurityInfo(lock, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
+    CloseHandle(lock);
+    return shut;
+}
 
 App::App() : folder_(L"tw-app") {
     const std::wstring built = TarnwickExe();

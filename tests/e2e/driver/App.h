@@ -18,6 +18,13 @@ namespace tw::e2e {
 // The main window's class and title.
 inline constexpr wchar_t kMainWindowClass[] = L"TFrmAmbler";
 inline constexpr wchar_t kMainWindowTitle[] = L"Tarnwick";
+// The lock through which a start finds the copy that runs already.
+inline constexpr wchar_t kInstanceLock[] = L"Local\\Tarnwick.Instance.6A0F3C2E";
+
+// Takes every right on the running copy's lock away (as its owner, the test may): a start
+// then meets it as a normal start meets the lock of a copy run as administrator that shuts
+// lower levels out. Wine runs every process at one level, so this is how that is staged.
+bool ShutInstanceLock();
 
 class App {
 public:

@@ -1,0 +1,21 @@
+// Whether a start goes on as the one copy of the session, or hands over to the copy that
+// runs already: two copies would fight over the hot keys and the settings file, and each
+// would give back at its close what the other still keeps hidden, overwriting the other's
+// record of it.
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace tw {
+
+struct StartVerdict {
+    bool run = false;            // go on as the one copy
+    int exitCode = 0;            // otherwise end at once, touching no file, with this code
+    bool tellElevated = false;   // after saying once that the copy runs as administrator
+};
+
+// A copy that runs is asked to come to the front, or with `restore` to give back what it
+// hid. A start that cannot reach it (above its integrity level) never runs beside it.
+StartVerdict DecideStart(InstanceApi& instance, bool restore);
+
+} // namespace tw
