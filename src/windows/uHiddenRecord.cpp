@@ -163,7 +163,7 @@ void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& 
     // without one, and its numbers may be cut short too.
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
         std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
+        while (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!headerSeen) {
             if (line != kHeader)

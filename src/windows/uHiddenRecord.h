@@ -25,6 +25,7 @@ struct RecordedWindow {
     std::uint32_t pid = 0;
     std::uint64_t created = 0;
     std::string cls;
+    bool operator==(const RecordedWindow&) const = default;
 };
 
 struct RecordedIcon {
@@ -33,6 +34,7 @@ struct RecordedIcon {
     Hwnd toolbar = 0;
     std::int32_t id = 0;
     std::string text;
+    bool operator==(const RecordedIcon&) const = default;
 };
 
 // A notification-icon setting of the Windows 11 shell that we changed: the key (below the
@@ -40,6 +42,7 @@ struct RecordedIcon {
 struct RecordedSetting {
     std::string key;
     std::optional<std::uint32_t> promoted;
+    bool operator==(const RecordedSetting&) const = default;
 };
 
 class THiddenRecord {
