@@ -214,6 +214,7 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
 
 void TFrmAmbler::FormDestroy()
 {
+    WatchTaskbar(false);
     TrayIconList.reset();
     WindowList.reset();
 }
@@ -415,6 +416,7 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         case kShellRestartTimer: ShellRestartTick(wParam); break;
         case kRestoreCheckTimer: ui::Guarded(hwnd_, [this] { RestoreCheckTick(); }); break;
         case kRecordRetryTimer: ui::Guarded(hwnd_, [this] { RecordRetryTick(); }); break;
+        case kTaskbarWatchTimer: ui::Guarded(hwnd_, [this] { TaskbarWatchTick(); }); break;
         default: break;
         }
         return 0;

@@ -101,6 +101,7 @@ public:
     static constexpr UINT_PTR kShellRestartTimer = 1;
     static constexpr UINT_PTR kRestoreCheckTimer = 2;
     static constexpr UINT_PTR kRecordRetryTimer = 3;
+    static constexpr UINT_PTR kTaskbarWatchTimer = 4;
 
     // Another start's requests (Unit1.cpp).
     void ShowSelf();
@@ -111,6 +112,12 @@ public:
     void CheckBox2Click();
     // The boxes that say "hidden" hide their shell window again (a new shell shows its own).
     void HideShellAgain();
+    // While the taskbar box says "hidden", a taskbar the system shows again (the Start menu,
+    // a notification) is hidden again: on the shell's own show event, and by a look once a
+    // second where no event comes. Stopped, hook and timer, when the box is cleared and at exit.
+    void WatchTaskbar(bool watch);
+    void TaskbarWatchTick();
+    bool IsTaskbarWatch(HWINEVENTHOOK hook) const { return hook && hook == taskbarHook_; }
 
     // --- Files page and file picker (Unit1Files.cpp) ------------------------------------------
     bool IsFileListed(const std::string& path);
@@ -255,6 +262,8 @@ private:
     bool pendingTaskbarCreated_ = false;
     int restartRefreshes_ = 0;   // tray refreshes left to find the icons a new shell gets late
     int restoreChecks_ = 0;      // looks taken at the restores now watched
+    HWINEVENTHOOK taskbarHook_ = nullptr;   // on the shell process taskbarHookPid_
+    DWORD taskbarHookPid_ = 0;
 };
 
 // The one main window, for the crash handler.

@@ -5,6 +5,8 @@
 #include "platform/ui/Text.h"
 #include "platform/ui/Window.h"
 
+#include <imm.h>
+
 #include <exception>
 
 namespace tw::ui {
@@ -16,12 +18,22 @@ constexpr UINT_PTR kSubclassId = 0x484B;   // "HK"
 class Win32HotKeyEdit final : public HotKeyEdit {
 public:
     explicit Win32HotKeyEdit(HWND edit) : edit_(edit) {}
+    ~Win32HotKeyEdit() override
+    {
+        // The edit may outlive the box; it gets its input method back.
+        if (::IsWindow(edit_) && ::GetFocus() == edit_)
+            AttachInputMethod(edit_, true);
+    }
+    Win32HotKeyEdit(const Win32HotKeyEdit&) = delete;
+    Win32HotKeyEdit& operator=(const Win32HotKeyEdit&) = delete;
 
     void Bind(THotKeyBox* box)
     {
         box_ = box;
         subclass_ = std::make_unique<Subclass>(edit_, &Win32HotKeyEdit::Proc, kSubclassId,
                                                reinterpret_cast<DWORD_PTR>(this));
+        if (::GetFocus() == edit_)
+            AttachInputMethod(edit_, false);
     }
 
     std::string GetText() const override { return ToAnsi(ui::GetText(edit_)); }
@@ -61,7 +73,14 @@ private:
             // Passed on, the release of Alt would put the window into menu mode.
             self->Run([&] { self->box_->KeyUp(static_cast<std::uint16_t>(wParam)); });
             return 0;
+        case WM_SETFOCUS:
+            // An input method composing (Chinese mode, say) would turn Shift+letter into
+            // VK_PROCESSKEY; without it every combination arrives as its keys, as in the
+            // system's hot-key control. The rest of the window keeps its input method.
+            AttachInputMethod(hwnd, false);
+            break;
         case WM_KILLFOCUS:
+            AttachInputMethod(hwnd, true);
             self->Run([&] { self->box_->FocusLost(); });
             break;
         case WM_CHAR:
@@ -79,6 +98,12 @@ private:
             return 0;
         }
         return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
+
+    // The window's own input context when it is attached, none when not.
+    static void AttachInputMethod(HWND hwnd, bool attach)
+    {
+        ::ImmAssociateContextEx(hwnd, nullptr, attach ? IACE_DEFAULT : 0);
     }
 
     static void DropQueuedCharacters(HWND hwnd)

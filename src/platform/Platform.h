@@ -45,6 +45,13 @@ public:
     virtual std::u16string WideForm(std::string_view ansi) = 0;
     virtual bool IsWindow(Hwnd w) = 0;
     virtual bool IsWindowVisible(Hwnd w) = 0;
+    // Whether the desktop window manager keeps the window off every screen although it is
+    // visible (DwmGetWindowAttribute, DWMWA_CLOAKED); nothing where it cannot say (Windows 7,
+    // no window manager).
+    virtual std::optional<bool> IsCloaked(Hwnd w) = 0;
+    // Whether IVirtualDesktopManager places the window on a virtual desktop; false when it
+    // places it on none, nothing when there is no such manager to ask.
+    virtual std::optional<bool> IsOnVirtualDesktop(Hwnd w) = 0;
     // ShowWindowAsync: the request is queued to the window's own thread and never waited
     // for, so a hung program cannot freeze ours. Requests to one window run in the order
     // they were made; IsWindowVisible may not report the result at once. False when the

@@ -3,6 +3,8 @@
 #include "platform/ui/Text.h"
 
 #include <windows.h>
+#include <dwmapi.h>
+#include <objbase.h>
 
 namespace tw {
 
@@ -10,6 +12,72 @@ namespace {
 
 HWND H(Hwnd w) { return reinterpret_cast<HWND>(w); }
 Hwnd N(HWND w) { return reinterpret_cast<Hwnd>(w); }
+
+HMODULE LoadSystemLibrary(const wchar_t* name)
+{
+    wchar_t dir[MAX_PATH]{};
+    UINT n = ::GetSystemDirectoryW(dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return nullptr;
+    std::wstring path(dir, n);
+    path += L'\\';
+    path += name;
+    return ::LoadLibraryW(path.c_str());
+}
+
+template <typename F>
+F Bound(HMODULE module, const char* name)
+{
+    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+}
+
+// The window manager's and COM's calls are found at run time: Windows 7 has no cloaking to
+// ask about, and a refresh that meets no cloaked window never loads COM at all.
+struct CloakCalls {
+    decltype(&::DwmGetWindowAttribute) DwmGetWindowAttribute = nullptr;
+    decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
+    decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
+};
+
+const CloakCalls& DwmCalls()
+{
+    static const CloakCalls calls = [] {
+        CloakCalls c;
+        c.DwmGetWindowAttribute = Bound<decltype(c.DwmGetWindowAttribute)>(LoadSystemLibrary(L"dwmapi.dll"),
+                                                                           "DwmGetWindowAttribute");
+        return c;
+    }();
+    return calls;
+}
+
+const CloakCalls& ComCalls()
+{
+    static const CloakCalls calls = [] {
+        CloakCalls c;
+        HMODULE ole = LoadSystemLibrary(L"ole32.dll");
+        c.CoInitializeEx = Bound<decltype(c.CoInitializeEx)>(ole, "CoInitializeEx");
+        c.CoCreateInstance = Bound<decltype(c.CoCreateInstance)>(ole, "CoCreateInstance");
+        return c;
+    }();
+    // Started once per thread and left running until the process ends, as for the file
+    // calls: a second start in another mode fails harmlessly and COM still serves.
+    thread_local bool started = false;
+    if (!started && calls.CoInitializeEx) {
+        calls.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        started = true;
+    }
+    return calls;
+}
+
+// IVirtualDesktopManager, declared here: the SDK declares it only for programs that need
+// Windows 10, and this one starts on Windows 7 (where creating it simply fails).
+struct VirtualDesktopManager : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE IsWindowOnCurrentVirtualDesktop(HWND window, BOOL* onCurrent) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetWindowDesktopId(HWND window, GUID* desktop) = 0;
+    virtual HRESULT STDMETHODCALLTYPE MoveWindowToDesktop(HWND window, REFGUID desktop) = 0;
+};
+constexpr GUID kVirtualDesktopManagerClass{0xaa509086, 0x5ca9, 0x4c25, {0x8f, 0x95, 0x58, 0x9d, 0x3c, 0x07, 0xb4, 0x8a}};
+constexpr GUID kVirtualDesktopManagerInterface{0xa5cd92ff, 0x29be, 0x454c, {0x8d, 0x04, 0xd8, 0x28, 0x79, 0xfb, 0x3f, 0x1b}};
 
 // Long enough for a busy shell to answer a toolbar query, short enough that a hung one
 // costs the user a moment rather than the program.
@@ -37,6 +105,30 @@ public:
     }
     bool IsWindow(Hwnd w) override { return ::IsWindow(H(w)) != FALSE; }
     bool IsWindowVisible(Hwnd w) override { return ::IsWindowVisible(H(w)) != FALSE; }
+    std::optional<bool> IsCloaked(Hwnd w) override
+    {
+        const CloakCalls& dwm = DwmCalls();
+        DWORD cloaked = 0;
+        if (!dwm.DwmGetWindowAttribute ||
+            FAILED(dwm.DwmGetWindowAttribute(H(w), DWMWA_CLOAKED, &cloaked, sizeof cloaked)))
+            return std::nullopt;
+        return cloaked != 0;
+    }
+    std::optional<bool> IsOnVirtualDesktop(Hwnd w) override
+    {
+        const CloakCalls& com = ComCalls();
+        VirtualDesktopManager* manager = nullptr;
+        if (!com.CoCreateInstance || FAILED(com.CoCreateInstance(kVirtualDesktopManagerClass, nullptr,
+                                                                 CLSCTX_INPROC_SERVER, kVirtualDesktopManagerInterface,
+                                                                 reinterpret_cast<void**>(&manager))) ||
+            !manager)
+            return std::nullopt;
+        // A window the manager does not track is refused with an error: it is on no desktop.
+        GUID desktop{};
+        const HRESULT placed = manager->GetWindowDesktopId(H(w), &desktop);
+        manager->Release();
+        return SUCCEEDED(placed) && !::IsEqualGUID(desktop, GUID{});
+    }
     bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override { return ::ShowWindowAsync(H(w), static_cast<int>(cmd)) != FALSE; }
     Hwnd FindWindowA(const char* cls) override { return N(::FindWindowA(cls, nullptr)); }
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override

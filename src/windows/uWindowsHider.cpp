@@ -20,6 +20,20 @@ std::u16string ReadTitle(WindowApi& api, Hwnd w)
     int length = api.GetWindowTextW(w, title, kTitleBufferSize);
     return std::u16string(title, static_cast<std::size_t>(std::clamp(length, 0, kTitleBufferSize - 1)));
 }
+
+// A visible window the user can find somewhere: on the screen, or on another virtual desktop
+// (real, and it may need hiding). Suspended Store apps' frames and the system's own input and
+// settings surfaces are visible too but kept off every screen by the window manager, and
+// would be rows the user cannot see anywhere. Where the window manager cannot be asked
+// (Windows 7), every visible window counts.
+bool IsSomewhere(WindowApi& api, Hwnd w)
+{
+    if (api.ClassName(w) == "Windows.UI.Core.CoreWindow")
+        return false;
+    if (!api.IsCloaked(w).value_or(false))
+        return true;
+    return api.IsOnVirtualDesktop(w).value_or(true);
+}
 } // namespace
 
 TWindow::TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText, THiddenRecord* record)
@@ -240,7 +254,7 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
             known->SetTitle(title);      // hidden or not: we still owe it back
             known->SettleRequest();
             known->SettleRestore(false);
-        } else if (api_.IsWindowVisible(w)) {
+        } else if (api_.IsWindowVisible(w) && IsSomewhere(api_, w)) {
             AddListed(w, std::string(), std::string(), created).SetTitle(title);
         }
     }

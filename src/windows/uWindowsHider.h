@@ -115,7 +115,8 @@ public:
 
     // Drops entries of destroyed windows (and of handles that now name another process's
     // window), re-captions known ones (hidden or not) and appends titled, visible windows not
-    // yet listed, in Z order. `ownWindow` is never listed.
+    // yet listed, in Z order, leaving out those the window manager keeps on no screen and no
+    // virtual desktop. `ownWindow` is never listed.
     // The walk ends at a window it has met already and after kMaxWalkSteps windows, so a Z
     // order that changes under it cannot keep it going.
     void RefreshWindows(Hwnd ownWindow);

@@ -79,6 +79,9 @@ public:
     }
     bool Delete(int id) { return shell::DeleteButton(taskbar, id); }
     bool AddSecondaryTaskbar() { return shell::SendCommand(taskbar, shell::kAddSecondaryTaskbar, {}); }
+    bool ShowTaskbars() { return shell::SendCommand(taskbar, shell::kShowTaskbars, {}); }
+    // "10" or "24H2" (stand_in_shell.h).
+    bool DesktopLayout(std::wstring_view layout) { return shell::SendCommand(taskbar, shell::kDesktopLayout, layout); }
     bool Hang(const std::wstring& wakeEvent) { return shell::SendCommand(taskbar, shell::kHang, wakeEvent); }
     bool DestroyTray() {
         return shell::SendCommand(taskbar, shell::kDestroyTray, {}) && WaitUntil([&] { return !IsWindow(taskbar); });

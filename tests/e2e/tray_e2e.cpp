@@ -35,6 +35,26 @@ std::vector<HWND> SecondaryTaskbars() {
     return found;
 }
 
+struct DesktopWindows {
+    HWND view = nullptr;        // "SHELLDLL_DefView": the icons
+    HWND wallpaper = nullptr;   // the wallpaper's "WorkerW"
+};
+
+// Where the shell keeps its icon view and its wallpaper now.
+DesktopWindows FindDesktop(HWND progman) {
+    DesktopWindows found;
+    found.view = FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
+    found.wallpaper = FindWindowExW(progman, nullptr, L"WorkerW", nullptr);
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"WorkerW", nullptr)) != nullptr;) {
+        if (HWND view = FindWindowExW(w, nullptr, L"SHELLDLL_DefView", nullptr)) {
+            found.view = view;
+        } else {
+            found.wallpaper = w;
+        }
+    }
+    return found;
+}
+
 class TrayPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -270,6 +290,10 @@ TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     EXPECT_TRUE(WaitUntil([&] { return allTaskbars(false); }));
     EXPECT_EQ(Text(taskbarBox), L"显示任务栏");
     EXPECT_TRUE(IsVisible(shell.progman));
+    // The system shows its taskbars again (the Start menu, a notification) while the box
+    // says they are hidden: they go again.
+    ASSERT_TRUE(shell.ShowTaskbars());
+    EXPECT_TRUE(WaitUntil([&] { return allTaskbars(false); }, Ms(5000))) << "the taskbars stayed on screen";
 
     ASSERT_TRUE(ClickWindow(desktopBox));
     EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.progman); }));
@@ -280,6 +304,10 @@ TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     EXPECT_TRUE(WaitUntil([&] { return allTaskbars(true); }));
     EXPECT_EQ(Text(taskbarBox), L"隐藏任务栏");
     EXPECT_FALSE(IsVisible(shell.progman));
+    // Cleared, the box leaves the taskbars to the system (longer than the program's once-a-
+    // second look, to see that nothing is watching any more).
+    ASSERT_TRUE(shell.ShowTaskbars());
+    EXPECT_FALSE(WaitUntil([&] { return !allTaskbars(true); }, Ms(3000))) << "a taskbar went after the box was cleared";
 
     ASSERT_TRUE(ClickWindow(taskbarBox));
     EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar); }));
@@ -296,6 +324,9 @@ TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     ASSERT_TRUE(shell.Add(12, L"mail"));
     ASSERT_TRUE(shell.Announce());
     EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar) && !IsVisible(shell.progman); }));
+    // The watch follows the new shell.
+    ASSERT_TRUE(shell.ShowTaskbars());
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(shell.taskbar); }, Ms(5000)));
     EXPECT_TRUE(shell.WaitHidden(11, true));
     EXPECT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"chat", L"mail"}; }));
     EXPECT_EQ(Ticks(), (std::vector<bool>{true, false}));
@@ -308,6 +339,27 @@ TEST_F(TrayPageTest, TaskbarAndDesktopBoxesHideAndShowTheShellWindows) {
     EXPECT_FALSE(shell.Hidden(11));
     EXPECT_FALSE(IsVisible(shell.taskbar));
     EXPECT_FALSE(IsVisible(shell.progman));
+
+    // Today's shells keep the icons in a view of their own, which goes alone, never the
+    // wallpaper: a split Windows 10 desktop has the view in a top-level "WorkerW" and the
+    // wallpaper in another; Windows 11 24H2 has both inside "Progman". The shell moves the
+    // view between clicks; it is found wherever it is.
+    ASSERT_TRUE(shell.Restart());
+    StartProgram();
+    desktopBox = ControlById(main, ids::CheckBox1);
+    for (const wchar_t* layout : {L"10", L"24H2"}) {
+        SCOPED_TRACE(WideToUtf8(layout));
+        ASSERT_TRUE(shell.DesktopLayout(layout));
+        const DesktopWindows desktop = FindDesktop(shell.progman);
+        ASSERT_TRUE(desktop.view && desktop.wallpaper && IsVisible(desktop.view));
+        ASSERT_TRUE(ClickWindow(desktopBox));
+        EXPECT_TRUE(WaitUntil([&] { return !IsVisible(desktop.view); }));
+        EXPECT_TRUE(IsVisible(desktop.wallpaper)) << "the wallpaper went with the icons";
+        EXPECT_TRUE(IsVisible(shell.progman));
+        ASSERT_TRUE(ClickWindow(desktopBox));
+        EXPECT_TRUE(WaitUntil([&] { return IsVisible(desktop.view); }));
+    }
+    EXPECT_TRUE(app.Close());
 }
 
 // The Windows 11 shell keeps its icons as keys of the user's notification-icon settings, and

@@ -35,6 +35,8 @@ public:
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override { return desk_.IntegrityLevel(pid); }
     bool IsWindow(Hwnd w) override { return desk_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return desk_.IsWindowVisible(w); }
+    std::optional<bool> IsCloaked(Hwnd w) override { return desk_.IsCloaked(w); }
+    std::optional<bool> IsOnVirtualDesktop(Hwnd w) override { return desk_.IsOnVirtualDesktop(w); }
     bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override { return desk_.ShowWindowAsync(w, cmd); }
     std::string ClassName(Hwnd w) override { return desk_.ClassName(w); }
     Hwnd FindWindowA(const char* cls) override { return desk_.FindWindowA(cls); }

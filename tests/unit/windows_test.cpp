@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,30 @@ TEST_F(WindowListTest, FirstRefreshListsTitledVisibleWindowsInZOrderButNotOurOwn
     // Top first, as the Z order has them; a minimised window counts as visible.
     EXPECT_EQ(Captions(), (std::vector<std::string>{"Minimised", "Top", "Bottom"}));
     EXPECT_EQ(list.FindByHandle(self), nullptr);
+}
+
+// Windows 10/11 keep visible windows the window manager cloaks. One on another virtual
+// desktop is real; the others (suspended Store apps, the system's input surfaces) are on no
+// screen at all. Where the window manager or the desktop manager cannot be asked, the
+// window counts as before.
+TEST_F(WindowListTest, CloakedWindowsAreListedOnlyWhenOnAVirtualDesktop)
+{
+    auto add = [&](const char* title, std::optional<bool> cloaked, std::optional<bool> onDesktop,
+                   const char* cls = "Sim") {
+        Hwnd w = desk.AddWindow(title, true, cls);
+        desk.Window(w).cloaked = cloaked;
+        desk.Window(w).onVirtualDesktop = onDesktop;
+    };
+    add("Plain", false, std::nullopt);
+    add("Windows 7", std::nullopt, std::nullopt);
+    add("Other desktop", true, true);
+    add("Suspended app", true, false);
+    add("No desktop manager", true, std::nullopt);
+    add("Microsoft Text Input Application", false, true, "Windows.UI.Core.CoreWindow");
+
+    list.RefreshWindows(self);
+
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"No desktop manager", "Other desktop", "Windows 7", "Plain"}));
 }
 
 TEST_F(WindowListTest, RefreshNeverDuplicatesAHandle)

@@ -1,8 +1,13 @@
 // The window layer's answer to a move onto a monitor of another DPI: the table is laid out
-// again at the new DPI, and a move back gives the designed layout back exactly.
+// again at the new DPI, and a move back gives the designed layout back exactly. And a
+// key-capture box on the form, which keeps the input method out while it has the focus.
+#include "hotkeys/HotKeyEdit_win.h"
 #include "platform/ui/Form.h"
 
 #include <commctrl.h>
+#include <imm.h>
+
+#include <memory>
 #include <gtest/gtest.h>
 
 namespace {
@@ -99,6 +104,34 @@ TEST(FormDpi, AMoveToAnotherDpiLaysTheTableOutAgainAndAMoveBackRestoresIt)
 
     MoveToDpi(form, 96);
     EXPECT_TRUE(Look(form) == at96) << "a move back did not give the designed layout back";
+}
+
+// An input method in its composing mode (Chinese, say) hands keys to the window that holds
+// its context as VK_PROCESSKEY, and the box would read Shift+A as no key at all. The box
+// holds no context while it has the focus, and the edit has its own back once it loses it.
+TEST(HotKeyEditInput, TheInputMethodIsDetachedOnlyWhileTheBoxHasTheFocus)
+{
+    TestForm form;
+    form.Create();
+    ShowWindow(form.Handle(), SW_SHOW);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 4, 80, 120, 20, form.Handle(), nullptr,
+                                nullptr, nullptr);
+    ASSERT_TRUE(edit);
+    const std::unique_ptr<tw::THotKeyBox> box = AttachHotKeyBox(edit);
+    const auto holdsContext = [&] {
+        HIMC context = ImmGetContext(edit);
+        ImmReleaseContext(edit, context);
+        return context != nullptr;
+    };
+    if (!holdsContext())
+        GTEST_SKIP() << "no input-method context for windows here";
+
+    SetFocus(edit);
+    ASSERT_EQ(GetFocus(), edit);
+    EXPECT_FALSE(holdsContext()) << "the input method stays attached to the focused box";
+    SetFocus(form.Control(2));
+    ASSERT_NE(GetFocus(), edit);
+    EXPECT_TRUE(holdsContext()) << "the edit did not get its input method back";
 }
 
 } // namespace

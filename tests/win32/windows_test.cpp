@@ -50,6 +50,8 @@ public:
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override { return real_.IntegrityLevel(pid); }
     bool IsWindow(Hwnd w) override { return real_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return real_.IsWindowVisible(w); }
+    std::optional<bool> IsCloaked(Hwnd w) override { return real_.IsCloaked(w); }
+    std::optional<bool> IsOnVirtualDesktop(Hwnd w) override { return real_.IsOnVirtualDesktop(w); }
     bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override
     {
         shows.emplace_back(w, cmd);

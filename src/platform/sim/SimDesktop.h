@@ -27,6 +27,8 @@ struct SimWindow {
     std::vector<ShowCmd> queuedShows;   // requests its thread has not got to yet
     bool refusesShows = false;  // ShowWindowAsync cannot queue anything to it
     bool staysHidden = false;   // its program hides it again whenever it is shown
+    std::optional<bool> cloaked;            // what the window manager says; nothing: it cannot
+    std::optional<bool> onVirtualDesktop;   // what the virtual-desktop manager says, likewise
     // Answers messages sent to this window; unset windows answer 0.
     std::function<std::intptr_t(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)> onMessage;
 };
@@ -78,6 +80,11 @@ public:
     std::u16string WideForm(std::string_view ansi) override;
     bool IsWindow(Hwnd w) override;
     bool IsWindowVisible(Hwnd w) override;
+    std::optional<bool> IsCloaked(Hwnd w) override { return Exists(w) ? windows_.at(w).cloaked : std::nullopt; }
+    std::optional<bool> IsOnVirtualDesktop(Hwnd w) override
+    {
+        return Exists(w) ? windows_.at(w).onVirtualDesktop : std::nullopt;
+    }
     bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override;
     Hwnd FindWindowA(const char* cls) override;
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override;

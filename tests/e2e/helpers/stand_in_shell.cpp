@@ -1,6 +1,7 @@
 // A stand-in for the Windows shell, for the tray tests: a visible taskbar "Shell_TrayWnd" at
 // the bottom of the screen holding "TrayNotifyWnd" > "SysPager" > a real toolbar
-// ("ToolbarWindow32") whose buttons play the tray icons, and a desktop window "Progman".
+// ("ToolbarWindow32") whose buttons play the tray icons, and a desktop window "Progman"
+// (bare, as an older or replaced shell has it, until a test asks for a newer layout).
 // The test adds and removes buttons, makes it hang, or takes the taskbar away through the
 // commands of stand_in_shell.h.
 //
@@ -23,6 +24,9 @@ constexpr UINT kHangMessage = WM_APP + 1;
 HWND g_taskbar = nullptr;
 HWND g_toolbar = nullptr;
 HWND g_overflow = nullptr;   // the flyout's toolbar, once a button asked for it
+HWND g_progman = nullptr;
+HWND g_iconView = nullptr;   // "SHELLDLL_DefView", once a layout asked for it
+std::vector<HWND> g_secondaryTaskbars;
 std::wstring g_hangEvent;
 
 std::vector<std::wstring> Split(std::wstring_view text, wchar_t sep, size_t parts) {
@@ -99,7 +103,58 @@ bool AddSecondaryTaskbar() {
                                      WS_POPUP | WS_VISIBLE | WS_BORDER, 0, 40 + 30 * made, 300, 26, nullptr, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);
     made += bar ? 1 : 0;
+    if (bar) {
+        g_secondaryTaskbars.push_back(bar);
+    }
     return bar != nullptr;
+}
+
+// Shown by the shell's own thread, whatever another program asked before.
+bool ShowTaskbars() {
+    std::vector<HWND> bars = g_secondaryTaskbars;
+    bars.push_back(g_taskbar);
+    bool shown = true;
+    for (HWND bar : bars) {
+        ShowWindow(bar, SW_HIDE);
+        ShowWindow(bar, SW_SHOWNA);
+        shown = shown && IsWindowVisible(bar);
+    }
+    return shown;
+}
+
+std::vector<HWND> g_workers;   // the current layout's "WorkerW" windows
+
+HWND Worker(HWND parent, int x, int y) {
+    HWND w = CreateWindowExW(parent ? 0 : WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"WorkerW", nullptr,
+                             (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE | WS_BORDER, x, y, 150, 60, parent, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    if (w) {
+        g_workers.push_back(w);
+    }
+    return w;
+}
+
+bool SetDesktopLayout(std::wstring_view layout) {
+    if (!g_iconView) {
+        g_iconView = CreateWindowExW(0, L"SHELLDLL_DefView", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 70, 50,
+                                     g_progman, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (!g_iconView || !CreateWindowExW(0, WC_LISTVIEWW, L"FolderView", WS_CHILD | WS_VISIBLE | LVS_ICON, 0, 0,
+                                            70, 50, g_iconView, nullptr, GetModuleHandleW(nullptr), nullptr)) {
+            return false;
+        }
+    }
+    const int right = GetSystemMetrics(SM_CXSCREEN) - 160;
+    // A new layout replaces the last one.
+    SetParent(g_iconView, g_progman);
+    for (HWND w : g_workers) {
+        DestroyWindow(w);
+    }
+    g_workers.clear();
+    if (layout == L"10") {
+        HWND icons = Worker(nullptr, right, 70);
+        return icons && Worker(nullptr, right, 140) && SetParent(g_iconView, icons);
+    }
+    return layout == L"24H2" && Worker(g_progman, 75, 0);
 }
 
 LRESULT OnCommand(const COPYDATASTRUCT& data) {
@@ -120,6 +175,10 @@ LRESULT OnCommand(const COPYDATASTRUCT& data) {
             return 1;
         case shell::kAddSecondaryTaskbar:
             return AddSecondaryTaskbar() ? 1 : 0;
+        case shell::kShowTaskbars:
+            return ShowTaskbars() ? 1 : 0;
+        case shell::kDesktopLayout:
+            return SetDesktopLayout(payload) ? 1 : 0;
         case shell::kClear:
             while (SendMessageW(g_toolbar, TB_BUTTONCOUNT, 0, 0) > 0) {
                 SendMessageW(g_toolbar, TB_DELETEBUTTON, 0, 0);
@@ -188,10 +247,10 @@ void SayWindow(const char* name, HWND window) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     for (const wchar_t* cls : {L"Shell_TrayWnd", L"TrayNotifyWnd", L"SysPager", L"Progman", L"Shell_SecondaryTrayWnd",
-                               L"NotifyIconOverflowWindow"}) {
+                               L"NotifyIconOverflowWindow", L"WorkerW", L"SHELLDLL_DefView"}) {
         Register(cls);
     }
 
@@ -199,7 +258,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
     const DWORD exStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
-    HWND progman = CreateWindowExW(exStyle, L"Progman", L"Program Manager", WS_POPUP | WS_VISIBLE | WS_BORDER,
+    HWND progman = g_progman = CreateWindowExW(exStyle, L"Progman", L"Program Manager", WS_POPUP | WS_VISIBLE | WS_BORDER,
                                    screenWidth - 160, 0, 160, 60, nullptr, nullptr, instance, nullptr);
     g_taskbar = CreateWindowExW(exStyle, L"Shell_TrayWnd", nullptr, WS_POPUP | WS_VISIBLE | WS_BORDER, 0,
                                 screenHeight - 34, screenWidth, 34, nullptr, nullptr, instance, nullptr);

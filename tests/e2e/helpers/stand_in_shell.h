@@ -27,6 +27,11 @@ enum Command : ULONG_PTR {
     kClear = 5,          // every button goes
     kAnnounce = 6,       // broadcasts "TaskbarCreated", as a shell that has just started does
     kAddSecondaryTaskbar = 16,   // one more "Shell_SecondaryTrayWnd", as another monitor has
+    kShowTaskbars = 17,   // every taskbar hides and shows itself, as the system does for the Start menu
+    kDesktopLayout = 18,  // "10": the icon view "SHELLDLL_DefView" > "SysListView32" moves into a
+                          // top-level "WorkerW", the wallpaper into a second, empty one, as a
+                          // split Windows 10 desktop has them; "24H2": the view back in "Progman",
+                          // the wallpaper's "WorkerW" inside "Progman" too
 };
 
 inline bool SendCommand(HWND taskbar, Command command, std::wstring_view payload, UINT timeoutMs = 5000) {
