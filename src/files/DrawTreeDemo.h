@@ -85,6 +85,8 @@ public:
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void DpiChanged() override;
+    // The system's icon list whose icons suit the window's DPI, for the tree.
+    void UseIconsForDpi();
 
 private:
     // Posted to ourselves: folders have been listed.

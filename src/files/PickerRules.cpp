@@ -172,4 +172,16 @@ std::wstring ShortenWithEllipsis(const std::wstring& text, int width,
     return text.substr(0, lo) + dots;
 }
 
+std::size_t PickIconList(int wanted, const std::vector<int>& sizes)
+{
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < sizes.size(); ++i) {
+        bool fits = sizes[i] <= wanted;
+        bool bestFits = sizes[best] <= wanted;
+        if ((fits && (!bestFits || sizes[i] > sizes[best])) || (!fits && !bestFits && sizes[i] < sizes[best]))
+            best = i;
+    }
+    return best;
+}
+
 } // namespace tw

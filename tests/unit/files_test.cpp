@@ -243,8 +243,8 @@ TEST_F(HiddenFileListTest, APathTheCodePageCannotHoldExactlyIsActedOnAndStoredAs
     EXPECT_EQ(nextRun.Kept(hangul), 0u);
     EXPECT_EQ(nextRun.Kept(latin), 0u);
     UnhideFile(again, queue, nextRun, hangul);
-    EXPECT_THAT(SettleFileCommands(again, queue, nextRun), IsEmpty());
     EXPECT_TRUE(queue.WaitIdle(5000));
+    EXPECT_THAT(SettleFileCommands(again, queue, nextRun), IsEmpty());
     EXPECT_EQ(Attrs(hangul) & kHiddenSystem, 0u);
     EXPECT_EQ(stored("FileUtf8"), EncodeHex(fitted + "\r\n"));
 }
@@ -849,6 +849,18 @@ TEST(PickerNameTest, ChildPathsAndShownNames)
 // --- Picker: shortening -----------------------------------------------------------------
 
 int SevenPerChar(std::wstring_view text) { return static_cast<int>(text.size()) * 7; }
+
+// The system keeps small (16 at 96 DPI), large (32) and extra-large (48) icons.
+TEST(PickerIconTest, TheListOfTheSizeTheDpiAsksForElseTheLargestThatFits)
+{
+    const std::vector<int> sizes{16, 32, 48};
+    EXPECT_EQ(PickIconList(16, sizes), 0u);
+    EXPECT_EQ(PickIconList(32, sizes), 1u) << "200 %: sharp, not the small icons";
+    EXPECT_EQ(PickIconList(24, sizes), 0u) << "150 %: the large ones would overrun the row";
+    EXPECT_EQ(PickIconList(72, sizes), 2u);
+    EXPECT_EQ(PickIconList(12, std::vector<int>{32, 24}), 1u);
+    EXPECT_EQ(PickIconList(16, {}), 0u);
+}
 
 TEST(ShortenTest, TextThatFitsIsLeftAlone)
 {
