@@ -6,6 +6,7 @@
 #include "files/AttribQueue.h"
 #include "files/DrawTreeDemo.h"
 #include "files/FileListRules.h"
+#include "platform/WideText.h"
 #include "platform/Win32Platform.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Text.h"
@@ -19,8 +20,8 @@ namespace tw {
 
 namespace {
 
-// The list box's lines as the hidden-file list. The box holds them as wide text; they go
-// back to the ANSI code page they came from whenever a rule reads them.
+// The list box's lines as the hidden-file list. The box holds them as wide text, shown
+// exactly; the rules read them as UTF-8, which holds every path the same.
 class ListBoxLines final : public FileLines {
 public:
     explicit ListBoxLines(HWND box) : box_(box) {}
@@ -34,11 +35,11 @@ public:
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
         LRESULT got = ::SendMessageW(box_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
         text.resize(got == LB_ERR ? 0 : static_cast<std::size_t>(got));
-        return ui::ToAnsi(text);
+        return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
     }
     void Append(const std::string& line) override
     {
-        std::wstring text = ui::FromAnsi(line);
+        std::wstring text = ui::FromUtf8(line);
         if (::SendMessageW(box_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())) < 0)
             throw std::runtime_error("cannot add to the file list");
     }
@@ -54,7 +55,7 @@ public:
     // system's rules, from the first line.
     int FindIgnoringCase(const std::string& path) const override
     {
-        std::wstring text = ui::FromAnsi(path);
+        std::wstring text = ui::FromUtf8(path);
         LRESULT found = ::SendMessageW(box_, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                        reinterpret_cast<LPARAM>(text.c_str()));
         return found == LB_ERR ? -1 : static_cast<int>(found);
@@ -146,7 +147,7 @@ TAttribQueue& TFrmAmbler::FileCommands()
 TFileListRecord& TFrmAmbler::FileRecord()
 {
     if (!fileRecord_)
-        fileRecord_ = std::make_unique<TFileListRecord>(Settings());
+        fileRecord_ = std::make_unique<TFileListRecord>(Settings(), Win32Files());
     return *fileRecord_;
 }
 
@@ -181,7 +182,7 @@ void TFrmAmbler::UnhideSelectedFile()
     int selected = ListBox_GetCurSel(box);
     if (selected < 0)
         return;
-    std::wstring question = L"确定取消路径[" + ui::FromAnsi(lines.Line(selected)) + L"]的隐藏吗";
+    std::wstring question = L"确定取消路径[" + ui::FromUtf8(lines.Line(selected)) + L"]的隐藏吗";
     if (!ConfirmYesNo(hwnd_, question))
         return;
     // The selection is read again: the list may have changed while the question was open.
@@ -224,7 +225,7 @@ void TFrmAmbler::ReportRefusedUnhides(const std::vector<std::string>& paths)
         return;
     std::wstring text = L"无法取消隐藏：";
     for (std::size_t i = 0; i < paths.size(); ++i)
-        text += (i ? L"\r\n" : L"") + ui::FromAnsi(paths[i]);
+        text += (i ? L"\r\n" : L"") + ui::FromUtf8(paths[i]);
     // The picker may be in front; the message belongs to it then.
     HWND owner = ::GetActiveWindow();
     ui::ShowMessage(owner ? owner : hwnd_, text.c_str());

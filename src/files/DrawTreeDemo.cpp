@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include <stdexcept>
+#include <vector>
 
 namespace tw {
 
@@ -33,6 +34,7 @@ constexpr int kHeaderHeight = 20;
 constexpr int kColumnWidth = 217;
 constexpr int kIndent = 20;
 constexpr int kNodeHeight = 20;
+constexpr int kSmallIcon = 16;       // the icons' size at 96 DPI
 
 // The tree and its header are not kinds the layout table knows; they are made in CreateTree.
 const ui::ControlSpec kLayout[] = {
@@ -131,16 +133,49 @@ void TDrawTreeForm::PlaceTree()
     ::SendMessageW(tree_, TVM_SETITEMHEIGHT, Scale(kNodeHeight), 0);
 }
 
-void TDrawTreeForm::DpiChanged() { PlaceTree(); }
+void TDrawTreeForm::DpiChanged()
+{
+    PlaceTree();
+    UseIconsForDpi();
+}
+
+// Every list of the system's holds the same icons at the same indices, overlays included, so
+// the nodes keep their indices whichever list draws them.
+void TDrawTreeForm::UseIconsForDpi()
+{
+    // SHGetImageList's lists (SHIL_LARGE 0, SHIL_SMALL 1, SHIL_EXTRALARGE 2) and the
+    // interface it hands them out as, which is also the list's handle.
+    static constexpr int kLists[] = {1, 0, 2};
+    static const GUID kImageListId = {0x46eb5926, 0x582e, 0x4017, {0x9f, 0xdf, 0xe8, 0x99, 0x8d, 0xaa, 0x09, 0x50}};
+    using GetImageList = HRESULT(WINAPI*)(int, REFIID, void**);
+    std::vector<HIMAGELIST> lists;
+    std::vector<int> sizes;
+    // shell32 is loaded by now: the small list was asked of it first.
+    HMODULE shell = ::GetModuleHandleW(L"shell32.dll");
+    auto get = shell ? reinterpret_cast<GetImageList>(reinterpret_cast<void*>(::GetProcAddress(shell, "SHGetImageList")))
+                     : nullptr;
+    for (int which : kLists) {
+        void* list = nullptr;
+        int cx = 0;
+        int cy = 0;
+        // The shell keeps its lists for the life of the process; the reference is not ours to drop.
+        if (get && SUCCEEDED(get(which, kImageListId, &list)) && list &&
+            ::ImageList_GetIconSize(static_cast<HIMAGELIST>(list), &cx, &cy)) {
+            lists.push_back(static_cast<HIMAGELIST>(list));
+            sizes.push_back(cy);
+        }
+    }
+    HIMAGELIST chosen = lists.empty() ? SystemImages : lists[PickIconList(Scale(kSmallIcon), sizes)];
+    if (chosen)
+        ::SendMessageW(VDT1(), TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(chosen));
+}
 
 void TDrawTreeForm::FormCreate()
 {
-    HWND tree = VDT1();
     int count = CountDrives(files_.GetLogicalDrives());
     DriveStrings = files_.GetLogicalDriveStringsA();
     SystemImages = reinterpret_cast<HIMAGELIST>(files_.SmallImageList());
-    if (SystemImages)
-        ::SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(SystemImages));
+    UseIconsForDpi();
     shareOverlay_ = files_.OverlayIndex(false);
     linkOverlay_ = files_.OverlayIndex(true);
 

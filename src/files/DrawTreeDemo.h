@@ -37,8 +37,8 @@ extern std::function<void(const std::string& path)> OnPathChecked;
 extern std::function<void(const std::string& path)> OnPathUnchecked;
 extern std::function<bool(const std::string& path)> OnIsPathChecked;
 
-// What the picker keeps for each node. Paths stay in the ANSI code page the file search
-// gave them in (that is what the callbacks hand on); only the shown name is widened.
+// What the picker keeps for each node. Paths are UTF-8 as the wide file search gave them
+// (that is what the callbacks hand on); only the shown name is widened.
 struct TShellObjectData {
     std::string Path;                 // a drive root as the system lists it, or parent + "\" + name
     std::wstring ShownName;           // what the tree shows
@@ -85,6 +85,8 @@ public:
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void DpiChanged() override;
+    // The system's icon list whose icons suit the window's DPI, for the tree.
+    void UseIconsForDpi();
 
 private:
     // Posted to ourselves: folders have been listed.

@@ -15,6 +15,7 @@ namespace {
 const char kSection[] = "system";
 const char kFileKey[] = "File";
 const char kKeptKey[] = "FileAttributes";
+const char kUtf8Key[] = "FileUtf8";
 
 bool Runnable(const std::string& path) { return !path.empty() && !HasWildcard(path); }
 
@@ -83,6 +84,14 @@ std::vector<std::string> FileListFromText(std::string_view text)
     return SplitLines(text.substr(0, text.find('\0')));
 }
 
+std::optional<std::string> ExactAnsiPath(FileApi& files, const std::string& path)
+{
+    std::optional<std::string> ansi = files.PathToAnsi(path);
+    if (ansi && files.AnsiToPath(*ansi) == path)
+        return ansi;
+    return std::nullopt;
+}
+
 bool LoadFileList(FileLines& lines, TIniFileMgr& ini)
 {
     std::string stream;
@@ -102,7 +111,20 @@ void SaveFileList(const FileLines& lines, TIniFileMgr& ini)
 
 void TFileListRecord::Load(FileLines& lines)
 {
-    LoadFileList(lines, ini_);
+    VectorFileLines ansi;
+    LoadFileList(ansi, ini_);
+    std::vector<std::string> all;
+    for (const std::string& line : ansi.Lines())
+        all.push_back(files_.AnsiToPath(line));
+    std::optional<std::string> utf8 = ini_.ReadString(kSection, kUtf8Key);
+    utf8Stored_ = utf8.has_value();
+    if (utf8) {
+        bool whole = false;
+        std::string bytes = DecodeHex(*utf8, whole);
+        for (std::string& path : Utf8PathLines(bytes, whole))
+            all.push_back(std::move(path));
+    }
+    lines.Assign(all);
     kept_.clear();
     restoring_.clear();
     changed_ = false;
@@ -116,6 +138,9 @@ void TFileListRecord::Load(FileLines& lines)
     // An entry for a path no longer listed (an older version changed the list) would be
     // taken for a path ticked again later; it is dropped.
     for (KeptAttributes& entry : DecodeKeptAttributes(*value, whole)) {
+        if (!entry.utf8)
+            entry.path = files_.AnsiToPath(entry.path);
+        entry.utf8 = false;
         std::string key = FoldAsciiCase(entry.path);
         if (listed.count(key))
             kept_.emplace(std::move(key), std::move(entry));
@@ -133,12 +158,28 @@ void TFileListRecord::Write(const FileLines& lines)
     for (const std::string& path : restoring_)
         if (listed.insert(FoldAsciiCase(path)).second)
             stored.push_back(path);
+    std::vector<std::string> ansi;
+    std::vector<std::string> utf8;
+    for (const std::string& path : stored) {
+        if (std::optional<std::string> exact = ExactAnsiPath(files_, path))
+            ansi.push_back(std::move(*exact));
+        else
+            utf8.push_back(path);
+    }
     std::vector<KeptAttributes> kept;
-    for (const auto& [key, entry] : kept_)
-        if (listed.count(key))
-            kept.push_back(entry);
-    // "File" keeps the form every version reads; both values change in one write.
-    ini_.WriteValues(kSection, {{kFileKey, EncodeHex(JoinLines(stored))}, {kKeptKey, EncodeKeptAttributes(kept)}});
+    for (const auto& [key, entry] : kept_) {
+        if (!listed.count(key))
+            continue;
+        std::optional<std::string> exact = ExactAnsiPath(files_, entry.path);
+        kept.push_back(exact ? KeptAttributes{*exact, entry.bits, false} : KeptAttributes{entry.path, entry.bits, true});
+    }
+    // "File" keeps the form every version reads; the values change in one write.
+    std::vector<std::pair<std::string, std::string>> values{{kFileKey, EncodeHex(JoinLines(ansi))},
+                                                            {kKeptKey, EncodeKeptAttributes(kept)}};
+    if (!utf8.empty() || utf8Stored_)
+        values.emplace_back(kUtf8Key, EncodeHex(JoinLines(utf8)));
+    ini_.WriteValues(kSection, values);
+    utf8Stored_ = utf8Stored_ || !utf8.empty();
 }
 
 bool TFileListRecord::Store(const FileLines& lines)

@@ -19,7 +19,7 @@ namespace tw {
 
 class TIniFileMgr;
 
-// The lines of the list, in order. Paths are ANSI byte strings.
+// The lines of the list, in order. Paths are UTF-8, as the file calls take them.
 class FileLines {
 public:
     virtual ~FileLines() = default;
@@ -58,9 +58,9 @@ private:
 std::string ExplorerFile(const std::string& windowsDir);
 std::string ExplorerParameters(const std::string& path);
 
-// True when `path` holds a wildcard. No file name can; such a path is a name that the ANSI
-// code page could not hold ("?" stands in for the lost characters), and attrib would apply
-// to every name the pattern matches.
+// True when `path` holds a wildcard. No file name can; such a path is one an older version
+// listed through the ANSI code page, which put "?" for what it could not hold, and attrib
+// would apply to every name the pattern matches.
 bool HasWildcard(std::string_view path);
 
 // Queues the hide of `path` (with `findBits`, the worker first reports what the file had),
@@ -76,8 +76,13 @@ std::string FileListText(const FileLines& lines);
 // Lines from stored text: split at CR LF, a lone CR or a lone LF; the text ends at a NUL.
 std::vector<std::string> FileListFromText(std::string_view text);
 
-// Section "system", key "File" of the settings file. Loading a value that is not whole
-// hexadecimal keeps only the lines that ended before the fault (a line cut short is no
+// The bytes of `path` in the ANSI code page when they name it exactly, converted without a
+// best fit and back unchanged; nothing otherwise. Only such a path may be stored where the
+// versions that read the list through the ANSI code page will act on it.
+std::optional<std::string> ExactAnsiPath(FileApi& files, const std::string& path);
+
+// Section "system", key "File" of the settings file, its lines as stored (ANSI). Loading a
+// value that is not whole hexadecimal keeps only the lines that ended before the fault (a line cut short is no
 // path) and returns false. Saving throws "Unable to write to <path>" when it fails.
 bool LoadFileList(FileLines& lines, TIniFileMgr& ini);
 void SaveFileList(const FileLines& lines, TIniFileMgr& ini);
@@ -91,9 +96,14 @@ void SaveFileList(const FileLines& lines, TIniFileMgr& ini);
 // added; older versions ignore the key, and a path without an entry loses both bits. A
 // restore not yet seen to take keeps its path in the stored list meanwhile: should the
 // program end before the answer, the next run still lists the file.
+//
+// "File" holds the paths the ANSI code page names exactly, so that older versions and older
+// files keep working; the others go under "FileUtf8" as hexadecimal of UTF-8 lines, which
+// older versions ignore (and so never act on a form of the name that is not the file's).
+// A load lists the paths of "File" first, then those of "FileUtf8".
 class TFileListRecord {
 public:
-    explicit TFileListRecord(TIniFileMgr& ini) : ini_(ini) {}
+    TFileListRecord(TIniFileMgr& ini, FileApi& files) : ini_(ini), files_(files) {}
 
     void Load(FileLines& lines);
     // Writes the lines now; false when the file could not be written.
@@ -118,7 +128,9 @@ private:
     void Write(const FileLines& lines);
 
     TIniFileMgr& ini_;
+    FileApi& files_;
     bool changed_ = false;
+    bool utf8Stored_ = false;   // "FileUtf8" is in the file: it is kept up to date, even empty
     std::map<std::string, KeptAttributes> kept_;   // by path with its ASCII letters folded
     std::vector<std::string> restoring_;
 };

@@ -101,8 +101,8 @@ std::string TypeIconKey(std::uint32_t shellAttributes, std::string_view path, bo
     std::string name = LastComponent(path);
     std::size_t dot = name.rfind('.');
     std::string key = dot == std::string::npos ? std::string{} : name.substr(dot);
-    // Only an all-ASCII extension is folded: in a double-byte code page a letter's byte may be
-    // the second half of a character, and folding it would name another extension.
+    // Only an all-ASCII extension is folded, as the system's own folding of other letters is
+    // not ours to guess.
     if (std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         for (char& c : key)
             if (c >= 'a' && c <= 'z')
@@ -170,6 +170,18 @@ std::wstring ShortenWithEllipsis(const std::wstring& text, int width,
     if (lo > 0 && text[lo - 1] >= 0xD800 && text[lo - 1] <= 0xDBFF)
         --lo;
     return text.substr(0, lo) + dots;
+}
+
+std::size_t PickIconList(int wanted, const std::vector<int>& sizes)
+{
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < sizes.size(); ++i) {
+        bool fits = sizes[i] <= wanted;
+        bool bestFits = sizes[best] <= wanted;
+        if ((fits && (!bestFits || sizes[i] > sizes[best])) || (!fits && !bestFits && sizes[i] < sizes[best]))
+            best = i;
+    }
+    return best;
 }
 
 } // namespace tw

@@ -102,6 +102,12 @@ bool FolderHasFiles(FileApi& files, const std::string& path);
 // did not already say that the folder has subfolders.
 bool HasChildren(std::uint32_t shellAttributes, const std::function<bool()>& folderHasFiles);
 
+// Which of the system's icon lists, of icon heights `sizes` (pixels), draws the picker's
+// icons when a window's DPI asks for `wanted`: that size when one has it, else the largest
+// smaller one (a list is drawn at its own size, never stretched, so it stays sharp and a
+// larger one would overrun the row), else the smallest. An index into `sizes`; 0 for none.
+std::size_t PickIconList(int wanted, const std::vector<int>& sizes);
+
 // The longest beginning of `text` that, followed by "...", is at most `width` wide, with
 // "..." appended; empty when not even "..." fits. Text that fits is returned unchanged.
 // `measure` gives the width of a text as it would be drawn.

@@ -40,7 +40,7 @@ HTREEITEM TDrawTreeForm::AddNode(HTREEITEM parent, TShellObjectData data)
     if (node.TopLevel)
         VDT1InitNode(node);
     else if (node.ShownName.empty())
-        node.ShownName = ui::FromAnsi(LastComponent(node.Path));
+        node.ShownName = ui::FromUtf8(LastComponent(node.Path));
 
     // The name is the tree's to keep: a tree that measures every entry it opens then asks us
     // nothing. Icons, expand button and check mark are asked for when the tree first draws
@@ -81,7 +81,7 @@ void TDrawTreeForm::VDT1InitNode(TShellObjectData& node)
 {
     node.Initialised = true;
     if (node.TopLevel) {
-        node.ShownName = ui::FromAnsi(node.Path);
+        node.ShownName = ui::FromUtf8(node.Path);
     } else if (OnIsPathChecked && OnIsPathChecked(node.Path)) {
         // A path in the list starts ticked, set directly: no hiding is asked for.
         node.Checked = true;
@@ -322,7 +322,7 @@ void TDrawTreeForm::AddChildren(PendingFill& fill, std::size_t count)
         ListedEntry& entry = fill.entries[fill.next];
         TShellObjectData child;
         child.Path = std::move(entry.path);
-        child.ShownName = ui::FromAnsi(entry.name);   // the search's name: no path to take apart
+        child.ShownName = ui::FromUtf8(entry.name);   // the search's name: no path to take apart
         child.ShellAttributes = entry.shellAttributes;
         AddNode(fill.node->Item, std::move(child));
     }

@@ -256,7 +256,9 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------
-// Files, commands and the shell's view of them. Paths are ANSI byte strings.
+// Files, commands and the shell's view of them. Paths are UTF-8 and reach the system
+// through the wide calls: a name in any script is found, shown and acted on exactly, never
+// through a form the ANSI code page had to guess at.
 struct FindEntry {
     std::string name;           // cFileName
     std::uint32_t attributes;   // FILE_ATTRIBUTE_*
@@ -265,7 +267,7 @@ struct FindEntry {
 class FileApi {
 public:
     virtual ~FileApi() = default;
-    // GetSystemDirectoryA / GetWindowsDirectoryA, without a trailing separator.
+    // GetSystemDirectoryW / GetWindowsDirectoryW, without a trailing separator.
     virtual std::string SystemDirectory() = 0;
     virtual std::string WindowsDirectory() = 0;
     // Runs `commandLine`, whose first argument is the program's full path (never searched
@@ -273,17 +275,17 @@ public:
     // ended, so that it cannot apply after a command issued later. False if it did not
     // start. Called from the file-command worker thread.
     virtual bool RunHidden(const std::string& commandLine, unsigned waitMs) = 0;
-    // GetFileAttributesA; nothing when they cannot be read, and then `missing` tells whether
+    // GetFileAttributesW; nothing when they cannot be read, and then `missing` tells whether
     // that is because the path does not exist (rather than refused or out of reach). Called
     // from the file-command worker thread.
     virtual std::optional<std::uint32_t> FileAttributes(const std::string& path, bool& missing) = 0;
-    // ShellExecuteA(owner, "open", file, parameters, nullptr, SW_SHOWNORMAL).
+    // ShellExecuteW(owner, "open", file, parameters, nullptr, SW_SHOWNORMAL).
     virtual void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) = 0;
     virtual std::uint32_t GetLogicalDrives() = 0;
     // GetLogicalDriveStringsA: roots each ended by NUL, the list by a further NUL.
     virtual std::string GetLogicalDriveStringsA() = 0;
     virtual unsigned GetDriveTypeA(const std::string& root) = 0;
-    // FindFirstFileA/FindNextFileA over `pattern`; entries whose attributes fall outside
+    // FindFirstFileW/FindNextFileW over `pattern`; entries whose attributes fall outside
     // `attributeMask` are skipped as the search's mask does. `each` returns false to stop.
     // Returns false when the search found nothing.
     virtual bool FindFiles(const std::string& pattern, std::uint32_t attributeMask,
@@ -291,7 +293,7 @@ public:
     // SHGetDesktopFolder + ParseDisplayName with the attribute request `mask` in and out;
     // the value as the call left it.
     virtual std::uint32_t ShellAttributes(const std::string& path, std::uint32_t mask) = 0;
-    // SHGetFileInfoA system small-icon index with `flags`; -1 on failure.
+    // SHGetFileInfoW system small-icon index with `flags`; -1 on failure.
     virtual int SmallIconIndex(const std::string& path, unsigned flags) = 0;
     // The same for what `path`'s type shows (a folder, or a file by its extension), told by
     // SHGFI_USEFILEATTRIBUTES: the disk is not touched, so it answers at once.
@@ -301,6 +303,13 @@ public:
     virtual std::uintptr_t SmallImageList() = 0;
     // SHGetIconOverlayIndex of the shell's "shared" or "shortcut" overlay; -1 when none.
     virtual int OverlayIndex(bool link) = 0;
+    // The ANSI code page's bytes for a path (WideCharToMultiByte, CP_ACP, WC_NO_BEST_FIT_CHARS);
+    // nothing when some character had no form there. Whether the bytes name the same path
+    // again is for the caller to check with AnsiToPath: some code pages map a character
+    // onto another one all the same.
+    virtual std::optional<std::string> PathToAnsi(const std::string& path) = 0;
+    // The path that ANSI code page bytes name (MultiByteToWideChar, CP_ACP).
+    virtual std::string AnsiToPath(const std::string& ansi) = 0;
 };
 
 } // namespace tw

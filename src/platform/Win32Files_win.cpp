@@ -1,11 +1,12 @@
 #include "platform/Win32Platform.h"
-#include "platform/ui/Text.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <vector>
 
 namespace tw {
@@ -24,9 +25,9 @@ struct ShellCalls {
     decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
     decltype(&::CoTaskMemFree) CoTaskMemFree = nullptr;
     decltype(&::SHGetDesktopFolder) SHGetDesktopFolder = nullptr;
-    decltype(&::SHGetFileInfoA) SHGetFileInfoA = nullptr;
+    decltype(&::SHGetFileInfoW) SHGetFileInfoW = nullptr;
     decltype(&::SHGetIconOverlayIndexW) SHGetIconOverlayIndexW = nullptr;
-    decltype(&::ShellExecuteA) ShellExecuteA = nullptr;
+    decltype(&::ShellExecuteW) ShellExecuteW = nullptr;
 };
 
 HMODULE LoadSystemLibrary(const wchar_t* name)
@@ -57,9 +58,9 @@ const ShellCalls& Shell()
         Bind(c.CoInitializeEx, ole, "CoInitializeEx");
         Bind(c.CoTaskMemFree, ole, "CoTaskMemFree");
         Bind(c.SHGetDesktopFolder, shell, "SHGetDesktopFolder");
-        Bind(c.SHGetFileInfoA, shell, "SHGetFileInfoA");
+        Bind(c.SHGetFileInfoW, shell, "SHGetFileInfoW");
         Bind(c.SHGetIconOverlayIndexW, shell, "SHGetIconOverlayIndexW");
-        Bind(c.ShellExecuteA, shell, "ShellExecuteA");
+        Bind(c.ShellExecuteW, shell, "ShellExecuteW");
         return c;
     }();
     return calls;
@@ -77,6 +78,20 @@ const ShellCalls& ShellWithCom()
     }
     return shell;
 }
+
+// Paths travel as UTF-8 and meet the system as UTF-16.
+std::wstring Wide(std::string_view utf8)
+{
+    std::u16string wide = Utf16FromUtf8(utf8);
+    return std::wstring(wide.begin(), wide.end());
+}
+
+std::string Utf8(const wchar_t* wide, std::size_t length)
+{
+    return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(wide), length));
+}
+
+std::string Utf8(const wchar_t* wide) { return Utf8(wide, std::wcslen(wide)); }
 
 // The program named by the first argument of a command line, quoted or not.
 std::string ProgramOf(const std::string& commandLine)
@@ -120,16 +135,16 @@ class Win32FileApi final : public FileApi {
 public:
     std::string SystemDirectory() override
     {
-        char buf[MAX_PATH + 1]{};
-        UINT n = ::GetSystemDirectoryA(buf, MAX_PATH);
-        return std::string(buf, n <= MAX_PATH ? n : 0);
+        wchar_t buf[MAX_PATH + 1]{};
+        UINT n = ::GetSystemDirectoryW(buf, MAX_PATH);
+        return Utf8(buf, n <= MAX_PATH ? n : 0);
     }
 
     std::string WindowsDirectory() override
     {
-        char buf[MAX_PATH + 1]{};
-        UINT n = ::GetWindowsDirectoryA(buf, MAX_PATH);
-        return std::string(buf, n <= MAX_PATH ? n : 0);
+        wchar_t buf[MAX_PATH + 1]{};
+        UINT n = ::GetWindowsDirectoryW(buf, MAX_PATH);
+        return Utf8(buf, n <= MAX_PATH ? n : 0);
     }
 
     // WinExec would do, but it looks the program up in the program's own folder and the
@@ -143,15 +158,19 @@ public:
         std::string program = ProgramOf(commandLine);
         if (!IsFullPath(program))
             return false;
-        std::string folder = FolderOf(program);
-        std::vector<char> line(commandLine.begin(), commandLine.end());
-        line.push_back('\0');
-        STARTUPINFOA si{};
+        std::wstring folder = Wide(FolderOf(program));
+        std::wstring wideProgram = Wide(program);
+        // The wide call: the path argument must reach attrib exactly, not as the ANSI code
+        // page's guess at it, which may name another file or be a wildcard.
+        std::wstring wideLine = Wide(commandLine);
+        std::vector<wchar_t> line(wideLine.begin(), wideLine.end());
+        line.push_back(L'\0');
+        STARTUPINFOW si{};
         si.cb = sizeof(si);
         si.dwFlags = STARTF_USESHOWWINDOW;
         si.wShowWindow = SW_HIDE;
         PROCESS_INFORMATION pi{};
-        if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+        if (!::CreateProcessW(wideProgram.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                               folder.empty() ? nullptr : folder.c_str(), &si, &pi))
             return false;
         ::CloseHandle(pi.hThread);
@@ -167,7 +186,7 @@ public:
     // dropped) still holds whatever it held, and must not be taken for restored.
     std::optional<std::uint32_t> FileAttributes(const std::string& path, bool& missing) override
     {
-        DWORD attrs = ::GetFileAttributesA(path.c_str());
+        DWORD attrs = ::GetFileAttributesW(Wide(path).c_str());
         if (attrs != INVALID_FILE_ATTRIBUTES) {
             missing = false;
             return attrs;
@@ -179,8 +198,9 @@ public:
 
     void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) override
     {
-        if (auto open = Shell().ShellExecuteA)
-            open(reinterpret_cast<HWND>(owner), "open", file.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
+        if (auto open = Shell().ShellExecuteW)
+            open(reinterpret_cast<HWND>(owner), L"open", Wide(file).c_str(), Wide(parameters).c_str(), nullptr,
+                 SW_SHOWNORMAL);
     }
 
     std::uint32_t GetLogicalDrives() override { return ::GetLogicalDrives(); }
@@ -203,13 +223,14 @@ public:
     bool FindFiles(const std::string& pattern, std::uint32_t attributeMask,
                    const std::function<bool(const FindEntry&)>& each) override
     {
-        WIN32_FIND_DATAA data{};
+        WIN32_FIND_DATAW data{};
+        std::wstring widePattern = Wide(pattern);
         // The basic form skips the short names we never show, and a large fetch asks the
         // file system for many entries per call: both matter in a folder of thousands.
-        HANDLE h = ::FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+        HANDLE h = ::FindFirstFileExW(widePattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                       FIND_FIRST_EX_LARGE_FETCH);
         if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_INVALID_PARAMETER)
-            h = ::FindFirstFileA(pattern.c_str(), &data);
+            h = ::FindFirstFileW(widePattern.c_str(), &data);
         FindHandle search(h);
         if (h == INVALID_HANDLE_VALUE)
             return false;
@@ -218,9 +239,9 @@ public:
             if ((data.dwFileAttributes & kSpecialBits) & ~attributeMask)
                 continue;
             any = true;
-            if (!each(FindEntry{data.cFileName, data.dwFileAttributes}))
+            if (!each(FindEntry{Utf8(data.cFileName), data.dwFileAttributes}))
                 break;
-        } while (::FindNextFileA(h, &data));
+        } while (::FindNextFileW(h, &data));
         return any;
     }
 
@@ -231,7 +252,7 @@ public:
         if (!shell.SHGetDesktopFolder || !shell.CoTaskMemFree || FAILED(shell.SHGetDesktopFolder(&desktop)) ||
             !desktop)
             return 0;
-        std::wstring wide = ui::FromAnsi(path);
+        std::wstring wide = Wide(path);
         ULONG attrs = mask;
         PIDLIST_RELATIVE pidl = nullptr;
         HRESULT hr = desktop->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &pidl, &attrs);
@@ -246,30 +267,30 @@ public:
     int SmallIconIndex(const std::string& path, unsigned flags) override
     {
         const ShellCalls& shell = ShellWithCom();
-        SHFILEINFOA info{};
-        DWORD_PTR ok = shell.SHGetFileInfoA ? shell.SHGetFileInfoA(path.c_str(), 0, &info, sizeof(info), flags) : 0;
+        SHFILEINFOW info{};
+        DWORD_PTR ok = shell.SHGetFileInfoW ? shell.SHGetFileInfoW(Wide(path).c_str(), 0, &info, sizeof(info), flags) : 0;
         return ok ? info.iIcon : -1;
     }
 
     int TypeIconIndex(const std::string& path, bool folder, unsigned flags) override
     {
         const ShellCalls& shell = ShellWithCom();
-        SHFILEINFOA info{};
+        SHFILEINFOW info{};
         DWORD attrs = folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
-        DWORD_PTR ok = shell.SHGetFileInfoA
-                           ? shell.SHGetFileInfoA(path.c_str(), attrs, &info, sizeof(info), flags | SHGFI_USEFILEATTRIBUTES)
-                           : 0;
+        DWORD_PTR ok = shell.SHGetFileInfoW ? shell.SHGetFileInfoW(Wide(path).c_str(), attrs, &info, sizeof(info),
+                                                                   flags | SHGFI_USEFILEATTRIBUTES)
+                                            : 0;
         return ok ? info.iIcon : -1;
     }
 
     std::uintptr_t SmallImageList() override
     {
         const ShellCalls& shell = ShellWithCom();
-        SHFILEINFOA info{};
-        if (!shell.SHGetFileInfoA)
+        SHFILEINFOW info{};
+        if (!shell.SHGetFileInfoW)
             return 0;
         return static_cast<std::uintptr_t>(
-            shell.SHGetFileInfoA("", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+            shell.SHGetFileInfoW(L"", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
     }
 
     int OverlayIndex(bool link) override
@@ -277,6 +298,37 @@ public:
         const ShellCalls& shell = ShellWithCom();
         return shell.SHGetIconOverlayIndexW ? shell.SHGetIconOverlayIndexW(nullptr, link ? IDO_SHGIOI_LINK : IDO_SHGIOI_SHARE)
                                             : -1;
+    }
+
+    // Without WC_NO_BEST_FIT_CHARS, "ā" would come back as "a": another file's name.
+    std::optional<std::string> PathToAnsi(const std::string& path) override
+    {
+        std::wstring wide = Wide(path);
+        if (wide.empty())
+            return std::string();
+        int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                      0, nullptr, nullptr);
+        if (n <= 0)
+            return std::nullopt;
+        std::string ansi(static_cast<std::size_t>(n), '\0');
+        BOOL defaulted = FALSE;
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), ansi.data(), n,
+                              nullptr, &defaulted);
+        if (defaulted)
+            return std::nullopt;
+        return ansi;
+    }
+
+    std::string AnsiToPath(const std::string& ansi) override
+    {
+        if (ansi.empty())
+            return std::string();
+        int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+        if (n <= 0)
+            return std::string();
+        std::wstring wide(static_cast<std::size_t>(n), L'\0');
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+        return Utf8(wide.data(), wide.size());
     }
 };
 

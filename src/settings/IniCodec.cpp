@@ -1,5 +1,7 @@
 #include "settings/IniCodec.h"
 
+#include "platform/WideText.h"
+
 #include <climits>
 #include <cstdint>
 
@@ -37,6 +39,10 @@ bool ParseDigits(std::string_view digits, int base, std::uint64_t limit, std::ui
     out = value;
     return true;
 }
+
+// Whether the bytes read back from UTF-16 as they are: a damaged sequence would name
+// another path than the one stored.
+bool IsUtf8(std::string_view bytes) { return Utf8FromUtf16(Utf16FromUtf8(bytes)) == bytes; }
 
 } // namespace
 
@@ -139,7 +145,7 @@ std::string EncodeKeptAttributes(const std::vector<KeptAttributes>& entries)
     std::vector<std::string> lines;
     lines.reserve(entries.size());
     for (const KeptAttributes& entry : entries)
-        lines.push_back(kDigits[entry.bits & 0x6] + entry.path);
+        lines.push_back(kDigits[(entry.bits & 0x6) | (entry.utf8 ? 0x8 : 0)] + entry.path);
     return EncodeHex(JoinLines(lines));
 }
 
@@ -155,13 +161,25 @@ std::vector<KeptAttributes> DecodeKeptAttributes(std::string_view value, bool& w
     for (const std::string& line : SplitLines(text)) {
         int bits = line.empty() ? -1 : HexDigit(line[0]);
         // Only the two attributes a hide gives; a NUL could never be part of a path.
-        if (bits < 0 || (bits & ~0x6) || line.size() < 2 || line.find('\0') != std::string::npos) {
+        if (bits < 0 || (bits & ~0xE) || line.size() < 2 || line.find('\0') != std::string::npos ||
+            ((bits & 0x8) && !IsUtf8(line))) {
             whole = false;
             continue;
         }
-        entries.push_back({line.substr(1), static_cast<std::uint32_t>(bits)});
+        entries.push_back({line.substr(1), static_cast<std::uint32_t>(bits & 0x6), (bits & 0x8) != 0});
     }
     return entries;
+}
+
+std::vector<std::string> Utf8PathLines(std::string_view bytes, bool whole)
+{
+    std::size_t lastBreak = bytes.find_last_of("\r\n");
+    std::string_view text = whole ? bytes : bytes.substr(0, lastBreak == std::string_view::npos ? 0 : lastBreak + 1);
+    std::vector<std::string> paths;
+    for (std::string& line : SplitLines(text))
+        if (!line.empty() && line.find('\0') == std::string::npos && IsUtf8(line))
+            paths.push_back(std::move(line));
+    return paths;
 }
 
 } // namespace tw

@@ -31,14 +31,21 @@ std::string JoinLines(const std::vector<std::string>& lines);
 struct KeptAttributes {
     std::string path;
     std::uint32_t bits = 0;
+    bool utf8 = false;   // `path` is UTF-8, for a path the ANSI code page cannot hold
 };
 
 // The "FileAttributes" value: as "File", hexadecimal of CR LF ended lines; each line is one
-// hexadecimal digit, the bits, followed by the path ("6C:\ProgramData").
+// hexadecimal digit, the bits, followed by the path ("6C:\ProgramData"). A UTF-8 path has
+// 8 added to its digit, which the versions before them skip as a line they cannot read.
 std::string EncodeKeptAttributes(const std::vector<KeptAttributes>& entries);
 // Never fails, whatever the bytes, in time linear in their number: the lines before the
 // first pair that is not hexadecimal are read, and a line that is not such a digit followed
 // by a path is skipped. `whole` tells whether nothing was left out.
 std::vector<KeptAttributes> DecodeKeptAttributes(std::string_view value, bool& whole);
+
+// The lines of the key that lists the paths the ANSI code page cannot hold, from its decoded
+// bytes (UTF-8, CR LF ended). `whole` false (the value was damaged) drops the line cut
+// short; a line that is not UTF-8 or holds a NUL is no path and is dropped too.
+std::vector<std::string> Utf8PathLines(std::string_view bytes, bool whole);
 
 } // namespace tw

@@ -31,6 +31,9 @@ using namespace tw::e2e;
 namespace ids = tw::ids;
 
 constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+// Hangul and an emoji: code page 936 holds neither, and its guess at the name, "?? ??.txt",
+// is a pattern that "ab cd.txt" beside it matches.
+constexpr const wchar_t* kHangul = L"\uD55C\uAE00 \U0001F600.txt";
 
 std::wstring SystemFolder()
 {
@@ -115,7 +118,7 @@ protected:
         for (const wchar_t* dir : {L"Empty", L"Folder With Blank", L"OnlySubs", L"OnlySubs\\Sub1", L"OnlySubs\\Sub2", L"Zed"})
             CreateDirectoryW(Path(dir).c_str(), nullptr);
         for (const wchar_t* file : {L"a b.txt", L"plain.txt", L"already.dat", L"Folder With Blank\\inner.txt",
-                                    L"中文 名.txt"})
+                                    L"中文 名.txt", kHangul, L"ab cd.txt"})
             WriteFileText(Path(file), "x");
         SetFileAttributesW(Path(L"already.dat").c_str(), kHiddenSystem);
     }
@@ -157,11 +160,11 @@ protected:
         return L"\"" + SystemFolder() + L"\\attrib.exe\" " + flags + L" \"" + path + L"\"";
     }
 
-    // The File value of System.ini, decoded into its lines.
-    std::vector<std::wstring> SavedList() const
+    // The File value of System.ini (ANSI), or the FileUtf8 one, decoded into its lines.
+    std::vector<std::wstring> SavedList(const char* key = "File") const
     {
         char hex[8192]{};
-        GetPrivateProfileStringA("system", "File", "<missing>", hex, sizeof hex,
+        GetPrivateProfileStringA("system", key, "<missing>", hex, sizeof hex,
                                  WideToAnsi(app_.FileInFolder(L"System.ini")).c_str());
         std::string bytes;
         for (size_t i = 0; hex[i] && hex[i + 1]; i += 2)
@@ -171,7 +174,8 @@ protected:
         std::vector<std::wstring> out;
         for (size_t pos = 0; pos < bytes.size();) {
             size_t end = bytes.find("\r\n", pos);
-            out.push_back(AnsiToWide(bytes.substr(pos, end - pos)));
+            std::string line = bytes.substr(pos, end - pos);
+            out.push_back(key == std::string_view("File") ? AnsiToWide(line) : Utf8ToWide(line));
             pos = end == std::string::npos ? bytes.size() : end + 2;
         }
         return out;
@@ -273,7 +277,8 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     ASSERT_TRUE(top);
     // Folders first, each group ascending; hidden and system entries listed like any other.
     EXPECT_EQ(tree.ChildTexts(top), (std::vector<std::wstring>{L"Empty", L"Folder With Blank", L"OnlySubs", L"Zed",
-                                                                L"a b.txt", L"already.dat", L"plain.txt", L"中文 名.txt"}));
+                                                                L"a b.txt", L"ab cd.txt", L"already.dat", L"plain.txt",
+                                                                L"中文 名.txt", kHangul}));
     for (HTREEITEM child : tree.Children(top))
         EXPECT_EQ(tree.CheckState(child), 1) << WideToUtf8(tree.Text(child));
     EXPECT_TRUE(tree.HasButton(tree.Find(top, L"OnlySubs"))) << "a folder of only subfolders can be opened";
@@ -374,6 +379,19 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     EXPECT_EQ(Commands().size(), 7u);
     EXPECT_EQ(ListBoxLines(FileList()).size(), 2u);
 
+    // A name the code page cannot hold is hidden, listed and stored exactly: never through the
+    // code page's guess at it, which names the file beside it, nor where older versions
+    // would read that guess.
+    HTREEITEM hangul = tree.Find(top, kHangul);
+    ASSERT_TRUE(hangul);
+    ASSERT_TRUE(Click(*tree.CheckBoxPoint(hangul)));
+    EXPECT_TRUE(WaitUntil([&] { return HiddenSystem(Path(kHangul)); })) << std::hex << Attrs(Path(kHangul));
+    EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 8; }));
+    EXPECT_EQ(Commands().back(), Command(L"+h +s", shown + L"\\" + kHangul));
+    EXPECT_TRUE(Plain(Path(L"ab cd.txt")));
+    EXPECT_EQ(ListBoxLines(FileList()), (std::vector<std::wstring>{shown + L"\\Folder With Blank",
+                                                                    shown + L"\\中文 名.txt", shown + L"\\" + kHangul}));
+
     // The header sorts: the first click shows the glyph and keeps the order ascending, the
     // second reverses the whole order, files first.
     auto headerRect = HeaderItemRect(header);
@@ -415,6 +433,28 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     EXPECT_TRUE(WaitUntil([&] { return IsEnabled(Main()); }));
     app_.Kill();
     EXPECT_EQ(SavedList(), (std::vector<std::wstring>{shown + L"\\Folder With Blank", shown + L"\\中文 名.txt"}));
+    EXPECT_EQ(SavedList("FileUtf8"), (std::vector<std::wstring>{shown + L"\\" + kHangul}));
+
+    // The next run lists it exactly, ticked in the picker, and clearing the tick gives it back.
+    ASSERT_TRUE(app_.Start());
+    ASSERT_TRUE(OpenFilesPage());
+    EXPECT_EQ(ListBoxLines(FileList()), (std::vector<std::wstring>{shown + L"\\Folder With Blank",
+                                                                    shown + L"\\中文 名.txt", shown + L"\\" + kHangul}));
+    picker = OpenPicker();
+    ASSERT_TRUE(picker);
+    RemoteTree again(ControlById(picker, ids::VDT1));
+    top = ExpandToRoot(again, shown);
+    ASSERT_TRUE(top);
+    hangul = again.Find(top, kHangul);
+    ASSERT_TRUE(hangul);
+    EXPECT_EQ(again.CheckState(hangul), 2);
+    ASSERT_TRUE(Click(*again.CheckBoxPoint(hangul)));
+    EXPECT_TRUE(WaitUntil([&] { return Plain(Path(kHangul)); })) << std::hex << Attrs(Path(kHangul));
+    EXPECT_TRUE(WaitUntil([&] { return SavedList("FileUtf8").empty(); }));
+    EXPECT_EQ(Commands().back(), Command(L"-h -s", shown + L"\\" + kHangul));
+    EXPECT_TRUE(Plain(Path(L"ab cd.txt")));
+    EXPECT_EQ(ListBoxLines(FileList()),
+              (std::vector<std::wstring>{shown + L"\\Folder With Blank", shown + L"\\中文 名.txt"}));
 }
 
 TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)

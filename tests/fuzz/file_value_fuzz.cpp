@@ -41,6 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto lines = tw::SplitLines(bytes);
     Check(tw::SplitLines(tw::JoinLines(lines)) == lines);
 
+    // The paths kept as UTF-8: whatever the bytes, only non-empty lines without a NUL, and
+    // they read back as themselves once written.
+    auto paths = tw::Utf8PathLines(bytes, value.size() % 2 == 0);
+    for (const std::string& path : paths)
+        Check(!path.empty() && path.find('\0') == std::string::npos);
+    Check(tw::Utf8PathLines(tw::JoinLines(paths), true) == paths);
+
     // The raw input taken as a list's text: what the program writes comes back whole.
     auto entries = tw::SplitLines(value);
     Check(tw::SplitLines(tw::DecodeHex(tw::EncodeHex(tw::JoinLines(entries)))) == entries);

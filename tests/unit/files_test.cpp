@@ -68,7 +68,7 @@ protected:
     sim::SimFiles fs;
     sim::SimProfile profile;
     TIniFileMgr ini{profile};
-    TFileListRecord record{ini};
+    TFileListRecord record{ini, fs};
     VectorFileLines lines;
     TAttribQueue queue{fs};   // last: its worker is stopped before what it uses goes
 };
@@ -166,7 +166,7 @@ TEST_F(HiddenFileListTest, ARestoreIsJudgedByTheFileNotByAttrib)
     EXPECT_THAT(Settle(), ElementsAre("C:\\Data\\held.txt", "C:\\Data\\far.txt"));
     EXPECT_THAT(lines.Lines(), ElementsAre("C:\\Data\\held.txt", "C:\\Data\\far.txt"));
     EXPECT_EQ(Attrs("C:\\Data\\held.txt") & kHiddenSystem, kHiddenSystem);
-    TFileListRecord nextRun{ini};
+    TFileListRecord nextRun{ini, fs};
     VectorFileLines loaded;
     nextRun.Load(loaded);
     EXPECT_EQ(loaded.Lines(), lines.Lines());
@@ -206,6 +206,47 @@ TEST_F(HiddenFileListTest, AFileKeepsTheAttributesItHadBeforeItWasTicked)
     EXPECT_THAT(fs.commands, ElementsAre(AttribCommandLine(fs.systemDir, true, "C:\\Data\\boot.sys", sim::kHidden),
                                          AttribCommandLine(fs.systemDir, true, "C:\\Data\\a.txt")));
     EXPECT_EQ(profile.Contents(ini.Path())["system"]["FileAttributes"], "");
+}
+
+// The simulated code page holds "é" but not Hangul, and fits "ā" onto "a" unasked.
+TEST_F(HiddenFileListTest, APathTheCodePageCannotHoldExactlyIsActedOnAndStoredAsItIs)
+{
+    const std::string latin = "C:\\Data\\\xC3\xA9.txt";                          // é.txt
+    const std::string fitted = "C:\\Data\\\xC4\x81.txt";                         // ā.txt
+    const std::string hangul = "C:\\Data\\\xED\x95\x9C \xF0\x9F\x98\x80.txt";   // 한 😀.txt
+    for (const std::string& path : {latin, fitted, hangul})
+        fs.AddFile(path);
+    EXPECT_EQ(ExactAnsiPath(fs, latin), "C:\\Data\\\xE9.txt");
+    EXPECT_EQ(ExactAnsiPath(fs, fitted), std::nullopt) << "its ANSI form names a.txt";
+    EXPECT_EQ(ExactAnsiPath(fs, hangul), std::nullopt);
+
+    for (const std::string& path : {fitted, latin, hangul})
+        HideFile(lines, queue, record, path);
+    EXPECT_THAT(Settle(), IsEmpty());
+    EXPECT_EQ(Attrs(fitted) & kHiddenSystem, kHiddenSystem);
+    EXPECT_EQ(Attrs(hangul) & kHiddenSystem, kHiddenSystem);
+    EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, 0u) << "hidden through a best-fitted name";
+    // Older versions read "File" through the code page: only what it names exactly is there.
+    EXPECT_THAT(StoredLines(), ElementsAre("C:\\Data\\\xE9.txt"));
+    auto stored = [&](const char* key) { return profile.Contents(ini.Path())["system"][key]; };
+    EXPECT_EQ(stored("FileUtf8"), EncodeHex(fitted + "\r\n" + hangul + "\r\n"));
+    bool whole = false;
+    std::vector<KeptAttributes> kept = DecodeKeptAttributes(stored("FileAttributes"), whole);
+    ASSERT_EQ(kept.size(), 3u);
+
+    // The next run lists "File" first, then the others, each as its file is named, with what
+    // each file had; a restore takes the path out of the key it was stored under.
+    TFileListRecord nextRun{ini, fs};
+    VectorFileLines again;
+    nextRun.Load(again);
+    EXPECT_THAT(again.Lines(), ElementsAre(latin, fitted, hangul));
+    EXPECT_EQ(nextRun.Kept(hangul), 0u);
+    EXPECT_EQ(nextRun.Kept(latin), 0u);
+    UnhideFile(again, queue, nextRun, hangul);
+    EXPECT_TRUE(queue.WaitIdle(5000));
+    EXPECT_THAT(SettleFileCommands(again, queue, nextRun), IsEmpty());
+    EXPECT_EQ(Attrs(hangul) & kHiddenSystem, 0u);
+    EXPECT_EQ(stored("FileUtf8"), EncodeHex(fitted + "\r\n"));
 }
 
 TEST_F(HiddenFileListTest, APathWithAWildcardIsListedButNoCommandRuns)
@@ -359,6 +400,7 @@ protected:
 
     sim::SimProfile profile;
     TIniFileMgr ini{profile};
+    sim::SimFiles files;
 };
 
 TEST_F(StoredListTest, OneEntryIsStoredAsUpperCaseHexWithItsLineEnd)
@@ -418,7 +460,7 @@ TEST_F(StoredListTest, ADamagedValueKeepsItsWholeLinesAndIsNotWrittenBackUnchang
     stored("File") = damaged;
     stored("FileAttributes") = damagedKept;
     stored("HideAllHelp") = "17";
-    TFileListRecord record{ini};
+    TFileListRecord record{ini, files};
     VectorFileLines loaded;
     record.Load(loaded);
     EXPECT_THAT(loaded.Lines(), ElementsAre("C:\\a"));
@@ -807,6 +849,18 @@ TEST(PickerNameTest, ChildPathsAndShownNames)
 // --- Picker: shortening -----------------------------------------------------------------
 
 int SevenPerChar(std::wstring_view text) { return static_cast<int>(text.size()) * 7; }
+
+// The system keeps small (16 at 96 DPI), large (32) and extra-large (48) icons.
+TEST(PickerIconTest, TheListOfTheSizeTheDpiAsksForElseTheLargestThatFits)
+{
+    const std::vector<int> sizes{16, 32, 48};
+    EXPECT_EQ(PickIconList(16, sizes), 0u);
+    EXPECT_EQ(PickIconList(32, sizes), 1u) << "200 %: sharp, not the small icons";
+    EXPECT_EQ(PickIconList(24, sizes), 0u) << "150 %: the large ones would overrun the row";
+    EXPECT_EQ(PickIconList(72, sizes), 2u);
+    EXPECT_EQ(PickIconList(12, std::vector<int>{32, 24}), 1u);
+    EXPECT_EQ(PickIconList(16, {}), 0u);
+}
 
 TEST(ShortenTest, TextThatFitsIsLeftAlone)
 {

@@ -120,6 +120,33 @@ TEST(KeptAttributesCodec, ReadsWhatItWritesAndSkipsWhatNoHideWrote)
     EXPECT_TRUE(whole);
     EXPECT_TRUE(DecodeKeptAttributes("3", whole).empty());
     EXPECT_FALSE(whole);
+
+    // A path the code page cannot hold is kept as UTF-8 under a digit no older version
+    // reads, so none of them takes its bytes for an ANSI path; damaged UTF-8 is no path.
+    back = DecodeKeptAttributes(EncodeKeptAttributes({{"C:\\\xED\x95\x9C", 6, true}}), whole);
+    EXPECT_TRUE(whole);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].path, "C:\\\xED\x95\x9C");
+    EXPECT_EQ(back[0].bits, 6u);
+    EXPECT_TRUE(back[0].utf8);
+    EXPECT_EQ(EncodeKeptAttributes({{"C:\\x", 6, true}}).substr(0, 2), "45");   // "E"
+    back = DecodeKeptAttributes(EncodeHex("EC:\\\xED\x95\r\n8C:\\ok\r\n"), whole);
+    EXPECT_FALSE(whole);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].path, "C:\\ok");
+}
+
+// "FileUtf8": the paths the ANSI code page cannot hold, UTF-8 lines.
+TEST(Utf8PathLines, KeepsWholeUtf8LinesOnly)
+{
+    using namespace std::string_literals;
+    const std::string hangul = "C:\\\xED\x95\x9C\xEA\xB8\x80 \xF0\x9F\x98\x80.txt";
+    EXPECT_THAT(Utf8PathLines(hangul + "\r\n" + "C:\\a\r\n", true), ElementsAre(hangul, "C:\\a"));
+    // A cut or lone sequence, a NUL and an empty line name no file.
+    EXPECT_THAT(Utf8PathLines("C:\\\xED\x95\r\nC:\\\xFF\r\nC:\\n\0ul\r\n\r\nC:\\b\r\n"s, true), ElementsAre("C:\\b"));
+    // A damaged value: the line it cut short could be another path.
+    EXPECT_THAT(Utf8PathLines("C:\\a\r\nC:\\ab", false), ElementsAre("C:\\a"));
+    EXPECT_THAT(Utf8PathLines("C:\\ab", false), IsEmpty());
 }
 
 TEST(IniTextEdit, ChangesOneValueAndKeepsEveryOtherByteOfTheFile)

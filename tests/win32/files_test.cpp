@@ -50,7 +50,7 @@ protected:
     }
     std::string Path(const wchar_t* name = nullptr) const
     {
-        return WideToAnsi(name ? temp_.File(name) : temp_.Path());
+        return WideToUtf8(name ? temp_.File(name) : temp_.Path());
     }
 
     TempFolder temp_{L"tw-files-win32"};
@@ -82,6 +82,23 @@ TEST_F(Win32FilesTest, TheSearchMaskSkipsEntriesWithBitsItDoesNotAdmit)
     missing = false;
     EXPECT_FALSE(Win32Files().FileAttributes(Path(L"missing\\gone.txt"), missing));
     EXPECT_TRUE(missing);
+}
+
+// Under code page 936 Hangul and an emoji have no ANSI form: the search, the attributes and
+// the stored form must not go through one.
+TEST_F(Win32FilesTest, ANameTheCodePageCannotHoldIsFoundAndNamedExactly)
+{
+    const wchar_t* name = L"\uD55C\uAE00 \U0001F600.txt";
+    HANDLE f = CreateFileW(temp_.File(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    CloseHandle(f);
+    std::vector<std::string> names = Found(Path(), kFilesOnlyMask);
+    EXPECT_NE(std::find(names.begin(), names.end(), WideToUtf8(name)), names.end());
+    bool missing = true;
+    EXPECT_TRUE(Win32Files().FileAttributes(Path(name), missing));
+    EXPECT_EQ(ExactAnsiPath(Win32Files(), Path(name)), std::nullopt);
+    EXPECT_EQ(ExactAnsiPath(Win32Files(), Path(L"a.txt")), WideToAnsi(temp_.File(L"a.txt")));
+    EXPECT_EQ(Win32Files().AnsiToPath(WideToAnsi(temp_.File(L"a.txt"))), Path(L"a.txt"));
 }
 
 TEST_F(Win32FilesTest, TheShellTellsFoldersFromFilesAndNothingOfWhatItCannotParse)

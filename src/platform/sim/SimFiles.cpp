@@ -1,5 +1,7 @@
 #include "platform/sim/SimFiles.h"
 
+#include "platform/WideText.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -274,6 +276,27 @@ int SimFiles::TypeIconIndex(const std::string&, bool folder, unsigned flags)
     ++typeIconLookups;
     bool open = (flags & 0x2) != 0;
     return folder ? (open ? 4 : 3) : 1;
+}
+
+std::optional<std::string> SimFiles::PathToAnsi(const std::string& path)
+{
+    std::string ansi;
+    for (char16_t c : Utf16FromUtf8(path)) {
+        if (c == u'\u0101')
+            c = u'a';
+        if (c > 0xFF)
+            return std::nullopt;
+        ansi += static_cast<char>(c);
+    }
+    return ansi;
+}
+
+std::string SimFiles::AnsiToPath(const std::string& ansi)
+{
+    std::u16string wide;
+    for (char c : ansi)
+        wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return Utf8FromUtf16(wide);
 }
 
 } // namespace tw::sim

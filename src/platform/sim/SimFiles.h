@@ -69,6 +69,10 @@ public:
     int TypeIconIndex(const std::string& path, bool folder, unsigned flags) override;
     std::uintptr_t SmallImageList() override { return 0x5151; }
     int OverlayIndex(bool link) override { return link ? 2 : 1; }
+    // The simulated ANSI code page is Latin-1, except that it maps "ā" (U+0101) onto "a"
+    // without a word, as a best fit that slips past the flag would.
+    std::optional<std::string> PathToAnsi(const std::string& path) override;
+    std::string AnsiToPath(const std::string& ansi) override;
 
 private:
     struct Entry {
