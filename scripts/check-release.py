@@ -25,9 +25,10 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ENTRIES = ["Tarnwick.exe", "使用说明.txt", "README.txt"]
-# What each text must tell: how to get windows back after a crash, where the settings live.
+# What each text must tell: how to get windows back after a crash, where the settings live,
+# how the program starts with Windows.
 MUST_TELL = {
-    "使用说明.txt": ["/restore", "System.ini", "%APPDATA%\\Tarnwick\\System.ini"],
+    "使用说明.txt": ["/restore", "System.ini", "%APPDATA%\\Tarnwick\\System.ini", "开机自动启动", "/hidden"],
     "README.txt": ["/restore", "Getting windows back after a crash", "Where the settings are kept",
                    "%APPDATA%\\Tarnwick\\System.ini"],
 }
