@@ -3,11 +3,13 @@
 #   make test                  native unit tests (ASan/UBSan), then Windows tests under Wine,
 #                              then a short run of each fuzz target
 #   make run                   Tarnwick.exe under Wine (your DISPLAY if set, else a private Xvfb)
+#   make release               dist/Tarnwick-<version>.zip and dist/SHA256SUMS, built anew
 #   make bench | fuzz | screenshots | clean
 #   make test BUILD=build-x    a separate build folder (and Wine prefix), for parallel work
 #
 # Build folders: $(BUILD)/native (gcc, sanitizers), $(BUILD)/win32 (mingw-w64 i686),
-# $(BUILD)/fuzz (clang, libFuzzer), $(BUILD)/wineprefix (the test bed's Wine).
+# $(BUILD)/fuzz (clang, libFuzzer), $(BUILD)/release (the release's exe, built from empty),
+# $(BUILD)/wineprefix (the test bed's Wine).
 
 BUILD ?= build
 JOBS ?= 2
@@ -28,7 +30,7 @@ define configure
 	fi
 endef
 
-.PHONY: all deps native win32 tarnwick run test test-native test-win32 test-fuzz bench fuzz screenshots clean
+.PHONY: all deps native win32 tarnwick run test test-native test-win32 test-fuzz test-release release bench fuzz screenshots clean
 
 all: native win32
 
@@ -58,6 +60,7 @@ test: deps
 	$(MAKE) --no-print-directory native && $(MAKE) --no-print-directory test-native || status=1; \
 	$(MAKE) --no-print-directory win32 && $(MAKE) --no-print-directory test-win32 || status=1; \
 	$(MAKE) --no-print-directory test-fuzz || status=1; \
+	$(MAKE) --no-print-directory test-release || status=1; \
 	if [ $$status -ne 0 ]; then echo "make test: FAILED (see above)"; fi; \
 	exit $$status
 
@@ -70,6 +73,17 @@ test-win32:
 
 test-fuzz:
 	@scripts/fuzz.sh $(B) $(FUZZ_SMOKE_SECONDS)
+
+# The release as a user gets it, built once (a build takes minutes on this machine);
+# RELEASE_TWICE=1, set by CI, builds it a second time and wants the same bytes.
+RELEASE_TWICE ?=
+
+test-release:
+	@scripts/release.sh --build $(B)/release --out $(B)/release-dist
+	@scripts/check-release.py $(B)/release-dist $(if $(RELEASE_TWICE),--again $(B)/release-again $(B)/release-again-dist)
+
+release: deps
+	@scripts/release.sh --build $(B)/release --out dist
 
 # BENCH_CPU=N runs the whole test bed (X server, Wine's server, every program) on processor N
 # alone. Under Wine most calls are round trips to the server, ten times dearer for a process

@@ -27,11 +27,13 @@ done
 # as the real shell is on 64-bit Windows.
 # fonts-wine: Wine's own Tahoma and Marlett (caption buttons, check marks, scroll arrows);
 # without it the title bar buttons draw as letters.
+# python3: `make release` packs the zip and its texts with it (zipfile: fixed times and order).
 packages=(
     make cmake ninja-build g++ clang googletest locales
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
     wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils fonts-wqy-microhei imagemagick
+    python3
 )
 
 missing=()

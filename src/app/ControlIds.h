@@ -41,6 +41,7 @@ enum HelpDialog : int {
     edtHide,
     edtShow,
     Button1,
+    chkAutoStart,
 };
 
 // File picker (window class "TDrawTreeForm").

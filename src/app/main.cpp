@@ -108,15 +108,17 @@ private:
 // namespace, so other users' sessions run their own copies.
 constexpr wchar_t kInstanceMutex[] = L"Local\\Tarnwick.Instance.6A0F3C2E";
 
-bool IsRestoreArgument(const wchar_t* args)
+// The whole command line is the one switch `name`, as "/name" or "-name", in any case.
+bool IsSwitch(const wchar_t* args, std::wstring_view name)
 {
     std::wstring_view text = args ? args : L"";
     while (!text.empty() && std::iswspace(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && std::iswspace(text.back()))
         text.remove_suffix(1);
-    return text.size() == 8 && (text[0] == L'/' || text[0] == L'-') &&
-           ::CompareStringOrdinal(text.data() + 1, 7, L"restore", 7, TRUE) == CSTR_EQUAL;
+    const int length = static_cast<int>(name.size());
+    return text.size() == name.size() + 1 && (text[0] == L'/' || text[0] == L'-') &&
+           ::CompareStringOrdinal(text.data() + 1, length, name.data(), length, TRUE) == CSTR_EQUAL;
 }
 
 // "/restore" with no copy running: everything the record holds comes back, no window opens.
@@ -138,7 +140,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
     LetCallbackFaultsReachTheCrashHandler();
     std::set_terminate(&RestoreOnTerminate);
 
-    const bool restore = IsRestoreArgument(args);
+    const bool restore = IsSwitch(args, L"restore");
+    // Started from the Run list at logon: everything a start does, but out of sight, as after
+    // the show/hide-self hot key; that hot key (or another start) shows the window.
+    const bool hidden = IsSwitch(args, L"hidden");
     // Held until the program ends.
     std::unique_ptr<tw::InstanceApi> instance = tw::NewWin32InstanceLock(
         kInstanceMutex, TW_MAIN_WINDOW_CLASS, tw::ShowRequestMessage(), tw::RestoreRequestMessage());
@@ -163,8 +168,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
     tw::ui::Guarded(nullptr, [&] { form.Create(); });
     if (!form.Handle())
         return 1;
-    ::ShowWindow(form.Handle(), SW_SHOW);
-    ::UpdateWindow(form.Handle());
+    if (!hidden) {
+        ::ShowWindow(form.Handle(), SW_SHOW);
+        ::UpdateWindow(form.Handle());
+    }
     // Told once, at start: from here on, nothing the user changes can be kept.
     if (tw::IniFileMgr && tw::IniFileMgr->Unreadable())
         tw::ui::ShowMessage(form.Handle(), L"无法读取设置文件，本次运行不会保存设置！");

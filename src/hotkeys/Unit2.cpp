@@ -3,11 +3,15 @@
 #include "app/ControlIds.h"
 #include "hotkeys/HotKeyEdit_win.h"
 #include "hotkeys/uGlobalHotKeys.h"
+#include "platform/Win32Platform.h"
+#include "platform/WideText.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Text.h"
+#include "settings/uAutoStart.h"
 #include "settings/uIniFileMgr.h"
 
 #include <stdexcept>
+#include <string>
 
 namespace tw {
 
@@ -26,8 +30,9 @@ const ui::FontSpec kFonts[] = {
     {L"MS Sans Serif", -11},
 };
 
+// The designed 267 x 173, grown by one row for the start-with-Windows box.
 constexpr int kClientWidth = 267;
-constexpr int kClientHeight = 173;
+constexpr int kClientHeight = 195;
 constexpr int kDesignLeft = 549;
 constexpr int kDesignTop = 302;
 
@@ -37,17 +42,18 @@ const wchar_t kOpenHiddenFileHint[] = L"进入隐藏文件方法：             
 
 const ui::ControlSpec kLayout[] = {
     // id              name           kind            parent          left top  width height text / hint
-    {ids::HelpPanel1,  "Panel1",      Kind::Panel,    0,              0,   0,   267,  141,  nullptr, nullptr},
+    {ids::HelpPanel1,  "Panel1",      Kind::Panel,    0,              0,   0,   267,  163,  nullptr, nullptr},
     {ids::Label4,      "Label4",      Kind::Label,    ids::HelpPanel1, 4,  3,   264,  36,   kOpenHiddenFileHint, nullptr,
      FontSong, ui::WordWrap},
-    {ids::GroupBox1,   "GroupBox1",   Kind::GroupBox, ids::HelpPanel1, 1,  41,  265,  99,   nullptr, nullptr},
+    {ids::GroupBox1,   "GroupBox1",   Kind::GroupBox, ids::HelpPanel1, 1,  41,  265,  121,  nullptr, nullptr},
     {ids::HelpLabel1,  "Label1",      Kind::Label,    ids::GroupBox1, 8,   17,  102,  12,   L"隐藏/还原软件本身", nullptr, FontSong},
     {ids::HelpLabel2,  "Label2",      Kind::Label,    ids::GroupBox1, 8,   46,  100,  13,   L"隐藏选中软件", nullptr, FontButton},
     {ids::HelpLabel3,  "Label3",      Kind::Label,    ids::GroupBox1, 8,   74,  96,   13,   L"还原选中软件", nullptr, FontButton},
     {ids::edtHideSelf, "edtHideSelf", Kind::Edit,     ids::GroupBox1, 125, 13,  121,  21,   nullptr, nullptr},
     {ids::edtHide,     "edtHide",     Kind::Edit,     ids::GroupBox1, 125, 44,  121,  21,   nullptr, nullptr},
     {ids::edtShow,     "edtShow",     Kind::Edit,     ids::GroupBox1, 125, 70,  121,  21,   nullptr, nullptr},
-    {ids::Button1,     "Button1",     Kind::Button,   0,              95,  143, 75,   25,   L"确定(&O)", nullptr, FontButton},
+    {ids::chkAutoStart, "chkAutoStart", Kind::CheckBox, ids::GroupBox1, 8,  98,  238,  17,   L"开机自动启动", nullptr, FontButton},
+    {ids::Button1,     "Button1",     Kind::Button,   0,              95,  165, 75,   25,   L"确定(&O)", nullptr, FontButton},
 };
 
 // Each edit, the hot key it sets and the box that serves it.
@@ -72,6 +78,28 @@ TIniFileMgr& Settings()
     if (!IniFileMgr)
         throw std::logic_error("the settings file manager does not exist");
     return *IniFileMgr;
+}
+
+// The full path of this exe, exactly: the Run value must start this copy, wherever it lies,
+// whatever characters its folders hold.
+std::string ExecutablePath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), path.size()));
+        }
+        path.resize(path.size() * 2);   // cut short: a longer buffer
+    }
+}
+
+TAutoStart AutoStart()
+{
+    return TAutoStart(Win32Registry(), ExecutablePath());
 }
 
 } // namespace
@@ -122,6 +150,18 @@ void TFrmHelp::FormShow()
 {
     for (const HotKeyRow& row : kHotKeyRows)
         ui::SetText(Control(row.edit), ui::FromAnsi(THotKeyBox::HotKeyText(ReadProgramHotKey(Settings(), *row.which))));
+    ::SendMessageW(Control(ids::chkAutoStart), BM_SETCHECK, AutoStart().Enabled() ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TFrmHelp::chkAutoStartClick()
+{
+    // Written at once, as the hot keys are. The box has already changed; a refusal puts it back.
+    HWND box = Control(ids::chkAutoStart);
+    const bool wanted = ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (AutoStart().Set(wanted))
+        return;
+    ::SendMessageW(box, BM_SETCHECK, wanted ? BST_UNCHECKED : BST_CHECKED, 0);
+    ui::ShowMessage(hwnd_, L"无法设置开机自动启动");
 }
 
 void TFrmHelp::HotKeyDown()
@@ -195,7 +235,9 @@ LRESULT TFrmHelp::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         // is in the settings file already.
         if (HIWORD(wParam) == BN_CLICKED) {
             int id = LOWORD(wParam);
-            if (id == ids::Button1 || id == IDOK)
+            if (id == ids::chkAutoStart)
+                ui::Guarded(hwnd_, [this] { chkAutoStartClick(); });
+            else if (id == ids::Button1 || id == IDOK)
                 EndModal(IDOK);
             else if (id == IDCANCEL)
                 EndModal(IDCANCEL);

@@ -1,5 +1,6 @@
 // The hot-key settings dialog "帮助": the three program hot keys, each typed into its own
-// capture box and written to the settings file the moment it is completed or cleared.
+// capture box and written to the settings file the moment it is completed or cleared, and
+// the box that has the program start with Windows, out of sight.
 // The main window registers them again once the dialog has closed, however it closed.
 #pragma once
 
@@ -20,8 +21,11 @@ public:
     void Create(HWND owner);
     // Creates the three capture boxes and binds each to its save and clear actions.
     void AttachHotKeyBoxes();
-    // Shows the stored hot keys; runs each time the dialog is shown.
+    // Shows the stored hot keys, and whether the Run value starts this exe; runs each time
+    // the dialog is shown.
     void FormShow();
+    // The start-with-Windows box was ticked or cleared: the Run value is written or deleted.
+    void chkAutoStartClick();
     // A registered combination pressed while the user types in one of the edits: that
     // edit's box reports it as taken.
     void HotKeyDown();

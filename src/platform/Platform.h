@@ -149,6 +149,10 @@ public:
     // Sets a REG_DWORD value of an existing key, or deletes the value for nullopt. False when
     // it could not be done.
     virtual bool WriteDword(const std::string& path, const std::string& name, std::optional<std::uint32_t> value) = 0;
+    // Sets a REG_SZ value (written wide, so kept exactly), making the key if it is missing,
+    // or deletes the value for nullopt (a value already absent is no failure). False when it
+    // could not be done.
+    virtual bool WriteString(const std::string& path, const std::string& name, std::optional<std::string> value) = 0;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -94,6 +94,29 @@ public:
         return ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
                ERROR_SUCCESS;
     }
+
+    bool WriteString(const std::string& path, const std::string& name, std::optional<std::string> value) override
+    {
+        const std::wstring wideName = ui::FromAnsi(name);
+        HKEY raw = nullptr;
+        if (!value) {
+            // Only a key that is not there has no value; one we may not open may well have it.
+            LONG rc = ::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &raw);
+            if (rc != ERROR_SUCCESS)
+                return rc == ERROR_FILE_NOT_FOUND;
+            rc = ::RegDeleteValueW(raw, wideName.c_str());
+            ::RegCloseKey(raw);
+            return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+        }
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        const std::u16string text = Utf16FromUtf8(*value);
+        const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(char16_t));   // with its NUL
+        LONG rc = ::RegSetValueExW(raw, wideName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+        ::RegCloseKey(raw);
+        return rc == ERROR_SUCCESS;
+    }
 };
 
 } // namespace

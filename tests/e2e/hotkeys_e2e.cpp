@@ -3,7 +3,7 @@
 // window shown and hidden with Alt+X, ticked windows hidden and restored with Alt+H and
 // Alt+R, boss keys typed into the "老板键" cell that toggle their window from anywhere, and the
 // settings dialog "帮助", whose changes are in "System.ini" at once and take effect when it
-// closes.
+// closes, and whose start-with-Windows box writes the Run value a start out of sight needs.
 #include "E2e.h"
 #include "TargetWindows.h"
 
@@ -25,6 +25,38 @@ constexpr wchar_t kDialogClass[] = L"TFrmHelp";
 constexpr wchar_t kMessageBoxClass[] = L"#32770";
 // How long "nothing happens" is watched for, after a key that must do nothing.
 constexpr Ms kQuiet{600};
+
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunValue[] = L"Tarnwick";
+
+std::optional<std::wstring> RunValue()
+{
+    wchar_t data[1024]{};
+    DWORD size = sizeof data;
+    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, kRunValue, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(data);
+}
+
+bool SetRunValue(const std::wstring& command)
+{
+    return RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, command.c_str(),
+                           static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool SameIgnoringCase(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// Wine starts what the Run list names whenever the test prefix starts: a value left behind
+// would start a stray copy of the program beside every later test.
+struct NoRunValueLeft {
+    NoRunValueLeft() { Delete(); }
+    ~NoRunValueLeft() { Delete(); }
+    static void Delete() { RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue); }
+};
 
 // Input goes through the X server, Wine's server and the program; on a machine busy with
 // builds that can take seconds, so waits for what a key does are generous (they end as soon
@@ -122,6 +154,19 @@ protected:
         ASSERT_TRUE(Eventually([&] { return !IsWindow(box); }));
     }
     bool NoMessageBox() const { return app.Windows(kMessageBoxClass).empty(); }
+
+    // "设置" clicked: the dialog, once it is up.
+    HWND OpenSettings()
+    {
+        if (!BringToForeground(main) || !ClickWindow(Control(ids::SpeedButton4)))
+            return nullptr;
+        return app.WaitForWindow(kDialogClass, L"帮助", Ms(15000));
+    }
+    bool CloseSettings(HWND dialog)
+    {
+        return ClickWindow(ControlById(dialog, ids::Button1)) &&
+               Eventually([&] { return !IsWindow(dialog) || !IsVisible(dialog); });
+    }
 };
 
 TEST_F(HotKeys, DefaultHotKeysAndBossKeysActFromAnywhere)
@@ -254,7 +299,7 @@ TEST_F(HotKeys, SettingsDialogWritesAtOnceAndTakesEffectWhenClosed)
     RECT client{};
     GetClientRect(dialog, &client);
     EXPECT_EQ(client.right, 267);
-    EXPECT_EQ(client.bottom, 173);
+    EXPECT_EQ(client.bottom, 195);   // 173 as designed, and a row for the start-with-Windows box
     EXPECT_FALSE(IsEnabled(main)) << "the dialog is not modal";
     EXPECT_EQ(Text(ControlById(dialog, ids::Label4)),
               L"进入隐藏文件方法：                             点击“开始”—“运行”—输入文件路径，按回车即可 ");
@@ -329,6 +374,60 @@ TEST_F(HotKeys, SettingsDialogWritesAtOnceAndTakesEffectWhenClosed)
     EXPECT_EQ(Text(ControlById(dialog, ids::edtShow)), L"Alt + O");
     ASSERT_TRUE(ClickWindow(ControlById(dialog, ids::Button1)));
     ASSERT_TRUE(Eventually([&] { return !IsWindow(dialog) || !IsVisible(dialog); }));
+    EXPECT_TRUE(app.Close());
+}
+
+// The start-with-Windows box writes the Run value at once, a start from that value stays out
+// of sight until Alt+X, and the box is ticked only while the value starts this very exe.
+TEST_F(HotKeys, StartWithWindowsBoxWritesTheRunValueAndAHiddenStartWaitsForAltX)
+{
+    NoRunValueLeft cleanup;
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    HWND dialog = OpenSettings();
+    ASSERT_TRUE(dialog) << "\"设置\" did not open the dialog";
+    HWND box = ControlById(dialog, ids::chkAutoStart);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(Text(box), L"开机自动启动");
+    EXPECT_EQ(SendTimed(box, BM_GETCHECK), BST_UNCHECKED);
+    EXPECT_EQ(GetNextDlgTabItem(dialog, ControlById(dialog, ids::edtShow), FALSE), box)
+        << "the box does not follow the third hot key in the tab order";
+    const std::wstring command = L"\"" + app.Exe() + L"\" /hidden";
+    auto runValueStartsThisExe = [&] { return RunValue() && SameIgnoringCase(*RunValue(), command); };
+    ASSERT_TRUE(ClickWindow(box));
+    ASSERT_TRUE(Eventually(runValueStartsThisExe))
+        << "the Run value is \"" << WideToUtf8(RunValue().value_or(L"(none)")) << "\", not " << WideToUtf8(command);
+    EXPECT_EQ(SendTimed(box, BM_GETCHECK), BST_CHECKED);
+    ASSERT_TRUE(CloseSettings(dialog));
+    ASSERT_TRUE(app.Close());
+
+    // Started as the Run list starts it: everything runs, nothing shows until Alt+X.
+    ASSERT_TRUE(app.Start(L"/hidden", App::Until::MainWindowExists));
+    main = app.MainWindow();
+    EXPECT_TRUE(HoldsFor([&] { return !IsVisible(main) && app.Windows().empty(); }, kQuiet))
+        << "a start with /hidden showed a window";
+    PressKey('X', kAlt);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(main); })) << "Alt+X did not show the program started hidden";
+
+    // Opened again, the box says the value is there.
+    dialog = OpenSettings();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(SendTimed(ControlById(dialog, ids::chkAutoStart), BM_GETCHECK), BST_CHECKED);
+    ASSERT_TRUE(CloseSettings(dialog));
+
+    // A value that starts another copy (this one was moved here) is not ours: the box is
+    // clear; ticking it puts this exe in, clearing it takes the value away.
+    ASSERT_TRUE(SetRunValue(L"\"C:\\Elsewhere\\Tarnwick.exe\" /hidden"));
+    dialog = OpenSettings();
+    ASSERT_TRUE(dialog);
+    box = ControlById(dialog, ids::chkAutoStart);
+    EXPECT_EQ(SendTimed(box, BM_GETCHECK), BST_UNCHECKED);
+    ASSERT_TRUE(ClickWindow(box));
+    ASSERT_TRUE(Eventually(runValueStartsThisExe)) << "ticking did not replace the other copy's value";
+    ASSERT_TRUE(ClickWindow(box));
+    ASSERT_TRUE(Eventually([&] { return !RunValue(); })) << "clearing the box left the Run value";
+    EXPECT_EQ(SendTimed(box, BM_GETCHECK), BST_UNCHECKED);
+    EXPECT_TRUE(NoMessageBox());
+    ASSERT_TRUE(CloseSettings(dialog));
     EXPECT_TRUE(app.Close());
 }
 

@@ -2,8 +2,10 @@
 // profile functions.
 #include "hotkeys/uGlobalHotKeys.h"
 #include "platform/sim/SimProfile.h"
+#include "platform/sim/SimRegistry.h"
 #include "settings/IniCodec.h"
 #include "settings/IniText.h"
+#include "settings/uAutoStart.h"
 #include "settings/uIniFileMgr.h"
 
 #include <gmock/gmock.h>
@@ -388,6 +390,61 @@ TEST_F(SettingsStore, ClearedHotKeyStaysClearedInsteadOfFallingBack)
     EXPECT_EQ(Stored("HideAllHelp"), "0");
     EXPECT_EQ(Stored("HideAllWord"), "0");
     EXPECT_EQ(THotKeyBox::HotKeyText(ReadProgramHotKey(ini, kSelfHotKey)), "");
+}
+
+// Starting with Windows: the Run value names this exe, or it is not ours.
+TEST(AutoStart, OnlyAValueStartingThisExeTicksTheBox)
+{
+    sim::SimRegistry registry;
+    TAutoStart autoStart(registry, "C:\\Tools\\My Apps\\Tarnwick.exe");
+    EXPECT_FALSE(autoStart.Enabled());
+    ASSERT_TRUE(autoStart.Set(true));
+    EXPECT_EQ(registry.ReadString(kRunKey, kRunValue), "\"C:\\Tools\\My Apps\\Tarnwick.exe\" /hidden");
+    EXPECT_TRUE(autoStart.Enabled());
+
+    auto startsWith = [&](TAutoStart& exe, const std::string& command) {
+        registry.keys[kRunKey].strings[kRunValue] = command;
+        return exe.Enabled();
+    };
+    // The file system ignores case, and a value written by hand may lack the switch, or the
+    // quotes around a path without blanks.
+    EXPECT_TRUE(startsWith(autoStart, "\"c:\\TOOLS\\my apps\\tarnwick.EXE\" /hidden"));
+    EXPECT_TRUE(startsWith(autoStart, "  \"C:\\Tools\\My Apps\\Tarnwick.exe\""));
+    TAutoStart plain(registry, "C:\\Tarnwick.exe");
+    EXPECT_TRUE(startsWith(plain, "C:\\TARNWICK.exe /hidden"));
+    // Another copy (the exe was moved), or a path this one only begins.
+    EXPECT_FALSE(startsWith(autoStart, "\"D:\\Old\\Tarnwick.exe\" /hidden"));
+    EXPECT_FALSE(startsWith(autoStart, "\"C:\\Tools\\My Apps\\Tarnwick.exe.bak\" /hidden"));
+    EXPECT_FALSE(startsWith(autoStart, "C:\\Tools\\My Apps\\Tarnwick.exe /hidden"));   // starts "C:\Tools\My"
+    EXPECT_FALSE(startsWith(autoStart, ""));
+    // Folding case never joins two different characters outside ASCII: C:\工具 is not C:\工其.
+    TAutoStart chinese(registry, "C:\\\xe5\xb7\xa5\xe5\x85\xb7\\Tarnwick.exe");
+    EXPECT_FALSE(startsWith(chinese, "\"C:\\\xe5\xb7\xa5\xe5\x85\xb6\\Tarnwick.exe\""));
+    EXPECT_TRUE(startsWith(chinese, "\"c:\\\xe5\xb7\xa5\xe5\x85\xb7\\TARNWICK.exe\""));
+
+    // Ticking over another copy's value replaces it; clearing deletes it.
+    startsWith(autoStart, "\"D:\\Old\\Tarnwick.exe\" /hidden");
+    ASSERT_TRUE(autoStart.Set(true));
+    EXPECT_TRUE(autoStart.Enabled());
+    ASSERT_TRUE(autoStart.Set(false));
+    EXPECT_EQ(registry.ReadString(kRunKey, kRunValue), std::nullopt);
+    EXPECT_TRUE(autoStart.Set(false)) << "deleting a value that is not there failed";
+}
+
+TEST(AutoStart, ARefusedWriteIsReportedAndChangesNothing)
+{
+    sim::SimRegistry registry;
+    registry.keys[kRunKey].strings[kRunValue] = "\"D:\\Old\\Tarnwick.exe\" /hidden";
+    registry.readOnly = true;   // a policy, or access denied
+    TAutoStart autoStart(registry, "C:\\Tarnwick.exe");
+    EXPECT_FALSE(autoStart.Set(true));
+    EXPECT_FALSE(autoStart.Set(false));
+    EXPECT_EQ(registry.ReadString(kRunKey, kRunValue), "\"D:\\Old\\Tarnwick.exe\" /hidden");
+    EXPECT_FALSE(autoStart.Enabled());
+    // Without a path of its own the exe can name nothing: no value naming nothing is written.
+    registry.readOnly = false;
+    EXPECT_FALSE(TAutoStart(registry, "").Set(true));
+    EXPECT_EQ(registry.writes, 0);
 }
 
 } // namespace

@@ -43,4 +43,16 @@ bool SimRegistry::WriteDword(const std::string& path, const std::string& name, s
     return true;
 }
 
+bool SimRegistry::WriteString(const std::string& path, const std::string& name, std::optional<std::string> value)
+{
+    if (readOnly)
+        return false;
+    ++writes;
+    if (value)
+        keys[path].strings[name] = *value;
+    else if (auto key = keys.find(path); key != keys.end())
+        key->second.strings.erase(name);
+    return true;
+}
+
 } // namespace tw::sim

@@ -23,6 +23,7 @@ public:
     std::optional<std::string> ReadString(const std::string& path, const std::string& name) override;
     std::optional<std::uint32_t> ReadDword(const std::string& path, const std::string& name) override;
     bool WriteDword(const std::string& path, const std::string& name, std::optional<std::uint32_t> value) override;
+    bool WriteString(const std::string& path, const std::string& name, std::optional<std::string> value) override;
 };
 
 } // namespace tw::sim
