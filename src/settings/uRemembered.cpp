@@ -45,7 +45,11 @@ char32_t Upper(char32_t c)
         return c - 0x20;
     if (c >= 0x450 && c <= 0x45F)
         return c - 0x50;
-    if (c >= 0x100 && c <= 0x17F && (c & 1) && c != 0x131 && c != 0x149)
+    // Latin Extended-A pairs each capital with the letter after it, but the pairs shift by
+    // one between U+0139 and U+0148 and again from U+0179.
+    if (((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) && (c & 1))
+        return c - 1;
+    if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && !(c & 1))
         return c - 1;
     return c;
 }

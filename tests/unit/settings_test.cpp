@@ -404,6 +404,8 @@ TEST(RememberedCodec, PathsCompareWithoutCaseButAnotherNameIsAnotherProgram)
 {
     EXPECT_TRUE(SamePath("C:\\Apps\\Player.EXE", "c:\\apps\\player.exe"));
     EXPECT_TRUE(SamePath("C:\\Программы\\Ä.exe", "c:\\программы\\ä.exe"));
+    EXPECT_TRUE(SamePath("C:\\Łódź\\Ĺ.exe", "c:\\łódź\\ĺ.exe"));
+    EXPECT_FALSE(SamePath("C:\\Ĺ.exe", "C:\\ĸ.exe"));
     EXPECT_FALSE(SamePath("C:\\Apps\\Player.exe", "C:\\Apps\\Player2.exe"));
     EXPECT_FALSE(SamePath("C:\\Apps\\Player.exe", "C:\\Apps\\Player.ex"));
 }
