@@ -27,6 +27,9 @@ enum MainWindow : int {
     PopOpen,
     PopDel,
     lblTrayUnreadable,
+    PopAlwaysTick,       // the Windows page's row menu
+    PopMuteHidden,
+    PopAlwaysHideIcon,   // the Tray page's row menu
 };
 
 // Hot-key settings dialog (window class "TFrmHelp").

@@ -170,16 +170,22 @@ void TFrmAmbler::FormCreate()
         // takes in what the file holds once it can read it.
         if (Record && Record->Pending())
             ::SetTimer(hwnd_, kRecordRetryTimer, kRecordRetryMs, nullptr);
+        LoadRemembered();
         WindowList = std::make_unique<TWindowList>(Win32Windows(), Record.get(), &Win32Identity());
         WindowList->AdoptRecorded();
         FillWindowPage();
         TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get(), &Win32Registry());
         TrayIconList->AdoptRecorded();
         FillTrayPage();
+        WatchTrayIcons();
         CreateBossKeyBox();
         BindFilePicker();
         LoadFileList();
         RegisterHotKeys();
+        // The remembered programs' boss keys, now that there is somewhere to register them.
+        ApplyRememberedPrograms();
+        if (!UpdateWindowRows(Control(ids::lstWindowName)))
+            RebuildWindowRows(Control(ids::lstWindowName));
         SetHint(ids::BtnRefreshList, RefreshHints[0]);
     });
 }
@@ -190,6 +196,7 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
     closing_ = true;
     ::KillTimer(hwnd_, kRestoreCheckTimer);
     ::KillTimer(hwnd_, kRecordRetryTimer);
+    ::KillTimer(hwnd_, kTrayWatchTimer);
     if (WindowList) {
         WindowList->RestoreHidden();
         WaitForRestores(sessionEnding ? 0 : kCloseRestoreWaitMs);
@@ -417,6 +424,7 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         case kRestoreCheckTimer: ui::Guarded(hwnd_, [this] { RestoreCheckTick(); }); break;
         case kRecordRetryTimer: ui::Guarded(hwnd_, [this] { RecordRetryTick(); }); break;
         case kTaskbarWatchTimer: ui::Guarded(hwnd_, [this] { TaskbarWatchTick(); }); break;
+        case kTrayWatchTimer: ui::Guarded(hwnd_, [this] { TrayWatchTick(); }); break;
         default: break;
         }
         return 0;
@@ -462,6 +470,14 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) == Control(ids::lstFiles)) {
             lstFilesContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        }
+        if (reinterpret_cast<HWND>(wParam) == Control(ids::lstWindowName)) {
+            ui::Guarded(hwnd_, [&] { lstWindowNameContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); });
+            return 0;
+        }
+        if (reinterpret_cast<HWND>(wParam) == Control(ids::lstTrayIcons)) {
+            ui::Guarded(hwnd_, [&] { lstTrayIconsContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); });
             return 0;
         }
         break;

@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "hotkeys/uGlobalHotKeys.h"
 #include "hotkeys/uHotKeyBox.h"
+#include "settings/uRemembered.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
 #include "tray/uTrayIconHider.h"
@@ -45,6 +46,8 @@ public:
     // What we hid, on disk; outlives the two lists that write to it.
     std::unique_ptr<THiddenRecord> Record;
     std::unique_ptr<TWindowList> WindowList;
+    // The programs and tray icons the user asked us to remember across runs.
+    std::unique_ptr<TRememberedStore> Remembered;
     std::unique_ptr<TTrayIconList> TrayIconList;
     TWindow* BossKeyWindow = nullptr;  // the entry whose boss key is being typed; not owned
     int BossKeyItem = -1;              // its row in lstWindowName; -1 = none
@@ -97,11 +100,28 @@ public:
     void TaskbarCreated();
     void ShellRestartTick(UINT_PTR timer);
 
+    // --- Remembered programs and tray icons (Unit1Remember.cpp) ------------------------------
+    void LoadRemembered();
+    // Ticks the listed windows of the programs ticked always, and gives each such program's
+    // boss key to its first listed window.
+    void ApplyRememberedPrograms();
+    // Before a hide: while some program is ticked always, the list is brought up to date so
+    // that a window it opened since the last refresh goes too.
+    void RefreshForRemembered();
+    // A boss key was set or cleared on `window`: a program ticked always keeps it.
+    void RememberBossKey(TWindow& window);
+    // Hides the listed icons the user asked to hide always.
+    void HideRememberedIcons();
+    void lstWindowNameContextMenu(int x, int y);
+    void lstTrayIconsContextMenu(int x, int y);
+    void TrayWatchTick();
+
     // The main window's timers.
     static constexpr UINT_PTR kShellRestartTimer = 1;
     static constexpr UINT_PTR kRestoreCheckTimer = 2;
     static constexpr UINT_PTR kRecordRetryTimer = 3;
     static constexpr UINT_PTR kTaskbarWatchTimer = 4;
+    static constexpr UINT_PTR kTrayWatchTimer = 5;
 
     // Another start's requests (Unit1.cpp).
     void ShowSelf();
@@ -206,6 +226,12 @@ private:
         return true;
     }
     void RebuildTrayRows(HWND lv);
+    // Remembered lists (Unit1Remember.cpp).
+    void SaveRemembered();
+    void ToggleRememberedProgram(TWindow& entry, const std::string& exe);
+    void ToggleRememberedIcon(TTrayIcon& icon);
+    // Looks once a second for icons that appear, only while some icon is remembered.
+    void WatchTrayIcons();
 
     // Hot keys (Unit1HotKeys.cpp).
     void CreateBossKeyBox();

@@ -80,14 +80,18 @@ std::uint16_t TFrmAmbler::RegisterNamedHotKey(const std::string& text, std::uint
 void TFrmAmbler::SetWindowBossKey(TWindow* window, const std::string& text, std::uint16_t modifier,
                                   std::uint16_t key)
 {
-    if (hotKeys_ && WindowList && WindowList->Contains(window))
+    if (hotKeys_ && WindowList && WindowList->Contains(window)) {
         hotKeys_->SetWindowBossKey(*window, text, modifier, key);
+        RememberBossKey(*window);
+    }
 }
 
 void TFrmAmbler::ClearWindowBossKey(TWindow* window)
 {
-    if (hotKeys_ && WindowList && WindowList->Contains(window))
+    if (hotKeys_ && WindowList && WindowList->Contains(window)) {
         hotKeys_->ClearWindowBossKey(*window);
+        RememberBossKey(*window);
+    }
 }
 
 void TFrmAmbler::edtBossKeyExit()

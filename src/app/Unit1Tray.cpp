@@ -32,6 +32,7 @@ void TFrmAmbler::FillTrayPage()
         // The refresh may free icons the rows point at. Until the rows are brought up to date
         // below, a row is only ever looked up through RowIcon, which checks the icon is ours.
         TrayIconList->RefreshIcons();
+        HideRememberedIcons();
         if (!UpdateTrayRows(lv))
             RebuildTrayRows(lv);
         // An empty list would say "no icons"; the truth is that we cannot see them.

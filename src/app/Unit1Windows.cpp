@@ -4,6 +4,8 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Text.h"
 
+#include <algorithm>
+
 namespace tw {
 
 TWindow* TFrmAmbler::RowWindow(int row) const
@@ -27,6 +29,7 @@ void TFrmAmbler::FillWindowPage()
             if (hotKeys_)
                 hotKeys_->ReleaseUnused();
             WindowList->SortByCaption();
+            ApplyRememberedPrograms();
             if (!UpdateWindowRows(lv))
                 RebuildWindowRows(lv);
         } catch (...) {
@@ -157,6 +160,8 @@ void TFrmAmbler::SetCheckedWindowsShown(bool show)
 {
     if (!WindowList)
         return;
+    if (!show)
+        RefreshForRemembered();
     bool refused = false;
     std::vector<TWindow*> notRestored;
     {
@@ -196,6 +201,22 @@ void TFrmAmbler::ToggleWindowsByHotKey(std::uint16_t id)
 {
     if (!WindowList || Closing())
         return;
+    // A remembered program's boss key: its windows opened since the last refresh are listed
+    // first, and the key is on its first window.
+    if (Remembered && id != 0) {
+        for (int i = 0; i < WindowList->Count(); ++i) {
+            const TWindow& entry = WindowList->Items(i);
+            const bool remembered = std::any_of(Remembered->Programs().begin(), Remembered->Programs().end(),
+                                                [&](const RememberedProgram& p) {
+                                                    return p.alwaysTick && !p.bossKeyText.empty() &&
+                                                           p.bossKeyText == entry.BossKeyText;
+                                                });
+            if (entry.HotKeyId == id && remembered) {
+                RefreshForRemembered();
+                break;
+            }
+        }
+    }
     std::vector<TWindow*> notRestored;
     {
         BusyScope busy(*this);

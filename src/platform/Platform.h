@@ -164,6 +164,9 @@ public:
     // The process's creation time (GetProcessTimes, in 100 ns units since 1601); 0 when the
     // process is gone or may not be asked.
     virtual std::uint64_t ProcessCreationTime(std::uint32_t pid) = 0;
+    // The full path of the process's executable (UTF-8, so any path survives); nothing when
+    // it cannot be read (the process is gone, or protected from us).
+    virtual std::optional<std::string> ProcessImagePath(std::uint32_t pid) = 0;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -1,8 +1,11 @@
 #include "platform/Win32Platform.h"
+#include "platform/WideText.h"
 #include "platform/ui/Handles.h"
 #include "platform/ui/Text.h"
 
 #include <windows.h>
+
+#include <vector>
 
 namespace tw {
 
@@ -25,6 +28,21 @@ public:
         if (!::GetProcessTimes(h, &created, &exited, &kernel, &user))
             return 0;
         return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    }
+
+    std::optional<std::string> ProcessImagePath(std::uint32_t pid) override
+    {
+        // The limited right is granted for most elevated processes too; the wide call gives
+        // a path in any language exactly.
+        ui::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+        if (!process)
+            return std::nullopt;
+        // A path may be as long as the system allows any (32767 units), not just MAX_PATH.
+        std::vector<wchar_t> path(32768, L'\0');
+        DWORD length = static_cast<DWORD>(path.size());
+        if (!::QueryFullProcessImageNameW(process.Get(), 0, path.data(), &length) || length == 0)
+            return std::nullopt;
+        return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), length));
     }
 };
 

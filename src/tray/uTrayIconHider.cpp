@@ -462,4 +462,34 @@ void TTrayIconList::RefreshIcons()
             silent.push_back(item->Toolbar);
 }
 
+bool TTrayIconList::LooksChanged()
+{
+    std::vector<std::intptr_t> counts;
+    std::vector<Hwnd> silent;
+    for (Hwnd toolbar : {Toolbar, Overflow}) {
+        std::intptr_t count = -1;
+        if (toolbar && !windows_.SendMessageA(toolbar, tb::ButtonCount, 0, 0, count)) {
+            count = -1;
+            silent.push_back(toolbar);
+        }
+        counts.push_back(count);
+    }
+    bool changed = counts != counts_;
+    counts_ = std::move(counts);
+    for (auto& item : items_) {
+        if (changed)
+            break;
+        if (!item->Hidden || !item->SettingsKey.empty() || IsSilent(silent, item->Toolbar))
+            continue;
+        // A button no longer there answers "not hidden" too: either way the icon shows.
+        std::intptr_t hidden = 0;
+        if (!windows_.SendMessageA(item->Toolbar, tb::IsButtonHidden, IdParam(item->CommandId), 0, hidden))
+            silent.push_back(item->Toolbar);
+        else
+            changed = hidden == 0;
+    }
+    return changed;
+}
+
 } // namespace tw
+

@@ -121,6 +121,11 @@ public:
     // the close gives them back. The record forgets every other entry whose shell answered.
     void AdoptRecorded();
     THiddenRecord* Record() const { return record_; }
+    // A light look, a few messages in all, at whether a refresh would find something new: a
+    // toolbar's button count changed since the last look, or a button we hid shows again
+    // (its program removed the icon and added it anew). A toolbar that does not answer at
+    // once is not waited for.
+    bool LooksChanged();
 
 private:
     struct ReadIcon {
@@ -175,6 +180,7 @@ private:
     bool readable_ = true;
     std::vector<std::unique_ptr<TTrayIcon>> items_;
     std::vector<std::string> awaited_;
+    std::vector<std::intptr_t> counts_;   // the button counts at the last look
 };
 
 } // namespace tw

@@ -399,4 +399,32 @@ void TWindowList::RecordHiding(const std::vector<TWindow*>& entries)
     record_->AddWindows(handles);
 }
 
+std::optional<std::string> TWindowList::ProgramOf(const TWindow& entry)
+{
+    if (!identity_ || entry.Pid == 0)
+        return std::nullopt;
+    return identity_->ProcessImagePath(entry.Pid);
+}
+
+bool TWindowList::TickPrograms(const std::function<bool(const std::string& exe)>& ticked)
+{
+    // Most windows share a handful of processes: each is asked once.
+    std::map<std::uint32_t, bool> answers;
+    bool any = false;
+    for (auto& item : items_) {
+        if (item->Selected)
+            continue;
+        auto [it, isNew] = answers.try_emplace(item->Pid, false);
+        if (isNew) {
+            std::optional<std::string> exe = ProgramOf(*item);
+            it->second = exe && !exe->empty() && ticked(*exe);
+        }
+        if (it->second) {
+            item->Selected = true;
+            any = true;
+        }
+    }
+    return any;
+}
+
 } // namespace tw

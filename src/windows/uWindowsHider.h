@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -140,6 +141,12 @@ public:
     // Records, with one write, the entries among `entries` that hiding will ask to hide (live,
     // on screen and within reach) before any is hidden.
     void RecordHiding(const std::vector<TWindow*>& entries);
+    // The full path of the executable whose process owns the entry's window (UTF-8);
+    // nothing when it cannot be read (a protected process, or no `identity`).
+    std::optional<std::string> ProgramOf(const TWindow& entry);
+    // Ticks every entry whose program `ticked` names, asking each process's program once.
+    // A window whose program cannot be read is never ticked. True when a tick was added.
+    bool TickPrograms(const std::function<bool(const std::string& exe)>& ticked);
 
 private:
     // `created` holds the creation times asked during one walk, by process id.

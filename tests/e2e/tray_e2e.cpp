@@ -103,6 +103,27 @@ protected:
         const std::optional<RECT> cell = Rows().CellRect(row, 1);
         return cell && Click(POINT{cell->left + 12, (cell->top + cell->bottom) / 2});
     }
+    // The row's menu, opened with a right click on its name, and its only item picked with
+    // the keys once the pointer is off the menu (a late hover would move the highlight).
+    bool ChooseFromRowMenu(const std::wstring& name) {
+        const std::vector<std::wstring> names = Names();
+        const auto at = std::find(names.begin(), names.end(), name);
+        const std::optional<RECT> cell =
+            at == names.end() ? std::nullopt : Rows().CellRect(static_cast<int>(at - names.begin()), 1);
+        if (!cell || !RightClick(POINT{cell->left + 12, (cell->top + cell->bottom) / 2})) {
+            return false;
+        }
+        HWND popup = WaitFor([&] {
+            const std::vector<HWND> menus = app.Windows(L"#32768");
+            return menus.empty() ? nullptr : menus.front();
+        });
+        if (!popup || !MoveMouse(POINT{ScreenRect(popup).left - 20, ScreenRect(popup).top - 20})) {
+            return false;
+        }
+        PressKey(VK_DOWN);
+        PressKey(VK_RETURN);
+        return WaitUntil([&] { return app.Windows(L"#32768").empty(); });
+    }
     // The refresh button pressed; BM_CLICK comes back once the page is rebuilt.
     bool Refresh() {
         LRESULT ignored = 0;
@@ -162,6 +183,39 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     EXPECT_TRUE(shell.Hidden(3));
     EXPECT_FALSE(shell.Hidden(7, shell.overflow));
     EXPECT_TRUE(shell.Hidden(4, shell.overflow));
+}
+
+TEST_F(TrayPageTest, ARememberedIconStaysHiddenInThisRunAndTheNextUntilForgotten) {
+    ASSERT_TRUE(shell.Add(1, L"QQ"));
+    ASSERT_TRUE(shell.Add(2, L"Mail"));
+    StartProgram();
+    ASSERT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"QQ", L"Mail"}; }));
+
+    // "总是隐藏此图标" hides the icon at once and ticks its row.
+    ASSERT_TRUE(ChooseFromRowMenu(L"QQ"));
+    EXPECT_TRUE(shell.WaitHidden(1, true)) << "remembering did not hide the icon";
+    EXPECT_TRUE(WaitUntil([&] { return Ticks() == std::vector<bool>{true, false}; }));
+    // Its program restarts: the icon goes and comes back as a new button, and is hidden
+    // again within a few seconds, with no refresh asked for.
+    ASSERT_TRUE(shell.Delete(1));
+    ASSERT_TRUE(shell.Add(5, L"QQ"));
+    EXPECT_TRUE(WaitUntil([&] { return shell.Hidden(5); }, Ms(4000))) << "the icon that came back stayed on show";
+    EXPECT_FALSE(shell.Hidden(2));
+
+    // The close gives it back; the next run hides it again.
+    ASSERT_TRUE(app.Close());
+    EXPECT_FALSE(shell.Hidden(5)) << "the close kept the remembered icon hidden";
+    StartProgram();
+    EXPECT_TRUE(shell.WaitHidden(5, true)) << "the next run did not hide the remembered icon";
+
+    // Forgotten: shown at once, and by the run after too.
+    ASSERT_TRUE(WaitUntil([&] { return Names().size() == 2; }));
+    ASSERT_TRUE(ChooseFromRowMenu(L"QQ"));
+    EXPECT_TRUE(shell.WaitHidden(5, false)) << "forgetting did not show the icon";
+    ASSERT_TRUE(app.Close());
+    StartProgram();
+    EXPECT_TRUE(HoldsFor([&] { return !shell.Hidden(5); }, Ms(1500))) << "a forgotten icon was hidden again";
+    EXPECT_TRUE(app.Close());
 }
 
 TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {

@@ -177,6 +177,29 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return Rows().SelectedCount() == 0; })) << "the table was not rebuilt";
     }
 
+    // Opens a row's menu with a right click on its caption and picks item `item` (from 1)
+    // with the keys, the pointer taken off the menu first so that a late hover cannot move
+    // the highlight.
+    bool ChooseFromRowMenu(std::wstring_view title, int item) const
+    {
+        const std::optional<POINT> at = InRow(RowOf(title), 40 + 50 + 30);
+        if (!at || !RightClick(*at))
+            return false;
+        HWND popup = WaitFor([&] {
+            const std::vector<HWND> menus = app.Windows(L"#32768");
+            return menus.empty() ? nullptr : menus.front();
+        });
+        if (!popup)
+            return false;
+        const RECT menu = ScreenRect(popup);
+        if (!MoveMouse(POINT{menu.left - 20, menu.top - 20}))
+            return false;
+        for (int i = 0; i < item; ++i)
+            PressKey(VK_DOWN);
+        PressKey(VK_RETURN);
+        return WaitUntil([&] { return app.Windows(L"#32768").empty(); });
+    }
+
     // Hides a ticked window, has `fault` end the program, and checks what came back.
     void ExpectAFaultGivesTheHiddenWindowsBack(const std::function<void()>& fault);
 
@@ -675,6 +698,67 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
     EXPECT_FALSE(Checked(cast.ticked) || Checked(L"Zebra"));
     EXPECT_TRUE(app.Close());
     EXPECT_FALSE(IsVisible(selfHidden)) << "the close showed a window its own program hid";
+}
+
+TEST_F(WindowsPage, ARememberedProgramIsTickedWholeInThisRunAndTheNextWithItsBossKey)
+{
+    ASSERT_NO_FATAL_FAILURE(StartTargets());
+    // The same program copied under another name is another program.
+    TempFolder copies{L"tw-copy"};
+    const std::wstring copyExe = copies.File(L"another_program.exe");
+    ASSERT_TRUE(CopyFileW(HelperExe(L"target_windows").c_str(), copyExe.c_str(), FALSE));
+    TargetWindows another;
+    ASSERT_TRUE(another.Start(copyExe));
+    HWND first = Make(L"Player one");
+    HWND stranger = another.Create(L"Player copy");
+    ASSERT_TRUE(first && stranger);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+    // "总是勾选此程序" ticks the row at once; a window the program opens afterwards is listed
+    // and hidden by the next Alt+H, with no refresh in between; the copy's is left alone.
+    ASSERT_TRUE(ChooseFromRowMenu(L"Player one", 1));
+    EXPECT_TRUE(WaitUntil([&] { return Checked(L"Player one"); })) << "remembering did not tick the row";
+    EXPECT_FALSE(Checked(L"Player copy"));
+    HWND second = Make(L"Player two");
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(TargetWindows::SettleZOrder());
+    // A boss key set on a window of a remembered program goes with the program.
+    const int bossRow = RowOf(L"Player one");
+    ASSERT_TRUE(ClickRowAt(bossRow, Rows().ColumnWidth(0) + 10));
+    HWND editor = Control(ids::edtBossKey);
+    ASSERT_TRUE(WaitUntil([&] { return IsVisible(editor); }));
+    PressKey('B', kCtrl);
+    ASSERT_TRUE(WaitUntil([&] { return Text(editor) == L"Ctrl + B"; }));
+    ASSERT_TRUE(ClickCaption(RowOf(L"Player copy")));
+    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(editor); }));
+    ASSERT_TRUE(BringToForeground(main));
+    PressKey('H', kAlt);
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(first) && !IsVisible(second); }))
+        << "Alt+H left a window of the remembered program on screen";
+    EXPECT_TRUE(IsVisible(stranger)) << "a copy of the program under another name was hidden";
+    EXPECT_TRUE(Checked(L"Player two"));
+    ASSERT_TRUE(app.Close());
+    ASSERT_TRUE(WaitUntil([&] { return IsVisible(first) && IsVisible(second); }));
+
+    // The next run starts with them ticked, and the program's first window has its boss key.
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_TRUE(Checked(L"Player one") && Checked(L"Player two"));
+    EXPECT_FALSE(Checked(L"Player copy"));
+    EXPECT_EQ(Rows().Text(RowOf(L"Player one"), 1), L"Ctrl + B");
+    PressKey('B', kCtrl);
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(first); })) << "the remembered boss key did nothing";
+    PressKey('B', kCtrl);
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(first); }));
+    EXPECT_TRUE(IsVisible(second));
+
+    // Forgetting leaves this run's ticks; the run after starts with none, and no boss key.
+    ASSERT_TRUE(ChooseFromRowMenu(L"Player two", 1));
+    EXPECT_TRUE(HoldsFor([&] { return Checked(L"Player two"); }, Ms(300)));
+    ASSERT_TRUE(app.Close());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_FALSE(Checked(L"Player one") || Checked(L"Player two"));
+    EXPECT_EQ(Rows().Text(RowOf(L"Player one"), 1), L"");
+    EXPECT_TRUE(app.Close());
 }
 
 } // namespace

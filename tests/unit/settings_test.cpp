@@ -3,6 +3,7 @@
 #include "hotkeys/uGlobalHotKeys.h"
 #include "platform/sim/SimProfile.h"
 #include "platform/sim/SimRegistry.h"
+#include "settings/uRemembered.h"
 #include "settings/IniCodec.h"
 #include "settings/IniText.h"
 #include "settings/uAutoStart.h"
@@ -445,6 +446,107 @@ TEST(AutoStart, ARefusedWriteIsReportedAndChangesNothing)
     registry.readOnly = false;
     EXPECT_FALSE(TAutoStart(registry, "").Set(true));
     EXPECT_EQ(registry.writes, 0);
+}
+
+// -----------------------------------------------------------------------------------------
+// Remembered programs and tray icons.
+
+TEST(RememberedCodec, AnyTextSurvivesAndALineItCannotReadIsKeptAsItStood)
+{
+    std::vector<RememberedProgram> programs{
+        {"C:\\Program Files\\Tencent\\微信\\WeChat.exe", true, false, "Alt + Q", 18, 81},
+        {"D:\\tab\there\\and\\\\back\r\n.exe", false, true, "", 0, 0},
+    };
+    std::vector<RememberedIcon> icons{{"C:\\QQ\\QQ.exe", "QQ: 张三\n在线"}, {"", "a\\t=b"}};
+    // A newer version's flag, a line with a field missing, a bad escape: kept, not read.
+    const std::vector<std::string> foreign{"4\t0\t0\t\tC:\\new.exe", "1\t0\tC:\\short.exe", "x\\q\ty"};
+
+    std::vector<std::string> unread;
+    std::vector<RememberedProgram> back = DecodePrograms(EncodePrograms(programs, {foreign[0], foreign[1]}), unread);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].path, programs[0].path);
+    EXPECT_TRUE(back[0].alwaysTick && !back[0].muteWhenHidden);
+    EXPECT_EQ(back[0].bossKeyText, "Alt + Q");
+    EXPECT_EQ(back[0].modifier, 18);
+    EXPECT_EQ(back[0].key, 81);
+    EXPECT_EQ(back[1].path, programs[1].path);
+    EXPECT_TRUE(!back[1].alwaysTick && back[1].muteWhenHidden);
+    EXPECT_EQ(unread, (std::vector<std::string>{foreign[0], foreign[1]}));
+
+    unread.clear();
+    std::vector<RememberedIcon> icons2 = DecodeIcons(EncodeIcons(icons, {foreign[2]}), unread);
+    ASSERT_EQ(icons2.size(), 2u);
+    EXPECT_EQ(icons2[0].owner, icons[0].owner);
+    EXPECT_EQ(icons2[0].text, icons[0].text);
+    EXPECT_EQ(icons2[1].owner, "");
+    EXPECT_EQ(icons2[1].text, icons[1].text);
+    EXPECT_EQ(unread, (std::vector<std::string>{foreign[2]}));
+}
+
+TEST(RememberedCodec, PathsCompareWithoutCaseButAnotherNameIsAnotherProgram)
+{
+    EXPECT_TRUE(SamePath("C:\\Apps\\Player.EXE", "c:\\apps\\player.exe"));
+    EXPECT_TRUE(SamePath("C:\\Программы\\Ä.exe", "c:\\программы\\ä.exe"));
+    EXPECT_TRUE(SamePath("C:\\Łódź\\Ĺ.exe", "c:\\łódź\\ĺ.exe"));
+    EXPECT_FALSE(SamePath("C:\\Ĺ.exe", "C:\\ĸ.exe"));
+    EXPECT_FALSE(SamePath("C:\\Apps\\Player.exe", "C:\\Apps\\Player2.exe"));
+    EXPECT_FALSE(SamePath("C:\\Apps\\Player.exe", "C:\\Apps\\Player.ex"));
+}
+
+TEST_F(SettingsStore, RememberedListsAreWrittenOnlyWhenChangedAndReadByTheNextRun)
+{
+    Stored("File") = "433A5C610D0A";
+    TRememberedStore store{&ini};
+    store.Load();
+    store.SetAlwaysTick("C:\\Apps\\Player.exe", true);
+    store.SetBossKey("c:\\apps\\player.exe", "Alt + P", 18, 80);
+    store.SetMuteWhenHidden("C:\\Apps\\Browser.exe", true);
+    store.SetIconRemembered("C:\\QQ\\QQ.exe", "QQ", true);
+    store.Save();
+    const int writes = profile.writes;
+    EXPECT_EQ(writes, 1);   // both lists in one write
+    store.SetAlwaysTick("C:\\APPS\\PLAYER.EXE", true);   // no change: nothing written
+    store.Save();
+    EXPECT_EQ(profile.writes, writes);
+    EXPECT_EQ(Stored("File"), "433A5C610D0A");
+
+    TRememberedStore next{&ini};
+    next.Load();
+    EXPECT_TRUE(next.TicksAlways("c:\\apps\\player.exe"));
+    ASSERT_NE(next.FindProgram("C:\\Apps\\Player.exe"), nullptr);
+    EXPECT_EQ(next.FindProgram("C:\\Apps\\Player.exe")->bossKeyText, "Alt + P");
+    EXPECT_FALSE(next.MutesWhenHidden("C:\\Apps\\Player.exe"));
+    EXPECT_TRUE(next.MutePredicate()("C:\\Apps\\Browser.exe"));
+    EXPECT_FALSE(next.TicksAlways("C:\\Apps\\Browser.exe"));
+    EXPECT_TRUE(next.IsIconRemembered("c:\\qq\\qq.exe", "QQ"));
+    EXPECT_FALSE(next.IsIconRemembered("C:\\Other\\QQ.exe", "QQ"));   // same text, another program
+
+    // Forgetting takes the boss key with it, and a program asked nothing of goes.
+    next.SetAlwaysTick("C:\\Apps\\Player.exe", false);
+    next.SetIconRemembered("C:\\QQ\\QQ.exe", "QQ", false);
+    next.Save();
+    TRememberedStore third{&ini};
+    third.Load();
+    EXPECT_EQ(third.FindProgram("C:\\Apps\\Player.exe"), nullptr);
+    EXPECT_FALSE(third.IsIconRemembered("C:\\QQ\\QQ.exe", "QQ"));
+    EXPECT_TRUE(third.MutesWhenHidden("C:\\Apps\\Browser.exe"));
+}
+
+TEST_F(SettingsStore, ADamagedRememberedValueIsKeptAsItIsAndTheOtherSettingsToo)
+{
+    Stored("Programs") = "31093009300909433A5C612E657865ZZ";   // not whole hexadecimal
+    Stored("TrayIcons") = EncodeHex("\tQQ\r\n\\x\r\n");        // one good line, one bad
+    Stored("HideWord") = "81";
+    TRememberedStore store{&ini};
+    store.Load();
+    store.SetAlwaysTick("C:\\b.exe", true);          // lasts for the run
+    store.SetIconRemembered("", "WeChat", true);
+    EXPECT_TRUE(store.TicksAlways("C:\\b.exe"));
+    EXPECT_TRUE(store.IsIconRemembered("C:\\any.exe", "QQ"));   // remembered by its text alone
+    store.Save();
+    EXPECT_EQ(Stored("Programs"), "31093009300909433A5C612E657865ZZ");
+    EXPECT_EQ(DecodeHex(Stored("TrayIcons")), "\tQQ\r\n\tWeChat\r\n\\x\r\n");
+    EXPECT_EQ(Stored("HideWord"), "81");
 }
 
 } // namespace

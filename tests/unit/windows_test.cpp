@@ -3,6 +3,7 @@
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimStore.h"
 #include "platform/WideText.h"
+#include "settings/uRemembered.h"
 #include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"
 
@@ -86,6 +87,29 @@ TEST_F(WindowListTest, CloakedWindowsAreListedOnlyWhenOnAVirtualDesktop)
     list.RefreshWindows(self);
 
     EXPECT_EQ(Captions(), (std::vector<std::string>{"No desktop manager", "Other desktop", "Windows 7", "Plain"}));
+}
+
+TEST_F(WindowListTest, ARememberedProgramTicksEveryWindowOfItsOwnExecutableOnly)
+{
+    desk.Process(2).image = "C:\\Apps\\Player.exe";
+    desk.Process(3).image = "C:\\Apps\\Player-copy.exe";   // the same program under another name
+    desk.Process(4).image = std::nullopt;                      // protected: cannot be read
+    Hwnd first = desk.AddWindow("Player", true, "Sim", 0, 2);
+    Hwnd copy = desk.AddWindow("Copy", true, "Sim", 0, 3);
+    Hwnd hidden = desk.AddWindow("Guarded", true, "Sim", 0, 4);
+    list.RefreshWindows(self);
+    auto remembered = [](const std::string& exe) { return SamePath(exe, "c:\\apps\\player.exe"); };
+    int asked = 0;
+    auto counting = [&](const std::string& exe) { ++asked; return remembered(exe) || exe.empty(); };
+    EXPECT_TRUE(list.TickPrograms(counting));
+    Hwnd second = desk.AddWindow("Player 2", true, "Sim", 0, 2);   // opened afterwards
+    list.RefreshWindows(self);
+    EXPECT_TRUE(list.TickPrograms(remembered));
+    EXPECT_TRUE(list.FindByHandle(first)->Selected);
+    EXPECT_TRUE(list.FindByHandle(second)->Selected);
+    EXPECT_FALSE(list.FindByHandle(copy)->Selected);
+    EXPECT_FALSE(list.FindByHandle(hidden)->Selected);   // never matched, not even by an empty path
+    EXPECT_EQ(asked, 2);   // once per readable process
 }
 
 TEST_F(WindowListTest, RefreshNeverDuplicatesAHandle)

@@ -265,6 +265,12 @@ std::uint64_t SimDesktop::ProcessCreationTime(std::uint32_t pid)
     return it == processes_.end() ? 1 : it->second.created;   // every process starts at time 1
 }
 
+std::optional<std::string> SimDesktop::ProcessImagePath(std::uint32_t pid)
+{
+    auto it = processes_.find(pid);
+    return it == processes_.end() ? std::nullopt : it->second.image;
+}
+
 std::unique_ptr<RemoteBuffer> SimDesktop::ReserveRemoteBuffer(std::uint32_t pid, std::size_t length)
 {
     SimProcess& p = processes_[pid];

@@ -41,6 +41,7 @@ struct SimProcess {
     int releases = 0;           // VirtualFreeEx + CloseHandle done
     std::uint64_t created = 1;  // creation time; a new process under a reused id gets another
     std::optional<std::uint32_t> integrity = 0x2000;   // medium; nothing: unreadable
+    std::optional<std::string> image;   // the executable's path (UTF-8); nothing: unreadable
 };
 
 class SimDesktop : public WindowApi, public ProcessApi, public IdentityApi {
@@ -100,6 +101,7 @@ public:
 
     // IdentityApi
     std::uint64_t ProcessCreationTime(std::uint32_t pid) override;
+    std::optional<std::string> ProcessImagePath(std::uint32_t pid) override;
 
 private:
     std::map<Hwnd, SimWindow> windows_;

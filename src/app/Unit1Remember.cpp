@@ -1,0 +1,244 @@
+// What the user asked us to remember across runs: programs whose windows are always ticked
+// (with their boss key) or muted while hidden, and tray icons that are always hidden. The
+// row menus of the Windows and Tray pages change them; every change is saved at once.
+#include "app/Unit1.h"
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/Handles.h"
+#include "settings/uIniFileMgr.h"
+
+#include <commctrl.h>
+
+#include <map>
+#include <optional>
+#include <stdexcept>
+
+namespace tw {
+
+namespace {
+
+// Icons appear whenever their programs start; a look once a second finds one within about
+// two seconds, at the price of a few messages to the shell.
+constexpr UINT kTrayWatchMs = 1000;
+
+// The row a context menu is for, and where it opens. From the keyboard (-1, -1) it is the
+// selected row, and the menu opens at its corner; with the mouse, the row under the pointer.
+int ContextRow(HWND lv, int& x, int& y)
+{
+    if (x == -1 && y == -1) {
+        int row = static_cast<int>(::SendMessageW(lv, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        if (row < 0)
+            return -1;
+        RECT rc = ui::LvGetRowRect(lv, row);
+        POINT pt{rc.left + 8, rc.bottom};
+        ::ClientToScreen(lv, &pt);
+        x = pt.x;
+        y = pt.y;
+        return row;
+    }
+    POINT pt{x, y};
+    ::ScreenToClient(lv, &pt);
+    return ui::LvRowAt(lv, pt);
+}
+
+UINT MenuFlags(bool checked, bool enabled)
+{
+    return MF_STRING | (checked ? MF_CHECKED : MF_UNCHECKED) | (enabled ? MF_ENABLED : MF_GRAYED);
+}
+
+} // namespace
+
+void TFrmAmbler::LoadRemembered()
+{
+    Remembered = std::make_unique<TRememberedStore>(IniFileMgr);
+    Remembered->Load();
+}
+
+void TFrmAmbler::SaveRemembered()
+{
+    try {
+        if (Remembered)
+            Remembered->Save();
+    } catch (const std::exception&) {
+        // The change holds for this run; the next change tries to save it again.
+        ui::ShowMessage(hwnd_, L"无法保存设置：System.ini 不可写");
+    }
+}
+
+void TFrmAmbler::ApplyRememberedPrograms()
+{
+    if (!Remembered || !WindowList)
+        return;
+    if (!Remembered->AnyAlwaysTicked())
+        return;
+    WindowList->TickPrograms([this](const std::string& exe) { return Remembered->TicksAlways(exe); });
+    if (!hotKeys_)
+        return;
+    std::map<std::uint32_t, std::optional<std::string>> programs;   // by process id, asked once
+    for (const RememberedProgram& program : Remembered->Programs()) {
+        if (!program.alwaysTick || program.bossKeyText.empty())
+            continue;
+        TWindow* first = nullptr;
+        bool carried = false;
+        for (int i = 0; i < WindowList->Count() && !carried; ++i) {
+            TWindow& entry = WindowList->Items(i);
+            auto [it, isNew] = programs.try_emplace(entry.Pid);
+            if (isNew)
+                it->second = WindowList->ProgramOf(entry);
+            if (!it->second || !SamePath(*it->second, program.path))
+                continue;
+            if (!first)
+                first = &entry;
+            carried = entry.BossKeyText == program.bossKeyText;
+        }
+        if (first && !carried)
+            hotKeys_->SetWindowBossKey(*first, program.bossKeyText, program.modifier, program.key);
+    }
+}
+
+void TFrmAmbler::RefreshForRemembered()
+{
+    if (Remembered && Remembered->AnyAlwaysTicked() && !Closing())
+        FillWindowPage();
+}
+
+void TFrmAmbler::RememberBossKey(TWindow& window)
+{
+    if (!Remembered || !WindowList)
+        return;
+    std::optional<std::string> exe = WindowList->ProgramOf(window);
+    if (!exe || !Remembered->TicksAlways(*exe))
+        return;
+    Remembered->SetBossKey(*exe, window.BossKeyText, static_cast<std::uint16_t>(window.Modifier),
+                           static_cast<std::uint16_t>(window.Key));
+    SaveRemembered();
+}
+
+void TFrmAmbler::lstWindowNameContextMenu(int x, int y)
+{
+    HWND lv = Control(ids::lstWindowName);
+    TWindow* entry = RowWindow(ContextRow(lv, x, y));
+    if (!entry || !Remembered)
+        return;
+    // A program that cannot be read could never be matched again: nothing to offer.
+    std::optional<std::string> exe = WindowList->ProgramOf(*entry);
+    const bool known = exe && !exe->empty();
+    ui::UniqueMenu menu(::CreatePopupMenu());
+    if (!menu)
+        return;
+    ::AppendMenuW(menu.Get(), MenuFlags(known && Remembered->TicksAlways(*exe), known), ids::PopAlwaysTick,
+                  L"总是勾选此程序");
+    ::AppendMenuW(menu.Get(), MenuFlags(known && Remembered->MutesWhenHidden(*exe), known), ids::PopMuteHidden,
+                  L"隐藏时静音");
+    const int chosen = static_cast<int>(::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON |
+                                                                       TPM_RETURNCMD | TPM_NONOTIFY,
+                                                         x, y, 0, hwnd_, nullptr));
+    // The menu's own message loop may have run a refresh that freed the entry.
+    if (!known || !WindowList->Contains(entry))
+        return;
+    if (chosen == ids::PopAlwaysTick) {
+        ToggleRememberedProgram(*entry, *exe);
+    } else if (chosen == ids::PopMuteHidden) {
+        Remembered->SetMuteWhenHidden(*exe, !Remembered->MutesWhenHidden(*exe));
+        SaveRemembered();
+    }
+}
+
+void TFrmAmbler::ToggleRememberedProgram(TWindow& entry, const std::string& exe)
+{
+    // Forgetting leaves the ticks as they are: the user may still want this run's hide.
+    if (Remembered->TicksAlways(exe)) {
+        Remembered->SetAlwaysTick(exe, false);
+        SaveRemembered();
+        return;
+    }
+    Remembered->SetAlwaysTick(exe, true);
+    // A boss key the program already has goes with it.
+    if (!entry.BossKeyText.empty())
+        RememberBossKey(entry);
+    for (int i = 0; i < WindowList->Count() && Remembered->FindProgram(exe)->bossKeyText.empty(); ++i) {
+        TWindow& other = WindowList->Items(i);
+        std::optional<std::string> theirs = other.BossKeyText.empty() ? std::nullopt : WindowList->ProgramOf(other);
+        if (theirs && SamePath(*theirs, exe))
+            RememberBossKey(other);
+    }
+    SaveRemembered();
+    WindowList->TickPrograms([&exe](const std::string& other) { return SamePath(other, exe); });
+    HWND lv = Control(ids::lstWindowName);
+    if (!UpdateWindowRows(lv))
+        RebuildWindowRows(lv);
+}
+
+void TFrmAmbler::HideRememberedIcons()
+{
+    if (!Remembered || !TrayIconList || Remembered->Icons().empty() || Closing())
+        return;
+    for (int i = 0; i < TrayIconList->Count(); ++i) {
+        TTrayIcon& icon = TrayIconList->Items(i);
+        if (!icon.Hidden && Remembered->IsIconRemembered(std::string(), icon.Name))
+            icon.SetHidden(true);
+    }
+}
+
+void TFrmAmbler::lstTrayIconsContextMenu(int x, int y)
+{
+    HWND lv = Control(ids::lstTrayIcons);
+    const int row = ContextRow(lv, x, y);
+    TTrayIcon* icon = RowIcon(row);
+    if (!icon || !Remembered)
+        return;
+    ui::UniqueMenu menu(::CreatePopupMenu());
+    if (!menu)
+        return;
+    ::AppendMenuW(menu.Get(), MenuFlags(Remembered->IsIconRemembered(std::string(), icon->Name), true),
+                  ids::PopAlwaysHideIcon, L"总是隐藏此图标");
+    const int chosen = static_cast<int>(::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON |
+                                                                       TPM_RETURNCMD | TPM_NONOTIFY,
+                                                         x, y, 0, hwnd_, nullptr));
+    if (chosen == ids::PopAlwaysHideIcon && TrayIconList->Contains(icon))
+        ToggleRememberedIcon(*icon);
+}
+
+void TFrmAmbler::ToggleRememberedIcon(TTrayIcon& icon)
+{
+    const bool remember = !Remembered->IsIconRemembered(std::string(), icon.Name);
+    Remembered->SetIconRemembered(std::string(), icon.Name, remember);
+    SaveRemembered();
+    if (remember && Closing())
+        return;
+    {
+        BusyScope busy(*this);
+        icon.SetHidden(remember);
+    }
+    HWND lv = Control(ids::lstTrayIcons);
+    for (int row = 0; row < ui::LvGetItemCount(lv); ++row)
+        if (RowIcon(row) == &icon)
+            ui::LvSetChecked(lv, row, icon.Hidden);
+    WatchTrayIcons();
+}
+
+void TFrmAmbler::WatchTrayIcons()
+{
+    if (Remembered && !Remembered->Icons().empty() && !Closing())
+        ::SetTimer(hwnd_, kTrayWatchTimer, kTrayWatchMs, nullptr);
+}
+
+void TFrmAmbler::TrayWatchTick()
+{
+    if (!Remembered || Remembered->Icons().empty() || !TrayIconList || Closing()) {
+        ::KillTimer(hwnd_, kTrayWatchTimer);
+        return;
+    }
+    // Work that waits on another program is not entered again; the next look will do.
+    if (busy_ > 0)
+        return;
+    bool changed = false;
+    {
+        BusyScope busy(*this);
+        changed = TrayIconList->LooksChanged();
+    }
+    if (changed)
+        FillTrayPage();
+}
+
+} // namespace tw
