@@ -37,6 +37,10 @@ constexpr UINT kRecordRetryMs = 1000;
 // the record, so the next start or "/restore" tries them again. A session that is ending
 // does not wait: the file commands need what time it has, and the record keeps the rest.
 constexpr unsigned kCloseRestoreWaitMs = 1000;
+// The sound comes back at once but for a stuck audio service; what is not confirmed stays in
+// the record. A crash waits a little longer: nothing else is left to do.
+constexpr unsigned kCloseUnmuteWaitMs = 500;
+constexpr unsigned kCrashUnmuteWaitMs = 1000;
 
 constexpr int kClientWidth = 223;
 constexpr int kClientHeight = 359;
@@ -173,6 +177,7 @@ void TFrmAmbler::FormCreate()
         LoadRemembered();
         WindowList = std::make_unique<TWindowList>(Win32Windows(), Record.get(), &Win32Identity());
         WindowList->AdoptRecorded();
+        CreateMuter();
         FillWindowPage();
         TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get(), &Win32Registry());
         TrayIconList->AdoptRecorded();
@@ -203,6 +208,7 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
     }
     if (TrayIconList)
         TrayIconList->ShowHidden();
+    UnmuteEverything(kCloseUnmuteWaitMs);
     try {
         SaveFileList();
     } catch (const std::exception&) {
@@ -222,6 +228,7 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
 void TFrmAmbler::FormDestroy()
 {
     WatchTaskbar(false);
+    Muter.reset();
     TrayIconList.reset();
     WindowList.reset();
 }
@@ -238,6 +245,7 @@ void TFrmAmbler::RestoreEverything() noexcept
             TrayIconList->ShowHidden();
     } catch (...) {
     }
+    UnmuteEverything(kCrashUnmuteWaitMs);
 }
 
 TFrmAmbler::BusyScope::~BusyScope()
@@ -290,6 +298,7 @@ void TFrmAmbler::RestoreAllHidden()
     try {
         if (WindowList)
             refused = WindowList->RestoreHidden();
+        SyncAudio();
         if (TrayIconList)
             TrayIconList->ShowHidden();
         // A tick on the tray page means "hidden": the given-back icons lose theirs.
@@ -315,6 +324,8 @@ void TFrmAmbler::RecordRetryTick()
     ::KillTimer(hwnd_, kRecordRetryTimer);
     if (WindowList)
         WindowList->AdoptRecorded();
+    if (Muter)
+        Muter->AdoptRecorded();
     FillWindowPage();
     if (TrayIconList)
         TrayIconList->AdoptRecorded();
@@ -425,6 +436,8 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         case kRecordRetryTimer: ui::Guarded(hwnd_, [this] { RecordRetryTick(); }); break;
         case kTaskbarWatchTimer: ui::Guarded(hwnd_, [this] { TaskbarWatchTick(); }); break;
         case kTrayWatchTimer: ui::Guarded(hwnd_, [this] { TrayWatchTick(); }); break;
+        case kAudioAnswerTimer:
+        case kAudioLookTimer: ui::Guarded(hwnd_, [this, wParam] { AudioTick(wParam); }); break;
         default: break;
         }
         return 0;

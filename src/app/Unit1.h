@@ -11,10 +11,12 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
 #include "tray/uTrayIconHider.h"
+#include "windows/uAudioMuter.h"
 #include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +51,10 @@ public:
     // The programs and tray icons the user asked us to remember across runs.
     std::unique_ptr<TRememberedStore> Remembered;
     std::unique_ptr<TTrayIconList> TrayIconList;
+    // The sound of the programs whose windows we hide; `MuteWhenHidden` says, by the full
+    // path of a program's executable (UTF-8), whether it is to be silent while hidden.
+    std::unique_ptr<TAudioMuter> Muter;
+    std::function<bool(const std::string& exeUtf8)> MuteWhenHidden = [](const std::string&) { return false; };
     TWindow* BossKeyWindow = nullptr;  // the entry whose boss key is being typed; not owned
     int BossKeyItem = -1;              // its row in lstWindowName; -1 = none
     std::unique_ptr<THotKeyBox> BossKeyBox;  // capture box on edtBossKey, for the whole run
@@ -122,6 +128,16 @@ public:
     static constexpr UINT_PTR kRecordRetryTimer = 3;
     static constexpr UINT_PTR kTaskbarWatchTimer = 4;
     static constexpr UINT_PTR kTrayWatchTimer = 5;
+    static constexpr UINT_PTR kAudioAnswerTimer = 6;
+    static constexpr UINT_PTR kAudioLookTimer = 7;
+
+    // --- Sound of what we hide (Unit1Audio.cpp) --------------------------------------------
+    void CreateMuter();
+    // The programs whose windows we keep hidden now are silenced, the others given back.
+    void SyncAudio() noexcept;
+    void AudioTick(UINT_PTR timer);
+    // Gives back every session we muted, waiting at most `ms`; safe from a crash handler.
+    void UnmuteEverything(unsigned ms) noexcept;
 
     // Another start's requests (Unit1.cpp).
     void ShowSelf();
@@ -290,6 +306,8 @@ private:
     int restoreChecks_ = 0;      // looks taken at the restores now watched
     HWINEVENTHOOK taskbarHook_ = nullptr;   // on the shell process taskbarHookPid_
     DWORD taskbarHookPid_ = 0;
+    void ArmAudioTimers();
+    bool audioLooking_ = false;  // the look timer runs
 };
 
 // The one main window, for the crash handler.

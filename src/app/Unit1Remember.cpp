@@ -52,6 +52,8 @@ void TFrmAmbler::LoadRemembered()
 {
     Remembered = std::make_unique<TRememberedStore>(IniFileMgr);
     Remembered->Load();
+    // The store outlives the muter's every question: both live until the window goes.
+    MuteWhenHidden = Remembered->MutePredicate();
 }
 
 void TFrmAmbler::SaveRemembered()
@@ -141,6 +143,8 @@ void TFrmAmbler::lstWindowNameContextMenu(int x, int y)
     } else if (chosen == ids::PopMuteHidden) {
         Remembered->SetMuteWhenHidden(*exe, !Remembered->MutesWhenHidden(*exe));
         SaveRemembered();
+        // A program whose windows are hidden now goes quiet, or is heard again, at once.
+        SyncAudio();
     }
 }
 

@@ -39,6 +39,7 @@ void TFrmAmbler::FillWindowPage()
             failed = true;
         }
     }
+    SyncAudio();
     if (failed)
         ui::ShowMessage(hwnd_, L"初始化窗口列表失败！");
 }
@@ -191,6 +192,7 @@ void TFrmAmbler::SetCheckedWindowsShown(bool show)
                 notRestored.push_back(entry);
         }
     }
+    SyncAudio();
     if (refused)
         ui::ShowMessage(hwnd_, L"无法隐藏该窗口：它属于以管理员身份运行的程序");
     if (show)
@@ -222,6 +224,7 @@ void TFrmAmbler::ToggleWindowsByHotKey(std::uint16_t id)
         BusyScope busy(*this);
         notRestored = WindowList->ToggleByHotKey(id);
     }
+    SyncAudio();
     WatchRestores(notRestored);
 }
 

@@ -120,6 +120,55 @@ inline bool operator<(OsVersion a, OsVersion b)
     return a.minor != b.minor ? a.minor < b.minor : a.build < b.build;
 }
 
+// ---------------------------------------------------------------------------------------
+// Other programs' audio sessions: one per process and render device (Core Audio).
+
+struct AudioSession {
+    std::string id;             // the session instance identifier (UTF-8)
+    std::uint32_t pid = 0;
+    std::uint64_t created = 0;  // the process's creation time, as IdentityApi gives it
+    std::string exe;            // full path of its executable (UTF-8); empty when unreadable
+    bool muted = false;
+};
+
+// A session's mute to set, said only of the process that was seen playing it: the system
+// hands a process's id (and so the session identifier) on to a later process.
+struct MuteChange {
+    std::string id;
+    std::uint32_t pid = 0;
+    std::uint64_t created = 0;
+    bool mute = false;
+};
+
+enum class MuteOutcome {
+    Done,       // set
+    Unchanged,  // the session already had that mute, and was left alone
+    Gone,       // no active device plays that session for that process any more
+    Failed,     // refused or unreadable: nothing is known to have changed
+};
+
+// What one request found, once carried out.
+struct AudioAnswer {
+    std::vector<MuteOutcome> outcomes;                   // one per change, in order
+    std::optional<std::vector<AudioSession>> sessions;   // asked for and listed; nothing when
+                                                         // the system cannot list them
+};
+
+class AudioApi {
+public:
+    virtual ~AudioApi() = default;
+    // Queues a request and returns at once: the audio system may be slow, and is never
+    // waited for by the caller. Requests are carried out in order, each by making its
+    // changes and then, with `list`, listing every session of every active render device.
+    virtual void Post(std::vector<MuteChange> changes, bool list) = 0;
+    // The answer to the oldest request carried out and not yet taken.
+    virtual std::optional<AudioAnswer> TakeAnswer() = 0;
+    // Waits at most `ms` for every request posted to be carried out; true when they are.
+    virtual bool WaitIdle(unsigned ms) = 0;
+    // Full path of process `pid`'s executable (UTF-8), asked now; empty when unreadable.
+    virtual std::string ExecutablePath(std::uint32_t pid) = 0;
+};
+
 class ProcessApi {
 public:
     virtual ~ProcessApi() = default;
@@ -131,6 +180,8 @@ public:
     // The running system's real version, read once at start-up (not the compatibility
     // shim's answer).
     virtual OsVersion SystemVersion() = 0;
+    // Other processes' audio sessions; null where the system offers none.
+    virtual AudioApi* Audio() { return nullptr; }
 };
 
 // ---------------------------------------------------------------------------------------

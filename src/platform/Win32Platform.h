@@ -14,6 +14,8 @@ FileApi& Win32Files();
 IdentityApi& Win32Identity();
 StoreApi& Win32Store();
 RegistryApi& Win32Registry();
+// Its requests run on a thread of its own, started by the first one.
+AudioApi& Win32Audio();
 
 // The session's one-copy lock `name`, not yet claimed, whose holder shows a main window of
 // class `windowClass` that takes the registered messages `showMessage` and `restoreMessage`.

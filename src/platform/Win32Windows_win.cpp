@@ -264,6 +264,7 @@ public:
         return std::make_unique<Win32RemoteBuffer>(process, base);
     }
     OsVersion SystemVersion() override { return version_; }
+    AudioApi* Audio() override { return &Win32Audio(); }
 
 private:
     OsVersion version_;

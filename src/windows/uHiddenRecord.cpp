@@ -1,6 +1,7 @@
 #include "windows/uHiddenRecord.h"
 
 #include "tray/uTrayIconHider.h"
+#include "windows/uAudioMuter.h"
 #include "windows/uWindowsHider.h"
 
 #include <algorithm>
@@ -115,6 +116,13 @@ bool ParseSetting(const std::vector<std::string>& f, RecordedSetting& setting)
     return true;
 }
 
+// "M pid created id exe": the identifier and the path are UTF-8 of any length, so hexadecimal.
+bool ParseSession(const std::vector<std::string>& f, RecordedSession& session)
+{
+    return f.size() == 5 && ToNumber(f[1], session.pid) && ToNumber(f[2], session.created) &&
+           FromHex(f[3], session.id) && !session.id.empty() && FromHex(f[4], session.exe);
+}
+
 } // namespace
 
 THiddenRecord::THiddenRecord(StoreApi& store, WindowApi& windows, IdentityApi& identity, std::string path)
@@ -129,9 +137,10 @@ std::string THiddenRecord::PathBeside(const std::string& settingsPath)
 }
 
 std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons,
-                                  const std::vector<RecordedSetting>& settings, const std::vector<std::string>& others)
+                                  const std::vector<RecordedSetting>& settings, const std::vector<std::string>& others,
+                                  const std::vector<RecordedSession>& sessions)
 {
-    if (windows.empty() && icons.empty() && settings.empty() && others.empty())
+    if (windows.empty() && icons.empty() && settings.empty() && others.empty() && sessions.empty())
         return {};
     std::string out = std::string(kHeader) + "\n";
     for (const RecordedWindow& w : windows)
@@ -142,6 +151,9 @@ std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, co
                std::to_string(i.toolbar) + " " + std::to_string(i.id) + " " + ToHex(i.text) + "\n";
     for (const RecordedSetting& p : settings)
         out += "P " + ToHex(p.key) + " " + (p.promoted ? std::to_string(*p.promoted) : std::string("-")) + "\n";
+    for (const RecordedSession& m : sessions)
+        out += "M " + std::to_string(m.pid) + " " + std::to_string(m.created) + " " + ToHex(m.id) + " " +
+               ToHex(m.exe) + "\n";
     for (const std::string& line : others)
         out += line + "\n";
     return out;
@@ -149,7 +161,7 @@ std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, co
 
 void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& windows,
                           std::vector<RecordedIcon>& icons, std::vector<RecordedSetting>* settings,
-                          std::vector<std::string>* others)
+                          std::vector<std::string>* others, std::vector<RecordedSession>* sessions)
 {
     windows.clear();
     icons.clear();
@@ -157,6 +169,8 @@ void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& 
         settings->clear();
     if (others)
         others->clear();
+    if (sessions)
+        sessions->clear();
     std::size_t start = 0;
     bool headerSeen = false;
     // Only lines ended by their line break count: a write cut short leaves a last line
@@ -175,13 +189,16 @@ void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& 
         RecordedWindow w;
         RecordedIcon icon;
         RecordedSetting setting;
+        RecordedSession session;
         if (f[0] == "W" && ParseWindow(f, w))
             windows.push_back(std::move(w));
         else if (f[0] == "I" && ParseIcon(f, icon))
             icons.push_back(std::move(icon));
         else if (f[0] == "P" && settings && ParseSetting(f, setting))
             settings->push_back(std::move(setting));
-        else if (others && !line.empty() && f[0] != "W" && f[0] != "I" && f[0] != "P")
+        else if (f[0] == "M" && sessions && ParseSession(f, session))
+            sessions->push_back(std::move(session));
+        else if (others && !line.empty() && f[0] != "W" && f[0] != "I" && f[0] != "P" && f[0] != "M")
             others->push_back(std::move(line));
     }
 }
@@ -194,7 +211,7 @@ bool THiddenRecord::ReadOnce()
         return false;
     if (read == FileRead::Absent)
         text.clear();
-    Parse(text, windows_, icons_, &settings_, &others_);
+    Parse(text, windows_, icons_, &settings_, &others_, &sessions_);
     return true;
 }
 
@@ -207,6 +224,7 @@ void THiddenRecord::Load()
             icons_.clear();
             settings_.clear();
             others_.clear();
+            sessions_.clear();
             pending_ = true;
             return;
         }
@@ -221,10 +239,12 @@ bool THiddenRecord::Retry()
     std::vector<RecordedWindow> ourWindows = std::move(windows_);
     std::vector<RecordedIcon> ourIcons = std::move(icons_);
     std::vector<RecordedSetting> ourSettings = std::move(settings_);
+    std::vector<RecordedSession> ourSessions = std::move(sessions_);
     if (!ReadOnce()) {
         windows_ = std::move(ourWindows);
         icons_ = std::move(ourIcons);
         settings_ = std::move(ourSettings);
+        sessions_ = std::move(ourSessions);
         return false;
     }
     pending_ = false;
@@ -243,6 +263,10 @@ bool THiddenRecord::Retry()
     for (RecordedSetting& p : ourSettings)
         if (std::none_of(settings_.begin(), settings_.end(), [&](const RecordedSetting& q) { return q.key == p.key; }))
             settings_.push_back(std::move(p));
+    std::erase_if(sessions_, [&](const RecordedSession& m) {
+        return std::any_of(ourSessions.begin(), ourSessions.end(), [&](const RecordedSession& o) { return o.id == m.id; });
+    });
+    sessions_.insert(sessions_.end(), ourSessions.begin(), ourSessions.end());
     Save();
     return true;
 }
@@ -253,7 +277,7 @@ bool THiddenRecord::Save()
     if (pending_ && !Retry())
         return false;   // kept in memory until the file can be read
     try {
-        return store_.ReplaceAll(path_, Format(windows_, icons_, settings_, others_));
+        return store_.ReplaceAll(path_, Format(windows_, icons_, settings_, others_, sessions_));
     } catch (...) {
         return false;   // a record we cannot write must not stop the hiding or the restoring
     }
@@ -347,6 +371,29 @@ void THiddenRecord::RemoveSetting(const std::string& key)
     Changed();
 }
 
+bool THiddenRecord::AddSessions(const std::vector<RecordedSession>& sessions)
+{
+    bool added = false;
+    for (const RecordedSession& m : sessions) {
+        if (std::any_of(sessions_.begin(), sessions_.end(),
+                        [&](const RecordedSession& o) { return o.id == m.id && o.created == m.created; }))
+            continue;
+        sessions_.push_back(m);
+        added = true;
+    }
+    return added ? Save() : true;
+}
+
+void THiddenRecord::RemoveSession(const std::string& id, std::uint64_t created)
+{
+    auto gone = std::remove_if(sessions_.begin(), sessions_.end(),
+                               [&](const RecordedSession& m) { return m.id == id && m.created == created; });
+    if (gone == sessions_.end())
+        return;
+    sessions_.erase(gone, sessions_.end());
+    Changed();
+}
+
 bool THiddenRecord::IsSameWindow(const RecordedWindow& entry)
 {
     if (!windowApi_.IsWindow(entry.handle) || windowApi_.GetWindowProcessId(entry.handle) != entry.pid)
@@ -390,6 +437,15 @@ void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& proc
     TTrayIconList trayList(windows, processes, &record, registry);
     trayList.AdoptRecorded();
     trayList.ShowHidden();
+    // The sound comes back with the windows; what the audio system has not confirmed within
+    // the wait stays in the record for the next start.
+    constexpr unsigned kAudioWaitMs = 2000;
+    AudioApi* audio = processes.Audio();
+    if (audio && !record.Sessions().empty()) {
+        TAudioMuter muter(*audio, &record);
+        muter.AdoptRecorded();
+        muter.UnmuteAll(kAudioWaitMs);
+    }
 }
 
 } // namespace tw

@@ -45,6 +45,16 @@ struct RecordedSetting {
     bool operator==(const RecordedSetting&) const = default;
 };
 
+// An audio session we muted: its instance identifier, whose process it was, and that
+// process's executable, by which it belongs to a program.
+struct RecordedSession {
+    std::string id;
+    std::uint32_t pid = 0;
+    std::uint64_t created = 0;
+    std::string exe;
+    bool operator==(const RecordedSession&) const = default;
+};
+
 class THiddenRecord {
 public:
     // `path` is the record file; nothing is read or written until asked.
@@ -73,6 +83,7 @@ public:
     const std::vector<RecordedWindow>& Windows() const { return windows_; }
     const std::vector<RecordedIcon>& Icons() const { return icons_; }
     const std::vector<RecordedSetting>& Settings() const { return settings_; }
+    const std::vector<RecordedSession>& Sessions() const { return sessions_; }
 
     // Records windows about to be hidden, with one write. False when the file could not be
     // written (the hiding goes on: the lists in memory still give them back at close).
@@ -84,6 +95,9 @@ public:
     // The first value recorded for a key is the one to put back: a later one is ours.
     bool AddSetting(const std::string& key, std::optional<std::uint32_t> promoted);
     void RemoveSetting(const std::string& key);
+    // Sessions about to be muted, with one write; one is known by its identifier and process.
+    bool AddSessions(const std::vector<RecordedSession>& sessions);
+    void RemoveSession(const std::string& id, std::uint64_t created);
 
     // Still the window that was recorded: same process (id and creation time) and class.
     bool IsSameWindow(const RecordedWindow& entry);
@@ -106,10 +120,12 @@ public:
     // The file's text for the given entries, and the entries read back from a text.
     static std::string Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons,
                               const std::vector<RecordedSetting>& settings = {},
-                              const std::vector<std::string>& others = {});
+                              const std::vector<std::string>& others = {},
+                              const std::vector<RecordedSession>& sessions = {});
     // Lines that are whole but not understood go to `others` when it is given.
     static void Parse(const std::string& text, std::vector<RecordedWindow>& windows, std::vector<RecordedIcon>& icons,
-                      std::vector<RecordedSetting>* settings = nullptr, std::vector<std::string>* others = nullptr);
+                      std::vector<RecordedSetting>* settings = nullptr, std::vector<std::string>* others = nullptr,
+                      std::vector<RecordedSession>* sessions = nullptr);
 
 private:
     bool Save();
@@ -124,6 +140,7 @@ private:
     std::vector<RecordedWindow> windows_;
     std::vector<RecordedIcon> icons_;
     std::vector<RecordedSetting> settings_;
+    std::vector<RecordedSession> sessions_;
     // Lines of a newer version, or damaged ones, written back as they were read.
     std::vector<std::string> others_;
     bool pending_ = false;
@@ -133,7 +150,7 @@ private:
 
 // "/restore" with no copy of the program running: gives back every window and icon of the
 // record that is still the one recorded and still hidden, puts back every recorded setting,
-// and empties the record of them.
+// gives back the sound of the sessions it muted, and empties the record of them.
 // The settings of the record are put back through `registry` when given.
 // A window whose restore does not show within about two seconds stays in the record.
 void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes,

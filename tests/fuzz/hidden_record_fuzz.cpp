@@ -22,13 +22,18 @@ struct Read {
     std::vector<tw::RecordedIcon> icons;
     std::vector<tw::RecordedSetting> settings;
     std::vector<std::string> others;
+    std::vector<tw::RecordedSession> sessions;
 
-    explicit Read(const std::string& text) { tw::THiddenRecord::Parse(text, windows, icons, &settings, &others); }
+    explicit Read(const std::string& text)
+    {
+        tw::THiddenRecord::Parse(text, windows, icons, &settings, &others, &sessions);
+    }
     bool operator==(const Read& o) const
     {
-        return windows == o.windows && icons == o.icons && settings == o.settings && others == o.others;
+        return windows == o.windows && icons == o.icons && settings == o.settings && others == o.others &&
+               sessions == o.sessions;
     }
-    std::string Format() const { return tw::THiddenRecord::Format(windows, icons, settings, others); }
+    std::string Format() const { return tw::THiddenRecord::Format(windows, icons, settings, others, sessions); }
 };
 
 } // namespace
@@ -48,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!written.empty()) {
         std::string damaged = written;
         damaged.insert(damaged.find('\n') + 1, "W 12 x\nI 1 2\nP 2E2E -\n\n");
-        damaged += "W 0 1 2 41\nP 5C -\nI 1 2 3 4 5 6 7";
+        damaged += "W 0 1 2 41\nP 5C -\nM 1 2 4\nI 1 2 3 4 5 6 7";
         Check(Read(damaged) == first);
     }
     return 0;

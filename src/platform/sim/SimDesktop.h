@@ -98,6 +98,8 @@ public:
     // ProcessApi
     std::unique_ptr<RemoteBuffer> ReserveRemoteBuffer(std::uint32_t pid, std::size_t length) override;
     OsVersion SystemVersion() override { return version; }
+    AudioApi* Audio() override { return audio; }
+    AudioApi* audio = nullptr;   // what Audio() gives, when a test sets one
 
     // IdentityApi
     std::uint64_t ProcessCreationTime(std::uint32_t pid) override;

@@ -66,22 +66,15 @@ HWND CreateHung(const std::wstring& title)
     return job.window;
 }
 
-// A program that keeps its window to itself (gone to its tray for good): once shown, any
-// later showing is undone at once, as its own answer to being shown.
-constexpr UINT kHideAgain = WM_APP + 1;
-
+// A program that keeps its window to itself (gone to its tray for good): any later showing
+// is undone at once, before the call that showed it returns, as its own answer to being
+// shown; so whoever looks sees it on screen for an instant at most, however busy the machine.
 LRESULT CALLBACK StubbornProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    const bool shown = (msg == WM_SHOWWINDOW && wParam) ||
-                       (msg == WM_WINDOWPOSCHANGED &&
-                        (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW));
-    if (shown)
-        PostMessageW(window, kHideAgain, 0, 0);
-    if (msg == kHideAgain) {
+    LRESULT result = DefWindowProcW(window, msg, wParam, lParam);
+    if (msg == WM_WINDOWPOSCHANGED && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW))
         ShowWindow(window, SW_HIDE);
-        return 0;
-    }
-    return DefWindowProcW(window, msg, wParam, lParam);
+    return result;
 }
 
 HWND Serve(ULONG_PTR command, const std::wstring& title)

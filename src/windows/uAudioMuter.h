@@ -1,0 +1,87 @@
+// The sound of the programs whose windows we hide.
+//
+// A boss key that hides a browser while its video plays gives the user away; so, for the
+// programs the user chose, every audio session of every process of the program is muted
+// while a window of it stays hidden by us (a browser plays in child processes, so a program
+// is its executable, not a process). Only sessions that were playing aloud are muted, and
+// only those are given back: a session the user muted stays muted.
+//
+// The audio system is asked through AudioApi, which answers later: hiding never waits for
+// it. What we mute is on disk before it is muted, like the windows, so a kill, "/restore",
+// the next start and the crash path can give it back.
+#pragma once
+
+#include "platform/Platform.h"
+#include "windows/uHiddenRecord.h"
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+class TWindowList;
+
+// The key a program's executable path is compared by: paths on Windows ignore case.
+std::string ProgramKey(const std::string& exe);
+
+// The executables of the windows we keep hidden now (hidden by us, no restore asked) that
+// `wanted` says are to be silent. A process whose executable cannot be read is never one.
+std::vector<std::string> SilencedPrograms(TWindowList& list, AudioApi& audio,
+                                          const std::function<bool(const std::string& exe)>& wanted);
+
+class TAudioMuter {
+public:
+    TAudioMuter(AudioApi& audio, THiddenRecord* record);
+    TAudioMuter(const TAudioMuter&) = delete;
+    TAudioMuter& operator=(const TAudioMuter&) = delete;
+
+    // Takes on the sessions an earlier run muted and never gave back: the next Follow keeps
+    // those of the programs still silenced and gives back the others.
+    void AdoptRecorded();
+    // The executables whose sound is to be off from now on. A program new to them has its
+    // sessions listed and muted; one that left them gets back what we muted of it.
+    void Follow(const std::vector<std::string>& exes);
+    // Acts on the answers that have come. Wanted often while Waiting().
+    void TakeAnswers();
+    // Looks for sessions that started since the last look (a program silenced that starts to
+    // play) and for those we muted that went. Wanted about once a second while Watching().
+    void Look();
+    bool Waiting() const { return !inflight_.empty(); }
+    bool Watching() const { return !silenced_.empty() || !ours_.empty(); }
+    // Gives back every session we muted, waiting at most `ms` for the audio system; what it
+    // has not confirmed by then stays recorded.
+    void UnmuteAll(unsigned ms);
+    // The sessions muted by us and not yet given back.
+    std::size_t MutedCount() const { return ours_.size(); }
+
+private:
+    struct Ours {
+        RecordedSession session;
+        bool unmuting = false;   // an unmute is on its way
+    };
+    struct Request {
+        std::vector<MuteChange> changes;
+        bool list = false;
+    };
+    void Send(std::vector<MuteChange> changes, bool list);
+    void Answered(const Request& request, const AudioAnswer& answer);
+    // What a listing says: sessions of silenced programs that play aloud are muted, ours
+    // that went are forgotten, ours of programs no longer silenced are given back.
+    void Reconcile(const std::vector<AudioSession>& sessions);
+    void UnmuteLeft();
+    // By value: the entry it is given the names of goes first.
+    void Forget(std::string id, std::uint64_t created);
+    Ours* Find(const std::string& id, std::uint64_t created);
+
+    AudioApi& audio_;
+    THiddenRecord* record_;
+    std::map<std::string, std::string> silenced_;   // by ProgramKey: the path
+    std::vector<Ours> ours_;
+    std::deque<Request> inflight_;
+};
+
+} // namespace tw
