@@ -30,18 +30,6 @@ struct ShellCalls {
     decltype(&::ShellExecuteW) ShellExecuteW = nullptr;
 };
 
-HMODULE LoadSystemLibrary(const wchar_t* name)
-{
-    wchar_t dir[MAX_PATH]{};
-    UINT n = ::GetSystemDirectoryW(dir, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return nullptr;
-    std::wstring path(dir, n);
-    path += L'\\';
-    path += name;
-    return ::LoadLibraryW(path.c_str());
-}
-
 template <typename F>
 void Bind(F& fn, HMODULE module, const char* name)
 {
@@ -340,6 +328,18 @@ FileApi& Win32Files()
     // searching a slow folder may call in while the process runs its exit.
     static auto* api = new Win32FileApi;
     return *api;
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name)
+{
+    wchar_t dir[MAX_PATH]{};
+    UINT n = ::GetSystemDirectoryW(dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return nullptr;
+    std::wstring path(dir, n);
+    path += L'\\';
+    path += name;
+    return ::LoadLibraryW(path.c_str());
 }
 
 } // namespace tw

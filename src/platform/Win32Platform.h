@@ -4,7 +4,13 @@
 
 #include "platform/Platform.h"
 
+struct HINSTANCE__;   // HMODULE, without <windows.h> here
+
 namespace tw {
+
+// A DLL from the system folder by its full path, never one planted beside the program or in
+// the current folder; null when it is not there.
+HINSTANCE__* LoadSystemLibrary(const wchar_t* name);
 
 WindowApi& Win32Windows();
 ProcessApi& Win32Processes();

@@ -13,18 +13,6 @@ namespace {
 HWND H(Hwnd w) { return reinterpret_cast<HWND>(w); }
 Hwnd N(HWND w) { return reinterpret_cast<Hwnd>(w); }
 
-HMODULE LoadSystemLibrary(const wchar_t* name)
-{
-    wchar_t dir[MAX_PATH]{};
-    UINT n = ::GetSystemDirectoryW(dir, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return nullptr;
-    std::wstring path(dir, n);
-    path += L'\\';
-    path += name;
-    return ::LoadLibraryW(path.c_str());
-}
-
 template <typename F>
 F Bound(HMODULE module, const char* name)
 {
