@@ -17,7 +17,7 @@
 #include "../e2e/RemoteTree.h"
 #include "Tabs.h"
 
-#include "../../src/app/ControlIds.h"
+#include "app/ControlIds.h"
 #include "files/PickerRules.h"
 #include "platform/Win32Platform.h"
 

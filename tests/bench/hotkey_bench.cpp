@@ -6,7 +6,7 @@
 #include "E2e.h"
 #include "TargetWindows.h"
 
-#include "../../src/app/ControlIds.h"
+#include "app/ControlIds.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "E2e.h"
 #include "Tabs.h"
 
-#include "../../src/app/ControlIds.h"
+#include "app/ControlIds.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include "E2e.h"
 #include "TargetWindows.h"
 
-#include "../../src/app/ControlIds.h"
+#include "app/ControlIds.h"
 
 #include <psapi.h>
 

@@ -17,7 +17,7 @@
 #include "Hints.h"
 #include "Tabs.h"
 
-#include "../../src/app/ControlIds.h"
+#include "app/ControlIds.h"
 
 #include <gtest/gtest.h>
 

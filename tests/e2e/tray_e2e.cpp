@@ -8,7 +8,7 @@
 #include "Tabs.h"
 
 // Control ids live in a header without <windows.h> precisely so that tests can use them.
-#include "../../src/app/ControlIds.h"
+#include "app/ControlIds.h"
 
 #include <gtest/gtest.h>
 

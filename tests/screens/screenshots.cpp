@@ -7,7 +7,7 @@
 #include "Tabs.h"
 #include "TargetWindows.h"
 
-#include "../../src/app/ControlIds.h"
+#include "app/ControlIds.h"
 
 #include <gtest/gtest.h>
 

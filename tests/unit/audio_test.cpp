@@ -1,8 +1,8 @@
 // The sound of the programs whose windows we hide, against simulated audio sessions: what is
 // muted, what is given back, and what the record keeps for a run that was killed.
-#include "platform/sim/SimAudio.h"
-#include "platform/sim/SimDesktop.h"
-#include "platform/sim/SimStore.h"
+#include "sim/SimAudio.h"
+#include "sim/SimDesktop.h"
+#include "sim/SimStore.h"
 #include "windows/uAudioMuter.h"
 #include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"

@@ -5,8 +5,8 @@
 #include "files/FileListRules.h"
 #include "files/PickerRules.h"
 #include "files/PickerWork.h"
-#include "platform/sim/SimFiles.h"
-#include "platform/sim/SimProfile.h"
+#include "sim/SimFiles.h"
+#include "sim/SimProfile.h"
 #include "settings/IniCodec.h"
 #include "settings/uIniFileMgr.h"
 

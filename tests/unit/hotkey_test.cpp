@@ -2,9 +2,9 @@
 // system (atoms, registrations) and desktop.
 #include "hotkeys/uGlobalHotKeys.h"
 #include "hotkeys/uHotKeyBox.h"
-#include "platform/sim/SimDesktop.h"
-#include "platform/sim/SimHotKeys.h"
-#include "platform/sim/SimProfile.h"
+#include "sim/SimDesktop.h"
+#include "sim/SimHotKeys.h"
+#include "sim/SimProfile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

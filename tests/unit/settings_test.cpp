@@ -1,8 +1,8 @@
 // The settings file: integer values, the hexadecimal file list, and the store over the
 // profile functions.
 #include "hotkeys/uGlobalHotKeys.h"
-#include "platform/sim/SimProfile.h"
-#include "platform/sim/SimRegistry.h"
+#include "sim/SimProfile.h"
+#include "sim/SimRegistry.h"
 #include "settings/uRemembered.h"
 #include "settings/IniCodec.h"
 #include "settings/IniText.h"

@@ -1,7 +1,7 @@
 // Whether a start runs as the one copy or hands over to the copy that runs already, whatever
 // integrity level each of them runs at.
 #include "app/SingleCopy.h"
-#include "platform/sim/SimInstance.h"
+#include "sim/SimInstance.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The tray icon list against a simulated shell: what a reading lists, how a refresh keeps,
 // drops and appends icons, and how hiding behaves when the toolbar does not cooperate.
-#include "platform/sim/SimDesktop.h"
-#include "platform/sim/SimRegistry.h"
-#include "platform/sim/SimToolbar.h"
-#include "platform/sim/SimStore.h"
+#include "sim/SimDesktop.h"
+#include "sim/SimRegistry.h"
+#include "sim/SimToolbar.h"
+#include "sim/SimStore.h"
 #include "tray/uTrayIconHider.h"
 #include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"

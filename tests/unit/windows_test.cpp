@@ -1,7 +1,7 @@
 // The window list against the simulated desktop: what a refresh keeps, adds and drops,
 // and how the bulk operations treat windows in mixed states.
-#include "platform/sim/SimDesktop.h"
-#include "platform/sim/SimStore.h"
+#include "sim/SimDesktop.h"
+#include "sim/SimStore.h"
 #include "platform/WideText.h"
 #include "settings/uRemembered.h"
 #include "windows/uHiddenRecord.h"

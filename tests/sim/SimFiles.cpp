@@ -1,4 +1,4 @@
-#include "platform/sim/SimFiles.h"
+#include "sim/SimFiles.h"
 
 #include "platform/WideText.h"
 

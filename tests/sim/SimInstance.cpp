@@ -1,4 +1,4 @@
-#include "platform/sim/SimInstance.h"
+#include "sim/SimInstance.h"
 
 namespace tw::sim {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/SimProfile.h"
+#include "sim/SimProfile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "platform/sim/SimStore.h"
+#include "sim/SimStore.h"
 
 namespace tw::sim {
 

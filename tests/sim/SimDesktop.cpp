@@ -1,4 +1,4 @@
-#include "platform/sim/SimDesktop.h"
+#include "sim/SimDesktop.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/sim/SimAudio.h"
+#include "sim/SimAudio.h"
 
 #include <utility>
 

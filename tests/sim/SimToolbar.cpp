@@ -1,4 +1,4 @@
-#include "platform/sim/SimToolbar.h"
+#include "sim/SimToolbar.h"
 
 #include <cstring>
 

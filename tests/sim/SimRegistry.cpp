@@ -1,4 +1,4 @@
-#include "platform/sim/SimRegistry.h"
+#include "sim/SimRegistry.h"
 
 namespace tw::sim {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/SimHotKeys.h"
+#include "sim/SimHotKeys.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,7 +4,7 @@
 // a test wants to check: messages received, records not zeroed, pointers outside any buffer.
 #pragma once
 
-#include "platform/sim/SimDesktop.h"
+#include "sim/SimDesktop.h"
 
 #include <cstdint>
 #include <map>
