@@ -1,12 +1,13 @@
 // Tarnwick: hides, and gives back, what is visible on the user's desktop.
+#include "app/RestoreRecorded.h"
 #include "app/SingleCopy.h"
 #include "app/Unit1.h"
 
 #include "platform/Win32Platform.h"
 #include "platform/ui/Dpi.h"
 #include "platform/ui/Window.h"
+#include "record/uHiddenRecord.h"
 #include "settings/uIniFileMgr.h"
-#include "windows/uHiddenRecord.h"
 
 #include <windows.h>
 #include <commctrl.h>
