@@ -1,7 +1,7 @@
 #include "hotkeys/Unit2.h"
 
-#include "app/ControlIds.h"
 #include "hotkeys/HotKeyEdit_win.h"
+#include "hotkeys/Unit2Ids.h"
 #include "hotkeys/uGlobalHotKeys.h"
 #include "platform/Win32Platform.h"
 #include "platform/WideText.h"
@@ -72,13 +72,6 @@ const HotKeyRow kHotKeyRows[] = {
 // Auto-repeat sends a held key at least every half second (the slowest repeat rate the
 // system offers is about 2.5 a second); a combination that comes again sooner is held.
 constexpr LONG kRepeatGapMs = 500;
-
-TIniFileMgr& Settings()
-{
-    if (!IniFileMgr)
-        throw std::logic_error("the settings file manager does not exist");
-    return *IniFileMgr;
-}
 
 // The full path of this exe, exactly: the Run value must start this copy, wherever it lies,
 // whatever characters its folders hold.
