@@ -99,14 +99,6 @@ TAutoStart AutoStart()
 
 TFrmHelp::TFrmHelp() = default;
 
-// The boxes let go of their edits before the dialog's window goes.
-TFrmHelp::~TFrmHelp()
-{
-    HideSelfBox.reset();
-    HideBox.reset();
-    ShowBox.reset();
-}
-
 void TFrmHelp::Create(HWND owner)
 {
     RegisterWindowClass(TW_HELP_WINDOW_CLASS, nullptr, ::GetSysColorBrush(COLOR_BTNFACE));

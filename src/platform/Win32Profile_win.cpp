@@ -272,10 +272,6 @@ public:
 
 } // namespace
 
-ProfileApi& Win32Profile()
-{
-    static Win32ProfileApi api;
-    return api;
-}
+ProfileApi& Win32Profile() { return TheOne<Win32ProfileApi>(); }
 
 } // namespace tw
