@@ -77,17 +77,8 @@ constexpr LONG kRepeatGapMs = 500;
 // whatever characters its folders hold.
 std::string ExecutablePath()
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), path.size()));
-        }
-        path.resize(path.size() * 2);   // cut short: a longer buffer
-    }
+    const std::wstring path = ModuleFileName();
+    return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), path.size()));
 }
 
 TAutoStart AutoStart()

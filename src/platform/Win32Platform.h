@@ -22,6 +22,9 @@ Impl& TheOne()
     return api;
 }
 
+// The full path of this executable, however long; empty when the system cannot say.
+std::wstring ModuleFileName();
+
 WindowApi& Win32Windows();
 ProcessApi& Win32Processes();
 HotKeyApi& Win32HotKeys();
