@@ -2,7 +2,8 @@
 // icons, kernel handles, COM interfaces, subclasses), so that no teardown list is written by
 // hand: each goes with its owner, in the reverse order of declaration. The window itself is
 // not among them: ui::Window destroys it (DestroyHwnd), since it must first be detached from
-// the object its messages reach.
+// the object its messages reach. A state set on a control for a while (RedrawPause, in
+// Controls.h) is put back by its own guard, which frees nothing.
 #pragma once
 
 #include <windows.h>
