@@ -1,5 +1,6 @@
-// Control ids of the program's forms. Tests that drive the real program from another
-// process find controls by these ids, so they are kept in a header without <windows.h>.
+// Control ids of the main window (and, until it has its own, the file picker). Tests that
+// drive the real program from another process find controls by these ids, so they are kept
+// in a header without <windows.h>. The hot-key settings dialog's lie beside it.
 #pragma once
 
 namespace tw::ids {
@@ -32,21 +33,6 @@ enum MainWindow : int {
     PopAlwaysHideIcon,   // the Tray page's row menu
 };
 
-// Hot-key settings dialog (window class "TFrmHelp").
-enum HelpDialog : int {
-    HelpPanel1 = 200,
-    Label4,
-    GroupBox1,
-    HelpLabel1,
-    HelpLabel2,
-    HelpLabel3,
-    edtHideSelf,
-    edtHide,
-    edtShow,
-    Button1,
-    chkAutoStart,
-};
-
 // File picker (window class "TDrawTreeForm").
 enum FilePicker : int {
     VDT1Header = 300,
@@ -63,5 +49,4 @@ inline constexpr unsigned PickerRefiningMessage = 0x8000 + 3;   // WM_APP + 3
 
 // Window classes of the forms.
 #define TW_MAIN_WINDOW_CLASS L"TFrmAmbler"
-#define TW_HELP_WINDOW_CLASS L"TFrmHelp"
 #define TW_PICKER_WINDOW_CLASS L"TDrawTreeForm"

@@ -115,8 +115,6 @@ TFrmAmbler::TFrmAmbler() { FrmAmbler = this; }
 
 TFrmAmbler::~TFrmAmbler()
 {
-    hooks_.clear();
-    filesKeys_.reset();
     UnbindFilePicker();
     if (FrmAmbler == this)
         FrmAmbler = nullptr;

@@ -7,12 +7,12 @@
 #include "app/ControlIds.h"
 #include "hotkeys/uGlobalHotKeys.h"
 #include "hotkeys/uHotKeyBox.h"
-#include "settings/uRemembered.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
+#include "record/uHiddenRecord.h"
+#include "settings/uRemembered.h"
 #include "tray/uTrayIconHider.h"
 #include "windows/uAudioMuter.h"
-#include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"
 
 #include <cstdint>

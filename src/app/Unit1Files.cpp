@@ -65,13 +65,6 @@ private:
     HWND box_;
 };
 
-TIniFileMgr& Settings()
-{
-    if (!IniFileMgr)
-        throw std::logic_error("the settings file manager does not exist");
-    return *IniFileMgr;
-}
-
 // The confirmation's two buttons carry the program's own texts, "&Yes" and "&No"; a plain
 // message box would put the system language's words there instead. The box is renamed as it
 // is activated, through a hook that lives only for this one box.

@@ -44,8 +44,7 @@ void SetAutoSizedCaption(HWND label, const std::wstring& caption)
 void TFrmAmbler::CreateBossKeyBox()
 {
     hotKeys_ = std::make_unique<TGlobalHotKeys>(Win32HotKeys(), ui::AsHwnd(hwnd_), *WindowList,
-                                                ProgramHotKeyIds{SelfHotKeyId, HideHotKeyId, ShowHotKeyId},
-                                                Win32Processes().SystemVersion());
+                                                ProgramHotKeyIds{SelfHotKeyId, HideHotKeyId, ShowHotKeyId});
     BossKeyBox = ui::AttachHotKeyBox(Control(ids::edtBossKey));
     // Both act on whichever entry the editor was opened for at the moment of the key.
     BossKeyBox->OnHotKey = [this](const std::string& text, std::uint16_t modifier, std::uint16_t key) {

@@ -1,12 +1,14 @@
 // Tarnwick: hides, and gives back, what is visible on the user's desktop.
+#include "app/RestoreRecorded.h"
 #include "app/SingleCopy.h"
 #include "app/Unit1.h"
 
 #include "platform/Win32Platform.h"
 #include "platform/ui/Dpi.h"
+#include "platform/ui/Handles.h"
 #include "platform/ui/Window.h"
+#include "record/uHiddenRecord.h"
 #include "settings/uIniFileMgr.h"
-#include "windows/uHiddenRecord.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -35,9 +37,8 @@ LONG WINAPI RestoreOnCrash(EXCEPTION_POINTERS* info)
     // bounded, since that thread's start may need a lock the fault left held.
     constexpr DWORD kRestoreWaitMs = 10000;
     if (info && info->ExceptionRecord && info->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
-        if (HANDLE thread = ::CreateThread(nullptr, 0, &RestoreOnFreshStack, nullptr, 0, nullptr)) {
-            ::WaitForSingleObject(thread, kRestoreWaitMs);
-            ::CloseHandle(thread);
+        if (tw::ui::UniqueHandle thread{::CreateThread(nullptr, 0, &RestoreOnFreshStack, nullptr, 0, nullptr)}) {
+            ::WaitForSingleObject(thread.Get(), kRestoreWaitMs);
             return EXCEPTION_EXECUTE_HANDLER;
         }
     }

@@ -12,7 +12,7 @@ namespace tw {
 
 namespace {
 
-const char kSection[] = "system";
+constexpr const char* kSection = kSettingsSection;
 const char kFileKey[] = "File";
 const char kKeptKey[] = "FileAttributes";
 const char kUtf8Key[] = "FileUtf8";

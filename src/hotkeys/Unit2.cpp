@@ -1,7 +1,7 @@
 #include "hotkeys/Unit2.h"
 
-#include "app/ControlIds.h"
 #include "hotkeys/HotKeyEdit_win.h"
+#include "hotkeys/Unit2Ids.h"
 #include "hotkeys/uGlobalHotKeys.h"
 #include "platform/Win32Platform.h"
 #include "platform/WideText.h"
@@ -73,28 +73,12 @@ const HotKeyRow kHotKeyRows[] = {
 // system offers is about 2.5 a second); a combination that comes again sooner is held.
 constexpr LONG kRepeatGapMs = 500;
 
-TIniFileMgr& Settings()
-{
-    if (!IniFileMgr)
-        throw std::logic_error("the settings file manager does not exist");
-    return *IniFileMgr;
-}
-
 // The full path of this exe, exactly: the Run value must start this copy, wherever it lies,
 // whatever characters its folders hold.
 std::string ExecutablePath()
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), path.size()));
-        }
-        path.resize(path.size() * 2);   // cut short: a longer buffer
-    }
+    const std::wstring path = ModuleFileName();
+    return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), path.size()));
 }
 
 TAutoStart AutoStart()
@@ -105,14 +89,6 @@ TAutoStart AutoStart()
 } // namespace
 
 TFrmHelp::TFrmHelp() = default;
-
-// The boxes let go of their edits before the dialog's window goes.
-TFrmHelp::~TFrmHelp()
-{
-    HideSelfBox.reset();
-    HideBox.reset();
-    ShowBox.reset();
-}
 
 void TFrmHelp::Create(HWND owner)
 {

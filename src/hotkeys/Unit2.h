@@ -15,7 +15,6 @@ namespace tw {
 class TFrmHelp final : public ui::Form {
 public:
     TFrmHelp();
-    ~TFrmHelp() override;
 
     // Builds the dialog, owned by `owner` (the main window), hidden.
     void Create(HWND owner);
@@ -37,6 +36,8 @@ public:
     // of it held down are dropped. False: the hot key is not for the dialog, and acts.
     bool TakesHotKey(std::uint16_t id, unsigned key);
 
+    // They let go of their edits before the dialog's window goes: members go before the
+    // form's destructor destroys it.
     std::unique_ptr<THotKeyBox> HideSelfBox;
     std::unique_ptr<THotKeyBox> HideBox;
     std::unique_ptr<THotKeyBox> ShowBox;

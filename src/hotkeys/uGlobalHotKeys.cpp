@@ -15,10 +15,9 @@ constexpr std::uint16_t kIdOfFirstStringAtom = 0x4000;
 constexpr unsigned kModAlt = 0x0001;
 constexpr unsigned kModControl = 0x0002;
 constexpr unsigned kModShift = 0x0004;
-// Windows 7 and later: a held combination sends WM_HOTKEY once, not once per auto-repeat.
-// Earlier systems do not know the flag, and are not given it.
+// A held combination sends WM_HOTKEY once, not once per auto-repeat: a boss key held a
+// moment too long would otherwise hide the window and bring it straight back.
 constexpr unsigned kModNoRepeat = 0x4000;
-constexpr OsVersion kFirstNoRepeat{6, 1};
 
 std::uint16_t AsKeyCode(int stored) { return stored >= 0 && stored <= 0xFFFF ? static_cast<std::uint16_t>(stored) : 0; }
 
@@ -65,9 +64,8 @@ std::uint16_t HotKeyIdOfAtom(std::uint16_t atom)
     return atom == kFirstStringAtom ? kIdOfFirstStringAtom : static_cast<std::uint16_t>(atom - kFirstStringAtom);
 }
 
-TGlobalHotKeys::TGlobalHotKeys(HotKeyApi& api, Hwnd owner, TWindowList& windows, ProgramHotKeyIds ids,
-                               OsVersion system)
-    : api_(api), owner_(owner), windows_(windows), ids_(ids), extraFlags_(system < kFirstNoRepeat ? 0 : kModNoRepeat)
+TGlobalHotKeys::TGlobalHotKeys(HotKeyApi& api, Hwnd owner, BossKeyHolders& windows, ProgramHotKeyIds ids)
+    : api_(api), owner_(owner), windows_(windows), ids_(ids)
 {
 }
 
@@ -85,7 +83,7 @@ std::uint16_t TGlobalHotKeys::RegisterNamedHotKey(const std::string& text, std::
     atoms_.emplace(text, atom);
     // Failure is expected and harmless: the combination is ours already (another window
     // has it) or another program's, and in both cases the id stands as it is.
-    api_.RegisterHotKey(owner_, id, ModifierFlags(modifier) | extraFlags_, key);
+    api_.RegisterHotKey(owner_, id, ModifierFlags(modifier) | kModNoRepeat, key);
     registered_.insert(id);
     return id;
 }
@@ -110,7 +108,7 @@ std::string TGlobalHotKeys::RegisterHotKeys(TIniFileMgr& ini)
     return selfText;
 }
 
-void TGlobalHotKeys::SetWindowBossKey(TWindow& window, const std::string& text, std::uint16_t modifier,
+void TGlobalHotKeys::SetWindowBossKey(TBossKey& window, const std::string& text, std::uint16_t modifier,
                                       std::uint16_t key)
 {
     if (text.empty()) {
@@ -124,7 +122,7 @@ void TGlobalHotKeys::SetWindowBossKey(TWindow& window, const std::string& text, 
     window.HotKeyId = RegisterNamedHotKey(text, modifier, key);
 }
 
-void TGlobalHotKeys::ClearWindowBossKey(TWindow& window)
+void TGlobalHotKeys::ClearWindowBossKey(TBossKey& window)
 {
     window.BossKeyText.clear();
     window.Modifier = 0;
@@ -158,12 +156,7 @@ void TGlobalHotKeys::ReleaseAll()
 
 bool TGlobalHotKeys::InUse(std::uint16_t id)
 {
-    if (id == ids_.Self || id == ids_.Hide || id == ids_.Show)
-        return true;
-    for (int i = 0; i < windows_.Count(); ++i)
-        if (windows_.Items(i).HotKeyId == id)
-            return true;
-    return false;
+    return id == ids_.Self || id == ids_.Hide || id == ids_.Show || windows_.HoldsHotKey(id);
 }
 
 void TGlobalHotKeys::Release(std::uint16_t id)

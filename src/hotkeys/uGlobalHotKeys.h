@@ -4,10 +4,10 @@
 // has one id, whoever holds it.
 #pragma once
 
+#include "hotkeys/BossKey.h"
 #include "hotkeys/uHotKeyBox.h"
 #include "platform/Platform.h"
 #include "settings/uIniFileMgr.h"
-#include "windows/uWindowsHider.h"
 
 #include <cstdint>
 #include <map>
@@ -16,15 +16,14 @@
 
 namespace tw {
 
-// One program hot key as the settings file keeps it: two integer keys in section
-// "system", each falling back to its default by itself.
+// One program hot key as the settings file keeps it: two integer keys in the settings
+// section, each falling back to its default by itself.
 struct ProgramHotKey {
     const char* ModifierName;
     const char* KeyName;
     THotKeyValue Default;
 };
 
-inline constexpr char kSettingsSection[] = "system";
 inline constexpr ProgramHotKey kSelfHotKey{"HideAllHelp", "HideAllWord", {kVkAlt, 'X'}};
 inline constexpr ProgramHotKey kHideHotKey{"HideHelp", "HideWord", {kVkAlt, 'H'}};
 inline constexpr ProgramHotKey kShowHotKey{"ShowHelp", "ShowWord", {kVkAlt, 'R'}};
@@ -55,9 +54,8 @@ struct ProgramHotKeyIds {
 
 class TGlobalHotKeys {
 public:
-    // `system` is the running system's version: from 6.1 on a held combination is asked to
-    // report once, not once per auto-repeat.
-    TGlobalHotKeys(HotKeyApi& api, Hwnd owner, TWindowList& windows, ProgramHotKeyIds ids, OsVersion system);
+    // `windows` are the holders of boss keys, asked before a registration is withdrawn.
+    TGlobalHotKeys(HotKeyApi& api, Hwnd owner, BossKeyHolders& windows, ProgramHotKeyIds ids);
     TGlobalHotKeys(const TGlobalHotKeys&) = delete;
     TGlobalHotKeys& operator=(const TGlobalHotKeys&) = delete;
 
@@ -69,8 +67,8 @@ public:
     // the new one. Returns the show/hide-self hot key's text (empty: none).
     std::string RegisterHotKeys(TIniFileMgr& ini);
 
-    void SetWindowBossKey(TWindow& window, const std::string& text, std::uint16_t modifier, std::uint16_t key);
-    void ClearWindowBossKey(TWindow& window);
+    void SetWindowBossKey(TBossKey& window, const std::string& text, std::uint16_t modifier, std::uint16_t key);
+    void ClearWindowBossKey(TBossKey& window);
 
     // What a WM_HOTKEY id stands for. The program's own hot keys win, in the order self,
     // hide, restore, so a combination set for two of them does one thing.
@@ -91,9 +89,8 @@ private:
 
     HotKeyApi& api_;
     Hwnd owner_;
-    TWindowList& windows_;
+    BossKeyHolders& windows_;
     ProgramHotKeyIds ids_;
-    unsigned extraFlags_;   // MOD_NOREPEAT where the system knows it
     // One atom reference per text, taken at its first registration: equal texts share it.
     std::map<std::string, std::uint16_t> atoms_;
     std::set<std::uint16_t> registered_;

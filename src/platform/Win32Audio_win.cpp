@@ -20,43 +20,6 @@ namespace tw {
 
 namespace {
 
-// A COM interface pointer, released when it goes.
-template <class T>
-class Com {
-public:
-    Com() = default;
-    ~Com() { Reset(); }
-    Com(Com&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
-    Com& operator=(Com&& o) noexcept
-    {
-        if (this != &o) {
-            Reset();
-            p_ = std::exchange(o.p_, nullptr);
-        }
-        return *this;
-    }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-
-    T* operator->() const { return p_; }
-    T* Get() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** Out()
-    {
-        Reset();
-        return &p_;
-    }
-    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-    void Reset()
-    {
-        if (p_)
-            std::exchange(p_, nullptr)->Release();
-    }
-
-private:
-    T* p_ = nullptr;
-};
-
 std::string Utf8(const wchar_t* text, std::size_t length)
 {
     return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
@@ -89,14 +52,14 @@ ProcessFacts ReadProcess(DWORD pid)
 
 struct Found {
     AudioSession facts;
-    Com<ISimpleAudioVolume> volume;
+    ui::Com<ISimpleAudioVolume> volume;
 };
 
 // One session as the device's enumerator holds it; false when it is not one process's
 // (the system sounds, a session shared by several processes) or cannot be read.
 bool ReadSession(IAudioSessionControl* control, Found& out)
 {
-    Com<IAudioSessionControl2> control2;
+    ui::Com<IAudioSessionControl2> control2;
     if (FAILED(control->QueryInterface(__uuidof(IAudioSessionControl2), control2.OutVoid())))
         return false;
     DWORD pid = 0;
@@ -126,22 +89,22 @@ bool ReadSession(IAudioSessionControl* control, Found& out)
 // sessions we muted look gone.
 bool ListSessions(IMMDeviceEnumerator* devices, std::vector<Found>& out)
 {
-    Com<IMMDeviceCollection> collection;
+    ui::Com<IMMDeviceCollection> collection;
     UINT count = 0;
     if (FAILED(devices->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, collection.Out())) ||
         FAILED(collection->GetCount(&count)))
         return false;
     for (UINT i = 0; i < count; ++i) {
-        Com<IMMDevice> device;
-        Com<IAudioSessionManager2> manager;
-        Com<IAudioSessionEnumerator> sessions;
+        ui::Com<IMMDevice> device;
+        ui::Com<IAudioSessionManager2> manager;
+        ui::Com<IAudioSessionEnumerator> sessions;
         int n = 0;
         if (FAILED(collection->Item(i, device.Out())) ||
             FAILED(device->Activate(__uuidof(IAudioSessionManager2), CLSCTX_ALL, nullptr, manager.OutVoid())) ||
             FAILED(manager->GetSessionEnumerator(sessions.Out())) || FAILED(sessions->GetCount(&n)))
             return false;
         for (int k = 0; k < n; ++k) {
-            Com<IAudioSessionControl> control;
+            ui::Com<IAudioSessionControl> control;
             Found found;
             if (SUCCEEDED(sessions->GetSession(k, control.Out())) && ReadSession(control.Get(), found))
                 out.push_back(std::move(found));
@@ -213,7 +176,7 @@ private:
     {
         threadId_ = ::GetCurrentThreadId();
         const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-        Com<IMMDeviceEnumerator> devices;
+        ui::Com<IMMDeviceEnumerator> devices;
         for (;;) {
             std::unique_lock<std::mutex> hold(lock_);
             wake_.wait(hold, [this] { return !queue_.empty(); });
@@ -235,7 +198,7 @@ private:
         }
     }
 
-    static AudioAnswer Carry(const Request& request, bool com, Com<IMMDeviceEnumerator>& devices)
+    static AudioAnswer Carry(const Request& request, bool com, ui::Com<IMMDeviceEnumerator>& devices)
     {
         AudioAnswer answer;
         if (com && !devices)

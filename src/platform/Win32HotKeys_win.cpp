@@ -22,10 +22,6 @@ public:
 
 } // namespace
 
-HotKeyApi& Win32HotKeys()
-{
-    static Win32HotKeyApi api;
-    return api;
-}
+HotKeyApi& Win32HotKeys() { return TheOne<Win32HotKeyApi>(); }
 
 } // namespace tw

@@ -12,6 +12,19 @@ namespace tw {
 // the current folder; null when it is not there.
 HINSTANCE__* LoadSystemLibrary(const wchar_t* name);
 
+// How each accessor keeps its object: made at the first call (safely, whichever thread makes
+// it), destroyed at exit. An object that a thread of its own may still use while the process
+// ends is made with `new` instead, and never destroyed.
+template <class Impl>
+Impl& TheOne()
+{
+    static Impl api;
+    return api;
+}
+
+// The full path of this executable, however long; empty when the system cannot say.
+std::wstring ModuleFileName();
+
 WindowApi& Win32Windows();
 ProcessApi& Win32Processes();
 HotKeyApi& Win32HotKeys();

@@ -43,21 +43,6 @@ std::string Narrow(const std::wstring& wide)
     return ansi;
 }
 
-std::wstring ModuleFileName()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);   // truncated: a long path
-    }
-}
-
 // A folder as an ANSI path the private-profile functions can open.
 std::string AnsiFolder(const std::wstring& dir)
 {
@@ -272,10 +257,21 @@ public:
 
 } // namespace
 
-ProfileApi& Win32Profile()
+std::wstring ModuleFileName()
 {
-    static Win32ProfileApi api;
-    return api;
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);   // truncated: a long path
+    }
 }
+
+ProfileApi& Win32Profile() { return TheOne<Win32ProfileApi>(); }
 
 } // namespace tw

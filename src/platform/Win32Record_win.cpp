@@ -18,14 +18,12 @@ public:
     std::uint64_t ProcessCreationTime(std::uint32_t pid) override
     {
         // The limited right is all GetProcessTimes needs and is granted even for elevated
-        // processes; systems before Vista know only the full query right.
+        // processes, which the full query right is not.
         ui::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-        ui::UniqueHandle fallback(process ? nullptr : ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
-        HANDLE h = process.Get() ? process.Get() : fallback.Get();
-        if (!h)
+        if (!process)
             return 0;
         FILETIME created{}, exited{}, kernel{}, user{};
-        if (!::GetProcessTimes(h, &created, &exited, &kernel, &user))
+        if (!::GetProcessTimes(process.Get(), &created, &exited, &kernel, &user))
             return 0;
         return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
     }
@@ -85,16 +83,7 @@ public:
 
 } // namespace
 
-IdentityApi& Win32Identity()
-{
-    static Win32IdentityApi api;
-    return api;
-}
-
-StoreApi& Win32Store()
-{
-    static Win32StoreApi api;
-    return api;
-}
+IdentityApi& Win32Identity() { return TheOne<Win32IdentityApi>(); }
+StoreApi& Win32Store() { return TheOne<Win32StoreApi>(); }
 
 } // namespace tw

@@ -121,10 +121,6 @@ public:
 
 } // namespace
 
-RegistryApi& Win32Registry()
-{
-    static Win32RegistryApi api;
-    return api;
-}
+RegistryApi& Win32Registry() { return TheOne<Win32RegistryApi>(); }
 
 } // namespace tw

@@ -260,16 +260,7 @@ private:
 
 } // namespace
 
-WindowApi& Win32Windows()
-{
-    static Win32WindowApi api;
-    return api;
-}
-
-ProcessApi& Win32Processes()
-{
-    static Win32ProcessApi api;
-    return api;
-}
+WindowApi& Win32Windows() { return TheOne<Win32WindowApi>(); }
+ProcessApi& Win32Processes() { return TheOne<Win32ProcessApi>(); }
 
 } // namespace tw

@@ -9,6 +9,13 @@ namespace tw {
 
 TIniFileMgr* IniFileMgr = nullptr;
 
+TIniFileMgr& Settings()
+{
+    if (!IniFileMgr)
+        throw std::logic_error("the settings file manager does not exist");
+    return *IniFileMgr;
+}
+
 namespace {
 
 constexpr char kFileName[] = "System.ini";

@@ -52,6 +52,10 @@ private:
     bool unreadable_ = false;
 };
 
+// The file's one section: every key the program stores lies in it, as it has since the
+// first version, so that older and newer versions read each other's files.
+inline constexpr char kSettingsSection[] = "system";
+
 // How often, and how far apart, a file that cannot be read is tried again: long enough for
 // a program that holds it for a moment (a virus scanner, an editor saving) to let it go.
 inline constexpr int kSettingsReadTries = 5;
@@ -59,5 +63,8 @@ inline constexpr unsigned kSettingsRetryMs = 200;
 
 // The one settings manager of the run; created before the main window, freed after it.
 extern TIniFileMgr* IniFileMgr;
+// That manager, for the forms' handlers; throws std::logic_error outside its lifetime, which
+// the handler's own catch reports.
+TIniFileMgr& Settings();
 
 } // namespace tw

@@ -10,7 +10,6 @@ namespace tw {
 
 namespace {
 
-const char kSection[] = "system";
 const char kProgramsKey[] = "Programs";
 const char kIconsKey[] = "TrayIcons";
 
@@ -211,10 +210,10 @@ void TRememberedStore::Load()
     if (!ini_)
         return;
     std::string text;
-    programsDamaged_ = !ini_->ReadBinaryStream(kSection, kProgramsKey, text);
+    programsDamaged_ = !ini_->ReadBinaryStream(kSettingsSection, kProgramsKey, text);
     programs_ = DecodePrograms(text, unreadPrograms_);
     text.clear();
-    iconsDamaged_ = !ini_->ReadBinaryStream(kSection, kIconsKey, text);
+    iconsDamaged_ = !ini_->ReadBinaryStream(kSettingsSection, kIconsKey, text);
     icons_ = DecodeIcons(text, unreadIcons_);
 }
 
@@ -228,7 +227,7 @@ void TRememberedStore::Save()
     if (!iconsDamaged_)
         values.emplace_back(kIconsKey, EncodeHex(EncodeIcons(icons_, unreadIcons_)));
     if (!values.empty())
-        ini_->WriteValues(kSection, values);
+        ini_->WriteValues(kSettingsSection, values);
     changed_ = false;
 }
 

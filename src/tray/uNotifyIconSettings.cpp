@@ -5,7 +5,7 @@
 #include "tray/uTrayIconHider.h"
 #include "platform/WideText.h"
 
-#include "windows/uHiddenRecord.h"
+#include "record/uHiddenRecord.h"
 
 namespace tw {
 

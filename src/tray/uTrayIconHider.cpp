@@ -1,7 +1,7 @@
 #include "tray/uTrayIconHider.h"
 
 #include "platform/WideText.h"
-#include "windows/uHiddenRecord.h"
+#include "record/uHiddenRecord.h"
 
 #include <algorithm>
 #include <cctype>

@@ -12,7 +12,7 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "windows/uHiddenRecord.h"
+#include "record/uHiddenRecord.h"
 
 #include <cstddef>
 #include <deque>

@@ -1,7 +1,7 @@
 #include "windows/uWindowsHider.h"
 
 #include "platform/WideText.h"
-#include "windows/uHiddenRecord.h"
+#include "record/uHiddenRecord.h"
 
 #include <algorithm>
 #include <cstring>
@@ -37,7 +37,7 @@ bool IsSomewhere(WindowApi& api, Hwnd w)
 } // namespace
 
 TWindow::TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText, THiddenRecord* record)
-    : Handle(handle), Caption(std::move(caption)), BossKeyText(std::move(bossKeyText)), api_(api), record_(record)
+    : TBossKey{std::move(bossKeyText)}, Handle(handle), Caption(std::move(caption)), api_(api), record_(record)
 {
 }
 
@@ -185,6 +185,11 @@ bool TWindowList::Contains(const TWindow* entry) const
 {
     return entry && std::any_of(items_.begin(), items_.end(),
                                 [entry](const auto& item) { return item.get() == entry; });
+}
+
+bool TWindowList::HoldsHotKey(std::uint16_t id) const
+{
+    return std::any_of(items_.begin(), items_.end(), [id](const auto& item) { return item->HotKeyId == id; });
 }
 
 TWindow& TWindowList::AddWindow(Hwnd handle, std::string caption, std::string bossKeyText)

@@ -6,6 +6,7 @@
 // program remembers what it has to give back.
 #pragma once
 
+#include "hotkeys/BossKey.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
@@ -22,7 +23,8 @@ namespace tw {
 
 class THiddenRecord;
 
-class TWindow {
+// The boss key is the window's own: it toggles this window alone.
+class TWindow : public TBossKey {
 public:
     // `record`, when given, learns of every hide before it happens and of every restore
     // once the window is seen back.
@@ -37,10 +39,6 @@ public:
     // on a system of any code page is the one its users know. At most 254 characters.
     std::string Title;
     std::string Caption;
-    std::string BossKeyText;    // e.g. "Alt + Q"; empty when the window has no boss key
-    std::uint16_t HotKeyId = 0; // registration id of the boss key; 0 = none
-    std::int32_t Key = 0;       // virtual-key code of the boss key's main key; 0 = none
-    std::int32_t Modifier = 0;  // virtual-key code of its modifier (18, 17, 16); 0 = none
     bool Selected = false;      // the row's check mark as last clicked
     // This program hid the window and has not seen it back. Only such windows are restored
     // at the end: a window its own program hid (a chat client gone to its tray) stays hidden.
@@ -93,7 +91,7 @@ private:
     bool seenBack_ = false;
 };
 
-class TWindowList {
+class TWindowList : public BossKeyHolders {
 public:
     // Far more top-level windows than a session can hold.
     static constexpr int kMaxWalkSteps = 65536;
@@ -113,6 +111,8 @@ public:
     // them here before touching an entry that a refresh may have freed.
     bool Contains(const TWindow* entry) const;
     TWindow& AddWindow(Hwnd handle, std::string caption, std::string bossKeyText);
+    // Some entry still answers to `id` (never 0).
+    bool HoldsHotKey(std::uint16_t id) const override;
 
     // Drops entries of destroyed windows (and of handles that now name another process's
     // window), re-captions known ones (hidden or not) and appends titled, visible windows not

@@ -8,6 +8,7 @@
 #include "TargetWindows.h"
 
 #include "app/ControlIds.h"
+#include "hotkeys/Unit2Ids.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Hidden.dat as anyone with the user's rights may leave it: a write cut short, a line of a
 // newer version, bytes that are no record at all. Reading never fails; what was read and is
 // written again reads back the same; and a line the reader rejects changes nothing it returns.
-#include "windows/uHiddenRecord.h"
+#include "record/uHiddenRecord.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,11 @@
 // The sound of the programs whose windows we hide, against simulated audio sessions: what is
 // muted, what is given back, and what the record keeps for a run that was killed.
+#include "app/RestoreRecorded.h"
+#include "record/uHiddenRecord.h"
 #include "sim/SimAudio.h"
 #include "sim/SimDesktop.h"
 #include "sim/SimStore.h"
 #include "windows/uAudioMuter.h"
-#include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"
 
 #include <gtest/gtest.h>

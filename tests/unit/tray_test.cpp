@@ -1,11 +1,12 @@
 // The tray icon list against a simulated shell: what a reading lists, how a refresh keeps,
 // drops and appends icons, and how hiding behaves when the toolbar does not cooperate.
+#include "app/RestoreRecorded.h"
+#include "record/uHiddenRecord.h"
 #include "sim/SimDesktop.h"
 #include "sim/SimRegistry.h"
-#include "sim/SimToolbar.h"
 #include "sim/SimStore.h"
+#include "sim/SimToolbar.h"
 #include "tray/uTrayIconHider.h"
-#include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"
 
 #include <gtest/gtest.h>

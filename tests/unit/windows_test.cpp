@@ -1,10 +1,11 @@
 // The window list against the simulated desktop: what a refresh keeps, adds and drops,
 // and how the bulk operations treat windows in mixed states.
+#include "app/RestoreRecorded.h"
+#include "platform/WideText.h"
+#include "record/uHiddenRecord.h"
+#include "settings/uRemembered.h"
 #include "sim/SimDesktop.h"
 #include "sim/SimStore.h"
-#include "platform/WideText.h"
-#include "settings/uRemembered.h"
-#include "windows/uHiddenRecord.h"
 #include "windows/uWindowsHider.h"
 
 #include <gtest/gtest.h>

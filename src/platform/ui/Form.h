@@ -113,6 +113,7 @@ private:
     class Container;
 
     HWND CreateControl(const ControlSpec& spec, HWND parent);
+    HWND CreatePage(const ControlSpec& spec, const wchar_t* text);
     RECT PlaceIn(const ControlSpec& spec, HWND parent) const;
     RECT PageArea(HWND tabs) const;
     void CreateFonts();

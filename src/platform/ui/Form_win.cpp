@@ -79,15 +79,9 @@ private:
 Form::Form() = default;
 
 // Controls go with the window; containers are ours and go after it.
-Form::~Form()
-{
-    if (hwnd_) {
-        HWND h = hwnd_;
-        ::SetWindowLongPtrW(h, GWLP_USERDATA, 0);
-        hwnd_ = nullptr;
-        ::DestroyWindow(h);
-    }
-}
+// The controls draw with the form's fonts, brushes and icons until they are destroyed, so
+// the window goes here, before those members do, not in the base's destructor after them.
+Form::~Form() { DestroyHwnd(); }
 
 HWND Form::Control(int id) const
 {
@@ -278,81 +272,81 @@ void Form::OnDpiChanged(UINT dpi, const RECT& suggested)
     ApplyDpi(old);
 }
 
+namespace {
+
+// The system class of a control of the table and the styles it adds to a child's own;
+// panels, group boxes and pages are our containers, not system controls.
+struct SystemControl {
+    const wchar_t* cls;
+    DWORD style;
+    DWORD exStyle;
+};
+
+SystemControl SystemControlFor(const ControlSpec& spec)
+{
+    const DWORD tab = (spec.flags & NoTabStop) ? 0 : WS_TABSTOP;
+    switch (spec.kind) {
+    case Kind::Tabs:
+        return {WC_TABCONTROLW, tab, 0};
+    case Kind::CheckBox:
+        return {WC_BUTTONW, BS_AUTOCHECKBOX | tab, 0};
+    case Kind::Button:
+        return {WC_BUTTONW, ((spec.flags & Default) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | tab, 0};
+    case Kind::FlatButton:
+        return {WC_BUTTONW, BS_PUSHBUTTON | BS_FLAT, 0};
+    case Kind::ImageButton:
+        return {WC_BUTTONW, BS_PUSHBUTTON | BS_FLAT | BS_ICON, 0};
+    case Kind::ListView:
+        return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | tab, WS_EX_CLIENTEDGE};
+    case Kind::ListBox:
+        return {WC_LISTBOXW, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | tab, WS_EX_CLIENTEDGE};
+    case Kind::Edit:
+        return {WC_EDITW, ES_AUTOHSCROLL | tab, WS_EX_CLIENTEDGE};
+    case Kind::Label:
+    case Kind::Panel:
+    case Kind::GroupBox:
+    case Kind::Page:
+        break;
+    }
+    return {WC_STATICW, SS_NOPREFIX | ((spec.flags & WordWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP), 0};
+}
+
+} // namespace
+
+HWND Form::CreatePage(const ControlSpec& spec, const wchar_t* text)
+{
+    // A page covers the display area of its page control, over it in Z order.
+    HWND tabs = Control(spec.parent);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(text);
+    auto& pages = pages_[spec.parent];
+    ::SendMessageW(tabs, TCM_INSERTITEMW, pages.size(), reinterpret_cast<LPARAM>(&item));
+    pages.push_back(spec.id);
+    RECT area = PageArea(tabs);
+    containers_.push_back(std::make_unique<Container>(*this, spec, ::GetParent(tabs), area));
+    HWND page = containers_.back()->Handle();
+    ::SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Children of a page are laid out inside it, so it stands in for the page row.
+    return page;
+}
+
 HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
 {
-    HINSTANCE inst = ::GetModuleHandleW(nullptr);
     RECT rc = PlaceIn(spec, parent);
     const wchar_t* text = spec.text ? spec.text : L"";
-    DWORD visible = (spec.flags & Hidden) ? 0 : WS_VISIBLE;
-    DWORD tab = (spec.flags & NoTabStop) ? 0 : WS_TABSTOP;
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | visible;
-    DWORD exStyle = 0;
-    const wchar_t* cls = WC_STATICW;
-
-    switch (spec.kind) {
-    case Kind::Panel:
-    case Kind::GroupBox: {
+    if (spec.kind == Kind::Panel || spec.kind == Kind::GroupBox) {
         containers_.push_back(std::make_unique<Container>(*this, spec, parent, rc));
         return containers_.back()->Handle();
     }
-    case Kind::Page: {
-        // A page covers the display area of its page control, over it in Z order.
-        HWND tabs = Control(spec.parent);
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = const_cast<wchar_t*>(text);
-        auto& pages = pages_[spec.parent];
-        ::SendMessageW(tabs, TCM_INSERTITEMW, pages.size(), reinterpret_cast<LPARAM>(&item));
-        pages.push_back(spec.id);
-        RECT area = PageArea(tabs);
-        containers_.push_back(std::make_unique<Container>(*this, spec, ::GetParent(tabs), area));
-        HWND page = containers_.back()->Handle();
-        ::SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        // Children of a page are laid out inside it, so it stands in for the page row.
-        return page;
-    }
-    case Kind::Tabs:
-        cls = WC_TABCONTROLW;
-        style |= tab;
-        break;
-    case Kind::Label:
-        style |= SS_NOPREFIX | ((spec.flags & WordWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP);
-        break;
-    case Kind::CheckBox:
-        cls = WC_BUTTONW;
-        style |= BS_AUTOCHECKBOX | tab;
-        break;
-    case Kind::Button:
-        cls = WC_BUTTONW;
-        style |= ((spec.flags & Default) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | tab;
-        break;
-    case Kind::FlatButton:
-        cls = WC_BUTTONW;
-        style |= BS_PUSHBUTTON | BS_FLAT;
-        break;
-    case Kind::ImageButton:
-        cls = WC_BUTTONW;
-        style |= BS_PUSHBUTTON | BS_FLAT | BS_ICON;
-        break;
-    case Kind::ListView:
-        cls = WC_LISTVIEWW;
-        style |= LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | tab;
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-    case Kind::ListBox:
-        cls = WC_LISTBOXW;
-        style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | tab;
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-    case Kind::Edit:
-        cls = WC_EDITW;
-        style |= ES_AUTOHSCROLL | tab;
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-    }
+    if (spec.kind == Kind::Page)
+        return CreatePage(spec, text);
 
-    HWND h = ::CreateWindowExW(exStyle, cls, text, style, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), inst, nullptr);
+    const SystemControl system = SystemControlFor(spec);
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | ((spec.flags & Hidden) ? 0 : WS_VISIBLE) | system.style;
+    HWND h = ::CreateWindowExW(system.exStyle, system.cls, text, style, rc.left, rc.top, rc.right - rc.left,
+                               rc.bottom - rc.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                               ::GetModuleHandleW(nullptr), nullptr);
     if (!h)
         return nullptr;
     ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font(spec.font)), FALSE);

@@ -1,4 +1,9 @@
-// Owners for the Win32 handles our forms hold, so that no teardown list is written by hand.
+// Owners for what our forms and the Win32 side hold and must free (GDI objects, menus,
+// icons, kernel handles, COM interfaces, subclasses), so that no teardown list is written by
+// hand: each goes with its owner, in the reverse order of declaration. The window itself is
+// not among them: ui::Window destroys it (DestroyHwnd), since it must first be detached from
+// the object its messages reach. A state set on a control for a while (RedrawPause, in
+// Controls.h) is put back by its own guard, which frees nothing.
 #pragma once
 
 #include <windows.h>
@@ -35,6 +40,12 @@ public:
 
     H Get() const { return h_; }
     explicit operator bool() const { return h_ != nullptr; }
+    // For a call that hands its result back through a pointer: what was held goes first.
+    H* Out()
+    {
+        Reset();
+        return &h_;
+    }
     void Reset(H h = nullptr)
     {
         if (h_)
@@ -59,6 +70,22 @@ using UniqueBitmap = Unique<HBITMAP, &FreeBitmap>;
 using UniqueMenu = Unique<HMENU, &FreeMenu>;
 using UniqueIcon = Unique<HICON, &FreeIcon>;
 using UniqueHandle = Unique<HANDLE, &FreeKernel>;
+
+template <class T>
+BOOL WINAPI ReleaseCom(T* p)
+{
+    p->Release();
+    return TRUE;
+}
+
+// A COM interface pointer, released when it goes.
+template <class T>
+class Com : public Unique<T*, &ReleaseCom<T>> {
+public:
+    T* operator->() const { return this->Get(); }
+    // For QueryInterface and the calls like it, which take the pointer as void**.
+    void** OutVoid() { return reinterpret_cast<void**>(this->Out()); }
+};
 
 // A window subclass (comctl32's SetWindowSubclass) removed when its owner goes.
 class Subclass {

@@ -31,6 +31,9 @@ protected:
     static void RegisterWindowClass(const wchar_t* cls, HICON icon, HBRUSH background);
     HWND CreateHwnd(const wchar_t* cls, DWORD exStyle, DWORD style, const wchar_t* title, int x, int y, int width,
                     int height, HWND parent);
+    // The window and its children go, the object detached from them first; the base's
+    // destructor does it, or a derived one whose members the children use while they live.
+    void DestroyHwnd();
 
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     // An error escaped a handler: shown in the standard error box, and the program goes on.

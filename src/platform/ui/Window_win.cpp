@@ -6,7 +6,9 @@
 
 namespace tw::ui {
 
-Window::~Window()
+Window::~Window() { DestroyHwnd(); }
+
+void Window::DestroyHwnd()
 {
     if (hwnd_) {
         HWND h = hwnd_;

@@ -148,12 +148,4 @@ private:
     bool dirty_ = false;
 };
 
-// "/restore" with no copy of the program running: gives back every window and icon of the
-// record that is still the one recorded and still hidden, puts back every recorded setting,
-// gives back the sound of the sessions it muted, and empties the record of them.
-// The settings of the record are put back through `registry` when given.
-// A window whose restore does not show within about two seconds stays in the record.
-void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes,
-                     RegistryApi* registry = nullptr);
-
 } // namespace tw
