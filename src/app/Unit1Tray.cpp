@@ -43,12 +43,8 @@ void TFrmAmbler::FillTrayPage()
 void TFrmAmbler::ShowTrayRows()
 {
     HWND lv = Control(ids::lstTrayIcons);
-    std::vector<const TTrayIcon*> icons;
-    icons.reserve(static_cast<std::size_t>(TrayIconList->Count()));
-    for (int i = 0; i < TrayIconList->Count(); ++i)
-        icons.push_back(&TrayIconList->Items(i));
     // The tick is read from the list view itself, so a space-bar tick reverts to the icon's.
-    ui::LvShowRows(lv, trayRows_, icons, [lv](int i, TrayRow& row, const TTrayIcon& icon) {
+    ui::LvShowRows(lv, trayRows_, *TrayIconList, [lv](int i, TrayRow& row, const TTrayIcon& icon) {
         if (row.name != icon.Name) {
             ui::LvSetSubItemText(lv, i, 1, ui::FromUtf8(icon.Name));
             row.name = icon.Name;

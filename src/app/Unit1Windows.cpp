@@ -36,12 +36,8 @@ void TFrmAmbler::FillWindowPage()
 void TFrmAmbler::ShowWindowRows()
 {
     HWND lv = Control(ids::lstWindowName);
-    std::vector<const TWindow*> entries;
-    entries.reserve(static_cast<std::size_t>(WindowList->Count()));
-    for (int i = 0; i < WindowList->Count(); ++i)
-        entries.push_back(&WindowList->Items(i));
     // The tick is the entry's as stored: a space-bar tick the entry never heard of reverts.
-    ui::LvShowRows(lv, windowRows_, entries, [&](int i, WindowRow& row, const TWindow& entry) {
+    ui::LvShowRows(lv, windowRows_, *WindowList, [&](int i, WindowRow& row, const TWindow& entry) {
         if (row.title != entry.Title) {
             ui::LvSetSubItemText(lv, i, 2, ui::FromUtf8(entry.Title));
             row.title = entry.Title;

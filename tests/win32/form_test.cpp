@@ -155,10 +155,17 @@ TEST(ListRows, RowsFollowTheItemsThroughMovesArrivalsAndDepartures)
         const Item* item;
         std::wstring name;
     };
+    // As the program's lists hand out their items.
+    struct List {
+        std::vector<Item*> items;
+        int Count() const { return static_cast<int>(items.size()); }
+        Item& Items(int i) { return *items[static_cast<std::size_t>(i)]; }
+    };
     std::vector<Row> rows;
     Item a{L"a", false}, b{L"b", true}, c{L"c", false}, d{L"d", true}, e{L"e", false};
-    const auto show = [&](const std::vector<const Item*>& items) {
-        LvShowRows(lv, rows, items, [&](int i, Row& row, const Item& item) {
+    const auto show = [&](std::vector<Item*> items) {
+        List list{items};
+        LvShowRows(lv, rows, list, [&](int i, Row& row, const Item& item) {
             if (row.name != item.name) {
                 LvSetSubItemText(lv, i, 1, item.name);
                 row.name = item.name;

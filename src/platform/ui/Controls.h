@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -46,7 +47,7 @@ private:
     HWND control_;
 };
 
-// Brings a list view's rows to show `items` in order. `rows` is what each row shows (row i
+// Brings a list view's rows to show the items of `list` (Count(), Items(i)) in order. `rows` is what each row shows (row i
 // of the list view is rows[i]), so that only what changed is sent: each message costs, and a
 // row that comes or goes with redrawing on repaints the list, hundreds of times over in a
 // long list. Rows are matched to items by `Row::item`; a row whose item is gone is deleted,
@@ -54,9 +55,14 @@ private:
 // `apply(row, shown, item)` brings a row's cells and tick from what `shown` says it shows to
 // what the item says. A row whose item is at the address of one that was freed takes every
 // cell from the item, so it ends as a new row would.
-template <class Row, class Item, class Apply>
-void LvShowRows(HWND lv, std::vector<Row>& rows, const std::vector<const Item*>& items, Apply apply)
+template <class Row, class List, class Apply>
+void LvShowRows(HWND lv, std::vector<Row>& rows, List& list, Apply apply)
 {
+    using Item = std::remove_reference_t<decltype(list.Items(0))>;
+    std::vector<const Item*> items;
+    items.reserve(static_cast<std::size_t>(list.Count()));
+    for (int i = 0; i < list.Count(); ++i)
+        items.push_back(&list.Items(i));
     std::optional<RedrawPause> pause;
     // A list view that does not hold as many rows as we remember is not trusted row by row.
     if (static_cast<std::size_t>(LvGetItemCount(lv)) != rows.size()) {
@@ -70,10 +76,15 @@ void LvShowRows(HWND lv, std::vector<Row>& rows, const std::vector<const Item*>&
     for (std::size_t i = 0; i < items.size(); ++i)
         wantedAt.emplace(items[i], i);
     for (std::size_t i = 0; i < items.size(); ++i) {
-        // A row whose item is gone, or was placed earlier (it moved up), goes.
+        // A row whose item is gone, or was placed earlier (it moved up), goes. So does a row
+        // that moved down (its title now sorts later) when the rows after it are in place: it
+        // comes back where it belongs, rather than every row it passed going and coming.
         while (i < rows.size()) {
             auto it = wantedAt.find(rows[i].item);
-            if (it != wantedAt.end() && it->second >= i)
+            const bool wanted = it != wantedAt.end() && it->second >= i;
+            const bool movedDown = wanted && rows[i].item != items[i] && i + 1 < rows.size() &&
+                                   rows[i + 1].item == items[i];
+            if (wanted && !movedDown)
                 break;
             if (!pause)
                 pause.emplace(lv);
