@@ -71,7 +71,7 @@ public:
     void PageControl1Change(int index);
     void BtnRefreshListClick();
 
-    // --- Windows page (Unit1Windows_win.cpp) ----------------------------------------------
+    // --- Windows page (Unit1Windows.cpp) ----------------------------------------------
     void FillWindowPage();
     void lstWindowNameMouseDown(int button, int x, int y);
     void SetCheckedWindowsShown(bool show);
@@ -204,17 +204,21 @@ private:
     // The close sequence has begun (or the session is ending): nothing more is hidden.
     bool Closing() const { return closing_; }
 
+    // Message dispatch (Unit1Messages.cpp).
     void OnCommand(int id, int code);
     LRESULT OnNotify(NMHDR* hdr);
+    void OnTimer(UINT_PTR timer);
+    // The close waits for work under way, which may be waiting on another program.
+    void OnClose();
+    // False when the menu asked for is none of ours.
+    bool OnContextMenu(HWND control, int x, int y);
     void HookMouseDown(int listId);
     static LRESULT CALLBACK ListMouseProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                           DWORD_PTR data);
     // The row's entry if it is still one of ours, else null.
     TWindow* RowWindow(int row) const;
-    // Brings the Windows page's rows up to the list in place when the list still holds the
-    // same entries in the same order; false when the rows must be rebuilt.
-    bool UpdateWindowRows(HWND lv);
-    void RebuildWindowRows(HWND lv);
+    // The Windows page's rows brought up to the window list.
+    void ShowWindowRows();
     // Writes a row's boss-key cell, remembering what it shows.
     void SetWindowRowBossText(int row, const std::wstring& text);
     // The windows stay ticked and the user is told, once for them all.
@@ -226,22 +230,24 @@ private:
     void lstWindowNameItemChanged(const NMLISTVIEW& change);
     // The row's icon if it is still one of ours, else null.
     TTrayIcon* RowIcon(int row) const;
-    // As the Windows page's: the Tray page's rows brought up to the list in place, or rebuilt.
-    bool UpdateTrayRows(HWND lv);
-    // The rows, and as many in the list view, name exactly the list's items in order: a
-    // refresh that found the same items can then update the rows in place.
-    template <class Row, class Item, class List>
-    static bool RowsMatch(HWND lv, const std::vector<Row>& rows, const Item* Row::*item, List& list)
+    // The Tray page's rows brought up to the icon list.
+    void ShowTrayRows();
+    // A page's refill: `work` refreshes its list and shows the rows, while the list may wait
+    // on other programs. False when it failed; the page is then empty, as the refresh may have
+    // freed what rows still named.
+    template <class Row>
+    bool RefillRows(int listId, std::vector<Row>& rows, const std::function<void()>& work)
     {
-        const int count = list.Count();
-        if (static_cast<int>(rows.size()) != count || ui::LvGetItemCount(lv) != count)
+        BusyScope busy(*this);
+        try {
+            work();
+            return true;
+        } catch (...) {
+            ui::LvDeleteAllItems(Control(listId));
+            rows.clear();
             return false;
-        for (int i = 0; i < count; ++i)
-            if (rows[static_cast<std::size_t>(i)].*item != &list.Items(i))
-                return false;
-        return true;
+        }
     }
-    void RebuildTrayRows(HWND lv);
     // Remembered lists (Unit1Remember.cpp).
     void SaveRemembered();
     void ToggleRememberedProgram(TWindow& entry, const std::string& exe);
@@ -283,7 +289,7 @@ private:
     // What each row of the Windows page shows, so that a refill sends the list view only
     // what changed: rebuilding hundreds of rows costs far more than reading the desktop.
     struct WindowRow {
-        const TWindow* entry;
+        const TWindow* item;
         std::string title;
         std::wstring bossText;
         bool checked;
@@ -291,7 +297,7 @@ private:
     std::vector<WindowRow> windowRows_;
     // The same for the Tray page; its tick is read from the list view itself.
     struct TrayRow {
-        const TTrayIcon* icon;
+        const TTrayIcon* item;
         std::string name;
     };
     std::vector<TrayRow> trayRows_;

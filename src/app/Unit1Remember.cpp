@@ -168,9 +168,7 @@ void TFrmAmbler::ToggleRememberedProgram(TWindow& entry, const std::string& exe)
     }
     SaveRemembered();
     WindowList->TickPrograms([&exe](const std::string& other) { return SamePath(other, exe); });
-    HWND lv = Control(ids::lstWindowName);
-    if (!UpdateWindowRows(lv))
-        RebuildWindowRows(lv);
+    ShowWindowRows();
 }
 
 void TFrmAmbler::HideRememberedIcons()

@@ -25,64 +25,33 @@ TTrayIcon* TFrmAmbler::RowIcon(int row) const
 
 void TFrmAmbler::FillTrayPage()
 {
-    HWND lv = Control(ids::lstTrayIcons);
-    bool failed = false;
-    try {
-        BusyScope busy(*this);
-        // The refresh may free icons the rows point at. Until the rows are brought up to date
-        // below, a row is only ever looked up through RowIcon, which checks the icon is ours.
+    // The refresh may free icons the rows point at. Until the rows are brought up to date, a
+    // row is only ever looked up through RowIcon, which checks the icon is ours.
+    const bool filled = RefillRows(ids::lstTrayIcons, trayRows_, [this] {
         TrayIconList->RefreshIcons();
         HideRememberedIcons();
-        if (!UpdateTrayRows(lv))
-            RebuildTrayRows(lv);
+        ShowTrayRows();
         // An empty list would say "no icons"; the truth is that we cannot see them.
         const bool readable = TrayIconList->Readable();
-        ::ShowWindow(lv, readable ? SW_SHOW : SW_HIDE);
+        ::ShowWindow(Control(ids::lstTrayIcons), readable ? SW_SHOW : SW_HIDE);
         ::ShowWindow(Control(ids::lblTrayUnreadable), readable ? SW_HIDE : SW_SHOW);
-    } catch (...) {
-        // The refresh may have freed icons that rows still name: no such row may stay.
-        ui::LvDeleteAllItems(lv);
-        trayRows_.clear();
-        failed = true;
-    }
-    if (failed)
+    });
+    if (!filled)
         ui::ShowMessage(hwnd_, L"初始化托盘列表失败！");
 }
 
-bool TFrmAmbler::UpdateTrayRows(HWND lv)
+void TFrmAmbler::ShowTrayRows()
 {
-    if (!RowsMatch(lv, trayRows_, &TrayRow::icon, *TrayIconList))
-        return false;
-    const int count = TrayIconList->Count();
-    // Same icons, same order. An icon at the address of one the refresh freed is a new one in
-    // an old row: the text and the tick are taken from the icon, so the row ends exactly as a
-    // rebuilt one would, with the tick as stored (a space-bar tick reverts).
-    for (int i = 0; i < count; ++i) {
-        const TTrayIcon& icon = TrayIconList->Items(i);
-        TrayRow& row = trayRows_[static_cast<std::size_t>(i)];
+    HWND lv = Control(ids::lstTrayIcons);
+    // The tick is read from the list view itself, so a space-bar tick reverts to the icon's.
+    ui::LvShowRows(lv, trayRows_, *TrayIconList, [lv](int i, TrayRow& row, const TTrayIcon& icon) {
         if (row.name != icon.Name) {
             ui::LvSetSubItemText(lv, i, 1, ui::FromUtf8(icon.Name));
             row.name = icon.Name;
         }
         if (ui::LvGetChecked(lv, i) != icon.Hidden)
             ui::LvSetChecked(lv, i, icon.Hidden);
-    }
-    ui::LvStartOver(lv);
-    return true;
-}
-
-void TFrmAmbler::RebuildTrayRows(HWND lv)
-{
-    ui::RedrawPause pause(lv);
-    ui::LvDeleteAllItems(lv);
-    trayRows_.clear();
-    ui::LvReserveRows(lv, TrayIconList->Count());
-    for (int i = 0; i < TrayIconList->Count(); ++i) {
-        TTrayIcon& icon = TrayIconList->Items(i);
-        int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&icon), icon.Hidden);
-        ui::LvSetSubItemText(lv, row, 1, ui::FromUtf8(icon.Name));
-        trayRows_.push_back({&icon, icon.Name});
-    }
+    });
 }
 
 void TFrmAmbler::lstTrayIconsMouseDown(int button, int x, int y)

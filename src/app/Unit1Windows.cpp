@@ -18,43 +18,26 @@ void TFrmAmbler::FillWindowPage()
 {
     // The editor points at a row and an entry that the refill may free.
     CloseBossKeyEditor();
-    HWND lv = Control(ids::lstWindowName);
-    bool failed = false;
-    {
-        BusyScope busy(*this);
-        try {
-            WindowList->RefreshWindows(ui::AsHwnd(hwnd_));
-            // A window gone from the list takes its boss key with it: the combination is
-            // free again for the user's next window.
-            if (hotKeys_)
-                hotKeys_->ReleaseUnused();
-            WindowList->SortByCaption();
-            ApplyRememberedPrograms();
-            if (!UpdateWindowRows(lv))
-                RebuildWindowRows(lv);
-        } catch (...) {
-            // The refresh may have freed entries that rows still name: no such row may stay.
-            ui::LvDeleteAllItems(lv);
-            windowRows_.clear();
-            failed = true;
-        }
-    }
+    const bool filled = RefillRows(ids::lstWindowName, windowRows_, [this] {
+        WindowList->RefreshWindows(ui::AsHwnd(hwnd_));
+        // A window gone from the list takes its boss key with it: the combination is free
+        // again for the user's next window.
+        if (hotKeys_)
+            hotKeys_->ReleaseUnused();
+        WindowList->SortByCaption();
+        ApplyRememberedPrograms();
+        ShowWindowRows();
+    });
     SyncAudio();
-    if (failed)
+    if (!filled)
         ui::ShowMessage(hwnd_, L"初始化窗口列表失败！");
 }
 
-bool TFrmAmbler::UpdateWindowRows(HWND lv)
+void TFrmAmbler::ShowWindowRows()
 {
-    if (!RowsMatch(lv, windowRows_, &WindowRow::entry, *WindowList))
-        return false;
-    const int count = WindowList->Count();
-    // Same entries, same order. An entry at the address of one the refresh freed is a new
-    // one in an old row: every cell and the tick are taken from the entry, so the row ends
-    // exactly as a rebuilt one would, with the tick as stored (a space-bar tick reverts).
-    for (int i = 0; i < count; ++i) {
-        const TWindow& entry = WindowList->Items(i);
-        WindowRow& row = windowRows_[static_cast<std::size_t>(i)];
+    HWND lv = Control(ids::lstWindowName);
+    // The tick is the entry's as stored: a space-bar tick the entry never heard of reverts.
+    ui::LvShowRows(lv, windowRows_, *WindowList, [&](int i, WindowRow& row, const TWindow& entry) {
         if (row.title != entry.Title) {
             ui::LvSetSubItemText(lv, i, 2, ui::FromUtf8(entry.Title));
             row.title = entry.Title;
@@ -64,25 +47,7 @@ bool TFrmAmbler::UpdateWindowRows(HWND lv)
             SetWindowRowBossText(i, boss);
         if (row.checked != entry.Selected)
             ui::LvSetChecked(lv, i, entry.Selected);   // the change notification updates row.checked
-    }
-    ui::LvStartOver(lv);
-    return true;
-}
-
-void TFrmAmbler::RebuildWindowRows(HWND lv)
-{
-    ui::RedrawPause pause(lv);
-    ui::LvDeleteAllItems(lv);
-    windowRows_.clear();
-    ui::LvReserveRows(lv, WindowList->Count());
-    for (int i = 0; i < WindowList->Count(); ++i) {
-        TWindow& entry = WindowList->Items(i);
-        int row = ui::LvAppendRow(lv, reinterpret_cast<LPARAM>(&entry), entry.Selected);
-        std::wstring boss = ui::FromAnsi(entry.BossKeyText);
-        ui::LvSetSubItemText(lv, row, 1, boss);
-        ui::LvSetSubItemText(lv, row, 2, ui::FromUtf8(entry.Title));
-        windowRows_.push_back({&entry, entry.Title, std::move(boss), entry.Selected});
-    }
+    });
 }
 
 void TFrmAmbler::lstWindowNameItemChanged(const NMLISTVIEW& change)

@@ -4,11 +4,16 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace tw {
 
 namespace {
+
+// Names a file of this process's own. Not std::to_wstring, which would bring the C library's
+// whole wide printf into the executable for these digits.
+std::wstring ProcessIdText() { return ui::FromAnsi(std::to_string(::GetCurrentProcessId())); }
 
 // Two defaults no stored value can plausibly equal: a key is absent only when the system
 // hands back each of them in turn (a key whose value happens to be one of them is caught
@@ -181,7 +186,7 @@ public:
 
     bool CanCreateFilesIn(const std::string& dir) override
     {
-        std::wstring probe = ui::FromAnsi(dir) + L"~tw" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+        std::wstring probe = ui::FromAnsi(dir) + L"~tw" + ProcessIdText() + L".tmp";
         HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (h == INVALID_HANDLE_VALUE)
@@ -219,7 +224,7 @@ public:
     bool ReplaceWholeFile(const std::string& path, const std::string& text) override
     {
         std::wstring target = ui::FromAnsi(path);
-        std::wstring temp = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+        std::wstring temp = target + L"." + ProcessIdText() + L".tmp";
         // The user's own marks on the file (hidden, say) stay on the new one.
         DWORD old = ::GetFileAttributesW(target.c_str());
         DWORD keep = old == INVALID_FILE_ATTRIBUTES ? 0 : old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |

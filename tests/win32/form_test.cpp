@@ -1,13 +1,17 @@
 // The window layer's answer to a move onto a monitor of another DPI: the table is laid out
 // again at the new DPI, and a move back gives the designed layout back exactly. And a
-// key-capture box on the form, which keeps the input method out while it has the focus.
+// key-capture box on the form, which keeps the input method out while it has the focus. And
+// the list's rows brought up to a list of items as a refresh leaves it.
 #include "hotkeys/HotKeyEdit_win.h"
+#include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
 
 #include <commctrl.h>
 #include <imm.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 #include <gtest/gtest.h>
 
 namespace {
@@ -132,6 +136,63 @@ TEST(HotKeyEditInput, TheInputMethodIsDetachedOnlyWhileTheBoxHasTheFocus)
     SetFocus(form.Control(2));
     ASSERT_NE(GetFocus(), edit);
     EXPECT_TRUE(holdsContext()) << "the edit did not get its input method back";
+}
+
+// A refresh that finds the windows in another order (a title changed, so the sort moved it),
+// some gone and some new: every row names its item (a click acts on the item it shows) and
+// shows its text and tick, whether the row stayed, moved or came; a tick the user gave a row
+// without the item hearing of it reverts. A list view that lost rows is filled anew.
+TEST(ListRows, RowsFollowTheItemsThroughMovesArrivalsAndDepartures)
+{
+    TestForm form;
+    ASSERT_NO_FATAL_FAILURE(form.Create());
+    HWND lv = form.Control(3);
+    struct Item {
+        std::wstring name;
+        bool ticked;
+    };
+    struct Row {
+        const Item* item;
+        std::wstring name;
+    };
+    // As the program's lists hand out their items.
+    struct List {
+        std::vector<Item*> items;
+        int Count() const { return static_cast<int>(items.size()); }
+        Item& Items(int i) { return *items[static_cast<std::size_t>(i)]; }
+    };
+    std::vector<Row> rows;
+    Item a{L"a", false}, b{L"b", true}, c{L"c", false}, d{L"d", true}, e{L"e", false};
+    const auto show = [&](std::vector<Item*> items) {
+        List list{items};
+        LvShowRows(lv, rows, list, [&](int i, Row& row, const Item& item) {
+            if (row.name != item.name) {
+                LvSetSubItemText(lv, i, 1, item.name);
+                row.name = item.name;
+            }
+            if (LvGetChecked(lv, i) != item.ticked)
+                LvSetChecked(lv, i, item.ticked);
+        });
+        ASSERT_EQ(LvGetItemCount(lv), static_cast<int>(items.size()));
+        ASSERT_EQ(rows.size(), items.size());
+        for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+            const Item* item = items[static_cast<std::size_t>(i)];
+            EXPECT_EQ(LvGetData(lv, i), reinterpret_cast<LPARAM>(item)) << "row " << i;
+            EXPECT_EQ(LvGetSubItemText(lv, i, 1), item->name) << "row " << i;
+            EXPECT_EQ(LvGetChecked(lv, i), item->ticked) << "row " << i;
+            EXPECT_EQ(rows[static_cast<std::size_t>(i)].item, item) << "row " << i;
+        }
+    };
+    show({&a, &b, &c, &d});
+    show({&d, &a, &c, &e});   // d up, b gone, e new at the end
+    LvSetChecked(lv, 1, true);
+    a.name = L"z";
+    show({&d, &c, &e, &a});   // a renamed and down; its space-bar tick reverts
+    c.ticked = true;
+    show({&b, &c});           // b back at the top, c ticked, the rest gone
+    LvDeleteRow(lv, 0);
+    show({&b, &c, &a});       // a list view that lost a row
+    show({});
 }
 
 } // namespace

@@ -4,7 +4,14 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <type_traits>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace tw::ui {
 
@@ -12,8 +19,10 @@ int LvGetItemCount(HWND lv);
 void LvDeleteAllItems(HWND lv);
 // Makes room for `count` rows at once before a bulk fill.
 void LvReserveRows(HWND lv, int count);
-// Appends a row with an empty caption, `data` as its data pointer and the given check mark.
-int LvAppendRow(HWND lv, LPARAM data, bool checked);
+// Puts a row with empty cells, a clear box and `data` as its data pointer at `row`; false
+// when the list view refused it.
+bool LvInsertRow(HWND lv, int row, LPARAM data);
+void LvDeleteRow(HWND lv, int row);
 void LvSetSubItemText(HWND lv, int row, int subItem, const std::wstring& text);
 std::wstring LvGetSubItemText(HWND lv, int row, int subItem);
 LPARAM LvGetData(HWND lv, int row);
@@ -37,6 +46,73 @@ public:
 private:
     HWND control_;
 };
+
+// Brings a list view's rows to show the items of `list` (Count(), Items(i)) in order. `rows` is what each row shows (row i
+// of the list view is rows[i]), so that only what changed is sent: each message costs, and a
+// row that comes or goes with redrawing on repaints the list, hundreds of times over in a
+// long list. Rows are matched to items by `Row::item`; a row whose item is gone is deleted,
+// an item without a row gets one (an empty `Row` naming it: empty cells, a clear box), and
+// `apply(row, shown, item)` brings a row's cells and tick from what `shown` says it shows to
+// what the item says. A row whose item is at the address of one that was freed takes every
+// cell from the item, so it ends as a new row would.
+template <class Row, class List, class Apply>
+void LvShowRows(HWND lv, std::vector<Row>& rows, List& list, Apply apply)
+{
+    using Item = std::remove_reference_t<decltype(list.Items(0))>;
+    std::vector<const Item*> items;
+    items.reserve(static_cast<std::size_t>(list.Count()));
+    for (int i = 0; i < list.Count(); ++i)
+        items.push_back(&list.Items(i));
+    std::optional<RedrawPause> pause;
+    // A list view that does not hold as many rows as we remember is not trusted row by row.
+    if (static_cast<std::size_t>(LvGetItemCount(lv)) != rows.size()) {
+        pause.emplace(lv);
+        LvDeleteAllItems(lv);
+        rows.clear();
+    }
+    if (rows.empty())
+        LvReserveRows(lv, static_cast<int>(items.size()));
+    std::unordered_map<const Item*, std::size_t> wantedAt;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        wantedAt.emplace(items[i], i);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        // A row whose item is gone, or was placed earlier (it moved up), goes. So does a row
+        // that moved down (its title now sorts later) when the rows after it are in place: it
+        // comes back where it belongs, rather than every row it passed going and coming.
+        while (i < rows.size()) {
+            auto it = wantedAt.find(rows[i].item);
+            const bool wanted = it != wantedAt.end() && it->second >= i;
+            const bool movedDown = wanted && rows[i].item != items[i] && i + 1 < rows.size() &&
+                                   rows[i + 1].item == items[i];
+            if (wanted && !movedDown)
+                break;
+            if (!pause)
+                pause.emplace(lv);
+            LvDeleteRow(lv, static_cast<int>(i));
+            rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        if (i == rows.size() || rows[i].item != items[i]) {
+            if (!pause)
+                pause.emplace(lv);
+            // Remembered first: the list view reports the new row's box by its index.
+            Row fresh{};
+            fresh.item = items[i];
+            rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(i), std::move(fresh));
+            if (!LvInsertRow(lv, static_cast<int>(i), reinterpret_cast<LPARAM>(items[i]))) {
+                rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
+                throw std::runtime_error("the list refused a row");
+            }
+        }
+        apply(static_cast<int>(i), rows[i], *items[i]);
+    }
+    while (rows.size() > items.size()) {
+        if (!pause)
+            pause.emplace(lv);
+        LvDeleteRow(lv, static_cast<int>(rows.size() - 1));
+        rows.pop_back();
+    }
+    LvStartOver(lv);
+}
 
 std::wstring GetText(HWND control);
 void SetText(HWND control, const std::wstring& text);

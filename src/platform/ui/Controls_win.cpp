@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <climits>
 #include <vector>
 
 namespace tw::ui {
@@ -16,22 +15,17 @@ void LvReserveRows(HWND lv, int count)
     ::SendMessageW(lv, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOINVALIDATEALL);
 }
 
-int LvAppendRow(HWND lv, LPARAM data, bool checked)
+bool LvInsertRow(HWND lv, int row, LPARAM data)
 {
     LVITEMW it{};
     it.mask = LVIF_TEXT | LVIF_PARAM;
-    // Past the last row means "at the end": one message less per row than counting them, and
-    // each message to a list that is subclassed costs a property lookup on some systems.
-    it.iItem = INT_MAX;
+    it.iItem = row;
     it.pszText = const_cast<wchar_t*>(L"");
     it.lParam = data;
-    int row = static_cast<int>(::SendMessageW(lv, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)));
-    // A new row of a check-box list comes with a clear box (a tick asked for in the insert
-    // itself is ignored), so only ticked rows cost a state change and its notifications.
-    if (row >= 0 && checked)
-        LvSetChecked(lv, row, true);
-    return row;
+    return ::SendMessageW(lv, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)) == row;
 }
+
+void LvDeleteRow(HWND lv, int row) { ::SendMessageW(lv, LVM_DELETEITEM, static_cast<WPARAM>(row), 0); }
 
 void LvSetSubItemText(HWND lv, int row, int subItem, const std::wstring& text)
 {
