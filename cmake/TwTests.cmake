@@ -40,6 +40,16 @@ function(tw_add_helpers prefix out_var)
   set(${out_var} ${targets} PARENT_SCOPE)
 endfunction()
 
+# tw_use_e2e_helpers(<target>)
+# The test finds the e2e helpers (the "other programs") through TW_HELPERS_DIR, and they are
+# built before it. One set serves the e2e, Win32, benchmark and screenshot programs.
+function(tw_use_e2e_helpers target)
+  get_property(helpers GLOBAL PROPERTY TW_E2E_HELPERS)
+  get_property(dir GLOBAL PROPERTY TW_E2E_HELPERS_DIR)
+  target_compile_definitions(${target} PRIVATE TW_HELPERS_DIR="${dir}")
+  add_dependencies(${target} ${helpers})
+endfunction()
+
 # tw_add_exe_test(<target> [CODEPAGES cp...] [TIMEOUT s] [LABELS l...])
 # One CTest entry per code page (default 936), named <target>.cp<N>, run through Wine with
 # the matching LANG and the desktop lock.

@@ -21,6 +21,15 @@ inline double NowMs()
     return static_cast<double>(t.QuadPart) / perMs;
 }
 
+// How long `run` took, in milliseconds.
+template <class Run>
+double TimeMs(Run&& run)
+{
+    const double start = NowMs();
+    run();
+    return NowMs() - start;
+}
+
 // The median; 0 for no values.
 inline double Median(std::vector<double> values)
 {

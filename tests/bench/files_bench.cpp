@@ -14,7 +14,7 @@
 // measured back to back).
 #include "BenchStats.h"
 #include "E2e.h"
-#include "../e2e/RemoteTree.h"
+#include "RemoteTree.h"
 #include "Tabs.h"
 
 #include "app/ControlIds.h"
@@ -31,11 +31,7 @@
 
 namespace {
 
-using tw::bench::IdleAndPainted;
-using tw::bench::NowMs;
-using tw::bench::Ratios;
-using tw::bench::Summarise;
-
+using namespace tw::bench;
 using namespace tw::e2e;
 
 int kFiles = 10000;

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -19,10 +18,8 @@
 
 namespace {
 
-using tw::bench::Median;
-
+using namespace tw::bench;
 using namespace tw::e2e;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kWindows = 50;
 constexpr int kRounds = 11;
@@ -31,11 +28,11 @@ constexpr int kRounds = 11;
 // false after 10 s.
 bool AllVisible(const std::vector<HWND>& windows, bool visible)
 {
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    const double deadline = NowMs() + 10000;
     for (;;) {
         if (std::all_of(windows.begin(), windows.end(), [&](HWND w) { return IsVisible(w) == visible; }))
             return true;
-        if (Clock::now() > deadline)
+        if (NowMs() > deadline)
             return false;
         Sleep(1);
     }
@@ -44,11 +41,11 @@ bool AllVisible(const std::vector<HWND>& windows, bool visible)
 // Time of `act` until every window is invisible, then `undo` brings them back; -1 on failure.
 double HideMs(const std::vector<HWND>& windows, const std::function<void()>& act, const std::function<void()>& undo)
 {
-    const auto start = Clock::now();
+    const double start = NowMs();
     act();
     if (!AllVisible(windows, false))
         return -1;
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    const double ms = NowMs() - start;
     undo();
     return AllVisible(windows, true) ? ms : -1;
 }

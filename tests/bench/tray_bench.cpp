@@ -6,7 +6,7 @@
 // date), so the ratio says what that costs on top of the reading itself. The refresh is timed
 // until the page has painted (the end point in BenchStats.h); the floor has nothing to paint.
 #include "BenchStats.h"
-#include "../e2e/StandInShell.h"
+#include "StandInShell.h"
 #include "E2e.h"
 #include "Tabs.h"
 
@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -23,13 +22,8 @@
 
 namespace {
 
-using tw::bench::IdleAndPainted;
-using tw::bench::Ratios;
-using tw::bench::Summarise;
-using tw::bench::Summary;
-
+using namespace tw::bench;
 using namespace tw::e2e;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kButtons = 200;
 constexpr int kRounds = 21;
@@ -39,12 +33,6 @@ struct Timings {
     Summary pageMs;
     Summary ratio;
 };
-
-double TimeMs(const std::function<void()>& run) {
-    const auto start = Clock::now();
-    run();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // The two are taken in turns and compared round by round, so that a machine busy with other
 // work in one stretch of the run weighs on both alike.

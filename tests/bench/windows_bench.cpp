@@ -26,12 +26,7 @@
 
 namespace {
 
-using tw::bench::IdleAndPainted;
-using tw::bench::NowMs;
-using tw::bench::Ratios;
-using tw::bench::Summarise;
-using tw::bench::Summary;
-
+using namespace tw::bench;
 using namespace tw::e2e;
 
 constexpr int kStartRuns = 15;

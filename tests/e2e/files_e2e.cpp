@@ -221,23 +221,6 @@ protected:
         return false;
     }
 
-    // Opens the list's context menu at `at` and takes the pointer off it again, so that the
-    // keys pick its items: a menu opens under the pointer, and a hover read late (Wine reads
-    // the pointer's arrival over a new window when the program next looks at its input)
-    // would move the highlight after the keys had moved it.
-    bool OpenContextMenu(POINT at)
-    {
-        if (!RightClick(at))
-            return false;
-        HWND popup = WaitFor([&] {
-            const std::vector<HWND> menus = app_.Windows(L"#32768");
-            return menus.empty() ? nullptr : menus.front();
-        });
-        if (!popup)
-            return false;
-        const RECT menu = ScreenRect(popup);
-        return MoveMouse(POINT{menu.left - 20, menu.top - 20});
-    }
     HWND FileList() const { return ControlById(Main(), ids::lstFiles); }
 
     bool OpenFilesPage() const
@@ -513,9 +496,7 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     ASSERT_TRUE(BringToForeground(Main()));
     auto line = ListBoxLinePoint(FileList(), 0);
     ASSERT_TRUE(line && SelectLine(0));
-    ASSERT_TRUE(OpenContextMenu(*line));
-    PressKey(VK_DOWN);
-    PressKey(VK_RETURN);
+    ASSERT_TRUE(app_.ChooseFromContextMenu(*line, 1));
     HWND explorer = WaitFor([&] { return OtherWindowTitled(L"Folder With Blank"); }, kStartWait);
     EXPECT_TRUE(explorer) << "no Explorer window shows the folder";
     if (explorer) {
@@ -569,10 +550,7 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     // second item. A right click does not move the selection.
     auto last = ListBoxLinePoint(FileList(), 0);
     ASSERT_TRUE(last && SelectLine(0));
-    ASSERT_TRUE(OpenContextMenu(*last));
-    PressKey(VK_DOWN);
-    PressKey(VK_DOWN);
-    PressKey(VK_RETURN);
+    ASSERT_TRUE(app_.ChooseFromContextMenu(*last, 2));
     ask = app_.WaitForWindow(L"#32770", L"Confirm");
     ASSERT_TRUE(ask);
     EXPECT_EQ(Text(GetDlgItem(ask, 0xFFFF)), L"确定取消路径[" + upper + L"]的隐藏吗");

@@ -4,8 +4,7 @@
 // Alt+R, boss keys typed into the "老板键" cell that toggle their window from anywhere, and the
 // settings dialog "帮助", whose changes are in "System.ini" at once and take effect when it
 // closes, and whose start-with-Windows box writes the Run value a start out of sight needs.
-#include "E2e.h"
-#include "TargetWindows.h"
+#include "WindowsTable.h"
 
 #include "app/ControlIds.h"
 #include "hotkeys/Unit2Ids.h"
@@ -62,57 +61,19 @@ struct NoRunValueLeft {
 // Input goes through the X server, Wine's server and the program; on a machine busy with
 // builds that can take seconds, so waits for what a key does are generous (they end as soon
 // as it has happened).
+constexpr Ms kInputWait{15000};
 template <class Pred>
 bool Eventually(Pred&& pred)
 {
-    return WaitUntil(std::forward<Pred>(pred), Ms(15000));
+    return WaitUntil(std::forward<Pred>(pred), kInputWait);
 }
 
-class HotKeys : public ::testing::Test {
+class HotKeys : public WindowsTableTest {
 protected:
-    TargetWindows targets;
-    App app;
-    HWND main = nullptr;
-    HWND lv = nullptr;
-
-    void StartTargets() { ASSERT_TRUE(targets.Start(HelperExe(L"target_windows"))); }
-
-    void StartProgram()
-    {
-        ASSERT_TRUE(app.Start());
-        main = app.MainWindow();
-        lv = ControlById(main, ids::lstWindowName);
-        ASSERT_TRUE(lv);
-        ASSERT_TRUE(BringToForeground(main));
-    }
-
-    HWND Control(int id) const { return ControlById(main, id); }
-    RemoteListView Rows() const { return RemoteListView(lv); }
-    int RowOf(std::wstring_view title) const { return Rows().FindRow(std::wstring(title), 2); }
     std::wstring BossKeyCell(std::wstring_view title) const { return Rows().Text(RowOf(title), 1); }
     std::wstring Settings() const { return app.FileInFolder(L"System.ini"); }
     UINT Stored(const wchar_t* key) const { return GetPrivateProfileIntW(L"system", key, 999, Settings().c_str()); }
-
-    bool ClickRowAt(int row, int x) const
-    {
-        if (row < 0 || !Rows().EnsureVisible(row))
-            return false;
-        const std::optional<RECT> rect = Rows().RowRect(row);
-        if (!rect)
-            return false;
-        POINT origin{0, 0};
-        ClientToScreen(lv, &origin);
-        return Click(POINT{origin.x + x, (rect->top + rect->bottom) / 2});
-    }
-    bool ClickCaption(int row) const { return ClickRowAt(row, 40 + 50 + 30); }
-    bool Tick(std::wstring_view title) const
-    {
-        const int row = RowOf(title);
-        if (row < 0 || !Rows().EnsureVisible(row))
-            return false;
-        const std::optional<POINT> at = Rows().CheckBoxPoint(row);
-        return at && Click(*at) && Eventually([&] { return Rows().Checked(row); });
-    }
+    bool Tick(std::wstring_view title) const { return TickWithMouse(title, kInputWait); }
 
     // Opens the boss-key editor over the row's "老板键" cell; true once it has the focus.
     bool OpenEditor(std::wstring_view title) const
@@ -136,15 +97,6 @@ protected:
                CloseEditor(elsewhere);
     }
 
-    static HWND FocusOf(HWND window)
-    {
-        GUITHREADINFO gui{};
-        gui.cbSize = sizeof gui;
-        return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) ? gui.hwndFocus : nullptr;
-    }
-
-    // The text of a message box of the program (its static text control has id 0xFFFF).
-    static std::wstring MessageText(HWND box) { return Text(GetDlgItem(box, 0xFFFF)); }
     // Waits for the program's message box, checks its text and dismisses it with OK.
     void ExpectMessage(const wchar_t* text)
     {

@@ -104,25 +104,24 @@ protected:
         return cell && Click(POINT{cell->left + 12, (cell->top + cell->bottom) / 2});
     }
     // The row's menu, opened with a right click on its name, and its only item picked with
-    // the keys once the pointer is off the menu (a late hover would move the highlight).
+    // the keys.
     bool ChooseFromRowMenu(const std::wstring& name) {
         const std::vector<std::wstring> names = Names();
         const auto at = std::find(names.begin(), names.end(), name);
         const std::optional<RECT> cell =
             at == names.end() ? std::nullopt : Rows().CellRect(static_cast<int>(at - names.begin()), 1);
-        if (!cell || !RightClick(POINT{cell->left + 12, (cell->top + cell->bottom) / 2})) {
-            return false;
-        }
-        HWND popup = WaitFor([&] {
-            const std::vector<HWND> menus = app.Windows(L"#32768");
-            return menus.empty() ? nullptr : menus.front();
-        });
-        if (!popup || !MoveMouse(POINT{ScreenRect(popup).left - 20, ScreenRect(popup).top - 20})) {
-            return false;
-        }
-        PressKey(VK_DOWN);
-        PressKey(VK_RETURN);
-        return WaitUntil([&] { return app.Windows(L"#32768").empty(); });
+        return cell && app.ChooseFromContextMenu(POINT{cell->left + 12, (cell->top + cell->bottom) / 2}, 1);
+    }
+    // Icons "one", "two" and "three" (ids 1 to 3) in the tray, the program on its Tray page,
+    // and the icon of row `ticked` ticked there and hidden.
+    void StartWithThreeIcons(int ticked) {
+        ASSERT_TRUE(shell.Add(1, L"one"));
+        ASSERT_TRUE(shell.Add(2, L"two"));
+        ASSERT_TRUE(shell.Add(3, L"three"));
+        ASSERT_NO_FATAL_FAILURE(StartProgram());
+        ASSERT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"one", L"two", L"three"}; }));
+        ASSERT_TRUE(ClickCheckBox(ticked));
+        ASSERT_TRUE(shell.WaitHidden(ticked + 1, true));
     }
     // The refresh button pressed; BM_CLICK comes back once the page is rebuilt.
     bool Refresh() {
@@ -220,13 +219,7 @@ TEST_F(TrayPageTest, ARememberedIconStaysHiddenInThisRunAndTheNextUntilForgotten
 
 TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {
     TW_REQUIRE_CODEPAGE(936);
-    ASSERT_TRUE(shell.Add(1, L"one"));
-    ASSERT_TRUE(shell.Add(2, L"two"));
-    ASSERT_TRUE(shell.Add(3, L"three"));
-    StartProgram();
-    ASSERT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"one", L"two", L"three"}; }));
-    ASSERT_TRUE(ClickCheckBox(2));
-    ASSERT_TRUE(shell.WaitHidden(3, true));
+    ASSERT_NO_FATAL_FAILURE(StartWithThreeIcons(2));
 
     // One icon goes, two come; the ticked survivor is hidden again after the reading.
     ASSERT_TRUE(shell.Delete(2));
@@ -262,13 +255,7 @@ TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {
 
 TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
     TW_REQUIRE_CODEPAGE(936);
-    ASSERT_TRUE(shell.Add(1, L"one"));
-    ASSERT_TRUE(shell.Add(2, L"two"));
-    ASSERT_TRUE(shell.Add(3, L"three"));
-    StartProgram();
-    ASSERT_TRUE(WaitUntil([&] { return Rows().RowCount() == 3; }));
-    ASSERT_TRUE(ClickCheckBox(0));
-    ASSERT_TRUE(shell.WaitHidden(1, true));
+    ASSERT_NO_FATAL_FAILURE(StartWithThreeIcons(0));
 
     const std::wstring wakeName = L"tw-stand-in-shell-wake-" + std::to_wstring(GetCurrentProcessId());
     UniqueHandle wake(CreateEventW(nullptr, TRUE, FALSE, wakeName.c_str()));

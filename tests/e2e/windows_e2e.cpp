@@ -4,11 +4,10 @@
 // buttons, and given back when the program closes, when the session ends, when it dies of
 // a fault, and after it was killed. Run under code page 936, as the program's users have it,
 // and under 1252, so that nothing depends on the locale.
-#include "E2e.h"
 #include "Hints.h"
 #include "StandInShell.h"
 #include "Tabs.h"
-#include "TargetWindows.h"
+#include "WindowsTable.h"
 
 #include "app/ControlIds.h"
 
@@ -18,9 +17,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -90,35 +91,16 @@ private:
     bool set_ = false;
 };
 
-class WindowsPage : public ::testing::Test {
+class WindowsPage : public WindowsTableTest {
 protected:
     const Cast& cast = GetACP() == 936 ? kChinese : kWestern;
-    TargetWindows targets;
-    App app;
-    HWND main = nullptr;
-    HWND lv = nullptr;
-
-    void StartTargets() { ASSERT_TRUE(targets.Start(HelperExe(L"target_windows"))); }
 
     HWND Make(std::wstring_view title, tw::e2e::target::Command how = tw::e2e::target::kCreateShown)
     {
         return targets.Create(title, how);
     }
 
-    void StartProgram()
-    {
-        ASSERT_TRUE(TargetWindows::SettleZOrder());
-        ASSERT_TRUE(app.Start());
-        main = app.MainWindow();
-        lv = ControlById(main, ids::lstWindowName);
-        ASSERT_TRUE(lv);
-        ASSERT_TRUE(BringToForeground(main));
-    }
-
-    HWND Control(int id) const { return ControlById(main, id); }
-    RemoteListView Rows() const { return RemoteListView(lv); }
     std::vector<std::wstring> Captions() const { return Rows().Column(2); }
-    int RowOf(std::wstring_view title) const { return Rows().FindRow(std::wstring(title), 2); }
 
     // The titles of `ours` in the order the table shows them (other windows left out).
     std::vector<std::wstring> InTable(const std::vector<std::wstring>& ours) const
@@ -130,39 +112,24 @@ protected:
         return out;
     }
 
-    // A point `x` pixels into the list's client area, halfway down the row.
-    std::optional<POINT> InRow(int row, int x) const
-    {
-        const std::optional<RECT> rect = Rows().RowRect(row);
-        if (row < 0 || !rect)
-            return std::nullopt;
-        POINT origin{0, 0};
-        ClientToScreen(lv, &origin);
-        return POINT{origin.x + x, (rect->top + rect->bottom) / 2};
-    }
-    bool ClickRowAt(int row, int x) const
-    {
-        const std::optional<POINT> at = InRow(row, x);
-        return at && Click(*at);
-    }
-    // Column 0 is 40 px wide and column 1 50 px: this is well inside the caption column.
-    bool ClickCaption(int row) const { return ClickRowAt(row, 40 + 50 + 30); }
-    bool ClickCheckBox(int row) const
-    {
-        const std::optional<POINT> at = row < 0 ? std::nullopt : Rows().CheckBoxPoint(row);
-        return at && Click(*at);
-    }
-    bool Checked(std::wstring_view title) const
-    {
-        const int row = RowOf(title);
-        return row >= 0 && Rows().Checked(row);
-    }
-    bool TickWithMouse(std::wstring_view title) const
-    {
-        const int row = RowOf(title);
-        return ClickCheckBox(row) && WaitUntil([&] { return Rows().Checked(row); });
-    }
     bool Press(int button) const { return ClickWindow(Control(button)); }
+    // Presses the hide button; true once every one of `windows` is hidden.
+    bool HideWithButton(const std::vector<HWND>& windows) const
+    {
+        return Press(ids::BtnHideWindows) &&
+               WaitUntil([&] { return std::none_of(windows.begin(), windows.end(), IsVisible); });
+    }
+    // Ticks each window by its title and hides them with the button.
+    bool TickAndHide(std::initializer_list<std::pair<std::wstring_view, HWND>> windows) const
+    {
+        std::vector<HWND> handles;
+        for (const auto& [title, window] : windows) {
+            if (!TickWithMouse(title))
+                return false;
+            handles.push_back(window);
+        }
+        return HideWithButton(handles);
+    }
 
     // Clicks the refresh button and waits until the table has been rebuilt. A rebuilt table has
     // no selected row, so one is selected first with a click on its caption (which ticks nothing).
@@ -177,27 +144,11 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return Rows().SelectedCount() == 0; })) << "the table was not rebuilt";
     }
 
-    // Opens a row's menu with a right click on its caption and picks item `item` (from 1)
-    // with the keys, the pointer taken off the menu first so that a late hover cannot move
-    // the highlight.
+    // Picks item `item` (from 1) of a row's menu, opened on its caption.
     bool ChooseFromRowMenu(std::wstring_view title, int item) const
     {
-        const std::optional<POINT> at = InRow(RowOf(title), 40 + 50 + 30);
-        if (!at || !RightClick(*at))
-            return false;
-        HWND popup = WaitFor([&] {
-            const std::vector<HWND> menus = app.Windows(L"#32768");
-            return menus.empty() ? nullptr : menus.front();
-        });
-        if (!popup)
-            return false;
-        const RECT menu = ScreenRect(popup);
-        if (!MoveMouse(POINT{menu.left - 20, menu.top - 20}))
-            return false;
-        for (int i = 0; i < item; ++i)
-            PressKey(VK_DOWN);
-        PressKey(VK_RETURN);
-        return WaitUntil([&] { return app.Windows(L"#32768").empty(); });
+        const std::optional<POINT> at = InRow(RowOf(title), kCaptionX);
+        return at && app.ChooseFromContextMenu(*at, item);
     }
 
     // Hides a ticked window, has `fault` end the program, and checks what came back.
@@ -243,9 +194,7 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     }
 
     // Tick with the mouse, hide: minimised, then hidden; the row stays, ticked, across a refresh.
-    ASSERT_TRUE(TickWithMouse(cast.ticked));
-    ASSERT_TRUE(Press(ids::BtnHideWindows));
-    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(ticked); })) << "the ticked window was not hidden";
+    ASSERT_TRUE(TickAndHide({{cast.ticked, ticked}})) << "the ticked window was not hidden";
     EXPECT_TRUE(IsMinimized(ticked)) << "hidden without being minimised first";
     EXPECT_TRUE(IsVisible(zebra) && IsVisible(first) && IsVisible(apple)) << "an unticked window was hidden";
     ASSERT_NO_FATAL_FAILURE(Refresh());
@@ -255,8 +204,7 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     ASSERT_TRUE(Press(ids::BtnShowWindows));
     ASSERT_TRUE(WaitUntil([&] { return IsVisible(ticked); })) << "restore did not show the window";
     EXPECT_FALSE(IsMinimized(ticked));
-    ASSERT_TRUE(Press(ids::BtnHideWindows));
-    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(ticked); }));
+    ASSERT_TRUE(HideWithButton({ticked}));
 
     // Meanwhile a listed window's own program hides it, and a new window opens; the new one
     // shows only after a refresh, merged into the order.
@@ -301,8 +249,7 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     EXPECT_TRUE(HoldsFor([&] { return !IsVisible(editor); }, Ms(300)))
         << "a click on the column edge opened the boss-key editor";
     EXPECT_TRUE(Rows().Checked(appleRow)) << "a click on the column edge changed the tick";
-    ASSERT_TRUE(Press(ids::BtnHideWindows));
-    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(apple); })) << "a row ticked from the keyboard was not hidden";
+    ASSERT_TRUE(HideWithButton({apple})) << "a row ticked from the keyboard was not hidden";
     // Just inside the check-box column, off the box: the row's mark is stored.
     const int zebraRow = RowOf(L"Zebra");
     ASSERT_TRUE(ClickCaption(zebraRow));
@@ -340,10 +287,7 @@ TEST_F(WindowsPage, ListsTicksHidesRestoresAndGivesEverythingBackAtClose)
     EXPECT_EQ(at.top, cell->top);
     EXPECT_EQ(at.right - at.left, Rows().ColumnWidth(1));
     EXPECT_EQ(at.bottom - at.top, 21);
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui));
-    EXPECT_EQ(gui.hwndFocus, editor);
+    EXPECT_EQ(FocusOf(main), editor);
     EXPECT_EQ(Text(editor), L"");
 
     // Alt+F4 closes: every window the program hid comes back, but not the one its own program
@@ -465,7 +409,7 @@ TEST_F(WindowsPage, AHungWindowHoldsUpNeitherTheHotKeysNorTheClose)
     ASSERT_TRUE(WaitUntil([&] { return IsVisible(zebra); })) << "Alt+R stopped at the hung window";
     HWND told = app.WaitForWindow(L"#32770", L"Tarnwick", Ms(15000));
     ASSERT_TRUE(told) << "a restore that did not take was not reported";
-    EXPECT_EQ(Text(GetDlgItem(told, 0xFFFF)), L"无法还原该窗口");
+    EXPECT_EQ(MessageText(told), L"无法还原该窗口");
     PostMessageW(told, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(told); }));
     EXPECT_TRUE(Checked(L"Stubborn"));
@@ -491,10 +435,7 @@ TEST_F(WindowsPage, EndingTheSessionGivesTheHiddenWindowsBack)
     HWND b = Make(L"Zebra");
     ASSERT_TRUE(a && b);
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_TRUE(TickWithMouse(cast.ticked));
-    ASSERT_TRUE(TickWithMouse(L"Zebra"));
-    ASSERT_TRUE(Press(ids::BtnHideWindows));
-    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+    ASSERT_TRUE(TickAndHide({{cast.ticked, a}, {L"Zebra", b}}));
 
     LRESULT answer = 0;
     ASSERT_TRUE(SendTimed(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, answer));
@@ -519,9 +460,7 @@ void WindowsPage::ExpectAFaultGivesTheHiddenWindowsBack(const std::function<void
     HWND left = Make(L"Zebra");
     ASSERT_TRUE(hidden && left);
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_TRUE(TickWithMouse(cast.ticked));
-    ASSERT_TRUE(Press(ids::BtnHideWindows));
-    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(hidden); }));
+    ASSERT_TRUE(TickAndHide({{cast.ticked, hidden}}));
 
     // Wine now and then lets a suspended thread go on where it was rather than where its new
     // context says (its suspension does not wait for the thread to stop): a program that
@@ -614,8 +553,7 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
     // not ours, so neither this run nor the next may ever show it.
     ASSERT_TRUE(TickWithMouse(L"Gone to its tray"));
     ShowWindow(selfHidden, SW_HIDE);
-    ASSERT_TRUE(Press(ids::BtnHideWindows));
-    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+    ASSERT_TRUE(HideWithButton({a, b}));
     ASSERT_NO_FATAL_FAILURE(tickIcon());
     ASSERT_NO_FATAL_FAILURE(killAndStartAgain());
 
@@ -635,8 +573,7 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
     for (bool shut : {false, true}) {
         SCOPED_TRACE(shut ? "lock shut to the start" : "lock open");
         ASSERT_TRUE(!shut || ShutInstanceLock());
-        ASSERT_TRUE(Press(ids::BtnHideWindows));
-        ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+        ASSERT_TRUE(HideWithButton({a, b}));
         Process asking;
         ASSERT_TRUE(asking.Start(app.Exe(), L"/restore"));
         ASSERT_TRUE(asking.WaitExit());
@@ -647,8 +584,7 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
     }
 
     // (c) "/restore" with no copy running: everything comes back and no window opens.
-    ASSERT_TRUE(Press(ids::BtnHideWindows));
-    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+    ASSERT_TRUE(HideWithButton({a, b}));
     ASSERT_NO_FATAL_FAILURE(tickIcon());
     app.Kill();
     Process restore;
@@ -669,19 +605,14 @@ TEST_F(WindowsPage, WhatAKilledProgramHidIsFoundAgainAndGivenBack)
     // starts: that run must not write over it. It hides and gives back a window of its own,
     // closes once the file is free, and "/restore" still finds what the killed run hid.
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_TRUE(TickWithMouse(cast.ticked));
-    ASSERT_TRUE(TickWithMouse(L"Zebra"));
-    ASSERT_TRUE(Press(ids::BtnHideWindows));
-    ASSERT_TRUE(WaitUntil([&] { return !IsVisible(a) && !IsVisible(b); }));
+    ASSERT_TRUE(TickAndHide({{cast.ticked, a}, {L"Zebra", b}}));
     app.Kill();
     {
         UniqueHandle held(CreateFileW(app.FileInFolder(L"Hidden.dat").c_str(), GENERIC_READ, 0, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(held.Get());
         ASSERT_NO_FATAL_FAILURE(StartProgram());
-        ASSERT_TRUE(TickWithMouse(L"apple"));
-        ASSERT_TRUE(Press(ids::BtnHideWindows));
-        ASSERT_TRUE(WaitUntil([&] { return !IsVisible(left); }));
+        ASSERT_TRUE(TickAndHide({{L"apple", left}}));
     }
     // Its first write after the file is free (the window given back leaves the record).
     ASSERT_TRUE(Press(ids::BtnShowWindows));

@@ -2,8 +2,8 @@
 // saves it as <name>.bmp into $TW_SHOTS_DIR; scripts/screenshots.sh (make screenshots) turns
 // them into PNGs. Add a case per picture the documentation needs.
 #include "E2e.h"
-#include "../e2e/StandInShell.h"
-#include "../e2e/RemoteTree.h"
+#include "StandInShell.h"
+#include "RemoteTree.h"
 #include "Tabs.h"
 #include "TargetWindows.h"
 
@@ -49,21 +49,23 @@ private:
 };
 const auto* const kDpiForTheRun = ::testing::AddGlobalTestEnvironment(new DpiForTheRun);
 
-// Lets the program finish what it is drawing: its queue has been worked through once
-// (WM_NULL comes back), the whole window is repainted now, and X has shown the result.
-void LetPaintSettle(HWND window) {
+// Saves a picture of the window (ShotPath) once the program has finished drawing it: its
+// queue has been worked through once (WM_NULL comes back), the whole window is repainted
+// now, and X has shown the result.
+bool Shoot(HWND window, const wchar_t* name) {
     SendTimed(window, WM_NULL);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     SendTimed(window, WM_NULL);
     PumpFor(Ms(300));
+    return SaveWindowBitmap(window, ShotPath(name));
 }
+
+bool StartInFront(App& app) { return app.Start() && BringToForeground(app.MainWindow()); }
 
 TEST(Screenshots, MainWindow) {
     App app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(BringToForeground(app.MainWindow()));
-    LetPaintSettle(app.MainWindow());
-    EXPECT_TRUE(SaveWindowBitmap(app.MainWindow(), ShotPath(L"main-window")));
+    ASSERT_TRUE(StartInFront(app));
+    EXPECT_TRUE(Shoot(app.MainWindow(), L"main-window"));
     EXPECT_TRUE(app.Close());
 }
 
@@ -76,28 +78,24 @@ TEST(Screenshots, TrayPage) {
         ASSERT_TRUE(shell.Add(id, text));
     }
     App app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(BringToForeground(app.MainWindow()));
+    ASSERT_TRUE(StartInFront(app));
     ASSERT_TRUE(ClickTab(ControlById(app.MainWindow(), tw::ids::PageControl1), 1));
     RemoteListView rows(ControlById(app.MainWindow(), tw::ids::lstTrayIcons));
     ASSERT_TRUE(WaitUntil([&] { return rows.RowCount() == 5; }));
     const std::optional<POINT> box = rows.CheckBoxPoint(1);
     ASSERT_TRUE(box && Click(*box));
     ASSERT_TRUE(shell.WaitHidden(2, true));
-    LetPaintSettle(app.MainWindow());
-    EXPECT_TRUE(SaveWindowBitmap(app.MainWindow(), ShotPath(L"tray-page")));
+    EXPECT_TRUE(Shoot(app.MainWindow(), L"tray-page"));
     EXPECT_TRUE(app.Close());
 }
 
 // The Tray page where the system lets no notification area be read (Wine's own bare taskbar).
 TEST(Screenshots, TrayPageUnreadable) {
     App app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(BringToForeground(app.MainWindow()));
+    ASSERT_TRUE(StartInFront(app));
     ASSERT_TRUE(ClickTab(ControlById(app.MainWindow(), tw::ids::PageControl1), 1));
     ASSERT_TRUE(WaitUntil([&] { return IsVisible(ControlById(app.MainWindow(), tw::ids::lblTrayUnreadable)); }));
-    LetPaintSettle(app.MainWindow());
-    EXPECT_TRUE(SaveWindowBitmap(app.MainWindow(), ShotPath(L"tray-page-unreadable")));
+    EXPECT_TRUE(Shoot(app.MainWindow(), L"tray-page-unreadable"));
     EXPECT_TRUE(app.Close());
 }
 
@@ -106,15 +104,13 @@ TEST(Screenshots, ShellBoxesTicked) {
     StandInShell shell;
     ASSERT_TRUE(shell.Start());
     App app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(BringToForeground(app.MainWindow()));
+    ASSERT_TRUE(StartInFront(app));
     HWND desktopBox = ControlById(app.MainWindow(), tw::ids::CheckBox1);
     HWND taskbarBox = ControlById(app.MainWindow(), tw::ids::CheckBox2);
     ASSERT_TRUE(ClickWindow(desktopBox));
     ASSERT_TRUE(ClickWindow(taskbarBox));
     ASSERT_TRUE(WaitUntil([&] { return Text(desktopBox) == L"显示桌面图标" && Text(taskbarBox) == L"显示任务栏"; }));
-    LetPaintSettle(app.MainWindow());
-    EXPECT_TRUE(SaveWindowBitmap(app.MainWindow(), ShotPath(L"shell-boxes-ticked")));
+    EXPECT_TRUE(Shoot(app.MainWindow(), L"shell-boxes-ticked"));
     EXPECT_TRUE(app.Close());
 }
 
@@ -135,8 +131,7 @@ TEST(Screenshots, WindowsPage) {
     }
     ASSERT_TRUE(TargetWindows::SettleZOrder());
     App app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(BringToForeground(app.MainWindow()));
+    ASSERT_TRUE(StartInFront(app));
     RemoteListView rows(ControlById(app.MainWindow(), tw::ids::lstWindowName));
     for (const wchar_t* title : {L"微信", L"QQ音乐"}) {
         const int row = rows.FindRow(title, 2);
@@ -150,8 +145,7 @@ TEST(Screenshots, WindowsPage) {
     const RECT list = ScreenRect(rows.Window());
     ASSERT_TRUE(Click(POINT{(list.left + list.right) / 2, list.bottom - 30}));
     PointerAway(app);
-    LetPaintSettle(app.MainWindow());
-    EXPECT_TRUE(SaveWindowBitmap(app.MainWindow(), ShotPath(L"windows-page")));
+    EXPECT_TRUE(Shoot(app.MainWindow(), L"windows-page"));
     EXPECT_TRUE(app.Close());
 }
 
@@ -173,15 +167,13 @@ TEST(Screenshots, FilesPage) {
     App app;
     SeedFileList(app, {L"C:\\users\\Public\\Documents\\工资表.xlsx", L"C:\\users\\Public\\Pictures\\私人照片",
                        L"D:\\游戏\\存档", L"C:\\Program Files\\Tencent\\QQ", L"D:\\工作\\2024 年度总结.docx"});
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(BringToForeground(app.MainWindow()));
+    ASSERT_TRUE(StartInFront(app));
     ASSERT_TRUE(ClickTab(ControlById(app.MainWindow(), tw::ids::PageControl1), 2));
     HWND list = ControlById(app.MainWindow(), tw::ids::lstFiles);
     const std::optional<POINT> line = ListBoxLinePoint(list, 1);
     ASSERT_TRUE(line && Click(*line));
     PointerAway(app);
-    LetPaintSettle(app.MainWindow());
-    EXPECT_TRUE(SaveWindowBitmap(app.MainWindow(), ShotPath(L"files-page")));
+    EXPECT_TRUE(Shoot(app.MainWindow(), L"files-page"));
     EXPECT_TRUE(app.Close());
 }
 
@@ -213,8 +205,7 @@ TEST(Screenshots, FilePicker) {
     SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     App app;
     SeedFileList(app, {hidden});
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(BringToForeground(app.MainWindow()));
+    ASSERT_TRUE(StartInFront(app));
     ASSERT_TRUE(ClickTab(ControlById(app.MainWindow(), tw::ids::PageControl1), 2));
     ASSERT_TRUE(ClickWindow(ControlById(app.MainWindow(), tw::ids::BtnRefreshList)));
     HWND picker = app.WaitForWindow(L"TDrawTreeForm", {}, kStartWait);
@@ -231,8 +222,7 @@ TEST(Screenshots, FilePicker) {
         LRESULT waiting = 1;
         return SendTimed(picker, tw::ids::PickerRefiningMessage, 0, 0, waiting) && waiting == 0;
     }, kStartWait));
-    LetPaintSettle(picker);
-    EXPECT_TRUE(SaveWindowBitmap(picker, ShotPath(L"file-picker")));
+    EXPECT_TRUE(Shoot(picker, L"file-picker"));
     PostMessageW(picker, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(picker) || !IsVisible(picker); }));
     EXPECT_TRUE(app.Close());
@@ -263,22 +253,19 @@ TEST(Screenshots, BossKeyEditor) {
     ASSERT_TRUE(typeBossKey(L"微信", 'W'));
     ASSERT_TRUE(typeBossKey(L"记事本 - 周报.txt", 'Q'));
     PointerAway(app);
-    LetPaintSettle(main);
-    EXPECT_TRUE(SaveWindowBitmap(main, ShotPath(L"boss-key-editor")));
+    EXPECT_TRUE(Shoot(main, L"boss-key-editor"));
     EXPECT_TRUE(app.Close());
 }
 
 // The hot-key settings dialog "帮助" over the main window, as a first start shows it.
 TEST(Screenshots, HotKeyDialog) {
     App app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(BringToForeground(app.MainWindow()));
+    ASSERT_TRUE(StartInFront(app));
     ASSERT_TRUE(ClickWindow(ControlById(app.MainWindow(), tw::ids::SpeedButton4)));
     HWND dialog = app.WaitForWindow(L"TFrmHelp", L"帮助");
     ASSERT_TRUE(dialog);
     PointerAway(app);
-    LetPaintSettle(dialog);
-    EXPECT_TRUE(SaveWindowBitmap(dialog, ShotPath(L"hotkey-dialog")));
+    EXPECT_TRUE(Shoot(dialog, L"hotkey-dialog"));
     PostMessageW(dialog, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog) || !IsVisible(dialog); }));
     EXPECT_TRUE(app.Close());

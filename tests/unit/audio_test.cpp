@@ -1,12 +1,10 @@
 // The sound of the programs whose windows we hide, against simulated audio sessions: what is
 // muted, what is given back, and what the record keeps for a run that was killed.
+#include "Fixtures.h"
 #include "app/RestoreRecorded.h"
 #include "record/uHiddenRecord.h"
 #include "sim/SimAudio.h"
-#include "sim/SimDesktop.h"
-#include "sim/SimStore.h"
 #include "windows/uAudioMuter.h"
-#include "windows/uWindowsHider.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +14,11 @@
 namespace tw {
 namespace {
 
-constexpr char kRecordPath[] = "C:\\Tarnwick\\Hidden.dat";
 constexpr char kBrowser[] = "C:\\Program Files\\Browser\\browser.exe";
 
-class AudioMuterTest : public ::testing::Test {
+class AudioMuterTest : public WindowListFixture {
 protected:
-    sim::SimDesktop desk;
-    Hwnd self = desk.AddWindow("Tarnwick");
-    sim::SimStore store;
     sim::SimAudio audio;
-    THiddenRecord record{store, desk, desk, kRecordPath};
-    TWindowList list{desk, &record, &desk};
     TAudioMuter muter{audio, &record};
     // The browser plays in its window's process (10) and in a child (11) whose path differs in
     // case; the user has muted a third one; the player is another program.
@@ -60,12 +52,7 @@ protected:
         return out;
     }
 
-    std::size_t SessionsOnDisk()
-    {
-        THiddenRecord fresh{store, desk, desk, kRecordPath};
-        fresh.Load();
-        return fresh.Sessions().size();
-    }
+    std::size_t SessionsOnDisk() { return NextStart()->Sessions().size(); }
 };
 
 TEST_F(AudioMuterTest, HidingMutesTheWholeProgramAfterTheWindowsAndRestoringGivesBackOnlyWhatWeMuted)
@@ -126,20 +113,17 @@ TEST_F(AudioMuterTest, ASessionOfAProcessThatReplacedOursIsNeverTakenForOurs)
     // muted by its user: the next start leaves that one alone and keeps the rest muted while
     // the browser's window stays hidden.
     audio.sessions.front() = {"browser|10", 10, 3, "C:\\Other\\other.exe", true};
-    THiddenRecord next{store, desk, desk, kRecordPath};
-    next.Load();
-    TWindowList adopted{desk, &next, &desk};
+    auto next = NextStart();
+    TWindowList adopted{desk, next.get(), &desk};
     adopted.AdoptRecorded();
-    TAudioMuter nextMuter{audio, &next};
+    TAudioMuter nextMuter{audio, next.get()};
     nextMuter.AdoptRecorded();
     Follow(nextMuter, adopted);
     EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|10", "browser|11", "browser|12"}));
     EXPECT_EQ(SessionsOnDisk(), 1u);
 
     // Killed again: "/restore" gives back the window and the sound.
-    THiddenRecord last{store, desk, desk, kRecordPath};
-    last.Load();
-    RestoreRecorded(last, desk, desk);
+    RestoreRecorded(*NextStart(), desk, desk);
     EXPECT_TRUE(desk.IsWindowVisible(browser));
     EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|10", "browser|12"}));
     EXPECT_EQ(store.files[kRecordPath], "");

@@ -361,7 +361,7 @@ TEST_F(HiddenFileListTest, CommandsRunInOrderOnTheWorkerWhileTheCallerGoesOn)
 
 // --- Command lines --------------------------------------------------------------------
 
-TEST(CommandLineTest, QuotedArgumentsSplitBackUnchanged)
+TEST(CommandLineTest, EveryPathSplitsBackWholeBehindTheProgramsFullPath)
 {
     for (std::string arg : {"C:\\My Files\\a b.txt", "C:\\", "C:\\dir with blank\\", "C:\\a\\\\b", "plain",
                             "say \"hi\"\\", "C:\\tail\\\\", ""}) {
@@ -369,27 +369,17 @@ TEST(CommandLineTest, QuotedArgumentsSplitBackUnchanged)
         ASSERT_EQ(args.size(), 2u) << arg;
         EXPECT_EQ(args[1], arg);
     }
-}
-
-TEST(CommandLineTest, AttribIsNamedByItsFullPathAndThePathIsOneQuotedArgument)
-{
-    EXPECT_EQ(AttribCommandLine("C:\\Windows\\system32", false, "C:\\My Files\\a b.txt"),
-              "\"C:\\Windows\\system32\\attrib.exe\" +h +s \"C:\\My Files\\a b.txt\"");
-    EXPECT_EQ(AttribCommandLine("C:\\Windows\\system32", true, "D:\\x"),
-              "\"C:\\Windows\\system32\\attrib.exe\" -h -s \"D:\\x\"");
-}
-
-TEST(CommandLineTest, ATrailingBackslashDoesNotEscapeTheClosingQuote)
-{
-    std::string line = AttribCommandLine("C:\\Windows\\system32", false, "E:\\");
-    EXPECT_EQ(line, "\"C:\\Windows\\system32\\attrib.exe\" +h +s \"E:\\\\\"");
-    EXPECT_THAT(sim::SplitCommandLine(line), ElementsAre("C:\\Windows\\system32\\attrib.exe", "+h", "+s", "E:\\"));
-}
-
-TEST(CommandLineTest, ExplorerComesFromTheWindowsFolderWithTheQuotedPath)
-{
+    // A drive root's backslash must not escape the closing quote, and attrib is never looked
+    // for along the search path.
+    for (bool restore : {false, true})
+        for (std::string path : {"C:\\My Files\\a b.txt", "E:\\"})
+            EXPECT_THAT(sim::SplitCommandLine(AttribCommandLine("C:\\Windows\\system32", restore, path)),
+                        ElementsAre("C:\\Windows\\system32\\attrib.exe", restore ? "-h" : "+h",
+                                    restore ? "-s" : "+s", path));
+    // Nor is Explorer, which is given the folder as one argument.
     EXPECT_EQ(ExplorerFile("C:\\Windows"), "C:\\Windows\\Explorer.exe");
-    EXPECT_EQ(ExplorerParameters("C:\\My Files\\"), "\"C:\\My Files\\\\\"");
+    EXPECT_THAT(sim::SplitCommandLine("explorer " + ExplorerParameters("C:\\My Files\\")),
+                ElementsAre("explorer", "C:\\My Files\\"));
 }
 
 // --- Stored form ----------------------------------------------------------------------

@@ -194,12 +194,6 @@ TEST(FileListLines, BreakAtTheEndMakesNoEmptyEntryButInnerEmptyLinesStay)
     EXPECT_THAT(SplitLines("\r\n"), ElementsAre(""));
 }
 
-TEST(FileListLines, StoredExampleReadsAsOneEntry)
-{
-    EXPECT_THAT(SplitLines(DecodeHex("433a5c610d0a")), ElementsAre("C:\\a"));
-    EXPECT_EQ(EncodeHex(JoinLines({"C:\\a"})), "433A5C610D0A");
-}
-
 std::vector<std::string> RoundTrip(const std::vector<std::string>& lines)
 {
     return SplitLines(DecodeHex(EncodeHex(JoinLines(lines))));
@@ -241,7 +235,7 @@ TEST_F(SettingsStore, PathIsTheExecutableFolderWorkedOutOnce)
     EXPECT_FALSE(profile.Exists("D:\\elsewhere\\System.ini"));
 }
 
-TEST_F(SettingsStore, IntegersAreWrittenInDecimalAndReadBackAsWritten)
+TEST_F(SettingsStore, IntegersAreWrittenInDecimalAndReadBackAsWrittenElseTheDefault)
 {
     ini.WriteInteger("system", "HideAllWord", 88);
     ini.WriteInteger("system", "HideAllHelp", 0);
@@ -249,11 +243,9 @@ TEST_F(SettingsStore, IntegersAreWrittenInDecimalAndReadBackAsWritten)
     EXPECT_EQ(ini.ReadInteger("system", "HideAllWord", 1), 88);
     EXPECT_EQ(ini.ReadInteger("system", "HideAllHelp", 18), 0);
     EXPECT_EQ(ini.ReadInteger("SYSTEM", "hideallword", 1), 88);   // names match without regard to case
-}
 
-TEST_F(SettingsStore, MissingOrUnreadableIntegersGiveTheDefault)
-{
-    EXPECT_EQ(ini.ReadInteger("system", "HideAllHelp", 18), 18);   // no file at all
+    // Missing or unreadable: the default.
+    EXPECT_EQ(ini.ReadInteger("system", "ShowWord", 82), 82);
     Stored("HideAllHelp") = "0x11";
     Stored("HideHelp") = "abc";
     Stored("ShowHelp") = "";
@@ -275,21 +267,20 @@ TEST_F(SettingsStore, FailedWriteNamesTheFullPath)
     EXPECT_EQ(ini.ReadInteger("system", "HideWord", 72), 72);
 }
 
-TEST_F(SettingsStore, BinaryStreamIsHexAppendedAtTheStreamsEnd)
+TEST_F(SettingsStore, BinaryStreamIsHexAppendedAtTheStreamsEndAndMayBeEmpty)
 {
     ini.WriteBinaryStream("system", "File", JoinLines({"C:\\a"}));
     EXPECT_EQ(Stored("File"), "433A5C610D0A");
     std::string stream = "xy";
     ini.ReadBinaryStream("system", "File", stream);
     EXPECT_EQ(stream, "xyC:\\a\r\n");
-}
 
-TEST_F(SettingsStore, EmptyStreamStoresAnEmptyValueAndReadsAsNothing)
-{
+    // An empty stream is an empty value, there and read as nothing.
     ini.WriteBinaryStream("system", "File", "");
-    ASSERT_TRUE(profile.ReadString(path, "system", "File"));   // the key is there, empty
+    ASSERT_TRUE(profile.ReadString(path, "system", "File"));
     EXPECT_EQ(Stored("File"), "");
-    std::string stream;
+    stream.clear();
+    ini.ReadBinaryStream("system", "File", stream);
     ini.ReadBinaryStream("system", "File", stream);
     ini.ReadBinaryStream("system", "NoSuchKey", stream);
     EXPECT_EQ(stream, "");
@@ -368,25 +359,21 @@ TEST_F(SettingsStore, AnUnreadableFileBesideUsIsNotSucceededByAnEmptyOne)
     EXPECT_FALSE(profile.Exists(moved.Path()));
 }
 
-TEST_F(SettingsStore, ProgramHotKeysFallBackKeyByKey)
+TEST_F(SettingsStore, ProgramHotKeysFallBackKeyByKeyOnlyWhereNothingIsStored)
 {
     EXPECT_EQ(ReadProgramHotKey(ini, kSelfHotKey), (THotKeyValue{18, 88}));
     EXPECT_EQ(ReadProgramHotKey(ini, kHideHotKey), (THotKeyValue{18, 72}));
     EXPECT_EQ(ReadProgramHotKey(ini, kShowHotKey), (THotKeyValue{18, 82}));
     Stored("HideAllHelp") = "17";
     EXPECT_EQ(THotKeyBox::HotKeyText(ReadProgramHotKey(ini, kSelfHotKey)), "Ctrl + X");
-}
 
-TEST_F(SettingsStore, StoredValueBeyondSixteenBitsIsNoKey)
-{
+    // A stored value beyond 16 bits is no key, not the key of its low bits nor the default.
     Stored("HideAllWord") = "65624";   // 0x10058: its low 16 bits would be the letter X
     Stored("HideHelp") = "-1";
     EXPECT_EQ(ReadProgramHotKey(ini, kSelfHotKey).Key, 0);
     EXPECT_EQ(THotKeyBox::HotKeyText(ReadProgramHotKey(ini, kHideHotKey)), "");
-}
 
-TEST_F(SettingsStore, ClearedHotKeyStaysClearedInsteadOfFallingBack)
-{
+    // Cleared, it stays cleared instead of falling back.
     WriteProgramHotKey(ini, kSelfHotKey, THotKeyValue{});
     EXPECT_EQ(Stored("HideAllHelp"), "0");
     EXPECT_EQ(Stored("HideAllWord"), "0");

@@ -11,6 +11,24 @@ namespace {
 constexpr Hwnd kMain = 0x10010;
 using Requests = std::vector<std::string>;
 
+// A copy that runs already, its window up and open to requests.
+sim::SimInstance RunningCopy()
+{
+    sim::SimInstance copy;
+    copy.running = true;
+    copy.window = kMain;
+    return copy;
+}
+
+// The start left the copy to do what was asked ("restore" or "show") and ended, content.
+void ExpectHandedOver(const StartVerdict& verdict, const sim::SimInstance& copy, bool restore)
+{
+    EXPECT_FALSE(verdict.run);
+    EXPECT_EQ(verdict.exitCode, 0);
+    EXPECT_FALSE(verdict.tellElevated);
+    EXPECT_EQ(copy.requests, Requests{restore ? "restore" : "show"});
+}
+
 TEST(SingleCopyTest, TheFirstStartRunsAndSoDoesOneThatCanHaveNoLock)
 {
     sim::SimInstance alone;
@@ -25,22 +43,14 @@ TEST(SingleCopyTest, TheFirstStartRunsAndSoDoesOneThatCanHaveNoLock)
 TEST(SingleCopyTest, ASecondStartHandsOverAndEndsWithoutRunning)
 {
     for (bool restore : {false, true}) {
-        sim::SimInstance copy;
-        copy.running = true;
-        copy.window = kMain;
+        sim::SimInstance copy = RunningCopy();
         copy.windowAfterLooks = 3;   // only just started: its window is on the way
-        StartVerdict verdict = DecideStart(copy, restore);
-        EXPECT_FALSE(verdict.run);
-        EXPECT_EQ(verdict.exitCode, 0);
-        EXPECT_FALSE(verdict.tellElevated);
-        EXPECT_EQ(copy.requests, Requests{restore ? "restore" : "show"});
+        ExpectHandedOver(DecideStart(copy, restore), copy, restore);
     }
 
     // A copy that does not answer: a restore it did not carry out is a failure, and this
     // start still does not run beside it.
-    sim::SimInstance hung;
-    hung.running = true;
-    hung.window = kMain;
+    sim::SimInstance hung = RunningCopy();
     hung.hung = true;
     StartVerdict verdict = DecideStart(hung, true);
     EXPECT_FALSE(verdict.run);
@@ -54,17 +64,11 @@ TEST(SingleCopyTest, ANormalStartBesideAnElevatedCopyNeverRunsAsASecondOne)
 {
     for (bool restore : {false, true}) {
         SCOPED_TRACE(restore ? "/restore" : "plain start");
-        sim::SimInstance copy;
-        copy.running = true;
+        sim::SimInstance copy = RunningCopy();
         copy.elevated = true;
         copy.lockOpen = false;
-        copy.window = kMain;
         // Its window lets the requests in: it comes to the front, or gives back what it hid.
-        StartVerdict handed = DecideStart(copy, restore);
-        EXPECT_FALSE(handed.run);
-        EXPECT_EQ(handed.exitCode, 0);
-        EXPECT_FALSE(handed.tellElevated);
-        EXPECT_EQ(copy.requests, Requests{restore ? "restore" : "show"});
+        ExpectHandedOver(DecideStart(copy, restore), copy, restore);
 
         // It does not (an older version, say): the user is told why nothing happened.
         sim::SimInstance deaf = copy;

@@ -2,6 +2,7 @@
 // drops and appends icons, and how hiding behaves when the toolbar does not cooperate.
 #include "app/RestoreRecorded.h"
 #include "record/uHiddenRecord.h"
+#include "sim/ForwardingWindows.h"
 #include "sim/SimDesktop.h"
 #include "sim/SimRegistry.h"
 #include "sim/SimStore.h"
@@ -22,38 +23,20 @@ constexpr std::uint32_t kShellPid = 42;
 constexpr char kRecordPath[] = "D:\\Hidden.dat";
 
 // Counts what reaches the system, so a test can tell that a dead shell was not pestered.
-class CountingWindows final : public WindowApi {
+class CountingWindows final : public sim::ForwardingWindows {
 public:
-    explicit CountingWindows(sim::SimDesktop& desk) : desk_(desk) {}
+    using ForwardingWindows::ForwardingWindows;
     int sends = 0;
     int failedSends = 0;
 
-    Hwnd GetFirstSibling(Hwnd any) override { return desk_.GetFirstSibling(any); }
-    Hwnd GetNextSibling(Hwnd w) override { return desk_.GetNextSibling(w); }
-    int GetWindowTextW(Hwnd w, char16_t* buf, int n) override { return desk_.GetWindowTextW(w, buf, n); }
-    std::string AnsiForm(std::u16string_view wide) override { return desk_.AnsiForm(wide); }
-    std::u16string WideForm(std::string_view ansi) override { return desk_.WideForm(ansi); }
-    std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override { return desk_.IntegrityLevel(pid); }
-    bool IsWindow(Hwnd w) override { return desk_.IsWindow(w); }
-    bool IsWindowVisible(Hwnd w) override { return desk_.IsWindowVisible(w); }
-    std::optional<bool> IsCloaked(Hwnd w) override { return desk_.IsCloaked(w); }
-    std::optional<bool> IsOnVirtualDesktop(Hwnd w) override { return desk_.IsOnVirtualDesktop(w); }
-    bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override { return desk_.ShowWindowAsync(w, cmd); }
-    std::string ClassName(Hwnd w) override { return desk_.ClassName(w); }
-    Hwnd FindWindowA(const char* cls) override { return desk_.FindWindowA(cls); }
-    Hwnd FindChildWindowA(Hwnd parent, const char* cls) override { return desk_.FindChildWindowA(parent, cls); }
-    std::uint32_t GetWindowProcessId(Hwnd w) override { return desk_.GetWindowProcessId(w); }
     bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                       std::intptr_t& result) override
     {
         ++sends;
-        bool ok = desk_.SendMessageA(w, msg, wParam, lParam, result);
+        bool ok = ForwardingWindows::SendMessageA(w, msg, wParam, lParam, result);
         failedSends += ok ? 0 : 1;
         return ok;
     }
-
-private:
-    sim::SimDesktop& desk_;
 };
 
 class TrayTest : public ::testing::Test {

@@ -1,12 +1,10 @@
 // The window list against the simulated desktop: what a refresh keeps, adds and drops,
 // and how the bulk operations treat windows in mixed states.
+#include "Fixtures.h"
 #include "app/RestoreRecorded.h"
 #include "platform/WideText.h"
 #include "record/uHiddenRecord.h"
 #include "settings/uRemembered.h"
-#include "sim/SimDesktop.h"
-#include "sim/SimStore.h"
-#include "windows/uWindowsHider.h"
 
 #include <gtest/gtest.h>
 
@@ -18,23 +16,13 @@
 namespace tw {
 namespace {
 
-constexpr char kRecordPath[] = "C:\\Tarnwick\\Hidden.dat";
-
-class WindowListTest : public ::testing::Test {
+class WindowListTest : public WindowListFixture {
 protected:
-    sim::SimDesktop desk;
-    Hwnd self = desk.AddWindow("Tarnwick");
-    sim::SimStore store;
-    THiddenRecord record{store, desk, desk, kRecordPath};
-    TWindowList list{desk, &record, &desk};
-
-    // What the next start would find: a record read afresh from the file.
     std::vector<Hwnd> RecordedOnDisk()
     {
-        THiddenRecord fresh{store, desk, desk, kRecordPath};
-        fresh.Load();
         std::vector<Hwnd> out;
-        for (const RecordedWindow& w : fresh.Windows())
+        auto next = NextStart();
+        for (const RecordedWindow& w : next->Windows())
             out.push_back(w.handle);
         return out;
     }
@@ -113,18 +101,11 @@ TEST_F(WindowListTest, ARememberedProgramTicksEveryWindowOfItsOwnExecutableOnly)
     EXPECT_EQ(asked, 2);   // once per readable process
 }
 
-TEST_F(WindowListTest, RefreshNeverDuplicatesAHandle)
-{
-    desk.AddWindow("Editor");
-    list.RefreshWindows(self);
-    list.RefreshWindows(self);
-    list.RefreshWindows(self);
-    EXPECT_EQ(list.Count(), 1);
-}
-
-TEST_F(WindowListTest, HiddenEntriesSurviveRefreshesAndFollowTitleChanges)
+TEST_F(WindowListTest, RefreshesKeepEachEntryOnceWithItsTickAndItsLastTitle)
 {
     Hwnd w = desk.AddWindow("Report.doc");
+    Hwnd shown = desk.AddWindow("Editor");
+    Hwnd untitled = desk.AddWindow("Named");
     list.RefreshWindows(self);
     TWindow* entry = list.FindByHandle(w);
     ASSERT_NE(entry, nullptr);
@@ -133,22 +114,18 @@ TEST_F(WindowListTest, HiddenEntriesSurviveRefreshesAndFollowTitleChanges)
     ASSERT_FALSE(desk.IsWindowVisible(w));
 
     desk.Window(w).title = "Report.doc (saved)";
+    desk.Window(untitled).title.clear();
     list.RefreshWindows(self);
     list.RefreshWindows(self);
 
+    EXPECT_EQ(list.Count(), 3);
     ASSERT_EQ(list.FindByHandle(w), entry);   // the same entry, with its tick
     EXPECT_TRUE(entry->Selected);
     EXPECT_EQ(entry->Caption, "Report.doc (saved)");
-}
-
-TEST_F(WindowListTest, EntryKeepsOldCaptionWhenItsWindowLosesTheTitle)
-{
-    Hwnd w = desk.AddWindow("Named");
-    list.RefreshWindows(self);
-    desk.Window(w).title.clear();
-    list.RefreshWindows(self);
-    ASSERT_NE(list.FindByHandle(w), nullptr);
-    EXPECT_EQ(list.FindByHandle(w)->Caption, "Named");
+    EXPECT_NE(list.FindByHandle(shown), nullptr);
+    // A window that loses its title keeps the one it had.
+    ASSERT_NE(list.FindByHandle(untitled), nullptr);
+    EXPECT_EQ(list.FindByHandle(untitled)->Caption, "Named");
 }
 
 TEST_F(WindowListTest, DestroyedWindowsGoAtTheNextRefreshAndAreNotTouchedBefore)
@@ -165,8 +142,12 @@ TEST_F(WindowListTest, DestroyedWindowsGoAtTheNextRefreshAndAreNotTouchedBefore)
     list.RestoreHidden();
     EXPECT_TRUE(desk.log.empty());
 
+    TWindow* dead = list.FindByHandle(a);
+    EXPECT_TRUE(list.Contains(dead));
     list.RefreshWindows(self);
     EXPECT_EQ(list.FindByHandle(a), nullptr);
+    EXPECT_FALSE(list.Contains(dead));
+    EXPECT_FALSE(list.Contains(nullptr));
     EXPECT_NE(list.FindByHandle(b), nullptr);
     EXPECT_EQ(list.Count(), 1);
 
@@ -386,9 +367,8 @@ TEST_F(WindowListTest, NextStartAdoptsOnlyRecordedWindowsThatAreStillTheSameAndH
     for (Hwnd gone = 0x90000; gone < 0x90000 + 40 * 4; gone += 4)
         store.files[kRecordPath] += "W " + std::to_string(gone) + " 5 1 4E6F7465706164\n";
 
-    THiddenRecord next{store, desk, desk, kRecordPath};
-    next.Load();
-    TWindowList adopted{desk, &next};
+    auto next = NextStart();
+    TWindowList adopted{desk, next.get()};
     adopted.AdoptRecorded();
 
     ASSERT_EQ(adopted.Count(), 1);
@@ -436,10 +416,9 @@ TEST_F(WindowListTest, ARestoreThatDoesNotTakeKeepsTheWindowOursAndRecorded)
         EXPECT_TRUE(list.FindByHandle(w)->HiddenByUs);
 
     // Killed now: "/restore" tries again, and keeps in the record what still does not come.
-    THiddenRecord next{store, desk, desk, kRecordPath};
-    next.Load();
+    auto next = NextStart();
     desk.Window(refusing).refusesShows = false;
-    RestoreRecorded(next, desk, desk);
+    RestoreRecorded(*next, desk, desk);
     EXPECT_TRUE(desk.IsWindowVisible(refusing));
     EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{rehiding, hung}));
 
@@ -612,18 +591,6 @@ TEST_F(WindowListTest, SortPutsCaptionsInByteOrder)
     EXPECT_EQ(list.Items(0).Title, "한");
     EXPECT_EQ(list.Items(5).Title, "阿");
     EXPECT_EQ(list.Items(7).Title, "中");
-}
-
-TEST_F(WindowListTest, ContainsOnlyLiveEntries)
-{
-    Hwnd w = desk.AddWindow("Soon gone");
-    list.RefreshWindows(self);
-    TWindow* entry = list.FindByHandle(w);
-    EXPECT_TRUE(list.Contains(entry));
-    desk.DestroyWindow(w);
-    list.RefreshWindows(self);
-    EXPECT_FALSE(list.Contains(entry));
-    EXPECT_FALSE(list.Contains(nullptr));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/Win32Platform.h"
 #include "platform/ui/Text.h"
 #include "windows/uWindowsHider.h"
+#include "sim/ForwardingWindows.h"
 
 #include "E2e.h"
 #include "TargetWindows.h"
@@ -38,42 +39,20 @@ std::vector<Hwnd> ZOrder()
 }
 
 // The real window calls, with every ShowWindow written down: proof of what was (not) done.
-class RecordingWindows final : public WindowApi {
+class RecordingWindows final : public sim::ForwardingWindows {
 public:
+    RecordingWindows() : ForwardingWindows(Win32Windows()) {}
     std::vector<std::pair<Hwnd, ShowCmd>> shows;
 
-    Hwnd GetFirstSibling(Hwnd any) override { return real_.GetFirstSibling(any); }
-    Hwnd GetNextSibling(Hwnd w) override { return real_.GetNextSibling(w); }
-    int GetWindowTextW(Hwnd w, char16_t* buf, int maxCount) override { return real_.GetWindowTextW(w, buf, maxCount); }
-    std::string AnsiForm(std::u16string_view wide) override { return real_.AnsiForm(wide); }
-    std::u16string WideForm(std::string_view ansi) override { return real_.WideForm(ansi); }
-    std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override { return real_.IntegrityLevel(pid); }
-    bool IsWindow(Hwnd w) override { return real_.IsWindow(w); }
-    bool IsWindowVisible(Hwnd w) override { return real_.IsWindowVisible(w); }
-    std::optional<bool> IsCloaked(Hwnd w) override { return real_.IsCloaked(w); }
-    std::optional<bool> IsOnVirtualDesktop(Hwnd w) override { return real_.IsOnVirtualDesktop(w); }
     bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override
     {
         shows.emplace_back(w, cmd);
-        return real_.ShowWindowAsync(w, cmd);
+        return ForwardingWindows::ShowWindowAsync(w, cmd);
     }
-    std::string ClassName(Hwnd w) override { return real_.ClassName(w); }
-    Hwnd FindWindowA(const char* cls) override { return real_.FindWindowA(cls); }
-    Hwnd FindChildWindowA(Hwnd parent, const char* cls) override { return real_.FindChildWindowA(parent, cls); }
-    std::uint32_t GetWindowProcessId(Hwnd w) override { return real_.GetWindowProcessId(w); }
-    bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
-                      std::intptr_t& result) override
-    {
-        return real_.SendMessageA(w, msg, wParam, lParam, result);
-    }
-
     int ShowsOf(Hwnd w) const
     {
         return static_cast<int>(std::count_if(shows.begin(), shows.end(), [w](const auto& s) { return s.first == w; }));
     }
-
-private:
-    WindowApi& real_ = Win32Windows();
 };
 
 // One helper process serves the whole suite (a Wine process costs about a second); each

@@ -91,4 +91,26 @@ std::vector<HWND> App::Windows(std::wstring_view cls, bool visibleOnly) const {
     return TopLevelWindows(process_.Id(), cls, visibleOnly);
 }
 
+bool App::ChooseFromContextMenu(POINT at, int item) const {
+    if (!RightClick(at)) {
+        return false;
+    }
+    HWND popup = WaitFor([&] {
+        const std::vector<HWND> menus = Windows(L"#32768");
+        return menus.empty() ? nullptr : menus.front();
+    });
+    if (!popup) {
+        return false;
+    }
+    const RECT menu = ScreenRect(popup);
+    if (!MoveMouse(POINT{menu.left - 20, menu.top - 20})) {
+        return false;
+    }
+    for (int i = 0; i < item; ++i) {
+        PressKey(VK_DOWN);
+    }
+    PressKey(VK_RETURN);
+    return WaitUntil([&] { return Windows(L"#32768").empty(); });
+}
+
 } // namespace tw::e2e

@@ -63,6 +63,13 @@ public:
     HWND WaitForWindow(std::wstring_view cls, std::wstring_view title = {}, Ms timeout = kShortWait) const;
     std::vector<HWND> Windows(std::wstring_view cls = {}, bool visibleOnly = true) const;
 
+    // Picks item `item` (from 1) of the program's context menu at `at`, opened with a right
+    // click, with the keys; true once the menu has gone. The pointer is taken off the menu
+    // first: a menu opens under it, and a hover read late (Wine reads the pointer's arrival
+    // over a new window when the program next looks at its input) would move the highlight
+    // after the keys had moved it.
+    bool ChooseFromContextMenu(POINT at, int item) const;
+
 private:
     TempFolder folder_;
     std::wstring exe_;

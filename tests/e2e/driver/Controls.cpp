@@ -130,21 +130,6 @@ HWND ControlById(HWND parent, int id) {
     return found;
 }
 
-std::vector<HWND> ChildrenByClass(HWND parent, std::wstring_view cls) {
-    std::vector<HWND> found;
-    ForEachChild(parent, [&](HWND child) {
-        if (ClassName(child) == cls) {
-            found.push_back(child);
-        }
-    });
-    return found;
-}
-
-HWND ChildByClass(HWND parent, std::wstring_view cls, size_t index) {
-    const std::vector<HWND> all = ChildrenByClass(parent, cls);
-    return index < all.size() ? all[index] : nullptr;
-}
-
 std::vector<ToolTip> ToolTips(DWORD pid) {
     std::vector<ToolTip> tools;
     for (HWND tooltip : TopLevelWindows(pid, TOOLTIPS_CLASSW, false)) {

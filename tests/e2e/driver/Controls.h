@@ -17,6 +17,8 @@ std::wstring ClassName(HWND window);
 // GetWindowText of another process's control would not ask the control). Empty when the
 // window is gone or hung for 5 s.
 std::wstring Text(HWND window);
+// The text a message box shows (its static control has the id 0xFFFF).
+inline std::wstring MessageText(HWND box) { return Text(GetDlgItem(box, 0xFFFF)); }
 
 inline bool IsVisible(HWND window) { return IsWindowVisible(window) != FALSE; }
 inline bool IsMinimized(HWND window) { return IsIconic(window) != FALSE; }
@@ -37,11 +39,6 @@ HWND WaitForTopLevel(DWORD pid, std::wstring_view cls, std::wstring_view title =
 // A control anywhere below `parent` (not only direct children: controls sit on panels) with
 // this control id; nullptr if none.
 HWND ControlById(HWND parent, int id);
-// All windows below `parent` of class `cls`, in EnumChildWindows order (depth first, each
-// level in Z order, which is creation order unless a program reorders them).
-std::vector<HWND> ChildrenByClass(HWND parent, std::wstring_view cls);
-// The index-th of them; nullptr if there are fewer.
-HWND ChildByClass(HWND parent, std::wstring_view cls, size_t index = 0);
 
 // Tooltips: every tool of every tooltip window of process `pid`, and the text of the tool
 // registered for one control (TTF_IDISHWND or tool window == control). Tools whose text the

@@ -2,7 +2,7 @@
 //
 //   tw::e2e::App app;                                  // Tarnwick.exe copied to a temp folder
 //   ASSERT_TRUE(app.Start());                          // waits for the visible main window
-//   HWND list = tw::e2e::ChildByClass(app.MainWindow(), WC_LISTVIEWW);
+//   HWND list = tw::e2e::ControlById(app.MainWindow(), tw::ids::lstWindowName);
 //   tw::e2e::RemoteListView rows(list);
 //   EXPECT_TRUE(tw::e2e::WaitUntil([&] { return rows.RowCount() > 0; }));
 //   tw::e2e::PressKey('X', tw::e2e::kAlt);

@@ -24,6 +24,17 @@ inline HANDLE OpenDriverEvent(const wchar_t* variable) {
     return OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, name);
 }
 
+// Registers a window class as a plain program's: the arrow cursor, a system colour behind.
+inline bool RegisterPlainClass(const wchar_t* name, WNDPROC proc, int background = COLOR_BTNFACE) {
+    WNDCLASSW cls{};
+    cls.lpfnWndProc = proc;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hbrBackground = GetSysColorBrush(background);
+    cls.lpszClassName = name;
+    return RegisterClassW(&cls) != 0;
+}
+
 // Tells the test that the helper is set up (windows created, data in place).
 inline void SignalReady() {
     if (HANDLE ready = OpenDriverEvent(kReadyEventVariable)) {

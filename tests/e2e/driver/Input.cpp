@@ -78,7 +78,7 @@ bool ClearToClick(POINT screen, HWND target) {
     return !target || root == GetAncestor(target, GA_ROOT);
 }
 
-bool ClickWith(POINT screen, DWORD down, DWORD up, int times, HWND target) {
+bool ClickWith(POINT screen, DWORD down, DWORD up, HWND target) {
     if (!MoveMouse(screen)) {
         ADD_FAILURE() << "the pointer did not reach (" << screen.x << ", " << screen.y << ")";
         return false;
@@ -98,12 +98,7 @@ bool ClickWith(POINT screen, DWORD down, DWORD up, int times, HWND target) {
         ADD_FAILURE() << "the pointer left (" << screen.x << ", " << screen.y << ") before the click";
         return false;
     }
-    std::vector<INPUT> inputs;
-    for (int i = 0; i < times; ++i) {
-        inputs.push_back(MouseInput(down));
-        inputs.push_back(MouseInput(up));
-    }
-    Send(inputs);
+    Send({MouseInput(down), MouseInput(up)});
     return true;
 }
 
@@ -173,13 +168,10 @@ bool MoveMouse(POINT screen) {
 }
 
 bool Click(POINT screen, HWND target) {
-    return ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 1, target);
+    return ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, target);
 }
 bool RightClick(POINT screen, HWND target) {
-    return ClickWith(screen, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 1, target);
-}
-bool DoubleClick(POINT screen, HWND target) {
-    return ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 2, target);
+    return ClickWith(screen, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, target);
 }
 
 bool ClickWindow(HWND window) { return Click(Center(ScreenRect(window)), window); }

@@ -24,7 +24,6 @@ bool MoveMouse(POINT screen);
 // top-level window; when that does not come, it records a failure saying what is there.
 bool Click(POINT screen, HWND target = nullptr);
 bool RightClick(POINT screen, HWND target = nullptr);
-bool DoubleClick(POINT screen, HWND target = nullptr);
 // A left click in the middle of a window or control.
 bool ClickWindow(HWND window);
 // Moves the pointer to the screen's top-left corner, away from any window a test opens, so

@@ -58,15 +58,6 @@ std::vector<std::wstring> RemoteListView::Row(int row) const {
     return cells;
 }
 
-std::vector<std::vector<std::wstring>> RemoteListView::Rows() const {
-    std::vector<std::vector<std::wstring>> rows;
-    const int count = RowCount();
-    for (int r = 0; r < count; ++r) {
-        rows.push_back(Row(r));
-    }
-    return rows;
-}
-
 std::vector<std::wstring> RemoteListView::Column(int column) const {
     std::vector<std::wstring> cells;
     const int count = RowCount();

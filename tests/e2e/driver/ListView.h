@@ -22,8 +22,6 @@ public:
     int ColumnWidth(int column) const;
     std::wstring Text(int row, int column = 0) const;
     std::vector<std::wstring> Row(int row) const;
-    // All rows, each with ColumnCount() texts.
-    std::vector<std::vector<std::wstring>> Rows() const;
     // Column 0 of every row: the usual way to find a row.
     std::vector<std::wstring> Column(int column = 0) const;
     // The first row whose `column` reads `text`; -1 if none.

@@ -145,13 +145,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    WNDCLASSW cls{};
-    cls.lpfnWndProc = HostProc;
-    cls.hInstance = instance;
-    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    cls.lpszClassName = L"TwListHost";
-    RegisterClassW(&cls);
+    tw::e2e::helper::RegisterPlainClass(L"TwListHost", HostProc);
     HWND window = CreateWindowExW(0, L"TwListHost", L"列表宿主", WS_OVERLAPPEDWINDOW, 100, 100, 480, 260, nullptr,
                                   nullptr, instance, nullptr);
     ShowWindow(window, SW_SHOW);

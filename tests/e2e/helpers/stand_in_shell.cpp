@@ -3,12 +3,12 @@
 // ("ToolbarWindow32") whose buttons play the tray icons, and a desktop window "Progman"
 // (bare, as an older or replaced shell has it, until a test asks for a newer layout).
 // The test adds and removes buttons, makes it hang, or takes the taskbar away through the
-// commands of stand_in_shell.h.
+// commands of ShellProtocol.h.
 //
 // Wine keeps a hidden, childless "Shell_TrayWnd" of its own in its explorer process. Ours is
 // created later and so stands above it in the Z order, where FindWindow looks first.
 #include "HelperSide.h"
-#include "stand_in_shell.h"
+#include "ShellProtocol.h"
 
 #include <commctrl.h>
 
@@ -231,13 +231,7 @@ LRESULT CALLBACK ShellProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void Register(const wchar_t* cls) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &ShellProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = cls;
-    RegisterClassW(&wc);
+    helper::RegisterPlainClass(cls, &ShellProc);
 }
 
 void SayWindow(const char* name, HWND window) {

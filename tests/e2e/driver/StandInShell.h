@@ -7,7 +7,7 @@
 #include "Process.h"
 #include "Remote.h"
 #include "Wait.h"
-#include "helpers/stand_in_shell.h"
+#include "ShellProtocol.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +80,7 @@ public:
     bool Delete(int id) { return shell::DeleteButton(taskbar, id); }
     bool AddSecondaryTaskbar() { return shell::SendCommand(taskbar, shell::kAddSecondaryTaskbar, {}); }
     bool ShowTaskbars() { return shell::SendCommand(taskbar, shell::kShowTaskbars, {}); }
-    // "10" or "24H2" (stand_in_shell.h).
+    // "10" or "24H2" (ShellProtocol.h).
     bool DesktopLayout(std::wstring_view layout) { return shell::SendCommand(taskbar, shell::kDesktopLayout, layout); }
     bool Hang(const std::wstring& wakeEvent) { return shell::SendCommand(taskbar, shell::kHang, wakeEvent); }
     bool DestroyTray() {
