@@ -95,8 +95,7 @@ TTrayToolbarReader::TTrayToolbarReader(WindowApi& windows, ProcessApi& processes
 {
 }
 
-bool TTrayToolbarReader::Read(Hwnd toolbar, const std::function<bool(std::int32_t id)>& reveal,
-                              std::vector<TrayButton>& out)
+bool TTrayToolbarReader::Read(Hwnd toolbar, const Hooks& hooks, std::vector<TrayButton>& out)
 {
     // The buffer owns the process handle too: both are let go on every way out.
     std::unique_ptr<RemoteBuffer> buffer =
@@ -108,19 +107,20 @@ bool TTrayToolbarReader::Read(Hwnd toolbar, const std::function<bool(std::int32_
         return false;
     count = std::clamp<std::intptr_t>(count, 0, kMaxButtons);
 
-    // Per button one record and one text, each a message and a read; whether the button is
-    // hidden comes with its record.
+    // Per button the record, a message and a read, which also says whether the button is
+    // hidden; the text, two messages and a read, only for a button new to the caller.
     for (std::intptr_t index = 0; index < count; ++index) {
         Record record;
         if (!ReadRecord(toolbar, *buffer, index, record))
             return false;
-        if (record.hidden && reveal && reveal(record.id) && !AskButtonHidden(windows_, toolbar, record.id, record.hidden))
+        if (record.hidden && hooks.reveal && hooks.reveal(record.id) &&
+            !AskButtonHidden(windows_, toolbar, record.id, record.hidden))
             return false;
         if (record.hidden)
             continue;
         TrayButton button;
         button.id = record.id;
-        if (!ReadText(toolbar, *buffer, record.id, button.text))
+        if (!(hooks.known && hooks.known(record.id)) && !ReadText(toolbar, *buffer, record.id, button.text))
             return false;
         if (identity_)
             button.owner = OwnerOf(*buffer, record.data);

@@ -45,11 +45,18 @@ public:
     // per button, and one question per owning process.
     TTrayToolbarReader(WindowApi& windows, ProcessApi& processes, IdentityApi* identity);
 
-    // Appends the visible buttons of `toolbar`, in button order. A hidden button is offered
-    // to `reveal` first, which may show it (true) to have it listed. A shell that cannot be
+    // What the caller already knows of the buttons, so that the reading spares the shell.
+    struct Hooks {
+        // A hidden button is offered here, and listed when this shows it (true).
+        std::function<bool(std::int32_t id)> reveal;
+        // A button whose text the caller has: its text is not asked for, and stays empty.
+        std::function<bool(std::int32_t id)> known;
+    };
+
+    // Appends the visible buttons of `toolbar`, in button order. A shell that cannot be
     // opened, or lets us reserve nothing, lists nothing. False when the toolbar stopped
     // answering; the buttons read until then stay.
-    bool Read(Hwnd toolbar, const std::function<bool(std::int32_t id)>& reveal, std::vector<TrayButton>& out);
+    bool Read(Hwnd toolbar, const Hooks& hooks, std::vector<TrayButton>& out);
     // The owner of button `id` alone (as TrayButton::owner); nothing when the toolbar did not
     // answer, or holds no such button.
     std::optional<std::string> ReadOwner(Hwnd toolbar, std::int32_t id);

@@ -215,7 +215,7 @@ void TTrayIconList::ReadButtons(std::vector<std::string>& lines)
     TTrayToolbarReader reader(windows_, processes_, nullptr);
     for (Hwnd toolbar : FindToolbars()) {
         std::vector<TrayButton> buttons;
-        reader.Read(toolbar, nullptr, buttons);
+        reader.Read(toolbar, {}, buttons);
         for (const TrayButton& button : buttons)
             lines.push_back(std::to_string(button.id) + "=" + button.text);
     }
@@ -238,9 +238,12 @@ std::vector<TTrayIconList::ReadIcon> TTrayIconList::ReadIcons(std::vector<Hwnd>&
     TTrayToolbarReader reader(windows_, processes_, owners ? identity_ : nullptr);
     std::vector<ReadIcon> read;
     for (Hwnd toolbar : FindToolbars()) {
+        // A listed icon keeps the text it was first listed with, so only new buttons' texts
+        // are read: most of a refresh's round trips into the shell.
+        TTrayToolbarReader::Hooks hooks{[this, toolbar](std::int32_t id) { return ShowListed(toolbar, id); },
+                                        [this, toolbar](std::int32_t id) { return Find(toolbar, id) != nullptr; }};
         std::vector<TrayButton> buttons;
-        if (IsSilent(silent, toolbar) ||
-            !reader.Read(toolbar, [this, toolbar](std::int32_t id) { return ShowListed(toolbar, id); }, buttons)) {
+        if (IsSilent(silent, toolbar) || !reader.Read(toolbar, hooks, buttons)) {
             silent.push_back(toolbar);
             incomplete.push_back(toolbar);
         }

@@ -256,7 +256,9 @@ TEST_F(TrayTest, RefreshDropsVanishedKeepsSurvivorsInPlaceAndAppendsNew)
 
     // The shell reorders, a program removes its icon, another adds one, and one changes its tip.
     toolbar.buttons = {{4, "four"}, {3, "three, renamed"}, {1, "one"}, {5, "five"}};
+    toolbar.received.clear();
     list->RefreshIcons();
+    EXPECT_EQ(toolbar.Received(tb::GetButtonTextW), 2 * 2);   // the new icons' texts alone
 
     EXPECT_EQ(Icons(*list), (IconRows{{1, "one"}, {3, "three"}, {4, "four"}, {5, "five"}}));
     EXPECT_EQ(list->FindById(1), one);     // the same icons, not new ones
