@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <knownfolders.h>
 #include <shlobj.h>
 
 namespace tw {
@@ -173,7 +174,23 @@ public:
         if (SUCCEEDED(hr) && path)
             out = Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path), ::wcslen(path)));
         calls.CoTaskMemFree(path);   // owed even when the call failed
-        return out;
+        return out ? out : Native64BitFolder(folder);
+    }
+
+private:
+    // The 64-bit program folders are refused to a 32-bit program such as this one, yet the
+    // shell names 64-bit programs by them; the system tells their paths to it through the
+    // environment instead.
+    static std::optional<std::string> Native64BitFolder(const GUID& folder)
+    {
+        const wchar_t* variable = ::IsEqualGUID(folder, FOLDERID_ProgramFilesX64)      ? L"ProgramW6432"
+                                  : ::IsEqualGUID(folder, FOLDERID_ProgramFilesCommonX64) ? L"CommonProgramW6432"
+                                                                                           : nullptr;
+        wchar_t path[MAX_PATH]{};
+        const DWORD length = variable ? ::GetEnvironmentVariableW(variable, path, MAX_PATH) : 0;
+        if (length == 0 || length >= MAX_PATH)
+            return std::nullopt;
+        return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path), length));
     }
 };
 
