@@ -178,7 +178,8 @@ void TFrmAmbler::FormCreate()
         WindowList->AdoptRecorded();
         CreateMuter();
         FillWindowPage();
-        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get(), &Win32Registry());
+        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get(), &Win32Registry(),
+                                                       &Win32Identity());
         TrayIconList->AdoptRecorded();
         FillTrayPage();
         WatchTrayIcons();

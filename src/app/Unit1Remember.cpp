@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -39,6 +40,13 @@ int ContextRow(HWND lv, int& x, int& y)
     POINT pt{x, y};
     ::ScreenToClient(lv, &pt);
     return ui::LvRowAt(lv, pt);
+}
+
+// Whether some remembered icon has this text: only then is its owner worth reading.
+bool TextRemembered(const TRememberedStore& store, const std::string& text)
+{
+    const std::vector<RememberedIcon>& icons = store.Icons();
+    return std::any_of(icons.begin(), icons.end(), [&text](const RememberedIcon& icon) { return icon.text == text; });
 }
 
 UINT MenuFlags(bool checked, bool enabled)
@@ -173,11 +181,25 @@ void TFrmAmbler::ToggleRememberedProgram(TWindow& entry, const std::string& exe)
 
 void TFrmAmbler::HideRememberedIcons()
 {
-    if (!Remembered || !TrayIconList || Remembered->Icons().empty() || Closing())
+    if (!Remembered || !TrayIconList || Closing())
         return;
+    // Owners are read by the refresh only while some icon is remembered: the common refresh
+    // does not pay for them.
+    TrayIconList->ReadOwners = !Remembered->Icons().empty();
+    if (!TrayIconList->ReadOwners)
+        return;
+    bool learning = true;
     for (int i = 0; i < TrayIconList->Count(); ++i) {
         TTrayIcon& icon = TrayIconList->Items(i);
-        if (!icon.Hidden && Remembered->IsIconRemembered(std::string(), icon.Name))
+        if (icon.Hidden || !TextRemembered(*Remembered, icon.Name))
+            continue;
+        // Listed by a refresh that did not read owners (the first, say). A shell that does not
+        // answer costs one wait, not one per icon; the next refresh reads the owners anyway.
+        if (learning && !icon.OwnerRead) {
+            TrayIconList->LearnOwner(icon);
+            learning = icon.OwnerRead;
+        }
+        if (Remembered->IsIconRemembered(icon.OwnerPath, icon.Name))
             icon.SetHidden(true);
     }
 }
@@ -189,10 +211,14 @@ void TFrmAmbler::lstTrayIconsContextMenu(int x, int y)
     TTrayIcon* icon = RowIcon(row);
     if (!icon || !Remembered)
         return;
+    {
+        BusyScope busy(*this);
+        TrayIconList->LearnOwner(*icon);
+    }
     ui::UniqueMenu menu(::CreatePopupMenu());
     if (!menu)
         return;
-    ::AppendMenuW(menu.Get(), MenuFlags(Remembered->IsIconRemembered(std::string(), icon->Name), true),
+    ::AppendMenuW(menu.Get(), MenuFlags(Remembered->IsIconRemembered(icon->OwnerPath, icon->Name), true),
                   ids::PopAlwaysHideIcon, L"总是隐藏此图标");
     const int chosen = static_cast<int>(::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON |
                                                                        TPM_RETURNCMD | TPM_NONOTIFY,
@@ -203,9 +229,12 @@ void TFrmAmbler::lstTrayIconsContextMenu(int x, int y)
 
 void TFrmAmbler::ToggleRememberedIcon(TTrayIcon& icon)
 {
-    const bool remember = !Remembered->IsIconRemembered(std::string(), icon.Name);
-    Remembered->SetIconRemembered(std::string(), icon.Name, remember);
+    // Remembered by its program when that can be read: another program's icon with the same
+    // text is left alone. One whose program cannot be read is remembered by its text.
+    const bool remember = !Remembered->IsIconRemembered(icon.OwnerPath, icon.Name);
+    Remembered->SetIconRemembered(icon.OwnerPath, icon.Name, remember);
     SaveRemembered();
+    TrayIconList->ReadOwners = !Remembered->Icons().empty();
     if (remember && Closing())
         return;
     {

@@ -90,6 +90,7 @@ inline constexpr std::uint32_t HideButton = 0x0404;      // TB_HIDEBUTTON
 inline constexpr std::uint32_t IsButtonHidden = 0x040C;  // TB_ISBUTTONHIDDEN
 inline constexpr std::uint32_t GetButton = 0x0417;       // TB_GETBUTTON
 inline constexpr std::uint32_t ButtonCount = 0x0418;     // TB_BUTTONCOUNT
+inline constexpr std::uint32_t CommandToIndex = 0x0419;  // TB_COMMANDTOINDEX
 inline constexpr std::uint32_t GetButtonTextW = 0x044B;  // TB_GETBUTTONTEXTW
 } // namespace tb
 
@@ -105,6 +106,12 @@ public:
     virtual std::uintptr_t Address() const = 0;
     virtual bool Write(std::size_t offset, const void* data, std::size_t length) = 0;
     virtual bool Read(std::size_t offset, void* data, std::size_t length) = 0;
+    // Reads the other process's memory anywhere, not only in the buffer: what its own
+    // structures hold. The address is 64 bits wide, as a 64-bit process's pointers are.
+    virtual bool ReadAt(std::uint64_t address, void* data, std::size_t length) = 0;
+    // The other process's pointer size in bytes: 8 for a 64-bit process (the shell of 64-bit
+    // Windows, beside this 32-bit program), else 4. Its records are laid out by it.
+    virtual unsigned PointerSize() const = 0;
 };
 
 struct OsVersion {
@@ -192,6 +199,12 @@ public:
     virtual ~RegistryApi() = default;
     // The names of the key's subkeys; nullopt when the key is not there or cannot be read.
     virtual std::optional<std::vector<std::string>> SubKeys(const std::string& path) = 0;
+    // How many subkeys the key has, without their names; nullopt as for SubKeys.
+    virtual std::optional<std::size_t> SubKeyCount(const std::string& path)
+    {
+        std::optional<std::vector<std::string>> keys = SubKeys(path);
+        return keys ? std::optional<std::size_t>(keys->size()) : std::nullopt;
+    }
     // A string value (REG_SZ or REG_EXPAND_SZ, not expanded); nullopt when absent or of
     // another type.
     virtual std::optional<std::string> ReadString(const std::string& path, const std::string& name) = 0;
@@ -204,6 +217,10 @@ public:
     // or deletes the value for nullopt (a value already absent is no failure). False when it
     // could not be done.
     virtual bool WriteString(const std::string& path, const std::string& name, std::optional<std::string> value) = 0;
+    // The path of the known folder named by its identifier in braces
+    // ("{6D809377-6AF0-444B-8957-A3773F02200E}"), UTF-8 without a trailing separator, as
+    // the shell's own settings name folders; nothing when the system knows no such folder.
+    virtual std::optional<std::string> KnownFolderPath(const std::string& id) = 0;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -5,6 +5,9 @@
 #include "platform/ui/Text.h"
 
 #include <windows.h>
+#include <objbase.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 namespace tw {
 
@@ -30,6 +33,34 @@ private:
     HKEY key_ = nullptr;
 };
 
+// The shell's and COM's calls are found at run time: only the Windows 11 shell's settings
+// name folders this way, so most runs never load them.
+struct FolderCalls {
+    decltype(&::SHGetKnownFolderPath) SHGetKnownFolderPath = nullptr;
+    decltype(&::CLSIDFromString) CLSIDFromString = nullptr;
+    decltype(&::CoTaskMemFree) CoTaskMemFree = nullptr;
+};
+
+template <typename F>
+F Bound(HMODULE module, const char* name)
+{
+    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+}
+
+const FolderCalls& KnownFolderCalls()
+{
+    static const FolderCalls calls = [] {
+        FolderCalls c;
+        HMODULE shell = LoadSystemLibrary(L"shell32.dll");
+        HMODULE ole = LoadSystemLibrary(L"ole32.dll");
+        c.SHGetKnownFolderPath = Bound<decltype(c.SHGetKnownFolderPath)>(shell, "SHGetKnownFolderPath");
+        c.CLSIDFromString = Bound<decltype(c.CLSIDFromString)>(ole, "CLSIDFromString");
+        c.CoTaskMemFree = Bound<decltype(c.CoTaskMemFree)>(ole, "CoTaskMemFree");
+        return c;
+    }();
+    return calls;
+}
+
 class Win32RegistryApi final : public RegistryApi {
 public:
     std::optional<std::vector<std::string>> SubKeys(const std::string& path) override
@@ -48,6 +79,16 @@ public:
                 return std::nullopt;
             names.emplace_back(name, length);
         }
+    }
+
+    std::optional<std::size_t> SubKeyCount(const std::string& path) override
+    {
+        Key key(path, KEY_QUERY_VALUE);
+        DWORD count = 0;
+        if (!key.Get() || ::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return std::nullopt;
+        return count;
     }
 
     std::optional<std::string> ReadString(const std::string& path, const std::string& name) override
@@ -116,6 +157,40 @@ public:
         LONG rc = ::RegSetValueExW(raw, wideName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
         ::RegCloseKey(raw);
         return rc == ERROR_SUCCESS;
+    }
+
+    std::optional<std::string> KnownFolderPath(const std::string& id) override
+    {
+        const FolderCalls& calls = KnownFolderCalls();
+        if (!calls.SHGetKnownFolderPath || !calls.CLSIDFromString || !calls.CoTaskMemFree)
+            return std::nullopt;
+        std::wstring wide = ui::FromAnsi(id);
+        GUID folder{};
+        if (FAILED(calls.CLSIDFromString(wide.c_str(), &folder)))
+            return std::nullopt;
+        PWSTR path = nullptr;
+        const HRESULT hr = calls.SHGetKnownFolderPath(folder, KF_FLAG_DONT_VERIFY, nullptr, &path);
+        std::optional<std::string> out;
+        if (SUCCEEDED(hr) && path)
+            out = Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path), ::wcslen(path)));
+        calls.CoTaskMemFree(path);   // owed even when the call failed
+        return out ? out : Native64BitFolder(folder);
+    }
+
+private:
+    // The 64-bit program folders are refused to a 32-bit program such as this one, yet the
+    // shell names 64-bit programs by them; the system tells their paths to it through the
+    // environment instead.
+    static std::optional<std::string> Native64BitFolder(const GUID& folder)
+    {
+        const wchar_t* variable = ::IsEqualGUID(folder, FOLDERID_ProgramFilesX64)      ? L"ProgramW6432"
+                                  : ::IsEqualGUID(folder, FOLDERID_ProgramFilesCommonX64) ? L"CommonProgramW6432"
+                                                                                           : nullptr;
+        wchar_t path[MAX_PATH]{};
+        const DWORD length = variable ? ::GetEnvironmentVariableW(variable, path, MAX_PATH) : 0;
+        if (length == 0 || length >= MAX_PATH)
+            return std::nullopt;
+        return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path), length));
     }
 };
 

@@ -188,10 +188,43 @@ private:
     }
 };
 
+// A 32-bit process reaches a 64-bit one's memory above 4 GB only through this call, which
+// the system's 32-bit ntdll has on 64-bit Windows alone.
+using Wow64ReadFn = LONG(WINAPI*)(HANDLE process, ULONG64 address, void* buffer, ULONG64 size, ULONG64* done);
+
+Wow64ReadFn Wow64Read()
+{
+    static const Wow64ReadFn fn = [] {
+        HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        return ntdll ? reinterpret_cast<Wow64ReadFn>(
+                           reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtWow64ReadVirtualMemory64")))
+                     : nullptr;
+    }();
+    return fn;
+}
+
+// 8 for a 64-bit process seen from this 32-bit one. The shell of 64-bit Windows is one; a
+// process we may not ask is taken for the system's own kind, as the shell is.
+unsigned PointerSizeOf(std::uint32_t pid)
+{
+    BOOL ourWow = FALSE;
+    if (!::IsWow64Process(::GetCurrentProcess(), &ourWow) || !ourWow)
+        return sizeof(void*);
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    BOOL theirWow = FALSE;
+    const bool asked = process && ::IsWow64Process(process, &theirWow);
+    if (process)
+        ::CloseHandle(process);
+    return asked && theirWow ? 4 : 8;
+}
+
 // The process handle and the memory reserved in that process, released together.
 class Win32RemoteBuffer final : public RemoteBuffer {
 public:
-    Win32RemoteBuffer(HANDLE process, void* base) : process_(process), base_(base) {}
+    Win32RemoteBuffer(HANDLE process, void* base, unsigned pointerSize)
+        : process_(process), base_(base), pointerSize_(pointerSize)
+    {
+    }
     ~Win32RemoteBuffer() override
     {
         ::VirtualFreeEx(process_, base_, 0, MEM_RELEASE);
@@ -213,10 +246,26 @@ public:
         return ::ReadProcessMemory(process_, static_cast<char*>(base_) + offset, data, length, &done) &&
                done == length;
     }
+    bool ReadAt(std::uint64_t address, void* data, std::size_t length) override
+    {
+        if (address == 0)
+            return false;
+        if (address + length <= std::uint64_t{UINTPTR_MAX} + 1) {
+            SIZE_T done = 0;
+            return ::ReadProcessMemory(process_, reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)),
+                                       data, length, &done) &&
+                   done == length;
+        }
+        Wow64ReadFn read = Wow64Read();
+        ULONG64 done = 0;
+        return read && read(process_, address, data, length, &done) >= 0 && done == length;
+    }
+    unsigned PointerSize() const override { return pointerSize_; }
 
 private:
     HANDLE process_;
     void* base_;
+    unsigned pointerSize_;
 };
 
 OsVersion ReadSystemVersion()
@@ -249,7 +298,7 @@ public:
             ::CloseHandle(process);
             return nullptr;
         }
-        return std::make_unique<Win32RemoteBuffer>(process, base);
+        return std::make_unique<Win32RemoteBuffer>(process, base, PointerSizeOf(pid));
     }
     OsVersion SystemVersion() override { return version_; }
     AudioApi* Audio() override { return &Win32Audio(); }

@@ -58,9 +58,36 @@ std::optional<std::vector<TTrayIconList::ReadIcon>> TTrayIconList::ReadSettings(
     std::vector<ReadIcon> read;
     for (std::string& key : *keys) {
         std::string name = SettingName(key);
-        read.push_back({0, 0, std::move(name), std::move(key)});
+        const bool owners = ReadOwners && identity_;
+        std::string owner = owners ? SettingOwner(key) : std::string();
+        read.push_back({0, 0, std::move(name), std::move(key), std::move(owner), owners});
     }
     return read;
+}
+
+std::string TTrayIconList::SettingOwner(const std::string& key)
+{
+    // The shell names a program below a known folder by the folder's identifier:
+    // "{6D809377-6AF0-444B-8957-A3773F02200E}\Vendor\app.exe" is in Program Files. Resolved,
+    // it is the path the program's process reports, which a toolbar's icon is known by too.
+    std::string exe = registry_->ReadString(KeyPath(key), "ExecutablePath").value_or("");
+    constexpr std::size_t kIdLength = 38;   // "{" 8-4-4-4-12 hexadecimal digits "}"
+    if (exe.size() < kIdLength || exe.front() != '{' || exe[kIdLength - 1] != '}')
+        return exe;
+    std::optional<std::string> folder = registry_->KnownFolderPath(exe.substr(0, kIdLength));
+    // A folder this system does not know could name no running program.
+    return folder ? *folder + exe.substr(kIdLength) : std::string();
+}
+
+bool TTrayIconList::SettingsLookChanged()
+{
+    // A program's first icon adds a key; one seen before comes back under its own key, where
+    // a value we wrote keeps it in the flyout.
+    std::optional<std::size_t> count = registry_ ? registry_->SubKeyCount(kSettingsKey) : std::nullopt;
+    std::vector<std::intptr_t> counts{count ? static_cast<std::intptr_t>(*count) : -1};
+    const bool changed = counts != counts_;
+    counts_ = std::move(counts);
+    return changed;
 }
 
 std::string TTrayIconList::SettingName(const std::string& key)
@@ -113,7 +140,7 @@ void TTrayIconList::AdoptRecordedSettings()
         return;
     std::vector<std::string> gone;
     for (const RecordedSetting& recorded : std::vector<RecordedSetting>(record_->Settings())) {
-        if (Find(ReadIcon{0, 0, {}, recorded.key}))
+        if (Find(ReadIcon{0, 0, {}, recorded.key, {}, false}))
             continue;
         if (!registry_->SubKeys(KeyPath(recorded.key))) {
             gone.push_back(recorded.key);   // the icon's program is gone: nothing to put back

@@ -1,71 +1,21 @@
+// The icon list: what a reading of the toolbars finds, reconciled with the icons already
+// listed, ticked, recorded and awaited. The toolbar's protocol is TrayToolbar's.
 #include "tray/uTrayIconHider.h"
 
 #include "platform/WideText.h"
 #include "record/uHiddenRecord.h"
+#include "tray/TrayToolbar.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
-#include <cstring>
 
 namespace tw {
 
 namespace {
 
-// One buffer in the shell's process serves a whole reading: the button record at its start,
-// the button's text right after the record.
-constexpr std::size_t kSharedBufferSize = 4096;
-
-// The record is the 32-bit TBBUTTON: iBitmap, idCommand, fsState, fsStyle, two reserved
-// bytes, dwData, iString. On 64-bit Windows the shell is a 64-bit process and fills the
-// 64-bit TBBUTTON instead (six reserved bytes, then two 8-byte fields: 32 bytes), so its
-// tail spills into the text area. That does no harm because idCommand sits at offset 4 in
-// both layouts, and the text is fetched only after the record has been read back, so it
-// overwrites the spilled bytes before we look at them.
-constexpr std::size_t kRecordSize = 20;
-constexpr std::size_t kIdCommandOffset = 4;
-constexpr std::size_t kTextOffset = kRecordSize;
-// What we read back of a button's text, in UTF-16 units: the wide message gives every tip
-// exactly, whatever the code page. The shell writes the text whole, without a capacity;
-// tray tips are far shorter (the shell keeps at most 128 characters).
-constexpr std::size_t kTextLength = 1025;
-// The toolbar writes a button's text, and its NUL, wherever we point it and however long it
-// is, so the text is fetched only when its length, asked first, fits behind the record.
-constexpr std::size_t kTextRoom = (kSharedBufferSize - kTextOffset) / sizeof(char16_t);
-
-// Toolbar messages go only to a window of this class: the pager or the notification window
-// that the search falls back to would take TB_* numbers for messages of their own, some of
-// which write through lParam.
-constexpr char kToolbarClass[] = "ToolbarWindow32";
-
-// Checking a hide or show request a few times is plenty for a toolbar that obeys; one that
-// never reports the requested state (an identifier no longer on it, a handle that now names
-// some other window) must not keep us asking for ever.
-constexpr int kMaxHideRequests = 3;
-
-// No tray holds anywhere near this many icons. A window that is not a toolbar may answer
-// TB_BUTTONCOUNT with any number at all, and each button costs four round trips into the
-// shell, so a wild count is cut down rather than followed.
-constexpr std::intptr_t kMaxButtons = 4096;
-
-// Below 5.1 the notification area is not the toolbar read here.
-constexpr OsVersion kFirstToolbarTray{5, 1};
-
-// Command identifiers are ints; a 32-bit wParam carries their bits unchanged (and a 64-bit
-// shell truncates the zero-extended value back to the same int).
-std::uintptr_t IdParam(std::int32_t id) { return static_cast<std::uintptr_t>(static_cast<std::uint32_t>(id)); }
-
 bool IsSilent(const std::vector<Hwnd>& silent, Hwnd h)
 {
     return std::find(silent.begin(), silent.end(), h) != silent.end();
-}
-
-// Class names compare without regard to case, as the system looks them up.
-bool IsToolbar(WindowApi& api, Hwnd w)
-{
-    const std::string cls = api.ClassName(w);
-    return std::equal(cls.begin(), cls.end(), std::begin(kToolbarClass), std::end(kToolbarClass) - 1,
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 } // namespace
@@ -99,21 +49,7 @@ bool TTrayIcon::SetShown(bool show)
 {
     if (!SettingsKey.empty())
         return Owner && Owner->SetPromoted(*this, show);
-    // After a shell restart the handle may name some other window, or none.
-    if (!IsToolbar(api_, Toolbar))
-        return false;
-    for (int requests = 0;; ++requests) {
-        std::intptr_t hidden = 0;
-        if (!api_.SendMessageA(Toolbar, tb::IsButtonHidden, IdParam(CommandId), 0, hidden))
-            return false;
-        if ((hidden != 0) != show)
-            return true;   // the button is as asked
-        if (requests == kMaxHideRequests)
-            return true;   // it refuses; asking again would not change its mind
-        std::intptr_t ignored = 0;
-        if (!api_.SendMessageA(Toolbar, tb::HideButton, IdParam(CommandId), show ? 0 : 1, ignored))
-            return false;
-    }
+    return SetButtonShown(api_, Toolbar, CommandId, show);
 }
 
 void TTrayIcon::SetHidden(bool hidden)
@@ -138,8 +74,9 @@ void TTrayIcon::SetHidden(bool hidden)
 
 // ---------------------------------------------------------------------------------------
 
-TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record, RegistryApi* registry)
-    : windows_(windows), processes_(processes), record_(record), registry_(registry)
+TTrayIconList::TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record, RegistryApi* registry,
+                             IdentityApi* identity)
+    : windows_(windows), processes_(processes), record_(record), registry_(registry), identity_(identity)
 {
     Toolbar = FindToolbar();
     Overflow = FindOverflowToolbar();
@@ -247,11 +184,11 @@ void TTrayIconList::AdoptRecorded()
             stale.emplace_back(recorded.toolbar, recorded.id);
             continue;
         }
-        std::intptr_t hidden = 0;
-        if (!windows_.SendMessageA(recorded.toolbar, tb::IsButtonHidden, IdParam(recorded.id), 0, hidden))
+        bool hidden = false;
+        if (!AskButtonHidden(windows_, recorded.toolbar, recorded.id, hidden))
             continue;   // a shell that does not answer now may still hold it: asked again next start
         // A button no longer there answers "not hidden", like one somebody showed again.
-        if (hidden == 0) {
+        if (!hidden) {
             stale.emplace_back(recorded.toolbar, recorded.id);
             continue;
         }
@@ -268,72 +205,20 @@ std::vector<Hwnd> TTrayIconList::FindToolbars()
     Overflow = FindOverflowToolbar();
     std::vector<Hwnd> out;
     for (Hwnd toolbar : {Toolbar, Overflow})
-        if (toolbar && IsToolbar(windows_, toolbar))
+        if (toolbar && IsToolbarWindow(windows_, toolbar))
             out.push_back(toolbar);
     return out;
 }
 
 void TTrayIconList::ReadButtons(std::vector<std::string>& lines)
 {
-    std::vector<Hwnd> silent;
-    for (Hwnd toolbar : FindToolbars())
-        ReadButtons(toolbar, lines, silent);
-}
-
-bool TTrayIconList::ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, std::vector<Hwnd>& silent,
-                                bool showListed)
-{
-    if (IsSilent(silent, toolbar))
-        return false;
-    std::uint32_t pid = windows_.GetWindowProcessId(toolbar);
-    // The buffer owns the process handle too: both are let go on every way out.
-    std::unique_ptr<RemoteBuffer> buffer = processes_.ReserveRemoteBuffer(pid, kSharedBufferSize);
-    if (!buffer)
-        return true;
-    if (processes_.SystemVersion() < kFirstToolbarTray)
-        return true;
-    if (ReadInto(toolbar, *buffer, lines, showListed))
-        return true;
-    silent.push_back(toolbar);
-    return false;
-}
-
-bool TTrayIconList::ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std::string>& lines, bool showListed)
-{
-    std::intptr_t count = 0;
-    if (!windows_.SendMessageA(toolbar, tb::ButtonCount, 0, 0, count))
-        return false;
-    count = std::clamp<std::intptr_t>(count, 0, kMaxButtons);
-    const std::uintptr_t address = buffer.Address();
-
-    for (std::intptr_t index = 0; index < count; ++index) {
-        std::uint8_t record[kRecordSize]{};
-        buffer.Write(0, record, kRecordSize);
-        std::intptr_t ignored = 0;
-        if (!windows_.SendMessageA(toolbar, tb::GetButton, static_cast<std::uintptr_t>(index),
-                                   static_cast<std::intptr_t>(address), ignored))
-            return false;
-        if (!buffer.Read(0, record, kRecordSize))
-            std::memset(record, 0, kRecordSize);
-        std::int32_t id = 0;
-        std::memcpy(&id, record + kIdCommandOffset, sizeof id);
-
-        std::intptr_t hidden = 0;
-        if (!windows_.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
-            return false;
-        if (hidden != 0 && showListed && ShowListed(toolbar, id) &&
-            !windows_.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, hidden))
-            return false;
-        // A hidden button is not listed, so its text is not worth two more round trips.
-        if (hidden != 0)
-            continue;
-
-        std::string text;
-        if (!ReadText(toolbar, buffer, id, text))
-            return false;
-        lines.push_back(std::to_string(id) + "=" + text);
+    TTrayToolbarReader reader(windows_, processes_, nullptr);
+    for (Hwnd toolbar : FindToolbars()) {
+        std::vector<TrayButton> buttons;
+        reader.Read(toolbar, {}, buttons);
+        for (const TrayButton& button : buttons)
+            lines.push_back(std::to_string(button.id) + "=" + button.text);
     }
-    return true;
 }
 
 bool TTrayIconList::ShowListed(Hwnd toolbar, std::int32_t id)
@@ -345,42 +230,25 @@ bool TTrayIconList::ShowListed(Hwnd toolbar, std::int32_t id)
     return true;
 }
 
-bool TTrayIconList::ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text)
-{
-    std::intptr_t length = 0;
-    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextW, IdParam(id), 0, length))
-        return false;
-    // A button without text (-1 or 0), or one whose text would run past our buffer: no text.
-    if (length <= 0 || static_cast<std::size_t>(length) >= kTextRoom)
-        return true;
-    std::intptr_t written = 0;
-    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextW, IdParam(id),
-                               static_cast<std::intptr_t>(buffer.Address() + kTextOffset), written))
-        return false;
-    // Only what the toolbar says it wrote is text; the rest of the buffer holds whatever the
-    // previous button (or the tail of a 64-bit record) left there.
-    const std::size_t take = std::min({static_cast<std::size_t>(std::max<std::intptr_t>(written, 0)),
-                                       static_cast<std::size_t>(length), kTextLength});
-    char16_t units[kTextLength]{};
-    if (take > 0 && buffer.Read(kTextOffset, units, take * sizeof(char16_t))) {
-        std::u16string_view wide(units, take);
-        text = Utf8FromUtf16(wide.substr(0, wide.find(u'\0')));
-    }
-    return true;
-}
-
 std::vector<TTrayIconList::ReadIcon> TTrayIconList::ReadIcons(std::vector<Hwnd>& silent, std::vector<Hwnd>& incomplete)
 {
+    // Owners cost a read per button and a question per program: only asked for when a
+    // remembered icon may need them.
+    const bool owners = ReadOwners && identity_;
+    TTrayToolbarReader reader(windows_, processes_, owners ? identity_ : nullptr);
     std::vector<ReadIcon> read;
     for (Hwnd toolbar : FindToolbars()) {
-        std::vector<std::string> lines;
-        if (!ReadButtons(toolbar, lines, silent, true))
+        // A listed icon keeps the text it was first listed with, so only new buttons' texts
+        // are read: most of a refresh's round trips into the shell.
+        TTrayToolbarReader::Hooks hooks{[this, toolbar](std::int32_t id) { return ShowListed(toolbar, id); },
+                                        [this, toolbar](std::int32_t id) { return Find(toolbar, id) != nullptr; }};
+        std::vector<TrayButton> buttons;
+        if (IsSilent(silent, toolbar) || !reader.Read(toolbar, hooks, buttons)) {
+            silent.push_back(toolbar);
             incomplete.push_back(toolbar);
-        for (const std::string& line : lines) {
-            TrayLine split = SplitTrayLine(line);
-            if (std::optional<std::int32_t> id = TrayLineId(split))
-                read.push_back({toolbar, *id, std::move(split.value), {}});
         }
+        for (TrayButton& button : buttons)
+            read.push_back({toolbar, button.id, std::move(button.text), {}, std::move(button.owner), owners});
     }
     return read;
 }
@@ -406,7 +274,7 @@ void TTrayIconList::DropVanished(const std::vector<ReadIcon>& read, const std::v
             continue;
         // Only a toolbar that is gone means a restarted shell; an icon that left a toolbar
         // still there was removed by its program, and a new one with its text is another.
-        if (icon.Hidden && icon.SettingsKey.empty() && !IsToolbar(windows_, icon.Toolbar))
+        if (icon.Hidden && icon.SettingsKey.empty() && !IsToolbarWindow(windows_, icon.Toolbar))
             awaited_.push_back(icon.Name);
         Forget(icon);
         items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
@@ -431,7 +299,7 @@ void TTrayIconList::RefreshIcons()
     // finds hidden. Asked there, the toolbar answers once per button what asking every
     // listed icon beforehand would have cost again.
     std::vector<ReadIcon> read = ReadIcons(silent, incomplete);
-    const bool toolbarFound = IsToolbar(windows_, Toolbar) || (Overflow && IsToolbar(windows_, Overflow));
+    const bool toolbarFound = IsToolbarWindow(windows_, Toolbar) || (Overflow && IsToolbarWindow(windows_, Overflow));
     // From Windows 11 the shell keeps its icons elsewhere, and a toolbar it may still have
     // holds none of them.
     std::optional<std::vector<ReadIcon>> settings;
@@ -440,19 +308,23 @@ void TTrayIconList::RefreshIcons()
     if (settings)
         read = std::move(*settings);
     readable_ = toolbarFound || settings.has_value();
+    settingsShell_ = settings.has_value();
     DropVanished(read, incomplete);
 
-    // The first line of an identifier wins; Find sees the icons added in this loop too.
+    // The first line of an identifier wins; Find sees the icons added in this loop too. A new
+    // icon is not asked to show itself, as AddIcon would: the reading has just seen it visible.
     for (ReadIcon& r : read) {
-        if (Find(r))
-            continue;
-        // As AddIcon, but a toolbar that stopped answering is not asked to show again a
-        // button the reading has just seen visible.
-        TTrayIcon& icon = Append(r.toolbar, r.id, std::move(r.name));
-        icon.SettingsKey = std::move(r.key);
-        if (!IsSilent(silent, icon.Toolbar) && !icon.SetShown(true))
-            silent.push_back(icon.Toolbar);
-        HideIfAwaited(icon);
+        TTrayIcon* icon = Find(r);
+        if (!icon) {
+            icon = &Append(r.toolbar, r.id, std::move(r.name));
+            icon->SettingsKey = std::move(r.key);
+            HideIfAwaited(*icon);
+        }
+        // An icon listed while owners were not read learns its owner from the first reading that has it.
+        if (r.ownerRead && !icon->OwnerRead) {
+            icon->OwnerPath = std::move(r.owner);
+            icon->OwnerRead = true;
+        }
     }
 
     // The ticks on the page come from Hidden; the taskbar must agree with them once the
@@ -462,8 +334,27 @@ void TTrayIconList::RefreshIcons()
             silent.push_back(item->Toolbar);
 }
 
+void TTrayIconList::LearnOwner(TTrayIcon& icon)
+{
+    if (icon.OwnerRead || !identity_)
+        return;
+    if (!icon.SettingsKey.empty()) {
+        icon.OwnerPath = SettingOwner(icon.SettingsKey);
+        icon.OwnerRead = true;
+        return;
+    }
+    // A toolbar that does not answer now is asked again next time.
+    TTrayToolbarReader reader(windows_, processes_, identity_);
+    if (std::optional<std::string> owner = reader.ReadOwner(icon.Toolbar, icon.CommandId)) {
+        icon.OwnerPath = std::move(*owner);
+        icon.OwnerRead = true;
+    }
+}
+
 bool TTrayIconList::LooksChanged()
 {
+    if (settingsShell_)
+        return SettingsLookChanged();
     std::vector<std::intptr_t> counts;
     std::vector<Hwnd> silent;
     for (Hwnd toolbar : {Toolbar, Overflow}) {
@@ -482,11 +373,11 @@ bool TTrayIconList::LooksChanged()
         if (!item->Hidden || !item->SettingsKey.empty() || IsSilent(silent, item->Toolbar))
             continue;
         // A button no longer there answers "not hidden" too: either way the icon shows.
-        std::intptr_t hidden = 0;
-        if (!windows_.SendMessageA(item->Toolbar, tb::IsButtonHidden, IdParam(item->CommandId), 0, hidden))
+        bool hidden = false;
+        if (!AskButtonHidden(windows_, item->Toolbar, item->CommandId, hidden))
             silent.push_back(item->Toolbar);
         else
-            changed = hidden == 0;
+            changed = !hidden;
     }
     return changed;
 }

@@ -4,8 +4,9 @@
 // after the taskbar's and treated alike.
 //
 // The toolbar lives in the shell's process, so its buttons are read through a scratch
-// buffer reserved there; nothing is ever done to the program that owns an icon. An icon is
-// known by its button's command identifier, which survives from one reading to the next.
+// buffer reserved there (TrayToolbar.h); nothing is ever done to the program that owns an
+// icon. An icon is known by its button's command identifier, which survives from one reading
+// to the next; the program that owns it is read only when the user remembers icons by it.
 #pragma once
 
 #include "platform/Platform.h"
@@ -43,6 +44,10 @@ public:
     TTrayIconList* const Owner;
     std::int32_t CommandId = 0;
     std::string Name;       // UTF-8, exactly as the shell gave it when the icon was first listed
+    // The executable of the program whose window owns the icon (UTF-8); empty when it could
+    // not be read. OwnerRead says whether it was asked for at all.
+    std::string OwnerPath;
+    bool OwnerRead = false;
     // On the Windows 11 shell an icon is a key of its notification-icon settings, not a
     // button: the key's name below the settings key; empty for a button.
     std::string SettingsKey;
@@ -71,13 +76,17 @@ public:
     // Locates the notification-area toolbars at once, as the first reading will.
     // `record`, when given, learns of every icon hidden and given back through the list.
     // `registry`, when given, serves the Windows 11 shell, whose notification area has no toolbar.
+    // `identity`, when given, tells an icon's owner from its owning window's process.
     TTrayIconList(WindowApi& windows, ProcessApi& processes, THiddenRecord* record = nullptr,
-                  RegistryApi* registry = nullptr);
+                  RegistryApi* registry = nullptr, IdentityApi* identity = nullptr);
     TTrayIconList(const TTrayIconList&) = delete;
     TTrayIconList& operator=(const TTrayIconList&) = delete;
 
     Hwnd Toolbar = 0;   // 0 when the desktop has no tray
     Hwnd Overflow = 0;  // the hidden-icons flyout's toolbar; 0 when the shell has none
+    // Whether refreshes read every icon's owner: a read of the shell's memory per icon, worth
+    // it only while the user has icons remembered by their program.
+    bool ReadOwners = false;
 
     Hwnd FindToolbar();
     Hwnd FindOverflowToolbar();
@@ -109,6 +118,8 @@ public:
     bool SetPromoted(TTrayIcon& icon, bool show);
     // The icon leaves the record, by its kind.
     void Forget(const TTrayIcon& icon);
+    // Reads the owner of this one icon now, unless it was read before.
+    void LearnOwner(TTrayIcon& icon);
     // Texts of ticked icons still waiting for their icon on a restarted shell.
     const std::vector<std::string>& AwaitedTexts() const { return awaited_; }
     void ShowAll();
@@ -124,7 +135,7 @@ public:
     // A light look, a few messages in all, at whether a refresh would find something new: a
     // toolbar's button count changed since the last look, or a button we hid shows again
     // (its program removed the icon and added it anew). A toolbar that does not answer at
-    // once is not waited for.
+    // once is not waited for. On the Windows 11 shell: the number of icon settings changed.
     bool LooksChanged();
 
 private:
@@ -133,12 +144,17 @@ private:
         std::int32_t id;
         std::string name;
         std::string key;   // a setting's key; empty for a button
+        std::string owner;
+        bool ownerRead = false;
     };
     TTrayIcon* Find(const ReadIcon& read);
     // The Windows 11 shell's icons, when the system is one and the settings key is there.
     std::optional<std::vector<ReadIcon>> ReadSettings();
     // The name a setting's icon is shown by.
     std::string SettingName(const std::string& key);
+    // The executable a setting names, with its known folder resolved; empty when unreadable.
+    std::string SettingOwner(const std::string& key);
+    bool SettingsLookChanged();
     // Puts back a setting's icon about to leave the list. False when that failed while its
     // key is still there: the icon is still in the flyout because of us.
     bool GiveBackSetting(TTrayIcon& icon);
@@ -148,11 +164,6 @@ private:
 
     // Finds the toolbars afresh; those that are toolbars indeed, the taskbar's first.
     std::vector<Hwnd> FindToolbars();
-    // Toolbars in `silent` stopped answering earlier in the same pass and are not asked again.
-    // False when the toolbar did not answer to the end, so the lines may be incomplete.
-    // With `showListed`, a listed icon found hidden is shown and read (the refresh's reading).
-    bool ReadButtons(Hwnd toolbar, std::vector<std::string>& lines, std::vector<Hwnd>& silent,
-                     bool showListed = false);
     // Every toolbar's icons; the toolbars whose reading was cut short go to `incomplete`.
     std::vector<ReadIcon> ReadIcons(std::vector<Hwnd>& silent, std::vector<Hwnd>& incomplete);
     TTrayIcon& Append(Hwnd toolbar, std::int32_t id, std::string name);
@@ -166,21 +177,17 @@ private:
     // list every icon, wherever it shows: nothing to put back for a reading. False when the
     // button is none of ours.
     bool ShowListed(Hwnd toolbar, std::int32_t id);
-    // The reading proper, over a buffer already reserved in the toolbar's process. False
-    // when the toolbar stopped answering; the lines read until then stay.
-    bool ReadInto(Hwnd toolbar, RemoteBuffer& buffer, std::vector<std::string>& lines, bool showListed);
-    // The button's text, asked for only when its length fits the buffer. False when the
-    // toolbar stopped answering.
-    bool ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text);
 
     WindowApi& windows_;
     ProcessApi& processes_;
     THiddenRecord* record_;
     RegistryApi* registry_;
+    IdentityApi* identity_;
     bool readable_ = true;
+    bool settingsShell_ = false;   // the last refresh listed the Windows 11 shell's settings
     std::vector<std::unique_ptr<TTrayIcon>> items_;
     std::vector<std::string> awaited_;
-    std::vector<std::intptr_t> counts_;   // the button counts at the last look
+    std::vector<std::intptr_t> counts_;   // the button (or settings) counts at the last look
 };
 
 } // namespace tw

@@ -1,9 +1,9 @@
 // Reading a tray of 200 icons through the Tray page's refresh button, as a ratio to a floor:
-// a loop here that reads the same toolbar with the same messages, writes and reads (one
-// buffer in the shell's process; per button a zeroed record written, TB_GETBUTTON, the
-// record read back, TB_GETBUTTONTEXTW, the text read back, TB_ISBUTTONHIDDEN). The refresh
-// does more than that floor (it shows every listed icon first and brings the table up to
-// date), so the ratio says what that costs on top of the reading itself. The refresh is timed
+// a loop here that reads the same toolbar the plain way (one buffer in the shell's process;
+// per button a zeroed record written, TB_GETBUTTON, the record read back,
+// TB_GETBUTTONTEXTW, the text read back, TB_ISBUTTONHIDDEN). The refresh does more than
+// that floor (it brings the table up to date) and also less (the hidden state comes with the
+// record), so the ratio says what the whole costs against the reading alone. The refresh is timed
 // until the page has painted (the end point in BenchStats.h); the floor has nothing to paint.
 #include "BenchStats.h"
 #include "StandInShell.h"

@@ -6,6 +6,7 @@
 #include "E2e.h"
 #include "StandInShell.h"
 #include "Tabs.h"
+#include "TargetWindows.h"
 
 // Control ids live in a header without <windows.h> precisely so that tests can use them.
 #include "app/ControlIds.h"
@@ -103,11 +104,14 @@ protected:
         const std::optional<RECT> cell = Rows().CellRect(row, 1);
         return cell && Click(POINT{cell->left + 12, (cell->top + cell->bottom) / 2});
     }
-    // The row's menu, opened with a right click on its name, and its only item picked with
-    // the keys.
-    bool ChooseFromRowMenu(const std::wstring& name) {
+    // The row's menu, opened with a right click on its name (the `skip`+1-th row of that
+    // name), and its only item picked with the keys.
+    bool ChooseFromRowMenu(const std::wstring& name, int skip = 0) {
         const std::vector<std::wstring> names = Names();
-        const auto at = std::find(names.begin(), names.end(), name);
+        auto at = std::find(names.begin(), names.end(), name);
+        for (; skip > 0 && at != names.end(); --skip) {
+            at = std::find(at + 1, names.end(), name);
+        }
         const std::optional<RECT> cell =
             at == names.end() ? std::nullopt : Rows().CellRect(static_cast<int>(at - names.begin()), 1);
         return cell && app.ChooseFromContextMenu(POINT{cell->left + 12, (cell->top + cell->bottom) / 2}, 1);
@@ -185,7 +189,12 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
 }
 
 TEST_F(TrayPageTest, ARememberedIconStaysHiddenInThisRunAndTheNextUntilForgotten) {
-    ASSERT_TRUE(shell.Add(1, L"QQ"));
+    // Program A's icon is "QQ"; later the shell's own program shows an icon of that text too.
+    TargetWindows programA;
+    ASSERT_TRUE(programA.Start(HelperExe(L"target_windows")));
+    HWND a = programA.Create(L"", tw::e2e::target::kCreateHidden);
+    ASSERT_TRUE(a);
+    ASSERT_TRUE(shell.Add(1, L"QQ", {}, a));
     ASSERT_TRUE(shell.Add(2, L"Mail"));
     StartProgram();
     ASSERT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"QQ", L"Mail"}; }));
@@ -195,26 +204,31 @@ TEST_F(TrayPageTest, ARememberedIconStaysHiddenInThisRunAndTheNextUntilForgotten
     EXPECT_TRUE(shell.WaitHidden(1, true)) << "remembering did not hide the icon";
     EXPECT_TRUE(WaitUntil([&] { return Ticks() == std::vector<bool>{true, false}; }));
     // Its program restarts: the icon goes and comes back as a new button, and is hidden
-    // again within a few seconds, with no refresh asked for.
+    // again within a few seconds, with no refresh asked for. The other program's icon of the
+    // same text, which turned up meanwhile, is not the remembered one.
+    ASSERT_TRUE(shell.Add(3, L"QQ"));
     ASSERT_TRUE(shell.Delete(1));
-    ASSERT_TRUE(shell.Add(5, L"QQ"));
+    ASSERT_TRUE(shell.Add(5, L"QQ", {}, a));
     EXPECT_TRUE(WaitUntil([&] { return shell.Hidden(5); }, Ms(4000))) << "the icon that came back stayed on show";
     EXPECT_FALSE(shell.Hidden(2));
+    EXPECT_FALSE(shell.Hidden(3)) << "another program's icon with the same text was hidden";
 
-    // The close gives it back; the next run hides it again.
+    // The close gives it back; the next run hides it again, and only it.
     ASSERT_TRUE(app.Close());
     EXPECT_FALSE(shell.Hidden(5)) << "the close kept the remembered icon hidden";
     StartProgram();
     EXPECT_TRUE(shell.WaitHidden(5, true)) << "the next run did not hide the remembered icon";
+    EXPECT_FALSE(shell.Hidden(3));
 
     // Forgotten: shown at once, and by the run after too.
-    ASSERT_TRUE(WaitUntil([&] { return Names().size() == 2; }));
-    ASSERT_TRUE(ChooseFromRowMenu(L"QQ"));
+    ASSERT_TRUE(WaitUntil([&] { return Names() == std::vector<std::wstring>{L"Mail", L"QQ", L"QQ"}; }));
+    ASSERT_TRUE(ChooseFromRowMenu(L"QQ", 1));
     EXPECT_TRUE(shell.WaitHidden(5, false)) << "forgetting did not show the icon";
     ASSERT_TRUE(app.Close());
     StartProgram();
     EXPECT_TRUE(HoldsFor([&] { return !shell.Hidden(5); }, Ms(1500))) << "a forgotten icon was hidden again";
     EXPECT_TRUE(app.Close());
+    programA.Stop();
 }
 
 TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {

@@ -55,6 +55,19 @@ public:
         std::memcpy(data, bytes.data() + offset, length);
         return true;
     }
+    bool ReadAt(std::uint64_t address, void* data, std::size_t length) override
+    {
+        auto readFrom = [&](const auto& blocks) {
+            for (const auto& [base, bytes] : blocks)
+                if (address >= base && address - base <= bytes.size() && length <= bytes.size() - (address - base)) {
+                    std::memcpy(data, bytes.data() + (address - base), length);
+                    return true;
+                }
+            return false;
+        };
+        return readFrom(process_.buffers) || readFrom(process_.memory);
+    }
+    unsigned PointerSize() const override { return process_.pointerSize; }
 
 private:
     SimProcess& process_;

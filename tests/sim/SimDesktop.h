@@ -37,6 +37,8 @@ struct SimProcess {
     bool openable = true;       // OpenProcess succeeds
     bool canReserve = true;     // VirtualAllocEx succeeds
     std::map<std::uintptr_t, std::vector<std::uint8_t>> buffers;  // live reservations by address
+    std::map<std::uint64_t, std::vector<std::uint8_t>> memory;    // its own structures, by address
+    unsigned pointerSize = 4;   // 8: a 64-bit process
     int reservations = 0;       // ever made
     int releases = 0;           // VirtualFreeEx + CloseHandle done
     std::uint64_t created = 1;  // creation time; a new process under a reused id gets another

@@ -5,6 +5,8 @@
 #include "platform/Platform.h"
 
 #include <map>
+#include <optional>
+#include <string>
 
 namespace tw::sim {
 
@@ -24,6 +26,13 @@ public:
     std::optional<std::uint32_t> ReadDword(const std::string& path, const std::string& name) override;
     bool WriteDword(const std::string& path, const std::string& name, std::optional<std::uint32_t> value) override;
     bool WriteString(const std::string& path, const std::string& name, std::optional<std::string> value) override;
+
+    std::map<std::string, std::string> knownFolders;   // by identifier in braces, as written
+    std::optional<std::string> KnownFolderPath(const std::string& id) override
+    {
+        auto it = knownFolders.find(id);
+        return it == knownFolders.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
 };
 
 } // namespace tw::sim

@@ -82,6 +82,11 @@ std::intptr_t SimToolbar::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
         return GetButton(wParam, lParam);
     case tb::GetButtonTextW:
         return GetButtonText(IdOf(wParam), lParam);
+    case tb::CommandToIndex:
+        for (std::size_t i = 0; i < buttons.size(); ++i)
+            if (buttons[i].id == IdOf(wParam))
+                return static_cast<std::intptr_t>(i);
+        return -1;
     case tb::IsButtonHidden: {
         SimButton* b = Find(IdOf(wParam));
         return b && b->hidden ? 1 : 0;
@@ -102,6 +107,7 @@ std::intptr_t SimToolbar::GetButton(std::uintptr_t index, std::intptr_t address)
 {
     if (index >= buttons.size())
         return 0;
+    const bool wideRecords = desktop_.Process(desktop_.Window(window_).pid).pointerSize == 8;
     const std::size_t size = wideRecords ? 32 : 20;
     std::uint8_t* rec = desktop_.RemoteMemory(desktop_.Window(window_).pid, static_cast<std::uintptr_t>(address), size);
     if (!rec) {
@@ -122,14 +128,29 @@ std::intptr_t SimToolbar::GetButton(std::uintptr_t index, std::intptr_t address)
     rec[9] = 0x01;
     if (wideRecords) {
         std::memset(rec + 10, 0x5A, 6);
-        Put<std::uint64_t>(rec, 16, 0x4847464544434241ull);   // "ABCDEFGH" as bytes
-        Put<std::uint64_t>(rec, 24, 0x5857565554535251ull);   // "QRSTUVWX"
+        Put<std::uint64_t>(rec, 16, ButtonData(index, true));
+        Put<std::uint64_t>(rec, 24, 0x5857565554535251ull);   // "QRSTUVWX" as bytes
     } else {
         rec[10] = rec[11] = 0x5A;
-        Put<std::uint32_t>(rec, 12, 0x44434241u);
+        Put<std::uint32_t>(rec, 12, static_cast<std::uint32_t>(ButtonData(index, false)));
         Put<std::uint32_t>(rec, 16, 0x48474645u);
     }
     return 1;
+}
+
+std::uint64_t SimToolbar::ButtonData(std::size_t index, bool wide)
+{
+    // Above 4 GB in a 64-bit shell, as its heap lies there; the bytes around the owner are
+    // not zero, so a reader that takes too many of them shows.
+    const std::uint64_t address = (wide ? 0x7FF600000000ull : 0x00A00000ull) + index * 0x100;
+    std::vector<std::uint8_t>& record = desktop_.Process(desktop_.Window(window_).pid).memory[address];
+    record.assign(24, 0xEE);
+    const Hwnd owner = buttons[index].owner;
+    if (wide)
+        Put<std::uint64_t>(record.data(), 0, owner);
+    else
+        Put<std::uint32_t>(record.data(), 0, static_cast<std::uint32_t>(owner));
+    return address;
 }
 
 std::intptr_t SimToolbar::GetButtonText(std::int32_t id, std::intptr_t address)

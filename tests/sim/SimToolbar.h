@@ -19,6 +19,8 @@ struct SimButton {
     bool hidden = false;
     bool hasText = true;    // false: TB_GETBUTTONTEXTW writes nothing and answers 0
     std::u16string wideText{};   // when set, the text TB_GETBUTTONTEXTW hands out instead
+    Hwnd owner = 0;         // the window that put the icon there: first field of the shell's
+                            // record for the button, which dwData points at
 };
 
 // "Shell_TrayWnd" > "TrayNotifyWnd" > "SysPager" > "ToolbarWindow32", all of process `pid`.
@@ -42,7 +44,7 @@ public:
     std::vector<SimButton> buttons;
 
     // How the control behaves.
-    bool wideRecords = false;   // fills the 64-bit TBBUTTON (32 bytes) as a 64-bit shell does
+    // A shell process of pointer size 8 gets the 64-bit TBBUTTON (32 bytes) and records.
     bool refuseHide = false;    // TB_HIDEBUTTON answers FALSE and changes nothing
     int hangAfter = -1;         // after answering this many messages the window hangs
 
@@ -59,6 +61,8 @@ private:
     std::intptr_t Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t GetButton(std::uintptr_t index, std::intptr_t address);
     std::intptr_t GetButtonText(std::int32_t id, std::intptr_t address);
+    // Where the shell keeps its record for the button at `index`, made afresh each time.
+    std::uint64_t ButtonData(std::size_t index, bool wide);
 
     SimDesktop& desktop_;
     Hwnd window_;

@@ -154,10 +154,60 @@ TEST_F(TrayTest, ButtonWithoutTextNeverInheritsOtherBytes)
     // button without text leaves the previous button's text in place.
     for (bool wide : {false, true}) {
         SCOPED_TRACE(wide ? "64-bit shell" : "32-bit shell");
-        toolbar.wideRecords = wide;
+        desk.Process(kShellPid).pointerSize = wide ? 8 : 4;
         toolbar.buttons = {{-1, "", true, false}, {3, "Volume"}, {4, "", false, false}, {-2, "", false, false}};
         auto list = NewList();
         EXPECT_EQ(Read(*list), (Lines{"3=Volume", "4=", "-2="}));
+        ExpectShellLeftClean();
+    }
+}
+
+// Counts the questions the owners cost.
+class CountingIdentity final : public IdentityApi {
+public:
+    explicit CountingIdentity(sim::SimDesktop& desk) : desk_(desk) {}
+    int asked = 0;
+    std::uint64_t ProcessCreationTime(std::uint32_t pid) override { return desk_.ProcessCreationTime(pid); }
+    std::optional<std::string> ProcessImagePath(std::uint32_t pid) override
+    {
+        ++asked;
+        return desk_.ProcessImagePath(pid);
+    }
+
+private:
+    sim::SimDesktop& desk_;
+};
+
+TEST_F(TrayTest, OwnersAreReadWhenAskedForOncePerProgram)
+{
+    // The owner is the first field of the shell's record for the button; a 64-bit shell keeps
+    // it above 4 GB, 8 bytes wide.
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "64-bit shell" : "32-bit shell");
+        desk.Process(kShellPid).pointerSize = wide ? 8 : 4;
+        desk.Process(100).image = "C:\\Apps\\mail.exe";
+        desk.Process(101).image = std::nullopt;   // another user's, or elevated: access denied
+        toolbar.buttons = {{1, "Mail"}, {2, "Mail, 2 new"}, {3, "Locked"}, {4, "Nobody's"}};
+        toolbar.buttons[0].owner = desk.AddWindow("", false, "MailWnd", 0, 100);
+        toolbar.buttons[1].owner = desk.AddWindow("", false, "MailWnd", 0, 100);
+        toolbar.buttons[2].owner = desk.AddWindow("", false, "LockedWnd", 0, 101);
+        CountingIdentity identity(desk);
+        TTrayIconList list(windows, desk, &record, nullptr, &identity);
+
+        list.RefreshIcons();   // the common refresh does not pay for owners
+        EXPECT_FALSE(list.FindById(1)->OwnerRead);
+        EXPECT_EQ(identity.asked, 0);
+        list.LearnOwner(*list.FindById(2));
+        EXPECT_EQ(list.FindById(2)->OwnerPath, "C:\\Apps\\mail.exe");
+
+        list.ReadOwners = true;
+        list.RefreshIcons();
+        const std::vector<std::string> owners = {"C:\\Apps\\mail.exe", "C:\\Apps\\mail.exe", "", ""};
+        for (int i = 0; i < list.Count(); ++i) {
+            EXPECT_TRUE(list.Items(i).OwnerRead);
+            EXPECT_EQ(list.Items(i).OwnerPath, owners[static_cast<std::size_t>(i)]) << i;
+        }
+        EXPECT_EQ(identity.asked, 1 + 2);   // each program once in a refresh
         ExpectShellLeftClean();
     }
 }
@@ -190,7 +240,9 @@ TEST_F(TrayTest, RefreshDropsVanishedKeepsSurvivorsInPlaceAndAppendsNew)
 
     // The shell reorders, a program removes its icon, another adds one, and one changes its tip.
     toolbar.buttons = {{4, "four"}, {3, "three, renamed"}, {1, "one"}, {5, "five"}};
+    toolbar.received.clear();
     list->RefreshIcons();
+    EXPECT_EQ(toolbar.Received(tb::GetButtonTextW), 2 * 2);   // the new icons' texts alone
 
     EXPECT_EQ(Icons(*list), (IconRows{{1, "one"}, {3, "three"}, {4, "four"}, {5, "five"}}));
     EXPECT_EQ(list->FindById(1), one);     // the same icons, not new ones
@@ -238,26 +290,6 @@ TEST_F(TrayTest, IconHiddenByItsOwnProgramIsNotListedUntilShown)
     toolbar.Find(2)->hidden = false;
     list->RefreshIcons();
     EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {2, "b"}}));
-}
-
-TEST_F(TrayTest, OnlySystemsFrom51ReadTheToolbar)
-{
-    toolbar.buttons = {{1, "a"}};
-    const std::pair<OsVersion, bool> cases[] = {
-        {{4, 10}, false}, {{5, 0}, false}, {{5, 1}, true}, {{5, 2}, true},
-        {{6, 0}, true},   {{6, 1}, true},  {{10, 0}, true},
-    };
-    for (auto [version, reads] : cases) {
-        SCOPED_TRACE(std::to_string(version.major) + "." + std::to_string(version.minor));
-        desk.version = version;
-        toolbar.received.clear();
-        auto list = NewList();
-        EXPECT_EQ(Read(*list), reads ? Lines{"1=a"} : Lines{});
-        if (!reads) {
-            EXPECT_EQ(toolbar.ReceivedTotal(), 0);
-        }
-        ExpectShellLeftClean();
-    }
 }
 
 TEST_F(TrayTest, ShellThatCannotBeOpenedOrReservedGivesAnEmptyList)
@@ -355,9 +387,9 @@ TEST_F(TrayTest, AWindowThatIsNoToolbarIsNeverSentAToolbarMessage)
 TEST_F(TrayTest, HungToolbarEndsTheReadingWithWhatWasRead)
 {
     toolbar.buttons = {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}};
-    // The count, then four messages per button (the record, the text's length, the text,
-    // hidden or not): the shell stops answering in button 3.
-    toolbar.hangAfter = 1 + 4 * 2 + 1;
+    // The count, then three messages per button (the record, which says whether it is
+    // hidden, the text's length, the text): the shell stops answering in button 3.
+    toolbar.hangAfter = 1 + 3 * 2 + 1;
     auto list = NewList();
     list->RefreshIcons();
     EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {2, "b"}}));
@@ -596,7 +628,9 @@ TEST_F(TrayTest, OnWindows11TheIconSettingsAreListedAndIsPromotedPutBack)
     const std::string root = "Control Panel\\NotifyIconSettings";
     reg.keys[root];
     reg.keys[root + "\\11"] = {{{"InitialTooltip", "Mail"}, {"ExecutablePath", "C:\\x\\mail.exe"}}, {{"IsPromoted", 1}}};
-    reg.keys[root + "\\12"] = {{{"ExecutablePath", "C:\\Program Files\\chat.exe"}}, {}};   // never moved: no value
+    // Never moved (no value), and named below a known folder, as the shell writes most paths.
+    reg.keys[root + "\\12"] = {{{"ExecutablePath", "{6D809377-6AF0-444B-8957-A3773F02200E}\\chat.exe"}}, {}};
+    reg.knownFolders["{6D809377-6AF0-444B-8957-A3773F02200E}"] = "C:\\Program Files";
     reg.keys[root + "\\13"] = {{{"InitialTooltip", ""}, {"ExecutablePath", "D:/sync.exe"}}, {{"IsPromoted", 0}}};
     auto promoted = [&](const char* key) { return reg.ReadDword(root + "\\" + key, "IsPromoted"); };
 
@@ -605,6 +639,20 @@ TEST_F(TrayTest, OnWindows11TheIconSettingsAreListedAndIsPromotedPutBack)
     EXPECT_TRUE(list.Readable());
     EXPECT_EQ(Icons(list), (IconRows{{0, "Mail"}, {0, "chat.exe"}, {0, "sync.exe"}}));
     EXPECT_EQ(reg.writes, 0);   // reading changes nothing
+    // There is no toolbar to watch: a new program's icon adds a key.
+    EXPECT_TRUE(list.LooksChanged());
+    EXPECT_FALSE(list.LooksChanged());
+    reg.keys[root + "\\14"] = {{{"ExecutablePath", "{00000000-0000-0000-0000-000000000000}\\odd.exe"}}, {}};
+    EXPECT_TRUE(list.LooksChanged());
+    CountingIdentity identity(desk);
+    TTrayIconList owned(windows, desk, nullptr, &reg, &identity);
+    owned.ReadOwners = true;
+    owned.RefreshIcons();
+    ASSERT_EQ(owned.Count(), 4);
+    EXPECT_EQ(owned.Items(0).OwnerPath, "C:\\x\\mail.exe");
+    EXPECT_EQ(owned.Items(1).OwnerPath, "C:\\Program Files\\chat.exe");
+    EXPECT_EQ(owned.Items(3).OwnerPath, "");   // a folder this system does not know
+    reg.keys.erase(root + "\\14");
 
     list.Items(0).SetHidden(true);
     list.Items(1).SetHidden(true);

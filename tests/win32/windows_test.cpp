@@ -373,6 +373,12 @@ TEST_F(RealWindows, RemoteBufferLivesInTheOtherProcessAndGoesWithItsOwner)
         SIZE_T got = 0;
         ASSERT_TRUE(ReadProcessMemory(peek.Get(), reinterpret_cast<void*>(address + 8), seen, sizeof seen, &got));
         EXPECT_STREQ(seen, text);
+        // And read back by address, as a record the shell points at is; none at address 0.
+        char atAddress[sizeof text]{};
+        ASSERT_TRUE(buffer->ReadAt(address + 8, atAddress, sizeof atAddress));
+        EXPECT_STREQ(atAddress, text);
+        EXPECT_FALSE(buffer->ReadAt(0, atAddress, 4));
+        EXPECT_EQ(buffer->PointerSize(), 4u) << "the helper is a 32-bit process";
     }
     MEMORY_BASIC_INFORMATION info{};
     ASSERT_NE(VirtualQueryEx(peek.Get(), reinterpret_cast<void*>(address), &info, sizeof info), 0u);

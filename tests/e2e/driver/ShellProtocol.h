@@ -19,8 +19,9 @@
 namespace tw::e2e::shell {
 
 enum Command : ULONG_PTR {
-    kAddButton = 1,      // "id\tflags\ttext": flags "h" hidden, "n" without text, "o" on the
-                         // hidden-icons flyout's toolbar (made at its first use); appended
+    kAddButton = 1,      // "id\tflags\towner\ttext": flags "h" hidden, "n" without text, "o" on
+                         // the hidden-icons flyout's toolbar (made at its first use); owner the
+                         // icon's window in decimal, 0 for one of the shell's own; appended
     kDeleteButton = 2,   // "id": the first button with that identifier
     kDestroyTray = 3,    // the taskbar and everything under it go
     kHang = 4,           // "event name": stops reading messages until that event is set
@@ -45,9 +46,11 @@ inline bool SendCommand(HWND taskbar, Command command, std::wstring_view payload
            result == 1;
 }
 
-inline bool AddButton(HWND taskbar, int id, std::wstring_view text, std::wstring_view flags = {}) {
+inline bool AddButton(HWND taskbar, int id, std::wstring_view text, std::wstring_view flags = {},
+                      HWND owner = nullptr) {
     return SendCommand(taskbar, kAddButton,
-                       std::to_wstring(id) + L"\t" + std::wstring(flags) + L"\t" + std::wstring(text));
+                       std::to_wstring(id) + L"\t" + std::wstring(flags) + L"\t" +
+                           std::to_wstring(reinterpret_cast<UINT_PTR>(owner)) + L"\t" + std::wstring(text));
 }
 
 inline bool DeleteButton(HWND taskbar, int id) { return SendCommand(taskbar, kDeleteButton, std::to_wstring(id)); }

@@ -69,8 +69,9 @@ public:
 #endif
     bool Announce() { return shell::SendCommand(taskbar, shell::kAnnounce, {}); }
 
-    bool Add(int id, const std::wstring& text, const std::wstring& flags = {}) {
-        const bool added = shell::AddButton(taskbar, id, text, flags);
+    // `owner`: the window of the program whose icon it is; the shell's own by default.
+    bool Add(int id, const std::wstring& text, const std::wstring& flags = {}, HWND owner = nullptr) {
+        const bool added = shell::AddButton(taskbar, id, text, flags, owner);
         if (added && flags.find(L'o') != std::wstring::npos) {
             overflow = FindWindowExW(FindWindowW(L"NotifyIconOverflowWindow", nullptr), nullptr, TOOLBARCLASSNAMEW,
                                      nullptr);

@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,11 +64,22 @@ HWND OverflowToolbar() {
     return g_overflow;
 }
 
+// The shell's own record for an icon, which a button's dwData points at; its first field is
+// the window that added the icon, as the real shell keeps it. Never freed: a deleted
+// button's record may still be read by a reading under way, and the helper lives briefly.
+struct IconRecord {
+    HWND owner;
+    UINT id;
+};
+std::vector<std::unique_ptr<IconRecord>> g_records;
+
 bool AddButton(std::wstring_view payload) {
-    const std::vector<std::wstring> parts = Split(payload, L'\t', 3);
-    if (parts.size() != 3) {
+    const std::vector<std::wstring> parts = Split(payload, L'\t', 4);
+    if (parts.size() != 4) {
         return false;
     }
+    HWND owner = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(parts[2])));
+    g_records.push_back(std::make_unique<IconRecord>(IconRecord{owner ? owner : g_taskbar, 0}));
     HWND toolbar = parts[1].find(L'o') != std::wstring::npos ? OverflowToolbar() : g_toolbar;
     if (!toolbar) {
         return false;
@@ -75,13 +87,15 @@ bool AddButton(std::wstring_view payload) {
     TBBUTTON button{};
     button.iBitmap = I_IMAGENONE;
     button.idCommand = std::stoi(parts[0]);
+    g_records.back()->id = static_cast<UINT>(button.idCommand);
+    button.dwData = reinterpret_cast<DWORD_PTR>(g_records.back().get());
     button.fsState = TBSTATE_ENABLED;
     if (parts[1].find(L'h') != std::wstring::npos) {
         button.fsState |= TBSTATE_HIDDEN;
     }
     button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
     // The toolbar copies a string passed by pointer; -1 is "no text".
-    button.iString = parts[1].find(L'n') != std::wstring::npos ? -1 : reinterpret_cast<INT_PTR>(parts[2].c_str());
+    button.iString = parts[1].find(L'n') != std::wstring::npos ? -1 : reinterpret_cast<INT_PTR>(parts[3].c_str());
     const LRESULT count = SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0);
     if (!SendMessageW(toolbar, TB_INSERTBUTTONW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&button))) {
         return false;

@@ -1,0 +1,210 @@
+#include "tray/TrayToolbar.h"
+
+#include "platform/WideText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace tw {
+
+namespace {
+
+// One buffer in the shell's process serves a whole reading: the button record at its start,
+// the button's text right after the 32-bit record.
+constexpr std::size_t kSharedBufferSize = 4096;
+
+// The record is the shell's TBBUTTON: iBitmap, idCommand, fsState, fsStyle, reserved bytes,
+// dwData, iString. A 32-bit shell fills 20 bytes (two reserved bytes, 4-byte fields); the
+// 64-bit shell of 64-bit Windows fills 32 (six reserved bytes, 8-byte fields), so its tail
+// spills into the text area. That does no harm: the text is fetched only after the record
+// has been read back, and overwrites the spilled bytes before we look at them.
+struct RecordLayout {
+    std::size_t size;
+    std::size_t dataOffset;
+};
+constexpr RecordLayout kRecord32{20, 12};
+constexpr RecordLayout kRecord64{32, 16};
+constexpr std::size_t kIdCommandOffset = 4;
+constexpr std::size_t kStateOffset = 8;
+constexpr std::uint8_t kStateHidden = 0x08;   // TBSTATE_HIDDEN
+constexpr std::size_t kTextOffset = kRecord32.size;
+// What we read back of a button's text, in UTF-16 units: the wide message gives every tip
+// exactly, whatever the code page. The shell writes the text whole, without a capacity;
+// tray tips are far shorter (the shell keeps at most 128 characters).
+constexpr std::size_t kTextLength = 1025;
+// The toolbar writes a button's text, and its NUL, wherever we point it and however long it
+// is, so the text is fetched only when its length, asked first, fits behind the record.
+constexpr std::size_t kTextRoom = (kSharedBufferSize - kTextOffset) / sizeof(char16_t);
+
+constexpr char kToolbarClass[] = "ToolbarWindow32";
+
+// Checking a hide or show request a few times is plenty for a toolbar that obeys; one that
+// never reports the requested state (an identifier no longer on it, a handle that now names
+// some other window) must not keep us asking for ever.
+constexpr int kMaxHideRequests = 3;
+
+// No tray holds anywhere near this many icons. A window that is not a toolbar may answer
+// TB_BUTTONCOUNT with any number at all, and each button costs round trips into the shell,
+// so a wild count is cut down rather than followed.
+constexpr std::intptr_t kMaxButtons = 4096;
+
+// Command identifiers are ints; a 32-bit wParam carries their bits unchanged (and a 64-bit
+// shell truncates the zero-extended value back to the same int).
+std::uintptr_t IdParam(std::int32_t id) { return static_cast<std::uintptr_t>(static_cast<std::uint32_t>(id)); }
+
+} // namespace
+
+bool IsToolbarWindow(WindowApi& api, Hwnd w)
+{
+    // Class names compare without regard to case, as the system looks them up.
+    const std::string cls = api.ClassName(w);
+    return std::equal(cls.begin(), cls.end(), std::begin(kToolbarClass), std::end(kToolbarClass) - 1,
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+bool AskButtonHidden(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden)
+{
+    std::intptr_t answer = 0;
+    const bool answered = api.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, answer);
+    hidden = answer != 0;
+    return answered;
+}
+
+bool SetButtonShown(WindowApi& api, Hwnd toolbar, std::int32_t id, bool show)
+{
+    // After a shell restart the handle may name some other window, or none.
+    if (!IsToolbarWindow(api, toolbar))
+        return false;
+    for (int requests = 0;; ++requests) {
+        bool hidden = false;
+        if (!AskButtonHidden(api, toolbar, id, hidden))
+            return false;
+        if (hidden != show)
+            return true;   // the button is as asked
+        if (requests == kMaxHideRequests)
+            return true;   // it refuses; asking again would not change its mind
+        std::intptr_t ignored = 0;
+        if (!api.SendMessageA(toolbar, tb::HideButton, IdParam(id), show ? 0 : 1, ignored))
+            return false;
+    }
+}
+
+TTrayToolbarReader::TTrayToolbarReader(WindowApi& windows, ProcessApi& processes, IdentityApi* identity)
+    : windows_(windows), processes_(processes), identity_(identity)
+{
+}
+
+bool TTrayToolbarReader::Read(Hwnd toolbar, const Hooks& hooks, std::vector<TrayButton>& out)
+{
+    // The buffer owns the process handle too: both are let go on every way out.
+    std::unique_ptr<RemoteBuffer> buffer =
+        processes_.ReserveRemoteBuffer(windows_.GetWindowProcessId(toolbar), kSharedBufferSize);
+    if (!buffer)
+        return true;
+    std::intptr_t count = 0;
+    if (!windows_.SendMessageA(toolbar, tb::ButtonCount, 0, 0, count))
+        return false;
+    count = std::clamp<std::intptr_t>(count, 0, kMaxButtons);
+
+    // Per button the record, a message and a read, which also says whether the button is
+    // hidden; the text, two messages and a read, only for a button new to the caller.
+    for (std::intptr_t index = 0; index < count; ++index) {
+        Record record;
+        if (!ReadRecord(toolbar, *buffer, index, record))
+            return false;
+        if (record.hidden && hooks.reveal && hooks.reveal(record.id) &&
+            !AskButtonHidden(windows_, toolbar, record.id, record.hidden))
+            return false;
+        if (record.hidden)
+            continue;
+        TrayButton button;
+        button.id = record.id;
+        if (!(hooks.known && hooks.known(record.id)) && !ReadText(toolbar, *buffer, record.id, button.text))
+            return false;
+        if (identity_)
+            button.owner = OwnerOf(*buffer, record.data);
+        out.push_back(std::move(button));
+    }
+    return true;
+}
+
+std::optional<std::string> TTrayToolbarReader::ReadOwner(Hwnd toolbar, std::int32_t id)
+{
+    if (!identity_ || !IsToolbarWindow(windows_, toolbar))
+        return std::nullopt;
+    std::unique_ptr<RemoteBuffer> buffer =
+        processes_.ReserveRemoteBuffer(windows_.GetWindowProcessId(toolbar), kSharedBufferSize);
+    std::intptr_t index = -1;
+    Record record;
+    if (!buffer || !windows_.SendMessageA(toolbar, tb::CommandToIndex, IdParam(id), 0, index) || index < 0 ||
+        !ReadRecord(toolbar, *buffer, index, record) || record.id != id)
+        return std::nullopt;
+    return OwnerOf(*buffer, record.data);
+}
+
+bool TTrayToolbarReader::ReadRecord(Hwnd toolbar, RemoteBuffer& buffer, std::intptr_t index, Record& record)
+{
+    const RecordLayout layout = buffer.PointerSize() == 8 ? kRecord64 : kRecord32;
+    // Zeroed first: the toolbar's answer is not examined, and a button gone meanwhile must
+    // not read as the previous one.
+    std::uint8_t bytes[kRecord64.size]{};
+    buffer.Write(0, bytes, layout.size);
+    std::intptr_t ignored = 0;
+    if (!windows_.SendMessageA(toolbar, tb::GetButton, static_cast<std::uintptr_t>(index),
+                               static_cast<std::intptr_t>(buffer.Address()), ignored))
+        return false;
+    if (!buffer.Read(0, bytes, layout.size))
+        std::memset(bytes, 0, sizeof bytes);
+    std::memcpy(&record.id, bytes + kIdCommandOffset, sizeof record.id);
+    record.hidden = (bytes[kStateOffset] & kStateHidden) != 0;
+    // Little-endian: a 4-byte field lands in the low half.
+    record.data = 0;
+    std::memcpy(&record.data, bytes + layout.dataOffset, buffer.PointerSize() == 8 ? 8 : 4);
+    return true;
+}
+
+bool TTrayToolbarReader::ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text)
+{
+    std::intptr_t length = 0;
+    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextW, IdParam(id), 0, length))
+        return false;
+    // A button without text (-1 or 0), or one whose text would run past our buffer: no text.
+    if (length <= 0 || static_cast<std::size_t>(length) >= kTextRoom)
+        return true;
+    std::intptr_t written = 0;
+    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextW, IdParam(id),
+                               static_cast<std::intptr_t>(buffer.Address() + kTextOffset), written))
+        return false;
+    // Only what the toolbar says it wrote is text; the rest of the buffer holds whatever the
+    // previous button (or the tail of a 64-bit record) left there.
+    const std::size_t take = std::min({static_cast<std::size_t>(std::max<std::intptr_t>(written, 0)),
+                                       static_cast<std::size_t>(length), kTextLength});
+    char16_t units[kTextLength];
+    if (take > 0 && buffer.Read(kTextOffset, units, take * sizeof(char16_t))) {
+        std::u16string_view wide(units, take);
+        text = Utf8FromUtf16(wide.substr(0, wide.find(u'\0')));
+    }
+    return true;
+}
+
+std::string TTrayToolbarReader::OwnerOf(RemoteBuffer& buffer, std::uint64_t data)
+{
+    // The shell's record for a button starts with the window that put the icon there.
+    std::uint64_t window = 0;
+    if (data == 0 || !buffer.ReadAt(data, &window, buffer.PointerSize() == 8 ? 8 : 4))
+        return {};
+    // Window handles have 32 significant bits, in a 64-bit process too.
+    const auto owner = static_cast<Hwnd>(static_cast<std::uint32_t>(window));
+    const std::uint32_t pid = owner ? windows_.GetWindowProcessId(owner) : 0;
+    if (pid == 0)
+        return {};
+    auto [known, isNew] = owners_.try_emplace(pid);
+    // A process we may not ask (access denied, or gone) gives no owner: the icon is then
+    // known by its text alone.
+    if (isNew)
+        known->second = identity_->ProcessImagePath(pid).value_or("");
+    return known->second;
+}
+
+} // namespace tw
