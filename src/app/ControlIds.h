@@ -47,21 +47,10 @@ enum HelpDialog : int {
     chkAutoStart,
 };
 
-// File picker (window class "TDrawTreeForm").
-enum FilePicker : int {
-    VDT1Header = 300,
-    VDT1,
-    BtnSelFiles,
-};
-
-// Sent to the picker's window: the number of drawn nodes still waiting for what only the
-// shell knows (their own icon, overlays, expand button) and of listed entries not yet in the
-// tree; 0 once the tree shows its last word.
-inline constexpr unsigned PickerRefiningMessage = 0x8000 + 3;   // WM_APP + 3
+// The file picker's ids are beside it, in files/PickerIds.h.
 
 } // namespace tw::ids
 
 // Window classes of the forms.
 #define TW_MAIN_WINDOW_CLASS L"TFrmAmbler"
 #define TW_HELP_WINDOW_CLASS L"TFrmHelp"
-#define TW_PICKER_WINDOW_CLASS L"TDrawTreeForm"
