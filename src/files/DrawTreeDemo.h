@@ -100,25 +100,29 @@ private:
     static constexpr UINT kListedMessage = WM_APP + 2;
     // Posted to ourselves: the shell has answered about drawn nodes.
     static constexpr UINT kAnsweredMessage = WM_APP + 4;
-    // A folder of up to kAtOnce entries goes in whole before it opens, which costs the tree
-    // least: under a closed node an entry costs nothing until the node opens, and the node
-    // is measured and drawn once (a few thousand entries take a few tens of milliseconds).
-    // A bigger one opens with its first screenful and the rest goes in a slice at a time,
-    // on a timer: its message comes only when no input and no paint wait, so the window
-    // answers meanwhile. Some trees redo the whole list's layout for each entry added to an
-    // open node: a slice is added with drawing paused.
-    static constexpr UINT_PTR kFillTimer = 2;
+    enum Timer : UINT_PTR {
+        // A folder of up to kAtOnce entries goes in whole before it opens, which costs the
+        // tree least: under a closed node an entry costs nothing until the node opens, and the
+        // node is measured and drawn once (a few thousand entries take a few tens of
+        // milliseconds). A bigger one opens with its first screenful and the rest goes in a
+        // slice at a time, on this timer: its message comes only when no input and no paint
+        // wait, so the window answers meanwhile. Some trees redo the whole list's layout for
+        // each entry added to an open node: a slice is added with drawing paused.
+        kFillTimer = 2,
+        // While work waits behind a call into the disk or the shell, it is looked at every
+        // kWatchMs: a call that holds it too long is left to itself and a fresh thread takes
+        // the work.
+        kWatchTimer,
+        // The shell takes tens of milliseconds a node to answer, on a thread that shares the
+        // processor with this one and with the folder search: what drawn nodes ask waits until
+        // the tree has shown what it opened or scrolled to, and kAskAfterMs more, and then goes
+        // in one go; while a folder is searched, even questions already handed over wait.
+        kAskTimer,
+    };
     static constexpr std::size_t kAtOnce = 4096;
     static constexpr std::size_t kFirstFill = 256;
     static constexpr std::size_t kFillSlice = 2048;
-    // While work waits behind a call into the disk or the shell, it is looked at this often:
-    // a call that holds it too long is left to itself and a fresh thread takes the work.
-    static constexpr UINT_PTR kWatchTimer = 3;
     static constexpr UINT kWatchMs = 500;
-    // The shell takes tens of milliseconds a node to answer, on a thread that shares the
-    // processor with this one: what drawn nodes ask waits until the tree has shown what it
-    // opened or scrolled to, and a moment more, and then goes in one go.
-    static constexpr UINT_PTR kAskTimer = 4;
     static constexpr UINT kAskAfterMs = 200;
 
     // Entries of a listed folder still to be added, in the order they will be shown.
@@ -145,6 +149,7 @@ private:
     int DrawnIcon(int index, int overlay);
     void InvalidateRow(HTREEITEM item);
     void QueueRefine(TShellObjectData& node);
+    void AskSoon();
     void AskWaiting();
     void KeepFilling();
     void StopFilling();
@@ -188,6 +193,7 @@ private:
     std::vector<ShellQuestion> toAsk_;    // drawn nodes' questions, until kAskTimer
     bool askTimer_ = false;
     std::size_t listingsOut_ = 0;         // folders being searched
+    PickerWork::Clock::time_point listingSince_;   // since when, the first of them
     std::size_t asked_ = 0;               // questions whose answers are not yet shown
     std::deque<PendingFill> fills_;       // oldest listing first
     bool fillTimer_ = false;

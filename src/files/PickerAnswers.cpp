@@ -23,6 +23,11 @@ void TDrawTreeForm::QueueRefine(TShellObjectData& node)
     node.Refining = true;
     ++asked_;
     toAsk_.push_back(std::move(q));
+    AskSoon();
+}
+
+void TDrawTreeForm::AskSoon()
+{
     if (!askTimer_)
         askTimer_ = ::SetTimer(hwnd_, kAskTimer, kAskAfterMs, nullptr) != 0;
     if (!askTimer_)
@@ -35,6 +40,13 @@ void TDrawTreeForm::AskWaiting()
         ::KillTimer(hwnd_, kAskTimer);
         askTimer_ = false;
     }
+    // A folder still being searched keeps the shell waiting, though not behind a search held
+    // by a call that does not come back.
+    if (listingsOut_ > 0 && PickerWork::Clock::now() - listingSince_ < kWorkStuckAfter) {
+        AskSoon();
+        return;
+    }
+    work_->HoldAsking(false);
     std::vector<ShellQuestion> questions;
     questions.swap(toAsk_);
     for (ShellQuestion& q : questions)

@@ -14,7 +14,10 @@ void TDrawTreeForm::VDT1InitChildren(TShellObjectData& node)
     if (node.Listing)
         return;
     node.Listing = true;
-    ++listingsOut_;
+    if (listingsOut_++ == 0) {
+        listingSince_ = PickerWork::Clock::now();
+        work_->HoldAsking(true);   // let go by AskWaiting, once the folder is shown
+    }
     FolderListing listing;
     listing.node = &node;
     listing.path = node.Path;
@@ -56,6 +59,7 @@ void TDrawTreeForm::ListingDone(FolderListing& listing)
         ui::TvExpand(tree, node.Item);
     }
     if (listingsOut_ == 0) {
+        AskSoon();
         // The arrow again at once, not at the next move of the mouse.
         POINT at{};
         ::GetCursorPos(&at);

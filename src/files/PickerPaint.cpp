@@ -63,17 +63,20 @@ void TDrawTreeForm::UseIconsForDpi()
     IconPlan plan = PlanIcons(wanted, sizes);
     scaledIcons_.clear();
     scaleFrom_ = nullptr;
-    if (plan.scaled) {
-        if (HIMAGELIST own = ::ImageList_Create(wanted, wanted, ILC_COLOR32 | ILC_MASK, 64, 64)) {
-            scaleFrom_ = lists[plan.list];
-            scaled_.Reset(tree, TVSIL_NORMAL, own);
-            return;
-        }
+    HIMAGELIST own = plan.scaled ? ::ImageList_Create(wanted, wanted, ILC_COLOR32 | ILC_MASK, 64, 64) : nullptr;
+    if (own) {
+        scaleFrom_ = lists[plan.list];
+        scaled_.Reset(tree, TVSIL_NORMAL, own);
+    } else {
+        scaled_.Reset();
+        HIMAGELIST chosen = lists.empty() ? SystemImages : plan.scaled ? lists[0] : lists[plan.list];
+        if (chosen)
+            ::SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(chosen));
     }
-    scaled_.Reset();
-    HIMAGELIST chosen = lists.empty() ? SystemImages : plan.scaled ? lists[0] : lists[plan.list];
-    if (chosen)
-        ::SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(chosen));
+    // Overlays already shown move between the items and our icons, as the new list needs.
+    for (const TShellObjectData& node : nodes_)
+        if (node.Item && OverlayOf(node.ShellAttributes) > 0)
+            ui::TvSetOverlay(tree, node.Item, own ? 0 : OverlayOf(node.ShellAttributes));
 }
 
 // Made once per icon and overlay, while the tree paints: a folder of thousands of files of

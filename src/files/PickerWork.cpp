@@ -67,6 +67,7 @@ struct PickerWork::State : std::enable_shared_from_this<State> {
         std::shared_ptr<Worker> worker;          // none yet, or the last one was left in a call
         std::shared_ptr<WorkerBudget> budget;    // set once, before any thread starts
         std::function<void()> starts;
+        bool held = false;                       // queued jobs wait until it is let go
     };
 
     enum class Staffing { Staffed, Waiting, Refused };
@@ -113,7 +114,8 @@ void PickerWork::State::Work(std::shared_ptr<State> state, Lane* lane, std::shar
     {
         std::unique_lock<std::mutex> hold(state->lock);
         for (;;) {
-            state->wake.wait(hold, [&] { return state->closed || me->abandoned || !lane->jobs.empty(); });
+            state->wake.wait(hold,
+                             [&] { return state->closed || me->abandoned || (!lane->jobs.empty() && !lane->held); });
             if (state->closed || me->abandoned)
                 break;
             Job job = std::move(lane->jobs.front());
@@ -264,6 +266,15 @@ bool PickerWork::Supervise(Clock::time_point now)
     state_->Staff(state_->asking, now);
     state_->wake.notify_all();
     return !state_->listing.jobs.empty() || !state_->asking.jobs.empty();
+}
+
+void PickerWork::HoldAsking(bool held)
+{
+    {
+        std::lock_guard<std::mutex> hold(state_->lock);
+        state_->asking.held = held;
+    }
+    state_->wake.notify_all();
 }
 
 void PickerWork::Close()

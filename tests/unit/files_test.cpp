@@ -788,12 +788,16 @@ protected:
 TEST_F(PickerWorkTest, ManyQuickExpansionsShareOneSearchThreadAndOneShellThread)
 {
     auto work = Open();
+    work->HoldAsking(true);   // folders being opened come first
     std::vector<std::string> paths;
     for (int i = 0; i < 30; ++i) {
         paths.push_back("C:\\F" + std::to_string(i));
         work->List(Folder(paths.back()));
         work->Ask(Question(paths.back()));
     }
+    ASSERT_TRUE(Collect(*work, 30, 0));
+    EXPECT_TRUE(answered.empty()) << "the shell was asked while folders were searched";
+    work->HoldAsking(false);
     ASSERT_TRUE(Collect(*work, 30, 30));
     EXPECT_EQ(listed, paths) << "searched in the order asked, each with its file";
     EXPECT_EQ(answered, paths);
