@@ -33,20 +33,10 @@ enum MainWindow : int {
     PopAlwaysHideIcon,   // the Tray page's row menu
 };
 
-// File picker (window class "TDrawTreeForm").
-enum FilePicker : int {
-    VDT1Header = 300,
-    VDT1,
-    BtnSelFiles,
-};
-
-// Sent to the picker's window: the number of drawn nodes still waiting for what only the
-// shell knows (their own icon, overlays, expand button) and of listed entries not yet in the
-// tree; 0 once the tree shows its last word.
-inline constexpr unsigned PickerRefiningMessage = 0x8000 + 3;   // WM_APP + 3
+// The settings dialog's ids are beside it, in hotkeys/Unit2Ids.h, and the file picker's in
+// files/PickerIds.h.
 
 } // namespace tw::ids
 
-// Window classes of the forms.
+// Window class of the main window.
 #define TW_MAIN_WINDOW_CLASS L"TFrmAmbler"
-#define TW_PICKER_WINDOW_CLASS L"TDrawTreeForm"

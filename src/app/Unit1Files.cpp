@@ -12,8 +12,7 @@
 #include "platform/ui/Text.h"
 #include "settings/uIniFileMgr.h"
 
-#include <windowsx.h>
-
+#include <optional>
 #include <stdexcept>
 
 namespace tw {
@@ -26,28 +25,24 @@ class ListBoxLines final : public FileLines {
 public:
     explicit ListBoxLines(HWND box) : box_(box) {}
 
-    int Count() const override { return static_cast<int>(::SendMessageW(box_, LB_GETCOUNT, 0, 0)); }
+    int Count() const override { return ui::LbGetCount(box_); }
     std::string Line(int index) const override
     {
-        LRESULT length = ::SendMessageW(box_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-        if (length == LB_ERR)
+        std::optional<std::wstring> text = ui::LbGetText(box_, index);
+        if (!text)
             throw std::out_of_range("no such line in the file list");
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        LRESULT got = ::SendMessageW(box_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(got == LB_ERR ? 0 : static_cast<std::size_t>(got));
-        return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+        return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text->data()), text->size()));
     }
     void Append(const std::string& line) override
     {
-        std::wstring text = ui::FromUtf8(line);
-        if (::SendMessageW(box_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())) < 0)
+        if (ui::LbAddString(box_, ui::FromUtf8(line)) < 0)
             throw std::runtime_error("cannot add to the file list");
     }
-    void Delete(int index) override { ::SendMessageW(box_, LB_DELETESTRING, static_cast<WPARAM>(index), 0); }
+    void Delete(int index) override { ui::LbDeleteString(box_, index); }
     void Assign(const std::vector<std::string>& lines) override
     {
         ui::RedrawPause pause(box_);
-        ::SendMessageW(box_, LB_RESETCONTENT, 0, 0);
+        ui::LbResetContent(box_);
         for (const std::string& line : lines)
             Append(line);
     }
@@ -55,10 +50,7 @@ public:
     // system's rules, from the first line.
     int FindIgnoringCase(const std::string& path) const override
     {
-        std::wstring text = ui::FromUtf8(path);
-        LRESULT found = ::SendMessageW(box_, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                       reinterpret_cast<LPARAM>(text.c_str()));
-        return found == LB_ERR ? -1 : static_cast<int>(found);
+        return ui::LbFindStringExact(box_, ui::FromUtf8(path));
     }
 
 private:
@@ -172,14 +164,14 @@ void TFrmAmbler::UnhideSelectedFile()
 {
     HWND box = Control(ids::lstFiles);
     ListBoxLines lines(box);
-    int selected = ListBox_GetCurSel(box);
+    int selected = ui::LbGetCurSel(box);
     if (selected < 0)
         return;
     std::wstring question = L"确定取消路径[" + ui::FromUtf8(lines.Line(selected)) + L"]的隐藏吗";
     if (!ConfirmYesNo(hwnd_, question))
         return;
     // The selection is read again: the list may have changed while the question was open.
-    selected = ListBox_GetCurSel(box);
+    selected = ui::LbGetCurSel(box);
     if (selected < 0)
         return;
     UnhideLine(lines, FileCommands(), FileRecord(), selected);
@@ -257,7 +249,7 @@ void TFrmAmbler::PopOpenClick()
 {
     try {
         HWND box = Control(ids::lstFiles);
-        int selected = ListBox_GetCurSel(box);
+        int selected = ui::LbGetCurSel(box);
         if (selected < 0)
             return;
         FileApi& files = Win32Files();
@@ -282,10 +274,8 @@ void TFrmAmbler::lstFilesContextMenu(int x, int y)
     HWND box = Control(ids::lstFiles);
     if (x == -1 && y == -1) {
         // From the keyboard: at the selected line, or the list's corner.
-        RECT at{};
-        int selected = ListBox_GetCurSel(box);
-        if (selected < 0 || ListBox_GetItemRect(box, selected, &at) == LB_ERR)
-            at = RECT{};
+        int selected = ui::LbGetCurSel(box);
+        RECT at = selected < 0 ? RECT{} : ui::LbGetItemRect(box, selected);
         POINT pt{at.left, at.bottom};
         ::ClientToScreen(box, &pt);
         x = pt.x;

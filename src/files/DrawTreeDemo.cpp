@@ -1,11 +1,9 @@
-// The picker's window: its layout, its start, the header, the check boxes and closing.
-// The tree's nodes (listing, names, icons, painting, sorting) are in PickerTree.cpp.
+// TDrawTreeForm's window: its layout, its start, the header, the check boxes and closing.
 #include "files/DrawTreeDemo.h"
 
 #include <windowsx.h>
 
 #include <stdexcept>
-#include <vector>
 
 namespace tw {
 
@@ -34,7 +32,6 @@ constexpr int kHeaderHeight = 20;
 constexpr int kColumnWidth = 217;
 constexpr int kIndent = 20;
 constexpr int kNodeHeight = 20;
-constexpr int kSmallIcon = 16;       // the icons' size at 96 DPI
 
 // The tree and its header are not kinds the layout table knows; they are made in CreateTree.
 const ui::ControlSpec kLayout[] = {
@@ -46,21 +43,6 @@ const ui::ControlSpec kLayout[] = {
 } // namespace
 
 TDrawTreeForm::TDrawTreeForm(FileApi& files) : files_(files) {}
-
-TDrawTreeForm::~TDrawTreeForm()
-{
-    // Nothing waits for a call still out; what it brings back is dropped.
-    if (work_)
-        work_->Close();
-    if (HWND tree = VDT1()) {
-        // The check boxes' image list is the tree's making but not the tree's to free; the
-        // system's icon list is shared with the whole process and must outlive us.
-        auto state = reinterpret_cast<HIMAGELIST>(::SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_STATE, 0));
-        ::SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
-        if (state)
-            ::ImageList_Destroy(state);
-    }
-}
 
 void TDrawTreeForm::Create(HWND owner)
 {
@@ -107,6 +89,7 @@ void TDrawTreeForm::CreateTree()
     // Check boxes are switched on after creation, before any item exists, as the control
     // asks: set at creation they may come up in a wrong state.
     ::SetWindowLongPtrW(tree, GWL_STYLE, ::GetWindowLongPtrW(tree, GWL_STYLE) | TVS_CHECKBOXES);
+    checkBoxes_.Reset(tree, TVSIL_STATE, reinterpret_cast<HIMAGELIST>(::SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_STATE, 0)));
     ::SendMessageW(tree, TVM_SETEXTENDEDSTYLE, TVS_EX_DOUBLEBUFFER, TVS_EX_DOUBLEBUFFER);
     header_ = header;
     tree_ = tree;
@@ -139,37 +122,6 @@ void TDrawTreeForm::DpiChanged()
     UseIconsForDpi();
 }
 
-// Every list of the system's holds the same icons at the same indices, overlays included, so
-// the nodes keep their indices whichever list draws them.
-void TDrawTreeForm::UseIconsForDpi()
-{
-    // SHGetImageList's lists (SHIL_LARGE 0, SHIL_SMALL 1, SHIL_EXTRALARGE 2) and the
-    // interface it hands them out as, which is also the list's handle.
-    static constexpr int kLists[] = {1, 0, 2};
-    static const GUID kImageListId = {0x46eb5926, 0x582e, 0x4017, {0x9f, 0xdf, 0xe8, 0x99, 0x8d, 0xaa, 0x09, 0x50}};
-    using GetImageList = HRESULT(WINAPI*)(int, REFIID, void**);
-    std::vector<HIMAGELIST> lists;
-    std::vector<int> sizes;
-    // shell32 is loaded by now: the small list was asked of it first.
-    HMODULE shell = ::GetModuleHandleW(L"shell32.dll");
-    auto get = shell ? reinterpret_cast<GetImageList>(reinterpret_cast<void*>(::GetProcAddress(shell, "SHGetImageList")))
-                     : nullptr;
-    for (int which : kLists) {
-        void* list = nullptr;
-        int cx = 0;
-        int cy = 0;
-        // The shell keeps its lists for the life of the process; the reference is not ours to drop.
-        if (get && SUCCEEDED(get(which, kImageListId, &list)) && list &&
-            ::ImageList_GetIconSize(static_cast<HIMAGELIST>(list), &cx, &cy)) {
-            lists.push_back(static_cast<HIMAGELIST>(list));
-            sizes.push_back(cy);
-        }
-    }
-    HIMAGELIST chosen = lists.empty() ? SystemImages : lists[PickIconList(Scale(kSmallIcon), sizes)];
-    if (chosen)
-        ::SendMessageW(VDT1(), TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(chosen));
-}
-
 void TDrawTreeForm::FormCreate()
 {
     int count = CountDrives(files_.GetLogicalDrives());
@@ -191,12 +143,7 @@ void TDrawTreeForm::BtnSelFilesClick() { EndModal(IDOK); }
 
 TShellObjectData* TDrawTreeForm::NodeOf(HTREEITEM item) const
 {
-    TVITEMW it{};
-    it.mask = TVIF_PARAM | TVIF_HANDLE;
-    it.hItem = item;
-    if (!item || !::SendMessageW(VDT1(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it)))
-        return nullptr;
-    return reinterpret_cast<TShellObjectData*>(it.lParam);
+    return reinterpret_cast<TShellObjectData*>(ui::TvGetData(VDT1(), item));
 }
 
 void TDrawTreeForm::PostCheck(HTREEITEM item)
@@ -214,13 +161,11 @@ void TDrawTreeForm::CheckPosted(HTREEITEM item)
     // says of it is learnt first, so the change is measured against that.
     if (!node->Initialised)
         VDT1InitNode(*node);
-    UINT state = static_cast<UINT>(::SendMessageW(VDT1(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item),
-                                                  TVIS_STATEIMAGEMASK)) >> 12;
+    unsigned state = ui::TvGetCheckState(VDT1(), item);
     if (node->TopLevel) {
         // A whole drive cannot be hidden: a drive has no box, whatever key was pressed on it.
-        if (state != 0) {
-            TreeView_SetItemState(VDT1(), item, INDEXTOSTATEIMAGEMASK(0), TVIS_STATEIMAGEMASK);
-        }
+        if (state != 0)
+            ui::TvSetCheckState(VDT1(), item, 0);
         return;
     }
     bool checked = state == 2;
@@ -239,7 +184,7 @@ void TDrawTreeForm::VDT1Checked(TShellObjectData& node)
         // tick goes, so the picker does not show as hidden what is not.
         if (OnIsPathChecked && !OnIsPathChecked(node.Path)) {
             node.Checked = false;
-            TreeView_SetItemState(VDT1(), node.Item, INDEXTOSTATEIMAGEMASK(1), TVIS_STATEIMAGEMASK);
+            ui::TvSetCheckState(VDT1(), node.Item, 1);
         }
     } else if (OnPathUnchecked) {
         OnPathUnchecked(node.Path);
@@ -324,18 +269,18 @@ LRESULT TDrawTreeForm::OnTreeNotify(NMHDR* hdr)
         return VDT1DrawNode(*reinterpret_cast<NMTVCUSTOMDRAW*>(hdr));
     case NM_CLICK:
     case NM_DBLCLK: {
-        TVHITTESTINFO hit{};
         DWORD pos = ::GetMessagePos();
-        hit.pt = POINT{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
-        ::ScreenToClient(tree, &hit.pt);
-        auto item = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-        if (item && (hit.flags & TVHT_ONITEMSTATEICON))
+        POINT at{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+        ::ScreenToClient(tree, &at);
+        UINT where = 0;
+        HTREEITEM item = ui::TvHitTest(tree, at, where);
+        if (item && (where & TVHT_ONITEMSTATEICON))
             PostCheck(item);
         return 0;
     }
     case TVN_KEYDOWN:
         if (reinterpret_cast<NMTVKEYDOWN*>(hdr)->wVKey == VK_SPACE)
-            PostCheck(TreeView_GetSelection(tree));
+            PostCheck(ui::TvGetSelection(tree));
         return 0;
     case TVN_ITEMCHANGEDW:
         // Sent by newer systems after a mark changes; the click path may already have acted.
@@ -377,6 +322,10 @@ LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         }
         if (wParam == kWatchTimer) {
             WorkWatched();
+            return 0;
+        }
+        if (wParam == kAskTimer) {
+            AskWaiting();
             return 0;
         }
         break;

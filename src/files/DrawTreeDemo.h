@@ -12,11 +12,17 @@
 // big one opens with its first screenful, the rest added between the user's moves. So the
 // window answers while a slow or huge folder is searched or the shell is slow to say things,
 // and a call that never comes back holds up neither the window nor its close (PickerWork).
+//
+// The class is one form written in five files: DrawTreeDemo.cpp (the window, its header,
+// check boxes and closing), PickerTree.cpp (the nodes and their order), PickerFill.cpp (folder
+// listings and how their entries go into the tree), PickerAnswers.cpp (what the shell is asked
+// about drawn nodes) and PickerPaint.cpp (names, grid lines and icons as they are drawn).
 #pragma once
 
-#include "app/ControlIds.h"
+#include "files/PickerIds.h"
 #include "files/PickerRules.h"
 #include "files/PickerWork.h"
+#include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
 
 #include <commctrl.h>
@@ -41,6 +47,7 @@ extern std::function<bool(const std::string& path)> OnIsPathChecked;
 // (that is what the callbacks hand on); only the shown name is widened.
 struct TShellObjectData {
     std::string Path;                 // a drive root as the system lists it, or parent + "\" + name
+    std::string SortKey;              // what the name sorts by (SortKey in PickerRules)
     std::wstring ShownName;           // what the tree shows
     std::uint32_t ShellAttributes = 0;
     int OpenIconIndex = -1;
@@ -63,7 +70,6 @@ struct TShellObjectData {
 class TDrawTreeForm final : public ui::Form {
 public:
     explicit TDrawTreeForm(FileApi& files);
-    ~TDrawTreeForm() override;
 
     // Creates the window (hidden) owned by `owner` and runs FormCreate.
     void Create(HWND owner);
@@ -85,7 +91,8 @@ public:
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void DpiChanged() override;
-    // The system's icon list whose icons suit the window's DPI, for the tree.
+    // Icons at the size the window's DPI asks for: one of the system's lists when one has
+    // that size, else our own list of that size, filled from a larger one as icons are drawn.
     void UseIconsForDpi();
 
 private:
@@ -93,18 +100,30 @@ private:
     static constexpr UINT kListedMessage = WM_APP + 2;
     // Posted to ourselves: the shell has answered about drawn nodes.
     static constexpr UINT kAnsweredMessage = WM_APP + 4;
-    // A big folder's entries go in a slice at a time, on a timer: its message comes only
-    // when no input and no paint wait, so the first screenful is drawn with the expansion
-    // and the rest goes in while the window answers. Some trees measure every entry a node
-    // opens with, and some redo the whole list's layout for each entry added to an open
-    // node: a slice is added with drawing paused.
-    static constexpr UINT_PTR kFillTimer = 2;
+    enum Timer : UINT_PTR {
+        // A folder of up to kAtOnce entries goes in whole before it opens, which costs the
+        // tree least: under a closed node an entry costs nothing until the node opens, and the
+        // node is measured and drawn once (a few thousand entries take a few tens of
+        // milliseconds). A bigger one opens with its first screenful and the rest goes in a
+        // slice at a time, on this timer: its message comes only when no input and no paint
+        // wait, so the window answers meanwhile. Some trees redo the whole list's layout for
+        // each entry added to an open node: a slice is added with drawing paused.
+        kFillTimer = 2,
+        // While work waits behind a call into the disk or the shell, it is looked at every
+        // kWatchMs: a call that holds it too long is left to itself and a fresh thread takes
+        // the work.
+        kWatchTimer,
+        // The shell takes tens of milliseconds a node to answer, on a thread that shares the
+        // processor with this one and with the folder search: what drawn nodes ask waits until
+        // the tree has shown what it opened or scrolled to, and kAskAfterMs more, and then goes
+        // in one go; while a folder is searched, even questions already handed over wait.
+        kAskTimer,
+    };
+    static constexpr std::size_t kAtOnce = 4096;
     static constexpr std::size_t kFirstFill = 256;
     static constexpr std::size_t kFillSlice = 2048;
-    // While work waits behind a call into the disk or the shell, it is looked at this often:
-    // a call that holds it too long is left to itself and a fresh thread takes the work.
-    static constexpr UINT_PTR kWatchTimer = 3;
     static constexpr UINT kWatchMs = 500;
+    static constexpr UINT kAskAfterMs = 200;
 
     // Entries of a listed folder still to be added, in the order they will be shown.
     struct PendingFill {
@@ -123,7 +142,15 @@ private:
     int ShownIconIndex(TShellObjectData& node, bool open);
     int ShownChildren(const TShellObjectData& node) const;
     int OverlayOf(std::uint32_t shellAttributes) const;
+    // The overlay shown over the node's icon: on the tree's item, or, with icons of our own
+    // size, in the icon itself, which is asked for again.
+    void ShowOverlay(const TShellObjectData& node);
+    // The index the tree draws for the system's icon `index` with `overlay`.
+    int DrawnIcon(int index, int overlay);
+    void InvalidateRow(HTREEITEM item);
     void QueueRefine(TShellObjectData& node);
+    void AskSoon();
+    void AskWaiting();
     void KeepFilling();
     void StopFilling();
     void WatchWork();
@@ -146,17 +173,27 @@ private:
     int ColumnRight() const;
     void FitColumn();
     void DrawShortened(const NMTVCUSTOMDRAW& draw, TShellObjectData& node);
+    COLORREF TextColor(const NMTVCUSTOMDRAW& draw, const TShellObjectData* node) const;
 
     FileApi& files_;
     HWND tree_ = nullptr;
     HWND header_ = nullptr;
     std::string DriveStrings;
     HIMAGELIST SystemImages = nullptr;    // the system's list: shared, never destroyed by us
+    ui::TvImageList checkBoxes_;          // the tree makes it for its check boxes, but never frees it
+    // Icons of our own size, when no system list has it: each made once per icon and overlay
+    // from `scaleFrom_` (a system list), and kept.
+    ui::TvImageList scaled_;
+    HIMAGELIST scaleFrom_ = nullptr;
+    std::map<std::pair<int, int>, int> scaledIcons_;
     std::deque<TShellObjectData> nodes_;  // stable addresses: tree items point at them
     // Folders searched on one thread, the shell asked on another; made with the window.
     std::unique_ptr<PickerWork> work_;
     bool watchTimer_ = false;
+    std::vector<ShellQuestion> toAsk_;    // drawn nodes' questions, until kAskTimer
+    bool askTimer_ = false;
     std::size_t listingsOut_ = 0;         // folders being searched
+    PickerWork::Clock::time_point listingSince_;   // since when, the first of them
     std::size_t asked_ = 0;               // questions whose answers are not yet shown
     std::deque<PendingFill> fills_;       // oldest listing first
     bool fillTimer_ = false;

@@ -37,12 +37,16 @@ std::string ExplorerParameters(const std::string& path) { return QuoteArgument(p
 
 bool HasWildcard(std::string_view path) { return path.find_first_of("?*") != std::string_view::npos; }
 
-bool QueueHide(TAttribQueue& queue, const std::string& path, bool findBits) noexcept
+namespace {
+
+// True when the command for `path` was queued.
+template <typename Enqueue>
+bool QueueCommand(const std::string& path, Enqueue enqueue) noexcept
 {
     try {
         if (!Runnable(path))
             return false;
-        queue.EnqueueHide(path, findBits);
+        enqueue();
         return true;
     } catch (...) {
         // Whether attrib ran or not, the list has changed as the user asked.
@@ -50,16 +54,16 @@ bool QueueHide(TAttribQueue& queue, const std::string& path, bool findBits) noex
     }
 }
 
+} // namespace
+
+bool QueueHide(TAttribQueue& queue, const std::string& path, bool findBits) noexcept
+{
+    return QueueCommand(path, [&] { queue.EnqueueHide(path, findBits); });
+}
+
 bool QueueRestore(TAttribQueue& queue, const std::string& path, std::optional<std::uint32_t> had) noexcept
 {
-    try {
-        if (!Runnable(path))
-            return false;
-        queue.EnqueueRestore(path, had);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return QueueCommand(path, [&] { queue.EnqueueRestore(path, had); });
 }
 
 void ApplyFileAttributes(TAttribQueue& queue, bool unhide, const std::string& path) noexcept

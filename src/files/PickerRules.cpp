@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <optional>
 
 namespace tw {
 
@@ -47,6 +48,16 @@ bool ReadsShellAttributes(unsigned driveType, std::string_view path)
     return (driveType == kDriveFixed || driveType == kDriveRemovable) && path.find("A:\\") == std::string_view::npos;
 }
 
+std::string SortKey(FileApi& files, const std::string& name)
+{
+    // Some code pages take a character for another one all the same; only a form that names
+    // the same file again is the name's own.
+    std::optional<std::string> ansi = files.PathToAnsi(name);
+    if (ansi && files.AnsiToPath(*ansi) == name)
+        return std::move(*ansi);
+    return name;
+}
+
 int ComparePaths(std::string_view a, std::string_view b)
 {
     auto fold = [](char c) {
@@ -63,13 +74,13 @@ int ComparePaths(std::string_view a, std::string_view b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-int CompareNodes(std::uint32_t attrs1, std::string_view path1, std::uint32_t attrs2, std::string_view path2)
+int CompareNodes(std::uint32_t attrs1, std::string_view key1, std::uint32_t attrs2, std::string_view key2)
 {
     bool folder1 = (attrs1 & shell::kFolder) != 0;
     bool folder2 = (attrs2 & shell::kFolder) != 0;
     if (folder1 != folder2)
         return folder1 ? -1 : 1;
-    return ComparePaths(path1, path2);
+    return ComparePaths(key1, key2);
 }
 
 std::uint32_t SearchedShellAttributes(std::uint32_t fileAttributes)
@@ -118,15 +129,14 @@ std::vector<ListedEntry> ListFolder(FileApi& files, const std::string& path, Sor
             ListedEntry entry;
             entry.path = ChildPath(path, found.name);
             entry.name = found.name;
+            entry.sortKey = SortKey(files, found.name);
             entry.shellAttributes = SearchedShellAttributes(found.attributes);
             entries.push_back(std::move(entry));
         }
         return true;
     });
-    // Every path here starts with the same folder, so the names alone give the paths' order
-    // without going over that common beginning again in each of the many comparisons.
     std::sort(entries.begin(), entries.end(), [dir](const ListedEntry& a, const ListedEntry& b) {
-        return CompareNodes(a.shellAttributes, a.name, b.shellAttributes, b.name, dir) < 0;
+        return CompareNodes(a.shellAttributes, a.sortKey, b.shellAttributes, b.sortKey, dir) < 0;
     });
     return entries;
 }
@@ -172,16 +182,21 @@ std::wstring ShortenWithEllipsis(const std::wstring& text, int width,
     return text.substr(0, lo) + dots;
 }
 
-std::size_t PickIconList(int wanted, const std::vector<int>& sizes)
+IconPlan PlanIcons(int wanted, const std::vector<int>& sizes)
 {
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < sizes.size(); ++i) {
-        bool fits = sizes[i] <= wanted;
-        bool bestFits = sizes[best] <= wanted;
-        if ((fits && (!bestFits || sizes[i] > sizes[best])) || (!fits && !bestFits && sizes[i] < sizes[best]))
-            best = i;
-    }
-    return best;
+    if (sizes.empty())
+        return IconPlan{};
+    if (auto exact = std::find(sizes.begin(), sizes.end(), wanted); exact != sizes.end())
+        return IconPlan{static_cast<std::size_t>(exact - sizes.begin()), false};
+    // Ordered by how well a list shrinks to `wanted`: larger ones first, the nearest of them
+    // first; among smaller ones the nearest.
+    auto better = [wanted](int a, int b) {
+        if ((a > wanted) != (b > wanted))
+            return a > wanted;
+        return a > wanted ? a < b : a > b;
+    };
+    auto best = std::min_element(sizes.begin(), sizes.end(), better);
+    return IconPlan{static_cast<std::size_t>(best - sizes.begin()), true};
 }
 
 } // namespace tw

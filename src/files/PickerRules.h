@@ -62,21 +62,29 @@ std::string DriveRootPath(std::string_view driveStrings, int index);
 // Only local hard and removable drives are browsed, and never A:, whose floppy would spin up.
 bool ReadsShellAttributes(unsigned driveType, std::string_view path);
 
-// Folders before everything else, then the paths compared byte by byte with the ASCII
-// letters folded to capitals. Negative, zero or positive.
+// What a name sorts by: its bytes in the ANSI code page, the order folders had before names
+// in other scripts could be read, when the code page holds the name exactly; else its UTF-8
+// bytes. Made once per entry: a sort compares each entry many times.
+std::string SortKey(FileApi& files, const std::string& name);
+
+// Folders before everything else, then the sort keys compared byte by byte with the ASCII
+// letters folded to capitals. Siblings share their parent's path, so their names' keys give
+// the order of their full paths. Negative, zero or positive.
 int ComparePaths(std::string_view a, std::string_view b);
-int CompareNodes(std::uint32_t attrs1, std::string_view path1, std::uint32_t attrs2, std::string_view path2);
-inline int CompareNodes(std::uint32_t attrs1, std::string_view path1, std::uint32_t attrs2, std::string_view path2,
+int CompareNodes(std::uint32_t attrs1, std::string_view key1, std::uint32_t attrs2, std::string_view key2);
+inline int CompareNodes(std::uint32_t attrs1, std::string_view key1, std::uint32_t attrs2, std::string_view key2,
                         SortDirection dir)
 {
-    int r = CompareNodes(attrs1, path1, attrs2, path2);
+    int r = CompareNodes(attrs1, key1, attrs2, key2);
     return dir == SortDirection::Ascending ? r : -r;
 }
 
-// A folder entry as listed: its full path and the shell bits its search entry already tells.
+// A folder entry as listed: its full path, its name and the name's SortKey, and the shell
+// bits its search entry already tells.
 struct ListedEntry {
     std::string path;
     std::string name;
+    std::string sortKey;
     std::uint32_t shellAttributes = 0;
 };
 
@@ -102,11 +110,16 @@ bool FolderHasFiles(FileApi& files, const std::string& path);
 // did not already say that the folder has subfolders.
 bool HasChildren(std::uint32_t shellAttributes, const std::function<bool()>& folderHasFiles);
 
-// Which of the system's icon lists, of icon heights `sizes` (pixels), draws the picker's
-// icons when a window's DPI asks for `wanted`: that size when one has it, else the largest
-// smaller one (a list is drawn at its own size, never stretched, so it stays sharp and a
-// larger one would overrun the row), else the smallest. An index into `sizes`; 0 for none.
-std::size_t PickIconList(int wanted, const std::vector<int>& sizes);
+// How the picker's icons come out at the `wanted` size (pixels) a window's DPI asks for, from
+// the system's icon lists of icon heights `sizes`: the list of that size when there is one;
+// else the smallest larger one (else the largest), each icon drawn at `wanted` into a list of
+// our own, since an icon shrunk stays sharp where a smaller one grown blurs and a larger one
+// drawn at its own size would overrun the row. `list` is an index into `sizes`; 0 for none.
+struct IconPlan {
+    std::size_t list = 0;
+    bool scaled = false;
+};
+IconPlan PlanIcons(int wanted, const std::vector<int>& sizes);
 
 // The longest beginning of `text` that, followed by "...", is at most `width` wide, with
 // "..." appended; empty when not even "..." fits. Text that fits is returned unchanged.

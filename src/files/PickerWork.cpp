@@ -67,6 +67,7 @@ struct PickerWork::State : std::enable_shared_from_this<State> {
         std::shared_ptr<Worker> worker;          // none yet, or the last one was left in a call
         std::shared_ptr<WorkerBudget> budget;    // set once, before any thread starts
         std::function<void()> starts;
+        bool held = false;                       // queued jobs wait until it is let go
     };
 
     enum class Staffing { Staffed, Waiting, Refused };
@@ -79,8 +80,11 @@ struct PickerWork::State : std::enable_shared_from_this<State> {
     static void Work(std::shared_ptr<State> state, Lane* lane, std::shared_ptr<Worker> me);
     Staffing Staff(Lane& lane, Clock::time_point now);
     void Post(Lane& lane, Job job);
-    void Listed(FolderListing listing);
-    void Answered(ShellQuestion question);
+    // Keeps a result and sends word of it: once, until what has come is taken.
+    template <typename Result>
+    void Deliver(std::vector<Result>& results, Result done, bool& told, const Notify& notify);
+    template <typename Result>
+    std::vector<Result> Take(std::vector<Result>& results, bool& told);
 
     FileApi& files;
     const Notify onListed;
@@ -110,7 +114,8 @@ void PickerWork::State::Work(std::shared_ptr<State> state, Lane* lane, std::shar
     {
         std::unique_lock<std::mutex> hold(state->lock);
         for (;;) {
-            state->wake.wait(hold, [&] { return state->closed || me->abandoned || !lane->jobs.empty(); });
+            state->wake.wait(hold,
+                             [&] { return state->closed || me->abandoned || (!lane->jobs.empty() && !lane->held); });
             if (state->closed || me->abandoned)
                 break;
             Job job = std::move(lane->jobs.front());
@@ -192,24 +197,25 @@ void PickerWork::State::Post(Lane& lane, Job job)
     }
 }
 
-void PickerWork::State::Listed(FolderListing done)
+template <typename Result>
+void PickerWork::State::Deliver(std::vector<Result>& results, Result done, bool& told, const Notify& notify)
 {
     std::lock_guard<std::mutex> hold(lock);
     if (closed)
         return;
-    listed.push_back(std::move(done));
-    if (!listedTold)
-        listedTold = onListed();
+    results.push_back(std::move(done));
+    if (!told)
+        told = notify();
 }
 
-void PickerWork::State::Answered(ShellQuestion done)
+template <typename Result>
+std::vector<Result> PickerWork::State::Take(std::vector<Result>& results, bool& told)
 {
+    std::vector<Result> taken;
     std::lock_guard<std::mutex> hold(lock);
-    if (closed)
-        return;
-    answers.push_back(std::move(done));
-    if (!answeredTold)
-        answeredTold = onAnswered();
+    taken.swap(results);
+    told = false;
+    return taken;
 }
 
 PickerWork::PickerWork(FileApi& files, Notify listed, Notify answered, Options options)
@@ -230,7 +236,7 @@ void PickerWork::List(FolderListing listing)
         } catch (const std::exception&) {
             listing.entries.clear();   // out of memory: the folder shows as empty
         }
-        state.Listed(std::move(listing));
+        state.Deliver(state.listed, std::move(listing), state.listedTold, state.onListed);
     });
 }
 
@@ -242,27 +248,13 @@ void PickerWork::Ask(ShellQuestion question)
         } catch (const std::exception&) {
             // Out of memory: the node keeps what it shows, and still counts as answered.
         }
-        state.Answered(std::move(question));
+        state.Deliver(state.answers, std::move(question), state.answeredTold, state.onAnswered);
     });
 }
 
-std::vector<FolderListing> PickerWork::TakeListed()
-{
-    std::vector<FolderListing> taken;
-    std::lock_guard<std::mutex> hold(state_->lock);
-    taken.swap(state_->listed);
-    state_->listedTold = false;
-    return taken;
-}
+std::vector<FolderListing> PickerWork::TakeListed() { return state_->Take(state_->listed, state_->listedTold); }
 
-std::vector<ShellQuestion> PickerWork::TakeAnswers()
-{
-    std::vector<ShellQuestion> taken;
-    std::lock_guard<std::mutex> hold(state_->lock);
-    taken.swap(state_->answers);
-    state_->answeredTold = false;
-    return taken;
-}
+std::vector<ShellQuestion> PickerWork::TakeAnswers() { return state_->Take(state_->answers, state_->answeredTold); }
 
 bool PickerWork::Supervise(Clock::time_point now)
 {
@@ -274,6 +266,15 @@ bool PickerWork::Supervise(Clock::time_point now)
     state_->Staff(state_->asking, now);
     state_->wake.notify_all();
     return !state_->listing.jobs.empty() || !state_->asking.jobs.empty();
+}
+
+void PickerWork::HoldAsking(bool held)
+{
+    {
+        std::lock_guard<std::mutex> hold(state_->lock);
+        state_->asking.held = held;
+    }
+    state_->wake.notify_all();
 }
 
 void PickerWork::Close()

@@ -107,6 +107,9 @@ public:
     // work that found the bound reached one if it can now be had. True while work waits, so
     // the caller knows to look again; List and Ask look by themselves.
     bool Supervise(Clock::time_point now);
+    // While held, questions to the shell wait in their queue (a call under way ends first):
+    // a folder the user opens is searched and shown without them taking the processor.
+    void HoldAsking(bool held);
     // Drops every job not yet started; a call in progress is left to end by itself, and what
     // it brings back is dropped. Returns at once.
     void Close();

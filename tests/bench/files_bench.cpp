@@ -18,6 +18,7 @@
 #include "Tabs.h"
 
 #include "app/ControlIds.h"
+#include "files/PickerIds.h"
 #include "files/PickerRules.h"
 #include "platform/Win32Platform.h"
 

@@ -18,6 +18,7 @@
 #include "Tabs.h"
 
 #include "app/ControlIds.h"
+#include "files/PickerIds.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include "TargetWindows.h"
 
 #include "app/ControlIds.h"
+#include "files/PickerIds.h"
 
 #include <gtest/gtest.h>
 

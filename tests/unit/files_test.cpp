@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -532,6 +533,34 @@ TEST(PickerSortTest, OnlyAsciiLettersAreFoldedOtherBytesCompareByValue)
 
 // --- Picker: listing --------------------------------------------------------------------
 
+// Code page 936 as far as these tests need it: ASCII, and two characters whose GBK order
+// (啊 B0A1 before 一 D2BB) is the reverse of their UTF-8 order. Nothing else has a form.
+struct Cp936Files : sim::SimFiles {
+    static constexpr std::pair<std::string_view, std::string_view> kGbk[] = {{"啊", "\xB0\xA1"}, {"一", "\xD2\xBB"}};
+
+    static std::optional<std::string> Convert(std::string_view text, bool toAnsi)
+    {
+        std::string out;
+        while (!text.empty()) {
+            if (static_cast<unsigned char>(text[0]) < 0x80) {
+                out += text[0];
+                text.remove_prefix(1);
+                continue;
+            }
+            auto it = std::find_if(std::begin(kGbk), std::end(kGbk), [&](const auto& pair) {
+                return text.starts_with(toAnsi ? pair.first : pair.second);
+            });
+            if (it == std::end(kGbk))
+                return std::nullopt;
+            out += toAnsi ? it->second : it->first;
+            text.remove_prefix((toAnsi ? it->first : it->second).size());
+        }
+        return out;
+    }
+    std::optional<std::string> PathToAnsi(const std::string& path) override { return Convert(path, true); }
+    std::string AnsiToPath(const std::string& ansi) override { return Convert(ansi, false).value_or("?"); }
+};
+
 class PickerListTest : public ::testing::Test {
 protected:
     PickerListTest()
@@ -546,7 +575,7 @@ protected:
         fs.AddFolder("C:\\T\\Empty");
         fs.AddFile("C:\\T\\z.zip", sim::kArchive | kFileCompressed);
     }
-    sim::SimFiles fs;
+    Cp936Files fs;
 };
 
 TEST_F(PickerListTest, AFolderListsEveryEntryFoldersFirstWithoutDotsOrIcons)
@@ -579,6 +608,18 @@ TEST_F(PickerListTest, AFolderListsEveryEntryFoldersFirstWithoutDotsOrIcons)
     EXPECT_EQ(TypeIconKey(entries[4].shellAttributes, "C:\\T\\x.\xD6" "a", false, false), ".\xD6" "a");   // one character
     EXPECT_EQ(fs.shellQueries, 0);         // a folder of thousands is listed by its search alone
     EXPECT_EQ(fs.searches, 1);
+}
+
+// A folder keeps the order it had when names were read in the code page: by their GBK bytes,
+// not by UTF-8's. A name the code page cannot hold sorts by its UTF-8 bytes.
+TEST_F(PickerListTest, NamesSortByTheirCodePageBytesWhereTheCodePageHoldsThem)
+{
+    for (const char* name : {"一.txt", "z.txt", "\xF0\x9F\x98\x80.txt", "啊.txt", "一\xF0\x9F\x98\x80.txt"})
+        fs.AddFile(std::string("C:\\G\\") + name);
+    std::vector<std::string> names;
+    for (const ListedEntry& e : ListFolder(fs, "C:\\G", SortDirection::Ascending))
+        names.push_back(e.name);
+    EXPECT_THAT(names, ElementsAre("z.txt", "啊.txt", "一.txt", "一\xF0\x9F\x98\x80.txt", "\xF0\x9F\x98\x80.txt"));
 }
 
 TEST_F(PickerListTest, ADriveRootListsWithoutADoubledSeparator)
@@ -737,12 +778,16 @@ protected:
 TEST_F(PickerWorkTest, ManyQuickExpansionsShareOneSearchThreadAndOneShellThread)
 {
     auto work = Open();
+    work->HoldAsking(true);   // folders being opened come first
     std::vector<std::string> paths;
     for (int i = 0; i < 30; ++i) {
         paths.push_back("C:\\F" + std::to_string(i));
         work->List(Folder(paths.back()));
         work->Ask(Question(paths.back()));
     }
+    ASSERT_TRUE(Collect(*work, 30, 0));
+    EXPECT_TRUE(answered.empty()) << "the shell was asked while folders were searched";
+    work->HoldAsking(false);
     ASSERT_TRUE(Collect(*work, 30, 30));
     EXPECT_EQ(listed, paths) << "searched in the order asked, each with its file";
     EXPECT_EQ(answered, paths);
@@ -841,15 +886,20 @@ TEST(PickerNameTest, ChildPathsAndShownNames)
 int SevenPerChar(std::wstring_view text) { return static_cast<int>(text.size()) * 7; }
 
 // The system keeps small (16 at 96 DPI), large (32) and extra-large (48) icons.
-TEST(PickerIconTest, TheListOfTheSizeTheDpiAsksForElseTheLargestThatFits)
+TEST(PickerIconTest, TheListOfTheDpisSizeElseALargerOneShrunkToIt)
 {
+    auto plan = [](int wanted, const std::vector<int>& sizes) {
+        IconPlan p = PlanIcons(wanted, sizes);
+        return std::pair{p.list, p.scaled};
+    };
     const std::vector<int> sizes{16, 32, 48};
-    EXPECT_EQ(PickIconList(16, sizes), 0u);
-    EXPECT_EQ(PickIconList(32, sizes), 1u) << "200 %: sharp, not the small icons";
-    EXPECT_EQ(PickIconList(24, sizes), 0u) << "150 %: the large ones would overrun the row";
-    EXPECT_EQ(PickIconList(72, sizes), 2u);
-    EXPECT_EQ(PickIconList(12, std::vector<int>{32, 24}), 1u);
-    EXPECT_EQ(PickIconList(16, {}), 0u);
+    EXPECT_EQ(plan(16, sizes), std::pair(std::size_t{0}, false)) << "100 %: the small list as it is";
+    EXPECT_EQ(plan(32, sizes), std::pair(std::size_t{1}, false)) << "200 %: sharp, not the small icons";
+    EXPECT_EQ(plan(24, sizes), std::pair(std::size_t{1}, true)) << "150 %: 24 pixels, shrunk from 32, not 16 grown";
+    EXPECT_EQ(plan(40, sizes), std::pair(std::size_t{2}, true));
+    EXPECT_EQ(plan(72, sizes), std::pair(std::size_t{2}, true)) << "nothing larger: the largest, grown";
+    EXPECT_EQ(plan(12, std::vector<int>{32, 24}), std::pair(std::size_t{1}, true));
+    EXPECT_EQ(plan(16, {}), std::pair(std::size_t{0}, false));
 }
 
 TEST(ShortenTest, TextThatFitsIsLeftAlone)

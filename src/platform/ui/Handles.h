@@ -87,6 +87,42 @@ public:
     void** OutVoid() { return reinterpret_cast<void**>(this->Out()); }
 };
 
+// A window's device context, released to the window when its owner goes.
+class WindowDc {
+public:
+    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+    ~WindowDc()
+    {
+        if (dc_)
+            ::ReleaseDC(hwnd_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// An object selected into a device context for a while; what was there before goes back
+// when its owner goes, so a context borrowed from a control is handed back as it came.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}
+    ~SelectedObject()
+    {
+        if (old_)
+            ::SelectObject(dc_, old_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
 // A window subclass (comctl32's SetWindowSubclass) removed when its owner goes.
 class Subclass {
 public:

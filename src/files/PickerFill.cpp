@@ -1,0 +1,143 @@
+// TDrawTreeForm's folder listings, and how a listed folder's entries go into the tree.
+#include "files/DrawTreeDemo.h"
+
+#include "platform/ui/Text.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace tw {
+
+// Starts the folder's search; ListingDone adds its entries and opens the node.
+void TDrawTreeForm::VDT1InitChildren(TShellObjectData& node)
+{
+    if (node.Listing)
+        return;
+    node.Listing = true;
+    if (listingsOut_++ == 0) {
+        listingSince_ = PickerWork::Clock::now();
+        work_->HoldAsking(true);   // let go by AskWaiting, once the folder is shown
+    }
+    FolderListing listing;
+    listing.node = &node;
+    listing.path = node.Path;
+    listing.direction = direction_;
+    work_->List(std::move(listing));
+    WatchWork();
+}
+
+void TDrawTreeForm::TakeListed()
+{
+    for (FolderListing& listing : work_->TakeListed())
+        ListingDone(listing);
+}
+
+void TDrawTreeForm::ListingDone(FolderListing& listing)
+{
+    TShellObjectData& node = *listing.node;
+    node.Listing = false;
+    node.Listed = true;
+    --listingsOut_;
+    // Names in one folder differ, and so do their keys but in the rarest case: the other
+    // direction is the reverse order.
+    if (listing.direction != direction_)
+        std::reverse(listing.entries.begin(), listing.entries.end());
+    PendingFill fill{&node, std::move(listing.entries)};
+    const bool empty = fill.entries.empty();
+    const std::size_t all = fill.entries.size();
+    AddChildren(fill, all <= kAtOnce ? all : kFirstFill);
+    if (fill.next < all) {
+        fills_.push_back(std::move(fill));
+        KeepFilling();
+    }
+    HWND tree = VDT1();
+    if (empty) {
+        // Nothing inside after all: the node loses its expand button.
+        node.HasChildren = 0;
+        ui::TvSetChildren(tree, node.Item, 0);
+    } else {
+        ui::TvExpand(tree, node.Item);
+    }
+    if (listingsOut_ == 0) {
+        AskSoon();
+        // The arrow again at once, not at the next move of the mouse.
+        POINT at{};
+        ::GetCursorPos(&at);
+        HWND under = ::WindowFromPoint(at);
+        if (under == hwnd_ || ::IsChild(hwnd_, under))
+            ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+    }
+}
+
+void TDrawTreeForm::AddChildren(PendingFill& fill, std::size_t count)
+{
+    const std::size_t end = std::min(fill.entries.size(), fill.next + count);
+    if (fill.next >= end)
+        return;
+    // Under a closed node an entry costs the tree nothing until the node opens; under an
+    // open one, drawing waits until the whole slice is in.
+    HWND tree = VDT1();
+    std::optional<ui::RedrawPause> pause;
+    if (ui::TvIsExpanded(tree, fill.node->Item))
+        pause.emplace(tree);
+    for (; fill.next < end; ++fill.next) {
+        ListedEntry& entry = fill.entries[fill.next];
+        TShellObjectData child;
+        child.Path = std::move(entry.path);
+        child.SortKey = std::move(entry.sortKey);
+        child.ShownName = ui::FromUtf8(entry.name);   // the search's name: no path to take apart
+        child.ShellAttributes = entry.shellAttributes;
+        AddNode(fill.node->Item, std::move(child));
+    }
+}
+
+// Without a timer to be had, a posted tick still gets the work done, ahead of input.
+void TDrawTreeForm::KeepFilling()
+{
+    if (!fillTimer_)
+        fillTimer_ = ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+    if (!fillTimer_)
+        ::PostMessageW(hwnd_, WM_TIMER, kFillTimer, 0);
+}
+
+void TDrawTreeForm::StopFilling()
+{
+    if (fillTimer_) {
+        ::KillTimer(hwnd_, kFillTimer);
+        fillTimer_ = false;
+    }
+}
+
+// One slice of the oldest folder still filling.
+void TDrawTreeForm::FillSome()
+{
+    if (!fills_.empty()) {
+        PendingFill& fill = fills_.front();
+        AddChildren(fill, kFillSlice);
+        if (fill.next >= fill.entries.size())
+            fills_.pop_front();
+    }
+    if (!fills_.empty())
+        KeepFilling();
+    else
+        StopFilling();
+}
+
+// Everything still to come, added now: the tree sorts only what it holds.
+void TDrawTreeForm::FinishFills()
+{
+    for (PendingFill& fill : fills_)
+        AddChildren(fill, fill.entries.size());
+    fills_.clear();
+    StopFilling();
+}
+
+std::size_t TDrawTreeForm::PendingEntries() const
+{
+    std::size_t pending = 0;
+    for (const PendingFill& fill : fills_)
+        pending += fill.entries.size() - fill.next;
+    return pending;
+}
+
+} // namespace tw
