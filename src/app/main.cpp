@@ -61,12 +61,9 @@ void LoadDllsFromTheSystemFolderOnly()
 {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     constexpr DWORD kSearchSystem32 = 0x00000800;   // LOAD_LIBRARY_SEARCH_SYSTEM32
-    if (HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
-        auto fn = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-            reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-        if (fn && fn(kSearchSystem32))
-            return;
-    }
+    auto fn = tw::Bound<SetDefaultDllDirectoriesFn>(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (fn && fn(kSearchSystem32))
+        return;
     ::SetDllDirectoryW(L"");
 }
 
@@ -81,12 +78,8 @@ void LetCallbackFaultsReachTheCrashHandler()
     using SetPolicyFn = BOOL(WINAPI*)(DWORD);
     constexpr DWORD kCallbackFilterEnabled = 0x1;   // PROCESS_CALLBACK_FILTER_ENABLED
     HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    if (!kernel)
-        return;
-    auto get = reinterpret_cast<GetPolicyFn>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel, "GetProcessUserModeExceptionPolicy")));
-    auto set = reinterpret_cast<SetPolicyFn>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel, "SetProcessUserModeExceptionPolicy")));
+    auto get = tw::Bound<GetPolicyFn>(kernel, "GetProcessUserModeExceptionPolicy");
+    auto set = tw::Bound<SetPolicyFn>(kernel, "SetProcessUserModeExceptionPolicy");
     DWORD flags = 0;
     if (get && set && get(&flags))
         set(flags & ~kCallbackFilterEnabled);

@@ -1,6 +1,8 @@
 // TDrawTreeForm's drawing: names shortened at the column's edge, grid lines, and icons at the DPI's size.
 #include "files/DrawTreeDemo.h"
 
+#include "platform/Win32Platform.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -31,9 +33,7 @@ void SystemIconLists(std::vector<HIMAGELIST>& lists, std::vector<int>& sizes)
     static const GUID kImageListId = {0x46eb5926, 0x582e, 0x4017, {0x9f, 0xdf, 0xe8, 0x99, 0x8d, 0xaa, 0x09, 0x50}};
     using GetImageList = HRESULT(WINAPI*)(int, REFIID, void**);
     // shell32 is loaded by now: the small list was asked of it first.
-    HMODULE shell = ::GetModuleHandleW(L"shell32.dll");
-    auto get = shell ? reinterpret_cast<GetImageList>(reinterpret_cast<void*>(::GetProcAddress(shell, "SHGetImageList")))
-                     : nullptr;
+    auto get = Bound<GetImageList>(::GetModuleHandleW(L"shell32.dll"), "SHGetImageList");
     for (int which : kLists) {
         void* list = nullptr;
         int cx = 0;

@@ -25,6 +25,27 @@ std::string Utf8(const wchar_t* text, std::size_t length)
     return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
 }
 
+// COM's calls are bound when the audio thread first runs: a program that never mutes anything
+// does not load ole32 (and what it brings with it) at start.
+struct ComCalls {
+    decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
+    decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
+    decltype(&::CoTaskMemFree) CoTaskMemFree = nullptr;
+};
+
+const ComCalls& Ole()
+{
+    static const ComCalls calls = [] {
+        ComCalls c;
+        HMODULE ole = LoadSystemLibrary(L"ole32.dll");
+        c.CoInitializeEx = Bound<decltype(c.CoInitializeEx)>(ole, "CoInitializeEx");
+        c.CoCreateInstance = Bound<decltype(c.CoCreateInstance)>(ole, "CoCreateInstance");
+        c.CoTaskMemFree = Bound<decltype(c.CoTaskMemFree)>(ole, "CoTaskMemFree");
+        return c;
+    }();
+    return calls;
+}
+
 struct ProcessFacts {
     std::string exe;
     std::uint64_t created = 0;
@@ -70,7 +91,7 @@ bool ReadSession(IAudioSessionControl* control, Found& out)
     if (FAILED(control2->GetSessionInstanceIdentifier(&id)) || !id)
         return false;
     out.facts.id = Utf8(id, ::lstrlenW(id));
-    ::CoTaskMemFree(id);
+    Ole().CoTaskMemFree(id);   // bound: the session was listed through COM
     if (FAILED(control->QueryInterface(__uuidof(ISimpleAudioVolume), out.volume.OutVoid())))
         return false;
     BOOL muted = FALSE;
@@ -175,7 +196,9 @@ private:
     void Run()
     {
         threadId_ = ::GetCurrentThreadId();
-        const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        const ComCalls& calls = Ole();
+        const bool com = calls.CoInitializeEx && calls.CoCreateInstance && calls.CoTaskMemFree &&
+                         SUCCEEDED(calls.CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         ui::Com<IMMDeviceEnumerator> devices;
         for (;;) {
             std::unique_lock<std::mutex> hold(lock_);
@@ -202,7 +225,7 @@ private:
     {
         AudioAnswer answer;
         if (com && !devices)
-            ::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+            Ole().CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                                devices.OutVoid());
         if (!devices)
             return answer;

@@ -30,25 +30,18 @@ struct ShellCalls {
     decltype(&::ShellExecuteW) ShellExecuteW = nullptr;
 };
 
-template <typename F>
-void Bind(F& fn, HMODULE module, const char* name)
-{
-    if (module)
-        fn = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-
 const ShellCalls& Shell()
 {
     static const ShellCalls calls = [] {
         ShellCalls c;
         HMODULE ole = LoadSystemLibrary(L"ole32.dll");
         HMODULE shell = LoadSystemLibrary(L"shell32.dll");
-        Bind(c.CoInitializeEx, ole, "CoInitializeEx");
-        Bind(c.CoTaskMemFree, ole, "CoTaskMemFree");
-        Bind(c.SHGetDesktopFolder, shell, "SHGetDesktopFolder");
-        Bind(c.SHGetFileInfoW, shell, "SHGetFileInfoW");
-        Bind(c.SHGetIconOverlayIndexW, shell, "SHGetIconOverlayIndexW");
-        Bind(c.ShellExecuteW, shell, "ShellExecuteW");
+        c.CoInitializeEx = Bound<decltype(c.CoInitializeEx)>(ole, "CoInitializeEx");
+        c.CoTaskMemFree = Bound<decltype(c.CoTaskMemFree)>(ole, "CoTaskMemFree");
+        c.SHGetDesktopFolder = Bound<decltype(c.SHGetDesktopFolder)>(shell, "SHGetDesktopFolder");
+        c.SHGetFileInfoW = Bound<decltype(c.SHGetFileInfoW)>(shell, "SHGetFileInfoW");
+        c.SHGetIconOverlayIndexW = Bound<decltype(c.SHGetIconOverlayIndexW)>(shell, "SHGetIconOverlayIndexW");
+        c.ShellExecuteW = Bound<decltype(c.ShellExecuteW)>(shell, "ShellExecuteW");
         return c;
     }();
     return calls;
@@ -340,6 +333,11 @@ HMODULE LoadSystemLibrary(const wchar_t* name)
     path += L'\\';
     path += name;
     return ::LoadLibraryW(path.c_str());
+}
+
+void* ExportedCall(HMODULE module, const char* name)
+{
+    return module ? reinterpret_cast<void*>(::GetProcAddress(module, name)) : nullptr;
 }
 
 } // namespace tw

@@ -12,6 +12,16 @@ namespace tw {
 // the current folder; null when it is not there.
 HINSTANCE__* LoadSystemLibrary(const wchar_t* name);
 
+// A call that `module` exports, looked up at run time: for calls that an older system lacks,
+// and for DLLs loaded only when a feature first needs them. Null when the module is null or
+// does not export `name`.
+void* ExportedCall(HINSTANCE__* module, const char* name);
+template <typename F>
+F Bound(HINSTANCE__* module, const char* name)
+{
+    return reinterpret_cast<F>(ExportedCall(module, name));
+}
+
 // How each accessor keeps its object: made at the first call (safely, whichever thread makes
 // it), destroyed at exit. An object that a thread of its own may still use while the process
 // ends is made with `new` instead, and never destroyed.

@@ -41,12 +41,6 @@ struct FolderCalls {
     decltype(&::CoTaskMemFree) CoTaskMemFree = nullptr;
 };
 
-template <typename F>
-F Bound(HMODULE module, const char* name)
-{
-    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
-}
-
 const FolderCalls& KnownFolderCalls()
 {
     static const FolderCalls calls = [] {

@@ -13,12 +13,6 @@ namespace {
 HWND H(Hwnd w) { return reinterpret_cast<HWND>(w); }
 Hwnd N(HWND w) { return reinterpret_cast<Hwnd>(w); }
 
-template <typename F>
-F Bound(HMODULE module, const char* name)
-{
-    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
-}
-
 // The window manager's and COM's calls are found at run time: Windows 7 has no cloaking to
 // ask about, and a refresh that meets no cloaked window never loads COM at all.
 struct CloakCalls {
@@ -194,12 +188,8 @@ using Wow64ReadFn = LONG(WINAPI*)(HANDLE process, ULONG64 address, void* buffer,
 
 Wow64ReadFn Wow64Read()
 {
-    static const Wow64ReadFn fn = [] {
-        HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-        return ntdll ? reinterpret_cast<Wow64ReadFn>(
-                           reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtWow64ReadVirtualMemory64")))
-                     : nullptr;
-    }();
+    static const Wow64ReadFn fn =
+        Bound<Wow64ReadFn>(::GetModuleHandleW(L"ntdll.dll"), "NtWow64ReadVirtualMemory64");
     return fn;
 }
 
@@ -275,12 +265,9 @@ OsVersion ReadSystemVersion()
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof(info);
-    if (HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll")) {
-        auto fn = reinterpret_cast<RtlGetVersionFn>(
-            reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
-        if (fn && fn(&info) == 0)
-            return {info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
-    }
+    auto fn = Bound<RtlGetVersionFn>(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+    if (fn && fn(&info) == 0)
+        return {info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
     return {};
 }
 

@@ -1,4 +1,5 @@
 #include "platform/ui/Dpi.h"
+#include "platform/Win32Platform.h"
 
 namespace tw::ui {
 
@@ -8,8 +9,7 @@ namespace {
 template <typename F>
 F User32Function(const char* name)
 {
-    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(user32, name))) : nullptr;
+    return Bound<F>(::GetModuleHandleW(L"user32.dll"), name);
 }
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
