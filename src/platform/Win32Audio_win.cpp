@@ -1,5 +1,6 @@
 // Other programs' audio sessions through Core Audio, on a thread of their own: the audio
 // service is another process and may be slow to answer, and hiding must never wait for it.
+#include "platform/Win32LateCalls.h"
 #include "platform/Win32Platform.h"
 #include "platform/WideText.h"
 #include "platform/ui/Handles.h"
@@ -23,27 +24,6 @@ namespace {
 std::string Utf8(const wchar_t* text, std::size_t length)
 {
     return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
-}
-
-// COM's calls are bound when the audio thread first runs: a program that never mutes anything
-// does not load ole32 (and what it brings with it) at start.
-struct ComCalls {
-    decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
-    decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
-    decltype(&::CoTaskMemFree) CoTaskMemFree = nullptr;
-};
-
-const ComCalls& Ole()
-{
-    static const ComCalls calls = [] {
-        ComCalls c;
-        HMODULE ole = LoadSystemLibrary(L"ole32.dll");
-        c.CoInitializeEx = Bound<decltype(c.CoInitializeEx)>(ole, "CoInitializeEx");
-        c.CoCreateInstance = Bound<decltype(c.CoCreateInstance)>(ole, "CoCreateInstance");
-        c.CoTaskMemFree = Bound<decltype(c.CoTaskMemFree)>(ole, "CoTaskMemFree");
-        return c;
-    }();
-    return calls;
 }
 
 struct ProcessFacts {
@@ -91,7 +71,7 @@ bool ReadSession(IAudioSessionControl* control, Found& out)
     if (FAILED(control2->GetSessionInstanceIdentifier(&id)) || !id)
         return false;
     out.facts.id = Utf8(id, ::lstrlenW(id));
-    Ole().CoTaskMemFree(id);   // bound: the session was listed through COM
+    Ole().CoTaskMemFree(id);
     if (FAILED(control->QueryInterface(__uuidof(ISimpleAudioVolume), out.volume.OutVoid())))
         return false;
     BOOL muted = FALSE;
@@ -196,7 +176,7 @@ private:
     void Run()
     {
         threadId_ = ::GetCurrentThreadId();
-        const ComCalls& calls = Ole();
+        const OleCalls& calls = Ole();   // bound here: a run that mutes nothing never loads COM
         const bool com = calls.CoInitializeEx && calls.CoCreateInstance && calls.CoTaskMemFree &&
                          SUCCEEDED(calls.CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         ui::Com<IMMDeviceEnumerator> devices;

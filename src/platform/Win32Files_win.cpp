@@ -1,10 +1,8 @@
+#include "platform/Win32LateCalls.h"
 #include "platform/Win32Platform.h"
 #include "platform/WideText.h"
 
 #include <windows.h>
-#include <objbase.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <cwchar>
 #include <vector>
@@ -18,46 +16,11 @@ namespace {
 constexpr DWORD kSpecialBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | 0x08 /* volume label */ |
                                FILE_ATTRIBUTE_DIRECTORY;
 
-// shell32 and ole32 are loaded the first time a file call needs them: the tool window opens
-// without paying for the shell, which many runs never touch. Both are known system DLLs,
-// loaded by full path from the system folder all the same.
-struct ShellCalls {
-    decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
-    decltype(&::CoTaskMemFree) CoTaskMemFree = nullptr;
-    decltype(&::SHGetDesktopFolder) SHGetDesktopFolder = nullptr;
-    decltype(&::SHGetFileInfoW) SHGetFileInfoW = nullptr;
-    decltype(&::SHGetIconOverlayIndexW) SHGetIconOverlayIndexW = nullptr;
-    decltype(&::ShellExecuteW) ShellExecuteW = nullptr;
-};
-
-const ShellCalls& Shell()
-{
-    static const ShellCalls calls = [] {
-        ShellCalls c;
-        HMODULE ole = LoadSystemLibrary(L"ole32.dll");
-        HMODULE shell = LoadSystemLibrary(L"shell32.dll");
-        c.CoInitializeEx = Bound<decltype(c.CoInitializeEx)>(ole, "CoInitializeEx");
-        c.CoTaskMemFree = Bound<decltype(c.CoTaskMemFree)>(ole, "CoTaskMemFree");
-        c.SHGetDesktopFolder = Bound<decltype(c.SHGetDesktopFolder)>(shell, "SHGetDesktopFolder");
-        c.SHGetFileInfoW = Bound<decltype(c.SHGetFileInfoW)>(shell, "SHGetFileInfoW");
-        c.SHGetIconOverlayIndexW = Bound<decltype(c.SHGetIconOverlayIndexW)>(shell, "SHGetIconOverlayIndexW");
-        c.ShellExecuteW = Bound<decltype(c.ShellExecuteW)>(shell, "ShellExecuteW");
-        return c;
-    }();
-    return calls;
-}
-
-// The shell's calls need COM on the calling thread. It is started once per thread and left
-// running until the process ends: interfaces the shell hands out may outlive any one caller.
+// The shell's calls need COM on the calling thread.
 const ShellCalls& ShellWithCom()
 {
-    const ShellCalls& shell = Shell();
-    thread_local bool started = false;
-    if (!started && shell.CoInitializeEx) {
-        shell.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        started = true;
-    }
-    return shell;
+    OleInApartment();
+    return Shell();
 }
 
 // Paths travel as UTF-8 and meet the system as UTF-16.
@@ -230,7 +193,7 @@ public:
     {
         const ShellCalls& shell = ShellWithCom();
         IShellFolder* desktop = nullptr;
-        if (!shell.SHGetDesktopFolder || !shell.CoTaskMemFree || FAILED(shell.SHGetDesktopFolder(&desktop)) ||
+        if (!shell.SHGetDesktopFolder || !Ole().CoTaskMemFree || FAILED(shell.SHGetDesktopFolder(&desktop)) ||
             !desktop)
             return 0;
         std::wstring wide = Wide(path);
@@ -238,7 +201,7 @@ public:
         PIDLIST_RELATIVE pidl = nullptr;
         HRESULT hr = desktop->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &pidl, &attrs);
         if (pidl)
-            shell.CoTaskMemFree(pidl);   // the shell's allocator is the COM task allocator
+            Ole().CoTaskMemFree(pidl);   // the shell's allocator is the COM task allocator
         desktop->Release();
         // A path the shell cannot parse has no attributes we could trust: the request mask
         // would otherwise come back as if every bit (folder, compressed, link ...) were set.
@@ -321,23 +284,6 @@ FileApi& Win32Files()
     // searching a slow folder may call in while the process runs its exit.
     static auto* api = new Win32FileApi;
     return *api;
-}
-
-HMODULE LoadSystemLibrary(const wchar_t* name)
-{
-    wchar_t dir[MAX_PATH]{};
-    UINT n = ::GetSystemDirectoryW(dir, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return nullptr;
-    std::wstring path(dir, n);
-    path += L'\\';
-    path += name;
-    return ::LoadLibraryW(path.c_str());
-}
-
-void* ExportedCall(HMODULE module, const char* name)
-{
-    return module ? reinterpret_cast<void*>(::GetProcAddress(module, name)) : nullptr;
 }
 
 } // namespace tw

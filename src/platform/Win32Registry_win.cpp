@@ -1,5 +1,6 @@
 // The current user's registry. Key and value names are ours or numbers, so the ANSI calls
 // serve them; a text value is read wide, since a tray tip may hold any character.
+#include "platform/Win32LateCalls.h"
 #include "platform/Win32Platform.h"
 #include "platform/WideText.h"
 #include "platform/ui/Text.h"
@@ -32,28 +33,6 @@ public:
 private:
     HKEY key_ = nullptr;
 };
-
-// The shell's and COM's calls are found at run time: only the Windows 11 shell's settings
-// name folders this way, so most runs never load them.
-struct FolderCalls {
-    decltype(&::SHGetKnownFolderPath) SHGetKnownFolderPath = nullptr;
-    decltype(&::CLSIDFromString) CLSIDFromString = nullptr;
-    decltype(&::CoTaskMemFree) CoTaskMemFree = nullptr;
-};
-
-const FolderCalls& KnownFolderCalls()
-{
-    static const FolderCalls calls = [] {
-        FolderCalls c;
-        HMODULE shell = LoadSystemLibrary(L"shell32.dll");
-        HMODULE ole = LoadSystemLibrary(L"ole32.dll");
-        c.SHGetKnownFolderPath = Bound<decltype(c.SHGetKnownFolderPath)>(shell, "SHGetKnownFolderPath");
-        c.CLSIDFromString = Bound<decltype(c.CLSIDFromString)>(ole, "CLSIDFromString");
-        c.CoTaskMemFree = Bound<decltype(c.CoTaskMemFree)>(ole, "CoTaskMemFree");
-        return c;
-    }();
-    return calls;
-}
 
 class Win32RegistryApi final : public RegistryApi {
 public:
@@ -155,19 +134,22 @@ public:
 
     std::optional<std::string> KnownFolderPath(const std::string& id) override
     {
-        const FolderCalls& calls = KnownFolderCalls();
-        if (!calls.SHGetKnownFolderPath || !calls.CLSIDFromString || !calls.CoTaskMemFree)
+        // Only the Windows 11 shell's settings name folders this way, so most runs never load
+        // shell32 and ole32 for it.
+        const ShellCalls& shell = Shell();
+        const OleCalls& ole = Ole();
+        if (!shell.SHGetKnownFolderPath || !ole.CLSIDFromString || !ole.CoTaskMemFree)
             return std::nullopt;
         std::wstring wide = ui::FromAnsi(id);
         GUID folder{};
-        if (FAILED(calls.CLSIDFromString(wide.c_str(), &folder)))
+        if (FAILED(ole.CLSIDFromString(wide.c_str(), &folder)))
             return std::nullopt;
         PWSTR path = nullptr;
-        const HRESULT hr = calls.SHGetKnownFolderPath(folder, KF_FLAG_DONT_VERIFY, nullptr, &path);
+        const HRESULT hr = shell.SHGetKnownFolderPath(folder, KF_FLAG_DONT_VERIFY, nullptr, &path);
         std::optional<std::string> out;
         if (SUCCEEDED(hr) && path)
             out = Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path), ::wcslen(path)));
-        calls.CoTaskMemFree(path);   // owed even when the call failed
+        ole.CoTaskMemFree(path);   // owed even when the call failed
         return out ? out : Native64BitFolder(folder);
     }
 

@@ -1,10 +1,10 @@
+#include "platform/Win32LateCalls.h"
 #include "platform/Win32Platform.h"
 
 #include "platform/ui/Text.h"
 
 #include <windows.h>
 #include <dwmapi.h>
-#include <objbase.h>
 
 namespace tw {
 
@@ -13,42 +13,12 @@ namespace {
 HWND H(Hwnd w) { return reinterpret_cast<HWND>(w); }
 Hwnd N(HWND w) { return reinterpret_cast<Hwnd>(w); }
 
-// The window manager's and COM's calls are found at run time: Windows 7 has no cloaking to
-// ask about, and a refresh that meets no cloaked window never loads COM at all.
-struct CloakCalls {
-    decltype(&::DwmGetWindowAttribute) DwmGetWindowAttribute = nullptr;
-    decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
-    decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
-};
-
-const CloakCalls& DwmCalls()
+// Found at run time: Windows 7 has no cloaking to ask about.
+decltype(&::DwmGetWindowAttribute) DwmGetWindowAttributeCall()
 {
-    static const CloakCalls calls = [] {
-        CloakCalls c;
-        c.DwmGetWindowAttribute = Bound<decltype(c.DwmGetWindowAttribute)>(LoadSystemLibrary(L"dwmapi.dll"),
-                                                                           "DwmGetWindowAttribute");
-        return c;
-    }();
-    return calls;
-}
-
-const CloakCalls& ComCalls()
-{
-    static const CloakCalls calls = [] {
-        CloakCalls c;
-        HMODULE ole = LoadSystemLibrary(L"ole32.dll");
-        c.CoInitializeEx = Bound<decltype(c.CoInitializeEx)>(ole, "CoInitializeEx");
-        c.CoCreateInstance = Bound<decltype(c.CoCreateInstance)>(ole, "CoCreateInstance");
-        return c;
-    }();
-    // Started once per thread and left running until the process ends, as for the file
-    // calls: a second start in another mode fails harmlessly and COM still serves.
-    thread_local bool started = false;
-    if (!started && calls.CoInitializeEx) {
-        calls.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        started = true;
-    }
-    return calls;
+    static const auto call =
+        Bound<decltype(&::DwmGetWindowAttribute)>(LoadSystemLibrary(L"dwmapi.dll"), "DwmGetWindowAttribute");
+    return call;
 }
 
 // IVirtualDesktopManager, declared here: the SDK declares it only for programs that need
@@ -89,16 +59,16 @@ public:
     bool IsWindowVisible(Hwnd w) override { return ::IsWindowVisible(H(w)) != FALSE; }
     std::optional<bool> IsCloaked(Hwnd w) override
     {
-        const CloakCalls& dwm = DwmCalls();
+        const auto get = DwmGetWindowAttributeCall();
         DWORD cloaked = 0;
-        if (!dwm.DwmGetWindowAttribute ||
-            FAILED(dwm.DwmGetWindowAttribute(H(w), DWMWA_CLOAKED, &cloaked, sizeof cloaked)))
+        if (!get || FAILED(get(H(w), DWMWA_CLOAKED, &cloaked, sizeof cloaked)))
             return std::nullopt;
         return cloaked != 0;
     }
     std::optional<bool> IsOnVirtualDesktop(Hwnd w) override
     {
-        const CloakCalls& com = ComCalls();
+        // A refresh that meets no cloaked window never loads COM at all.
+        const OleCalls& com = OleInApartment();
         VirtualDesktopManager* manager = nullptr;
         if (!com.CoCreateInstance || FAILED(com.CoCreateInstance(kVirtualDesktopManagerClass, nullptr,
                                                                  CLSCTX_INPROC_SERVER, kVirtualDesktopManagerInterface,
