@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <stdexcept>
 
 namespace tw {
 
@@ -206,7 +207,8 @@ void TRememberedStore::Load()
     icons_.clear();
     unreadPrograms_.clear();
     unreadIcons_.clear();
-    changed_ = false;
+    programsChanged_ = false;
+    iconsChanged_ = false;
     if (!ini_)
         return;
     std::string text;
@@ -219,7 +221,7 @@ void TRememberedStore::Load()
 
 void TRememberedStore::Save()
 {
-    if (!changed_ || !ini_)
+    if ((!programsChanged_ && !iconsChanged_) || !ini_)
         return;
     std::vector<std::pair<std::string, std::string>> values;
     if (!programsDamaged_)
@@ -228,7 +230,12 @@ void TRememberedStore::Save()
         values.emplace_back(kIconsKey, EncodeHex(EncodeIcons(icons_, unreadIcons_)));
     if (!values.empty())
         ini_->WriteValues(kSettingsSection, values);
-    changed_ = false;
+    // Told once per change: a later change to the other list saves without a word.
+    const bool dropped = (programsChanged_ && programsDamaged_) || (iconsChanged_ && iconsDamaged_);
+    programsChanged_ = false;
+    iconsChanged_ = false;
+    if (dropped)
+        throw std::runtime_error("a damaged value of the settings file was left as it is");
 }
 
 const RememberedProgram* TRememberedStore::FindProgram(std::string_view path) const
@@ -282,7 +289,7 @@ void TRememberedStore::SetAlwaysTick(const std::string& path, bool on)
     if (!on)
         p = Bare(std::move(p.path), false, p.muteWhenHidden);
     Prune();
-    changed_ = true;
+    programsChanged_ = true;
 }
 
 void TRememberedStore::SetMuteWhenHidden(const std::string& path, bool on)
@@ -291,7 +298,7 @@ void TRememberedStore::SetMuteWhenHidden(const std::string& path, bool on)
         return;
     Program(path).muteWhenHidden = on;
     Prune();
-    changed_ = true;
+    programsChanged_ = true;
 }
 
 void TRememberedStore::SetBossKey(const std::string& path, const std::string& text, std::uint16_t modifier,
@@ -310,7 +317,7 @@ void TRememberedStore::SetBossKey(const std::string& path, const std::string& te
     p.bossKeyText = newText;
     p.modifier = newModifier;
     p.key = newKey;
-    changed_ = true;
+    programsChanged_ = true;
 }
 
 bool TRememberedStore::IsIconRemembered(std::string_view owner, std::string_view text) const
@@ -334,7 +341,7 @@ void TRememberedStore::SetIconRemembered(const std::string& owner, const std::st
                                     }),
                      icons_.end());
     }
-    changed_ = changed_ || icons_.size() != before;
+    iconsChanged_ = iconsChanged_ || icons_.size() != before;
 }
 
 } // namespace tw

@@ -60,7 +60,9 @@ public:
     // Writes both lists in one replacement of the file when this run changed them. A value
     // that was not whole hexadecimal is left in the file as it is. Throws as
     // TIniFileMgr::WriteValues when the file cannot be written; the lists stay changed, so a
-    // later save tries again.
+    // later save tries again. A change to a list whose value is left as it is cannot be
+    // written at all: the other list is saved, and then Save throws std::runtime_error all
+    // the same, since the change lasts only for this run and the user must know.
     void Save();
 
     const std::vector<RememberedProgram>& Programs() const { return programs_; }
@@ -99,7 +101,8 @@ private:
     std::vector<std::string> unreadIcons_;
     bool programsDamaged_ = false;   // not whole hexadecimal: never written over
     bool iconsDamaged_ = false;
-    bool changed_ = false;
+    bool programsChanged_ = false;
+    bool iconsChanged_ = false;
 };
 
 } // namespace tw

@@ -530,10 +530,15 @@ TEST_F(SettingsStore, ADamagedRememberedValueIsKeptAsItIsAndTheOtherSettingsToo)
     store.SetIconRemembered("", "WeChat", true);
     EXPECT_TRUE(store.TicksAlways("C:\\b.exe"));
     EXPECT_TRUE(store.IsIconRemembered("C:\\any.exe", "QQ"));   // remembered by its text alone
-    store.Save();
+    // The icon is saved; the program's tick cannot be, and that is no success.
+    EXPECT_THROW(store.Save(), std::runtime_error);
     EXPECT_EQ(Stored("Programs"), "31093009300909433A5C612E657865ZZ");
     EXPECT_EQ(DecodeHex(Stored("TrayIcons")), "\tQQ\r\n\tWeChat\r\n\\x\r\n");
     EXPECT_EQ(Stored("HideWord"), "81");
+    // Told once: a later change to the icons alone is saved without a word.
+    store.SetIconRemembered("", "WeChat", false);
+    EXPECT_NO_THROW(store.Save());
+    EXPECT_EQ(DecodeHex(Stored("TrayIcons")), "\tQQ\r\n\\x\r\n");
 }
 
 } // namespace
