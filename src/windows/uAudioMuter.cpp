@@ -51,7 +51,8 @@ void TAudioMuter::AdoptRecorded()
         if (!Find(m.id, m.created))
             ours_.push_back({m, false});
     for (const RecordedProgram& p : record_->Programs())
-        programs_.try_emplace(ProgramKey(p.exe), Program{p, false});
+        if (!FindProgram(ProgramKey(p.exe)))
+            programs_.push_back({ProgramKey(p.exe), p, false});
 }
 
 void TAudioMuter::Follow(const std::vector<std::string>& exes)
@@ -63,7 +64,7 @@ void TAudioMuter::Follow(const std::vector<std::string>& exes)
     const bool joined = std::any_of(next.begin(), next.end(),
                                     [this](const auto& program) { return !silenced_.count(program.first); });
     silenced_ = std::move(next);
-    std::erase_if(usersSeen_, [this](const auto& seen) { return !silenced_.count(seen.first); });
+    std::erase_if(usersSeen_, [this](const RecordedSession& seen) { return !silenced_.count(ProgramKey(seen.exe)); });
     // Which sessions a program has is known only once they are listed: the mute of a program
     // that joins follows, and so does the unmute of a given-back program's sessions left muted.
     const bool list = joined || NeedsSweep();
@@ -160,23 +161,25 @@ void TAudioMuter::AnsweredOurs(const Request& request, const AudioAnswer& answer
 
 void TAudioMuter::AnsweredSweep(const Request& request, const AudioAnswer& answer)
 {
-    std::map<std::string, bool> whole;   // by program: every unmute of it confirmed
-    for (std::size_t i = 0; i < request.changes.size(); ++i) {
-        const MuteOutcome outcome = i < answer.outcomes.size() ? answer.outcomes[i] : MuteOutcome::Failed;
-        const bool done = outcome == MuteOutcome::Done || outcome == MuteOutcome::Unchanged;
-        auto [it, isNew] = whole.try_emplace(request.sweptFor[i], done);
-        if (!isNew)
-            it->second = it->second && done;
-    }
-    for (const auto& [key, done] : whole) {
-        auto program = programs_.find(key);
-        if (program == programs_.end())
+    std::vector<std::string> settled;
+    for (Program& program : programs_) {
+        bool swept = false, done = true;
+        for (std::size_t i = 0; i < request.changes.size(); ++i) {
+            if (request.sweptFor[i] != program.key)
+                continue;
+            const MuteOutcome outcome = i < answer.outcomes.size() ? answer.outcomes[i] : MuteOutcome::Failed;
+            swept = true;
+            done = done && (outcome == MuteOutcome::Done || outcome == MuteOutcome::Unchanged);
+        }
+        if (!swept)
             continue;
-        program->second.sweeping = false;
+        program.sweeping = false;
         // What was not confirmed is looked for again at the next listing.
         if (done)
-            SettleProgram(key);
+            settled.push_back(program.key);
     }
+    for (const std::string& key : settled)
+        SettleProgram(key);
 }
 
 void TAudioMuter::Reconcile(const std::vector<AudioSession>& sessions)
@@ -215,34 +218,30 @@ void TAudioMuter::MuteFresh(const std::vector<AudioSession>& sessions)
             fresh.push_back(std::move(session));
         // Muted before we muted anything of its program: by the user. Once we have, a muted
         // session new to us is the program's next session, muted as ours ended.
-        else if (!programs_.count(key)) {
-            std::vector<RecordedSession>& seen = usersSeen_[key];
-            if (std::find(seen.begin(), seen.end(), session) == seen.end())
-                seen.push_back(std::move(session));
-        }
+        else if (!FindProgram(key) && std::find(usersSeen_.begin(), usersSeen_.end(), session) == usersSeen_.end())
+            usersSeen_.push_back(std::move(session));
     }
     if (fresh.empty())
         return;
     std::vector<RecordedProgram> programs;
     for (const RecordedSession& m : fresh) {
         const std::string key = ProgramKey(m.exe);
-        if (programs_.count(key) ||
-            std::find(firstMuted.begin(), firstMuted.end(), key) != firstMuted.end())
+        if (FindProgram(key) || std::find(firstMuted.begin(), firstMuted.end(), key) != firstMuted.end())
             continue;
         firstMuted.push_back(key);
-        RecordedProgram program{m.exe, usersSeen_[key]};
-        for (RecordedSession& own : program.usersOwn)
-            own.exe = m.exe;
+        RecordedProgram program{m.exe, {}};
+        for (const RecordedSession& seen : usersSeen_)
+            if (ProgramKey(seen.exe) == key)
+                program.usersOwn.push_back({seen.id, seen.pid, seen.created, m.exe});
         programs.push_back(std::move(program));
     }
     // On disk before the sound goes; while the record cannot be written the sound stays on,
     // and the next look tries again.
     if (record_ && !record_->AddSessions(fresh, programs))
         return;
-    for (std::size_t i = 0; i < programs.size(); ++i) {
-        programs_.try_emplace(firstMuted[i], Program{std::move(programs[i]), false});
-        usersSeen_.erase(firstMuted[i]);
-    }
+    for (std::size_t i = 0; i < programs.size(); ++i)
+        programs_.push_back({firstMuted[i], std::move(programs[i]), false});
+    std::erase_if(usersSeen_, [this](const RecordedSession& seen) { return FindProgram(ProgramKey(seen.exe)) != nullptr; });
     std::vector<MuteChange> mutes;
     for (RecordedSession& m : fresh) {
         mutes.push_back({m.id, m.pid, m.created, true});
@@ -256,7 +255,8 @@ void TAudioMuter::Sweep(const std::vector<AudioSession>& sessions)
     std::vector<MuteChange> unmutes;
     std::vector<std::string> sweptFor;
     std::vector<std::string> settled;
-    for (auto& [key, program] : programs_) {
+    for (Program& program : programs_) {
+        const std::string& key = program.key;
         if (silenced_.count(key) || program.sweeping)
             continue;
         const std::vector<RecordedSession>& own = program.recorded.usersOwn;
@@ -301,8 +301,8 @@ std::vector<MuteChange> TAudioMuter::Unmutes(const std::vector<AudioSession>* li
 
 bool TAudioMuter::NeedsSweep() const
 {
-    return std::any_of(programs_.begin(), programs_.end(), [this](const auto& program) {
-        return !program.second.sweeping && !silenced_.count(program.first);
+    return std::any_of(programs_.begin(), programs_.end(), [this](const Program& program) {
+        return !program.sweeping && !silenced_.count(program.key);
     });
 }
 
@@ -315,14 +315,26 @@ void TAudioMuter::Forget(std::string id, std::uint64_t created)
 
 void TAudioMuter::SettleProgram(const std::string& key)
 {
-    auto program = programs_.find(key);
-    if (program == programs_.end() || program->second.sweeping || silenced_.count(key) ||
-        std::any_of(ours_.begin(), ours_.end(), [&](const Ours& o) { return ProgramKey(o.session.exe) == key; }))
+    Program* program = FindProgram(key);
+    if (!program || program->sweeping || silenced_.count(key) || HasOurs(key))
         return;
-    const std::string exe = program->second.recorded.exe;
-    programs_.erase(program);
+    const std::string exe = program->recorded.exe;
+    std::erase_if(programs_, [&](const Program& p) { return p.key == key; });
     if (record_)
         record_->RemoveProgram(exe);
+}
+
+TAudioMuter::Program* TAudioMuter::FindProgram(const std::string& key)
+{
+    for (Program& p : programs_)
+        if (p.key == key)
+            return &p;
+    return nullptr;
+}
+
+bool TAudioMuter::HasOurs(const std::string& key) const
+{
+    return std::any_of(ours_.begin(), ours_.end(), [&](const Ours& o) { return ProgramKey(o.session.exe) == key; });
 }
 
 TAudioMuter::Ours* TAudioMuter::Find(const std::string& id, std::uint64_t created)

@@ -72,6 +72,7 @@ private:
         bool unmuting = false;   // an unmute is on its way
     };
     struct Program {
+        std::string key;   // ProgramKey of its path
         RecordedProgram recorded;
         bool sweeping = false;   // the unmute of its sessions left muted is on its way
     };
@@ -99,15 +100,18 @@ private:
     // The program leaves the record once nothing of it is left to give back.
     void SettleProgram(const std::string& key);
     Ours* Find(const std::string& id, std::uint64_t created);
+    Program* FindProgram(const std::string& key);
+    bool HasOurs(const std::string& key) const;
 
     AudioApi& audio_;
     THiddenRecord* record_;
     std::map<std::string, std::string> silenced_;   // by ProgramKey: the path
     std::vector<Ours> ours_;
-    std::map<std::string, Program> programs_;       // by ProgramKey
-    // The silenced programs nothing of which we muted yet: their sessions seen muted, which
-    // are the user's.
-    std::map<std::string, std::vector<RecordedSession>> usersSeen_;
+    // A few at most: searched through, not indexed.
+    std::vector<Program> programs_;
+    // Of the silenced programs nothing of which we muted yet: their sessions seen muted,
+    // which are the user's.
+    std::vector<RecordedSession> usersSeen_;
     std::deque<Request> inflight_;
 };
 
