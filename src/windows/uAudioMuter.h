@@ -46,8 +46,8 @@ public:
     TAudioMuter(const TAudioMuter&) = delete;
     TAudioMuter& operator=(const TAudioMuter&) = delete;
 
-    // Takes on the sessions an earlier run muted and never gave back: the next Follow keeps
-    // those of the programs still silenced and gives back the others.
+    // Takes on the sessions and programs an earlier run muted and never gave back: the next
+    // Follow keeps those of the programs still silenced and gives back the others.
     void AdoptRecorded();
     // The executables whose sound is to be off from now on. A program new to them has its
     // sessions listed and muted; one that left them gets back what we muted of it.
@@ -55,7 +55,8 @@ public:
     // Acts on the answers that have come. Wanted often while Waiting().
     void TakeAnswers();
     // Looks for sessions that started since the last look (a program silenced that starts to
-    // play) and for those we muted that went. Wanted about once a second while Watching().
+    // play), for those we muted whose process ended, and for those to give back that came
+    // back with their device. Wanted about once a second while Watching().
     void Look();
     bool Waiting() const { return !inflight_.empty(); }
     bool Watching() const { return !silenced_.empty() || !ours_.empty() || !programs_.empty(); }
