@@ -94,10 +94,10 @@ bool THiddenRecord::Retry()
         return std::any_of(ourSessions.begin(), ourSessions.end(), [&](const RecordedSession& o) { return o.id == m.id; });
     });
     sessions_.insert(sessions_.end(), ourSessions.begin(), ourSessions.end());
-    std::erase_if(programs_, [&](const RecordedProgram& p) {
-        return std::any_of(ourPrograms.begin(), ourPrograms.end(), [&](const RecordedProgram& o) { return o.exe == p.exe; });
-    });
-    programs_.insert(programs_.end(), ourPrograms.begin(), ourPrograms.end());
+    for (RecordedProgram& p : ourPrograms) {
+        std::erase_if(programs_, [&](const RecordedProgram& q) { return q.exe == p.exe; });
+        programs_.push_back(std::move(p));
+    }
     Save();
     return true;
 }
