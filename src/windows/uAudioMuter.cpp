@@ -8,6 +8,17 @@
 
 namespace tw {
 
+namespace {
+
+bool Holds(const std::vector<RecordedSession>& list, const AudioSession& s)
+{
+    return std::any_of(list.begin(), list.end(), [&](const RecordedSession& o) {
+        return o.id == s.id && o.pid == s.pid && o.created == s.created;
+    });
+}
+
+} // namespace
+
 std::string ProgramKey(const std::string& exe)
 {
     // The letters the file system folds are far more than ASCII's, but the paths of one
@@ -52,7 +63,7 @@ void TAudioMuter::AdoptRecorded()
             ours_.push_back({m, false});
     for (const RecordedProgram& p : record_->Programs())
         if (!FindProgram(ProgramKey(p.exe)))
-            programs_.push_back({ProgramKey(p.exe), p, false});
+            programs_.push_back({ProgramKey(p.exe), p, false, {}});
 }
 
 void TAudioMuter::Follow(const std::vector<std::string>& exes)
@@ -64,6 +75,9 @@ void TAudioMuter::Follow(const std::vector<std::string>& exes)
     const bool joined = std::any_of(next.begin(), next.end(),
                                     [this](const auto& program) { return !silenced_.count(program.first); });
     silenced_ = std::move(next);
+    for (Program& program : programs_)
+        if (silenced_.count(program.key))
+            program.seen.clear();
     std::erase_if(usersSeen_, [this](const RecordedSession& seen) { return !silenced_.count(ProgramKey(seen.exe)); });
     // Which sessions a program has is known only once they are listed: the mute of a program
     // that joins follows, and so does the unmute of a given-back program's sessions left muted.
@@ -168,8 +182,12 @@ void TAudioMuter::AnsweredSweep(const Request& request, const AudioAnswer& answe
             if (request.sweptFor[i] != program.key)
                 continue;
             const MuteOutcome outcome = i < answer.outcomes.size() ? answer.outcomes[i] : MuteOutcome::Failed;
+            const MuteChange& change = request.changes[i];
             swept = true;
-            done = done && (outcome == MuteOutcome::Done || outcome == MuteOutcome::Unchanged);
+            if (outcome == MuteOutcome::Done || outcome == MuteOutcome::Unchanged)
+                program.seen.push_back({change.id, change.pid, change.created, {}});
+            else
+                done = false;
         }
         if (!swept)
             continue;
@@ -240,7 +258,7 @@ void TAudioMuter::MuteFresh(const std::vector<AudioSession>& sessions)
     if (record_ && !record_->AddSessions(fresh, programs))
         return;
     for (std::size_t i = 0; i < programs.size(); ++i)
-        programs_.push_back({firstMuted[i], std::move(programs[i]), false});
+        programs_.push_back({firstMuted[i], std::move(programs[i]), false, {}});
     std::erase_if(usersSeen_, [this](const RecordedSession& seen) { return FindProgram(ProgramKey(seen.exe)) != nullptr; });
     std::vector<MuteChange> mutes;
     for (RecordedSession& m : fresh) {
@@ -259,15 +277,18 @@ void TAudioMuter::Sweep(const std::vector<AudioSession>& sessions)
         const std::string& key = program.key;
         if (silenced_.count(key) || program.sweeping)
             continue;
-        const std::vector<RecordedSession>& own = program.recorded.usersOwn;
         const std::size_t before = unmutes.size();
         for (const AudioSession& s : sessions) {
             // Ours still muted are given back by their own unmute.
-            if (!s.muted || s.exe.empty() || ProgramKey(s.exe) != key || Find(s.id, s.created) ||
-                std::any_of(own.begin(), own.end(), [&](const RecordedSession& o) {
-                    return o.id == s.id && o.pid == s.pid && o.created == s.created;
-                }))
+            if (s.exe.empty() || ProgramKey(s.exe) != key || Find(s.id, s.created) || Holds(program.seen, s))
                 continue;
+            // Each session is given back once: one seen playing since, or given back, is the
+            // user's to mute from then on (the program stays recorded while a session of ours
+            // is away with its device).
+            if (!s.muted || Holds(program.recorded.usersOwn, s)) {
+                program.seen.push_back({s.id, s.pid, s.created, {}});
+                continue;
+            }
             unmutes.push_back({s.id, s.pid, s.created, false});
             sweptFor.push_back(key);
         }

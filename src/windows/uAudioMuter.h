@@ -76,6 +76,8 @@ private:
         std::string key;   // ProgramKey of its path
         RecordedProgram recorded;
         bool sweeping = false;   // the unmute of its sessions left muted is on its way
+        // Since it was given back: its sessions seen playing or unmuted by us.
+        std::vector<RecordedSession> seen;
     };
     struct Request {
         std::vector<MuteChange> changes;

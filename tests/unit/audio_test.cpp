@@ -103,12 +103,21 @@ TEST_F(AudioMuterTest, HidingMutesTheWholeProgramAfterTheWindowsAndRestoringGive
     EXPECT_EQ(SessionsOnDisk(), 2u);
     EXPECT_TRUE(muter.Watching());
 
+    // Meanwhile a new browser window plays on the speakers, and the user mutes it: the
+    // program is still recorded for what is away with the headset, but that mute is theirs.
+    audio.Start("browser|16", 16, 3, kBrowser, false);
+    muter.Look();
+    muter.TakeAnswers();
+    audio.Session("browser|16")->muted = true;
+    muter.Look();
+    muter.TakeAnswers();
+
     // Plugged in again: everything we muted plays again, the restarted browser too, the
-    // user's own mute stays, and the record empties.
+    // user's own mutes stay, and the record empties.
     audio.Replug();
     muter.Look();
     muter.TakeAnswers();
-    EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|12"}));
+    EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|12", "browser|16"}));
     EXPECT_EQ(SessionsOnDisk(), 0u);
     EXPECT_TRUE(NextStart()->Programs().empty());
     EXPECT_FALSE(muter.Watching());
