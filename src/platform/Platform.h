@@ -174,6 +174,9 @@ public:
     virtual bool WaitIdle(unsigned ms) = 0;
     // Full path of process `pid`'s executable (UTF-8), asked now; empty when unreadable.
     virtual std::string ExecutablePath(std::uint32_t pid) = 0;
+    // Process `pid`, created at `created`, still runs, asked now. A session missing from a
+    // listing says nothing of that: its device may only be unplugged for a while.
+    virtual bool IsRunning(std::uint32_t pid, std::uint64_t created) = 0;
 };
 
 class ProcessApi {

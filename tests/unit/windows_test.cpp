@@ -504,6 +504,16 @@ TEST(HiddenRecordFile, ALineCutShortOrDamagedIsLeftOutAndTheRestKept)
     EXPECT_EQ(readIcons.size(), 2u);
     THiddenRecord::Parse("[system]\nW 1 2 3 41\n", readWindows, readIcons);
     EXPECT_TRUE(readWindows.empty());
+
+    // A muted program's line carries the sessions its user had muted, whatever their bytes.
+    const std::vector<RecordedProgram> programs{{"C:\\a b.exe", {{"x y|1", 1, 2, "C:\\a b.exe"}}}, {"D:\\p.exe", {}}};
+    std::string withPrograms = THiddenRecord::Format(windows, {}, {}, {}, {}, programs);
+    withPrograms.insert(withPrograms.find("E "), "E 41 1 2\nE  1 2 41\nE 41 1 2 4\n");
+    std::vector<RecordedSession> readSessions;
+    std::vector<RecordedProgram> readPrograms;
+    THiddenRecord::Parse(withPrograms, readWindows, readIcons, nullptr, nullptr, &readSessions, &readPrograms);
+    EXPECT_EQ(readPrograms, programs);
+    EXPECT_EQ(readWindows.size(), 2u);
 }
 
 TEST_F(WindowListTest, RequestsAHungWindowHasNotCarriedOutCountAsDone)
