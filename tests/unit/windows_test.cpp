@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tw {
@@ -65,6 +67,7 @@ TEST_F(WindowListTest, CloakedWindowsAreListedOnlyWhenOnAVirtualDesktop)
         Hwnd w = desk.AddWindow(title, true, cls);
         desk.Window(w).cloaked = cloaked;
         desk.Window(w).onVirtualDesktop = onDesktop;
+        return w;
     };
     add("Plain", false, std::nullopt);
     add("Windows 7", std::nullopt, std::nullopt);
@@ -76,6 +79,37 @@ TEST_F(WindowListTest, CloakedWindowsAreListedOnlyWhenOnAVirtualDesktop)
     list.RefreshWindows(self);
 
     EXPECT_EQ(Captions(), (std::vector<std::string>{"No desktop manager", "Other desktop", "Windows 7", "Plain"}));
+
+    // The shell answers that question, and a hung shell never does. A shell known hung is
+    // not asked; what it cannot place now is left out, and asked about again later.
+    const int asked = desk.virtualDesktopCalls;
+    Hwnd moved = add("Moved in from another desktop", true, true);
+    Hwnd taskbar = desk.AddWindow("", true, "Shell_TrayWnd");
+    desk.Window(taskbar).hung = true;
+    list.RefreshWindows(self);
+    EXPECT_EQ(desk.virtualDesktopCalls, asked) << "a shell known to be hung was asked";
+    EXPECT_EQ(list.FindByHandle(moved), nullptr);
+
+    // One that hangs before the system flags it: neither a refresh nor the hide a hot key
+    // starts after it waits on the call, and the call is not made again while it hangs.
+    desk.Window(taskbar).hung = false;
+    desk.HangVirtualDesktops();
+    Hwnd opened = desk.AddWindow("Opened meanwhile");
+    list.RefreshWindows(self);
+    list.RefreshWindows(self);
+    EXPECT_EQ(desk.virtualDesktopCalls, asked + 1);
+    EXPECT_EQ(desk.virtualDesktopAnswers, asked) << "a refresh waited for the hung shell";
+    ASSERT_NE(list.FindByHandle(opened), nullptr);
+    EXPECT_TRUE(list.FindByHandle(opened)->SetShown(false));
+    EXPECT_FALSE(desk.IsWindowVisible(opened));
+    EXPECT_EQ(list.FindByHandle(moved), nullptr);
+
+    desk.ReleaseVirtualDesktops();
+    for (int look = 0; look < 100 && !list.FindByHandle(moved); ++look) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        list.RefreshWindows(self);
+    }
+    EXPECT_NE(list.FindByHandle(moved), nullptr);
 }
 
 TEST_F(WindowListTest, ARememberedProgramTicksEveryWindowOfItsOwnExecutableOnly)
