@@ -392,8 +392,11 @@ void TWindowList::AdoptRecorded()
             continue;
         }
         // A handle that now names anything else, or a window that is back on screen, is
-        // never touched: only forgotten.
-        if (!record_->IsSameWindow(recorded) || api_.IsWindowVisible(recorded.handle)) {
+        // never touched: only forgotten. So is a window hidden but not minimised: our hide
+        // leaves it minimised, so its own program has shown it since and hidden it again
+        // (gone to its tray, say), and it is that program's to show.
+        if (!record_->IsSameWindow(recorded) || api_.IsWindowVisible(recorded.handle) ||
+            !api_.IsIconic(recorded.handle)) {
             stale.push_back(recorded.handle);
             continue;
         }

@@ -137,8 +137,8 @@ public:
     // SettleRestore for every pending restore; returns the windows that refused.
     std::vector<TWindow*> SettleRestores(bool judge);
     // Lists the recorded windows a previous run hid and never gave back, when each is still
-    // the recorded window and still hidden: ticked and ours, so Alt+R or the close gives
-    // them back. The record forgets every other entry.
+    // the recorded window and still hidden and minimised, as our hide left it: ticked and
+    // ours, so Alt+R or the close gives them back. The record forgets every other entry.
     void AdoptRecorded();
     // Records, with one write, the entries among `entries` that hiding will ask to hide (live,
     // on screen and within reach) before any is hidden.

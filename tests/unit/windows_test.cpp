@@ -386,11 +386,16 @@ TEST_F(WindowListTest, NextStartAdoptsOnlyRecordedWindowsThatAreStillTheSameAndH
     Hwnd reused = desk.AddWindow("Handle reused", true, "Notepad", 0, 5);
     Hwnd restarted = desk.AddWindow("Process restarted", true, "Mail", 0, 6);
     Hwnd otherClass = desk.AddWindow("Class changed", true, "Notepad", 0, 5);
+    Hwnd trayed = desk.AddWindow("Gone to its tray since", true, "Notepad", 0, 5);
     list.RefreshWindows(self);
-    for (Hwnd w : {kept, shown, reused, restarted, otherClass})
+    for (Hwnd w : {kept, shown, reused, restarted, otherClass, trayed})
         list.FindByHandle(w)->SetShown(false);
     // The program is killed here: nothing is given back, the record stays.
 
+    // The user brings one back through its own program, which later hides it to its tray:
+    // hidden as ours are, but not minimised.
+    desk.ShowWindowAsync(trayed, ShowCmd::Restore);
+    desk.ShowWindowAsync(trayed, ShowCmd::Hide);
     desk.Window(shown).visible = true;
     desk.Window(reused).pid = 7;                 // the handle now names another program's window
     desk.Process(6).created = 2;                 // a new process under the old id
@@ -419,7 +424,7 @@ TEST_F(WindowListTest, NextStartAdoptsOnlyRecordedWindowsThatAreStillTheSameAndH
     adopted.SettleRestores(false);
     EXPECT_TRUE(desk.IsWindowVisible(kept));
     EXPECT_EQ(desk.log, (std::vector<std::string>{"ShowWindow Kept Restore"}));
-    for (Hwnd w : {reused, restarted, otherClass})
+    for (Hwnd w : {reused, restarted, otherClass, trayed})
         EXPECT_FALSE(desk.IsWindowVisible(w));
     EXPECT_EQ(store.files[kRecordPath], "");
 }
@@ -450,11 +455,15 @@ TEST_F(WindowListTest, ARestoreThatDoesNotTakeKeepsTheWindowOursAndRecorded)
         EXPECT_TRUE(list.FindByHandle(w)->HiddenByUs);
 
     // Killed now: "/restore" tries again, and keeps in the record what still does not come.
+    // The window its program hid again once our restore had shown it is no longer minimised
+    // as ours are: that program's to show now, so it leaves the record untouched.
     auto next = NextStart();
     desk.Window(refusing).refusesShows = false;
+    desk.log.clear();
     RestoreRecorded(*next, desk, desk);
     EXPECT_TRUE(desk.IsWindowVisible(refusing));
-    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{rehiding, hung}));
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{hung}));
+    EXPECT_EQ(std::count(desk.log.begin(), desk.log.end(), "ShowWindow Hides itself again Restore"), 0);
 
     // Or the same run tries again, and then everything comes back and leaves the record.
     desk.Window(rehiding).staysHidden = false;
