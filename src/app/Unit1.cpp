@@ -262,6 +262,9 @@ void TFrmAmbler::RunDeferred()
         ::PostMessageW(hwnd_, ShowRequestMessage(), 0, 0);
     if (std::exchange(pendingTaskbarCreated_, false))
         ::PostMessageW(hwnd_, TaskbarCreatedMessage(), 0, 0);
+    for (const PendingHotKey& press : std::exchange(pendingHotKeys_, {}))
+        ::PostMessageW(hwnd_, WM_HOTKEY, static_cast<WPARAM>(press.id),
+                       MAKELPARAM(static_cast<WORD>(press.modifiers), static_cast<WORD>(press.key)));
     if (std::exchange(pendingClose_, false))
         ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }

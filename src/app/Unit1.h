@@ -304,6 +304,13 @@ private:
     bool closed_ = false;   // the close sequence ran (by close or by session end)
     bool closing_ = false;  // the close sequence has begun
     int busy_ = 0;
+    // Hot keys pressed while busy, run in order once the work is done.
+    struct PendingHotKey {
+        int id;
+        unsigned modifiers;
+        unsigned key;
+    };
+    std::vector<PendingHotKey> pendingHotKeys_;
     bool pendingClose_ = false;
     bool pendingShow_ = false;
     bool pendingRestore_ = false;
