@@ -247,6 +247,15 @@ void TFrmAmbler::RestoreEverything() noexcept
     UnmuteEverything(kCrashUnmuteWaitMs);
 }
 
+void TFrmAmbler::RestoreAfterFault(DWORD faultingThread) noexcept
+{
+    // Long enough for the window's thread to finish work it is inside and give back (the
+    // sound's wait included), short enough that a stack overflow's stand-in thread, waited
+    // for ten seconds, is done first.
+    constexpr unsigned kAskWindowMs = 4000;
+    faultRestore_.AfterFault(hwnd_, faultingThread, kAskWindowMs);
+}
+
 TFrmAmbler::BusyScope::~BusyScope()
 {
     if (--form_.busy_ == 0)
