@@ -47,13 +47,19 @@ std::vector<std::optional<bool>> TVirtualDesktops::Ask(const std::vector<Hwnd>& 
     std::unique_lock lock(state_->mutex);
     // An earlier question the shell is still stuck on: not asked again, nor waited for. One
     // whose last call has just returned is done in a moment.
-    if (state_->pending &&
-        (!state_->changed.wait_for(lock, std::chrono::milliseconds(waitMs),
-                                   [&] { return !state_->pending || state_->calling; }) ||
-         state_->pending))
-        return none;
-    if (!worker_.joinable())
-        worker_ = std::thread(&TVirtualDesktops::Answer, state_, std::ref(api_));
+    if (state_->pending) {
+        state_->changed.wait_for(lock, std::chrono::milliseconds(waitMs),
+                                 [&] { return !state_->pending || state_->calling; });
+        if (state_->pending)
+            return none;
+    }
+    if (!worker_.joinable()) {
+        try {
+            worker_ = std::thread(&TVirtualDesktops::Answer, state_, std::ref(api_));
+        } catch (...) {
+            return none;   // no thread to ask on: nothing is asked on ours
+        }
+    }
     state_->windows = windows;
     state_->answers.assign(windows.size(), std::nullopt);
     state_->pending = true;
