@@ -15,6 +15,7 @@ UINT RestoreAfterFaultMessage()
 
 void TFaultRestore::RestoreHere() noexcept
 {
+    restorer_ = ::GetCurrentThreadId();
     try {
         restore_(context_);
     } catch (...) {
@@ -24,6 +25,9 @@ void TFaultRestore::RestoreHere() noexcept
 
 void TFaultRestore::WaitDone(unsigned waitMs) const noexcept
 {
+    // A fault inside the restore itself: the thread that was giving back is this one.
+    if (restorer_ == ::GetCurrentThreadId())
+        return;
     constexpr unsigned kLookMs = 20;
     for (unsigned waited = 0; stage_ != kDone && waited < waitMs; waited += kLookMs)
         ::Sleep(kLookMs);
@@ -36,10 +40,12 @@ void TFaultRestore::AfterFault(HWND main, DWORD faultingThread, unsigned waitMs)
     if (windowThread == 0 || windowThread == faultingThread) {
         // The window's own thread: nothing else runs on it now. A request another faulting
         // thread left waiting for it is taken here too; a fault inside the restore itself is
-        // not restored again.
+        // not restored again, and one that another thread is giving back is waited for.
         if (stage_.compare_exchange_strong(expected, kHere) ||
             (expected == kAsked && stage_.compare_exchange_strong(expected, kHere)))
             RestoreHere();
+        else
+            WaitDone(waitMs);
         return;
     }
     if (!stage_.compare_exchange_strong(expected, kAsked)) {
@@ -68,6 +74,7 @@ LRESULT TFaultRestore::Answer() noexcept
     int expected = kAsked;
     if (!stage_.compare_exchange_strong(expected, kOnWindow))
         return 0;
+    restorer_ = ::GetCurrentThreadId();
     try {
         restore_(context_);
     } catch (...) {

@@ -40,6 +40,7 @@ private:
     void (*restore_)(void*);
     void* context_;
     std::atomic<int> stage_{kNone};
+    std::atomic<DWORD> restorer_{0};   // the thread giving back, once one is
 };
 
 } // namespace tw
