@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/ControlIds.h"
+#include "app/FaultRestore_win.h"
 #include "hotkeys/uGlobalHotKeys.h"
 #include "hotkeys/uHotKeyBox.h"
 #include "platform/ui/Controls.h"
@@ -43,6 +44,9 @@ public:
     void Create();
     // Brings back every window and tray icon we hid; safe to call from a crash handler.
     void RestoreEverything() noexcept;
+    // The crash path, on the thread that faulted (or one standing in for it): gives back what
+    // we hid on the window's own thread, or here when that thread does not take it in time.
+    void RestoreAfterFault(DWORD faultingThread) noexcept;
 
     // --- Fields ------------------------------------------------------------------------
     // What we hid, on disk; outlives the two lists that write to it.
@@ -304,6 +308,14 @@ private:
     bool closed_ = false;   // the close sequence ran (by close or by session end)
     bool closing_ = false;  // the close sequence has begun
     int busy_ = 0;
+    // Hot keys pressed while busy, run in order once the work is done.
+    struct PendingHotKey {
+        int id;
+        unsigned modifiers;
+        unsigned key;
+    };
+    std::vector<PendingHotKey> pendingHotKeys_;
+    TFaultRestore faultRestore_{[](void* form) { static_cast<TFrmAmbler*>(form)->RestoreEverything(); }, this};
     bool pendingClose_ = false;
     bool pendingShow_ = false;
     bool pendingRestore_ = false;

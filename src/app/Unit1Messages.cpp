@@ -110,6 +110,10 @@ void TFrmAmbler::OnClose()
 
 LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    // A thread that faulted is waiting: whatever work this thread is inside, the process
+    // ends once the restore is done.
+    if (msg == RestoreAfterFaultMessage() && msg != 0)
+        return faultRestore_.Answer();
     if (OnRequest(msg))
         return 1;
     if (msg == TaskbarCreatedMessage() && msg != 0) {
