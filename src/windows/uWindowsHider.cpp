@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace tw {
@@ -219,7 +220,7 @@ void TWindowList::Drop(std::size_t index)
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-void TWindowList::RefreshWindows(Hwnd ownWindow)
+void TWindowList::RefreshWindows(Hwnd ownWindow, bool askShell)
 {
     THiddenRecord::Batch batch(record_);
     std::unordered_set<Hwnd> met;
@@ -255,7 +256,7 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
         }
     }
 
-    ListFresh(fresh, created);
+    ListFresh(fresh, created, askShell);
 
     // A window the walk met exists; only the others are asked, which spares the system a
     // question per listed window (a destroyed window's handle is met only once it names a
@@ -265,7 +266,8 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
             Drop(i);
 }
 
-void TWindowList::ListFresh(const std::vector<Fresh>& fresh, std::map<std::uint32_t, std::uint64_t>& created)
+void TWindowList::ListFresh(const std::vector<Fresh>& fresh, std::map<std::uint32_t, std::uint64_t>& created,
+                            bool askShell)
 {
     // A visible window counts when the user can find it somewhere: on the screen, or on
     // another virtual desktop (real, and it may need hiding). Suspended Store apps' frames
@@ -279,7 +281,8 @@ void TWindowList::ListFresh(const std::vector<Fresh>& fresh, std::map<std::uint3
     for (const Fresh& f : fresh)
         if (f.cloaked)
             cloaked.push_back(f.handle);
-    const std::vector<std::optional<bool>> placed = desktops_.Ask(cloaked);
+    const std::vector<std::optional<bool>> placed =
+        askShell ? desktops_.Ask(cloaked) : std::vector<std::optional<bool>>(cloaked.size());
     std::size_t answer = 0;
     for (const Fresh& f : fresh)
         if (!f.cloaked || placed[answer++].value_or(false))
@@ -381,11 +384,19 @@ void TWindowList::AdoptRecorded()
     if (record_->Windows().size() > kAskEachUpTo)
         existing = TopLevelWindows();
     std::vector<Hwnd> stale;
-    std::unordered_set<Hwnd> listed;
+    std::unordered_set<Hwnd> seen;
+    std::unordered_map<Hwnd, TWindow*> listedBy;
     for (const auto& item : items_)
-        listed.insert(item->Handle);
+        listedBy.emplace(item->Handle, item.get());
     for (const RecordedWindow& recorded : std::vector<RecordedWindow>(record_->Windows())) {
-        if (!listed.insert(recorded.handle).second)
+        if (!seen.insert(recorded.handle).second)
+            continue;
+        // Listed already by a refresh that came first (the start fills the page before the
+        // record is read): judged by the same rules, and adopted into its entry. One we hid in
+        // this run is ours already.
+        auto found = listedBy.find(recorded.handle);
+        TWindow* listed = found == listedBy.end() ? nullptr : found->second;
+        if (listed && listed->HiddenByUs)
             continue;
         if (existing && !existing->count(recorded.handle)) {
             stale.push_back(recorded.handle);
@@ -400,7 +411,7 @@ void TWindowList::AdoptRecorded()
             stale.push_back(recorded.handle);
             continue;
         }
-        TWindow& entry = AddWindow(recorded.handle, std::string(), std::string());
+        TWindow& entry = listed ? *listed : AddWindow(recorded.handle, std::string(), std::string());
         entry.SetTitle(ReadTitle(api_, recorded.handle));
         entry.Pid = recorded.pid;
         entry.Created = recorded.created;

@@ -122,7 +122,10 @@ public:
     // never listed.
     // The walk ends at a window it has met already and after kMaxWalkSteps windows, so a Z
     // order that changes under it cannot keep it going.
-    void RefreshWindows(Hwnd ownWindow);
+    // Without `askShell` the shell is not asked where the cloaked windows are, and they are
+    // left out as if it had not answered: for a list that must show before the shell is
+    // worth waiting for.
+    void RefreshWindows(Hwnd ownWindow, bool askShell = true);
     // Sorts by caption, byte by byte as unsigned values: no locale, case-sensitive.
     void SortByCaption();
     // Toggles every entry bound to `id` (never 0), each by its own state: the one it has, or
@@ -158,7 +161,7 @@ private:
         bool cloaked;
     };
     // Lists, in the order given, the fresh windows the user can find somewhere.
-    void ListFresh(const std::vector<Fresh>& fresh, std::map<std::uint32_t, std::uint64_t>& created);
+    void ListFresh(const std::vector<Fresh>& fresh, std::map<std::uint32_t, std::uint64_t>& created, bool askShell);
     // `created` holds the creation times asked during one walk, by process id.
     TWindow& AddListed(Hwnd handle, std::string caption, std::string bossKeyText,
                        std::map<std::uint32_t, std::uint64_t>& created);
