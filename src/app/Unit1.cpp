@@ -159,39 +159,64 @@ void TFrmAmbler::Create()
 
 void TFrmAmbler::FormCreate()
 {
+    // Until FinishStart has run, what arrives (a hot key, another start's request, a close)
+    // waits for it: the record is not read yet, so nothing may be hidden or given back.
+    starting_.emplace(*this);
     BusyScope busy(*this);
-    // An error in a step is reported and the remaining steps are skipped; the window opens.
+    // Only what the first paint shows: the Windows page and the hot-key label. Each thing
+    // that waits on a file or another program (the record, the tray, the shell's
+    // virtual-desktop answer, the sound) comes after it. An error in a step is reported and
+    // the remaining steps are skipped; the window opens.
     ui::Guarded(hwnd_, [&] {
-        // What an earlier run hid and could not give back (it was killed, say) is listed
-        // again, ticked and ours, before the pages are filled.
-        if (IniFileMgr) {
+        // Made now and read in FinishStart: the lists hold it from their start, and nothing
+        // is hidden before it has been read.
+        if (IniFileMgr)
             Record = std::make_unique<THiddenRecord>(Win32Store(), Win32Windows(), Win32Identity(),
                                                      THiddenRecord::PathBeside(IniFileMgr->Path()));
-            Record->Load();
-        }
-        // Held open by another program (a backup, a scan): this run records in memory, and
-        // takes in what the file holds once it can read it.
-        if (Record && Record->Pending())
-            ::SetTimer(hwnd_, kRecordRetryTimer, kRecordRetryMs, nullptr);
-        LoadRemembered();
         WindowList = std::make_unique<TWindowList>(Win32Windows(), Record.get(), &Win32Identity());
-        WindowList->AdoptRecorded();
-        CreateMuter();
         FillWindowPage();
-        TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get(), &Win32Registry(),
-                                                       &Win32Identity());
-        TrayIconList->AdoptRecorded();
-        FillTrayPage();
-        WatchTrayIcons();
         CreateBossKeyBox();
         BindFilePicker();
-        LoadFileList();
         RegisterHotKeys();
-        // The remembered programs' boss keys, now that there is somewhere to register them.
-        ApplyRememberedPrograms();
-        ShowWindowRows();
         SetHint(ids::BtnRefreshList, RefreshHints[0]);
     });
+}
+
+void TFrmAmbler::FinishStart()
+{
+    // Once only: a second run would read the record over what this one has hidden since.
+    if (std::exchange(started_, true))
+        return;
+    {
+        BusyScope busy(*this);
+        ui::Guarded(hwnd_, [&] {
+            // What an earlier run hid and could not give back (it was killed, say) is listed
+            // again, ticked and ours, before the pages are filled again.
+            if (Record) {
+                Record->Load();
+                // Held open by another program (a backup, a scan): this run records in
+                // memory, and takes in what the file holds once it can read it.
+                if (Record->Pending())
+                    ::SetTimer(hwnd_, kRecordRetryTimer, kRecordRetryMs, nullptr);
+            }
+            LoadRemembered();
+            if (WindowList) {
+                WindowList->AdoptRecorded();
+                CreateMuter();
+                // The adopted windows, the remembered programs' ticks and boss keys, the
+                // windows on other virtual desktops, and the sound.
+                FillWindowPage();
+            }
+            TrayIconList = std::make_unique<TTrayIconList>(Win32Windows(), Win32Processes(), Record.get(),
+                                                           &Win32Registry(), &Win32Identity());
+            TrayIconList->AdoptRecorded();
+            FillTrayPage();
+            WatchTrayIcons();
+            LoadFileList();
+        });
+    }
+    // What waited for the start runs now, in the order it came.
+    starting_.reset();
 }
 
 bool TFrmAmbler::FormClose(bool sessionEnding)

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,12 @@ public:
     std::uint16_t ShowHotKeyId = 0;
 
     // --- Start-up, close, pages (Unit1.cpp) ----------------------------------------------
+    // What the first paint shows; FinishStart does the rest.
     void FormCreate();
+    // The record read and adopted, the remembered programs, the tray, the sound and the
+    // file list: called once the window has painted (or, started hidden, at once), before
+    // the message loop takes any input. Until then, what arrives is held back.
+    void FinishStart();
     // False when the close must not go on: the settings file could not be written and the user
     // keeps the window open. A session that is ending is never held up.
     bool FormClose(bool sessionEnding = false);
@@ -326,6 +332,11 @@ private:
     DWORD taskbarHookPid_ = 0;
     void ArmAudioTimers();
     bool audioLooking_ = false;  // the look timer runs
+    // FinishStart has begun: a refresh may wait for the shell's answers.
+    bool started_ = false;
+    // Holds back what arrives from FormCreate until FinishStart is done. Last, so that it
+    // goes first, while what it posts from still exists.
+    std::optional<BusyScope> starting_;
 };
 
 // The one main window, for the crash handler.

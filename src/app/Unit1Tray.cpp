@@ -25,6 +25,8 @@ TTrayIcon* TFrmAmbler::RowIcon(int row) const
 
 void TFrmAmbler::FillTrayPage()
 {
+    if (!TrayIconList)
+        return;   // not read before the start has finished
     // The refresh may free icons the rows point at. Until the rows are brought up to date, a
     // row is only ever looked up through RowIcon, which checks the icon is ours.
     const bool filled = RefillRows(ids::lstTrayIcons, trayRows_, [this] {

@@ -19,7 +19,7 @@ void TFrmAmbler::FillWindowPage()
     // The editor points at a row and an entry that the refill may free.
     CloseBossKeyEditor();
     const bool filled = RefillRows(ids::lstWindowName, windowRows_, [this] {
-        WindowList->RefreshWindows(ui::AsHwnd(hwnd_));
+        WindowList->RefreshWindows(ui::AsHwnd(hwnd_), started_);
         // A window gone from the list takes its boss key with it: the combination is free
         // again for the user's next window.
         if (hotKeys_)

@@ -170,6 +170,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
         ::ShowWindow(form.Handle(), SW_SHOW);
         ::UpdateWindow(form.Handle());
     }
+    // Painted first, so that what the window does not show (the record, the tray, the
+    // sound) never keeps it blank; still before the loop, so no click finds the start half
+    // done.
+    form.FinishStart();
     // Told once, at start: from here on, nothing the user changes can be kept.
     if (tw::IniFileMgr && tw::IniFileMgr->Unreadable())
         tw::ui::ShowMessage(form.Handle(), L"无法读取设置文件，本次运行不会保存设置！");
