@@ -91,7 +91,7 @@ inline constexpr std::uint32_t IsButtonHidden = 0x040C;  // TB_ISBUTTONHIDDEN
 inline constexpr std::uint32_t GetButton = 0x0417;       // TB_GETBUTTON
 inline constexpr std::uint32_t ButtonCount = 0x0418;     // TB_BUTTONCOUNT
 inline constexpr std::uint32_t CommandToIndex = 0x0419;  // TB_COMMANDTOINDEX
-inline constexpr std::uint32_t GetButtonTextW = 0x044B;  // TB_GETBUTTONTEXTW
+inline constexpr std::uint32_t GetButtonInfoW = 0x043F;  // TB_GETBUTTONINFOW
 } // namespace tb
 
 // ---------------------------------------------------------------------------------------

@@ -68,8 +68,7 @@ private:
         std::uint64_t data = 0;   // dwData: the shell's own record for the button
     };
     bool ReadRecord(Hwnd toolbar, RemoteBuffer& buffer, std::intptr_t index, Record& record);
-    // The button's text, asked for only when its length fits the buffer. False when the
-    // toolbar stopped answering.
+    // The button's text, cut to what fits our buffer. False when the toolbar stopped answering.
     bool ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text);
     std::string OwnerOf(RemoteBuffer& buffer, std::uint64_t data);
 

@@ -214,20 +214,19 @@ TEST_F(TrayTest, OwnersAreReadWhenAskedForOncePerProgram)
 
 TEST_F(TrayTest, TextIsCutAtWhatWeReadBack)
 {
-    // The toolbar writes a text whole wherever it is told: one that would not fit behind the
-    // record is not asked for at all (a write past the buffer would land in the shell's own
-    // memory, or fault it). Its length and what it writes are in UTF-16 units.
-    toolbar.buttons = {{1, std::string(2000, 'x')}, {2, "next"}, {3, std::string(2037, 'y')},
-                       {4, std::string(2038, 'z')}, {5, std::string(70000, 'w')}};
-    auto list = NewList();
-    Lines lines = Read(*list);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "1=" + std::string(1025, 'x'));
-    EXPECT_EQ(lines[1], "2=next");
-    EXPECT_EQ(lines[2], "3=" + std::string(1025, 'y'));
-    EXPECT_EQ(lines[3], "4=");
-    EXPECT_EQ(lines[4], "5=");
-    ExpectShellLeftClean();
+    // The toolbar copies a text wherever it is told, as far as the capacity we give it: past
+    // our buffer it would land in the shell's own memory, or fault it. The capacity is in
+    // UTF-16 units, and the request is laid out as the shell's build lays it out.
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "64-bit shell" : "32-bit shell");
+        desk.Process(kShellPid).pointerSize = wide ? 8 : 4;
+        toolbar.buttons = {{1, std::string(1025, 'x')}, {2, "next"}, {3, std::string(1026, 'y')},
+                           {4, std::string(70000, 'w')}};
+        auto list = NewList();
+        EXPECT_EQ(Read(*list), (Lines{"1=" + std::string(1025, 'x'), "2=next", "3=" + std::string(1025, 'y'),
+                                      "4=" + std::string(1025, 'w')}));
+        ExpectShellLeftClean();
+    }
 }
 
 TEST_F(TrayTest, RefreshDropsVanishedKeepsSurvivorsInPlaceAndAppendsNew)
@@ -242,7 +241,7 @@ TEST_F(TrayTest, RefreshDropsVanishedKeepsSurvivorsInPlaceAndAppendsNew)
     toolbar.buttons = {{4, "four"}, {3, "three, renamed"}, {1, "one"}, {5, "five"}};
     toolbar.received.clear();
     list->RefreshIcons();
-    EXPECT_EQ(toolbar.Received(tb::GetButtonTextW), 2 * 2);   // the new icons' texts alone
+    EXPECT_EQ(toolbar.Received(tb::GetButtonInfoW), 2);   // the new icons' texts alone
 
     EXPECT_EQ(Icons(*list), (IconRows{{1, "one"}, {3, "three"}, {4, "four"}, {5, "five"}}));
     EXPECT_EQ(list->FindById(1), one);     // the same icons, not new ones
@@ -387,9 +386,9 @@ TEST_F(TrayTest, AWindowThatIsNoToolbarIsNeverSentAToolbarMessage)
 TEST_F(TrayTest, HungToolbarEndsTheReadingWithWhatWasRead)
 {
     toolbar.buttons = {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}};
-    // The count, then three messages per button (the record, which says whether it is
-    // hidden, the text's length, the text): the shell stops answering in button 3.
-    toolbar.hangAfter = 1 + 3 * 2 + 1;
+    // The count, then two messages per button (the record, which says whether it is hidden,
+    // and the text): the shell stops answering in button 3.
+    toolbar.hangAfter = 1 + 2 * 2 + 1;
     auto list = NewList();
     list->RefreshIcons();
     EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {2, "b"}}));
