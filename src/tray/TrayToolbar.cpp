@@ -130,19 +130,19 @@ bool TTrayToolbarReader::Read(Hwnd toolbar, const Hooks& hooks, std::vector<Tray
     count = std::clamp<std::intptr_t>(count, 0, kMaxButtons);
 
     // Per button the record, a message and a read, which also says whether the button is
-    // hidden; the text, two messages and a read, only for a button new to the caller.
+    // hidden; the text, one more message and a read, only for a button new to the caller.
     for (std::intptr_t index = 0; index < count; ++index) {
         Record record;
         if (!ReadRecord(toolbar, *buffer, index, record))
             return false;
-        if (record.hidden && hooks.reveal && hooks.reveal(record.id) &&
-            !AskButtonHidden(windows_, toolbar, record.id, record.hidden))
-            return false;
-        if (record.hidden)
+        const bool listed = hooks.listed && hooks.listed(record.id);
+        // A hidden button nobody lists was hidden by its own program, or by the system.
+        if (record.hidden && !listed)
             continue;
         TrayButton button;
         button.id = record.id;
-        if (!(hooks.known && hooks.known(record.id)) && !ReadText(toolbar, *buffer, record.id, button.text))
+        button.hidden = record.hidden;
+        if (!listed && !ReadText(toolbar, *buffer, record.id, button.text))
             return false;
         if (identity_)
             button.owner = OwnerOf(*buffer, record.data);

@@ -15,9 +15,10 @@
 
 namespace tw {
 
-// One visible button as a reading found it.
+// One button as a reading found it: a visible one, or a hidden one the caller lists.
 struct TrayButton {
     std::int32_t id = 0;
+    bool hidden = false;
     std::string text;    // UTF-8, exactly as the shell gave it
     // The executable of the program whose window owns the icon (UTF-8); empty when owners
     // were not asked for or could not be read.
@@ -47,15 +48,15 @@ public:
 
     // What the caller already knows of the buttons, so that the reading spares the shell.
     struct Hooks {
-        // A hidden button is offered here, and listed when this shows it (true).
-        std::function<bool(std::int32_t id)> reveal;
-        // A button whose text the caller has: its text is not asked for, and stays empty.
-        std::function<bool(std::int32_t id)> known;
+        // A button the caller lists already (true): its text is not asked for and stays
+        // empty, and it is listed hidden or not, as its record says. Nothing is shown to be
+        // read: the icons the user hid would flash on the taskbar at every reading.
+        std::function<bool(std::int32_t id)> listed;
     };
 
-    // Appends the visible buttons of `toolbar`, in button order. A shell that cannot be
-    // opened, or lets us reserve nothing, lists nothing. False when the toolbar stopped
-    // answering; the buttons read until then stay.
+    // Appends the visible buttons of `toolbar`, and the listed hidden ones, in button order.
+    // A shell that cannot be opened, or lets us reserve nothing, lists nothing. False when
+    // the toolbar stopped answering; the buttons read until then stay.
     bool Read(Hwnd toolbar, const Hooks& hooks, std::vector<TrayButton>& out);
     // The owner of button `id` alone (as TrayButton::owner); nothing when the toolbar did not
     // answer, or holds no such button.

@@ -97,6 +97,8 @@ std::intptr_t SimToolbar::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
         SimButton* b = Find(IdOf(wParam));
         if (!b || refuseHide)
             return 0;
+        if (b->hidden && lParam == 0)
+            shownWhileHidden.push_back(b->id);
         b->hidden = lParam != 0;
         return 1;
     }

@@ -54,6 +54,7 @@ public:
     int dirtyRecords = 0;       // TB_GETBUTTON found the first 20 bytes of its record not zero
     int badPointers = 0;        // a pointer (and the length it comes with) that lies in no
                                 // live buffer of the process
+    std::vector<std::int32_t> shownWhileHidden;   // TB_HIDEBUTTON showed these hidden buttons
 
     SimButton* Find(std::int32_t id);
     int Received(std::uint32_t msg) const;

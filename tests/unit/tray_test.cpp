@@ -268,14 +268,21 @@ TEST_F(TrayTest, TickedIconStaysHiddenAcrossRefreshes)
     kept.Hidden = true;
     // An icon we hid without a tick (say the tick was toggled from the keyboard) comes back.
     list->FindById(2)->SetShown(false);
+    list->LooksChanged();
 
+    // Another program adds an icon: the look once a second sees it, and neither the refresh
+    // it starts nor the next shows the ticked icon, not even for a moment, to read it.
+    toolbar.buttons.push_back({3, "new"});
+    EXPECT_TRUE(list->LooksChanged());
     list->RefreshIcons();
+    EXPECT_FALSE(list->LooksChanged());
     list->RefreshIcons();
 
-    EXPECT_EQ(Icons(*list), (IconRows{{1, "kept"}, {2, "plain"}}));
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "kept"}, {2, "plain"}, {3, "new"}}));
     EXPECT_TRUE(kept.Hidden);
     EXPECT_TRUE(toolbar.Find(1)->hidden);
     EXPECT_FALSE(toolbar.Find(2)->hidden);
+    EXPECT_EQ(toolbar.shownWhileHidden, std::vector<std::int32_t>{2});
 }
 
 TEST_F(TrayTest, IconHiddenByItsOwnProgramIsNotListedUntilShown)
@@ -597,6 +604,7 @@ TEST_F(TrayTest, AKilledRunsIconsAreFoundAgainWhileTheSameShellHoldsThem)
     EXPECT_EQ(RecordedIds(), (std::vector<std::int32_t>{1, 2}));
     adopted.RefreshIcons();
     EXPECT_TRUE(toolbar.Find(1)->hidden && toolbar.Find(2)->hidden);
+    EXPECT_TRUE(toolbar.shownWhileHidden.empty());   // not even while the start reads them
 
     // "/restore" gives back the icons and the window, and leaves the record empty.
     RestoreRecorded(*ReadRecord(), windows, desk);
