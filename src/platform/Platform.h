@@ -70,6 +70,14 @@ public:
     // complete (window gone, hung, timed out); `result` is then 0.
     virtual bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam,
                               std::intptr_t lParam, std::intptr_t& result) = 0;
+    // The same with the caller's own bound, for a question that may as well go unanswered:
+    // one asked again and again, or one asked while the session ends.
+    virtual bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                                   unsigned timeoutMs, std::intptr_t& result) = 0;
+    // IsHungAppWindow: the system counts the window's thread as hung, having seen it read no
+    // message for some seconds. A thread merely busy is not counted so until then, and the
+    // abort-if-hung sends wait their whole bound on it.
+    virtual bool IsHungAppWindow(Hwnd w) = 0;
     // The window's thread answers a message (WM_NULL) now, within a short wait: it is reading
     // its queue, so the requests queued to it before have been carried out.
     virtual bool IsResponding(Hwnd w)

@@ -69,6 +69,10 @@ constexpr std::intptr_t kMaxButtons = 4096;
 // shell truncates the zero-extended value back to the same int).
 std::uintptr_t IdParam(std::int32_t id) { return static_cast<std::uintptr_t>(static_cast<std::uint32_t>(id)); }
 
+// Long enough for a shell that is merely drawing to answer, short enough that a look once a
+// second never holds up the window's own input.
+constexpr unsigned kAtOnceMs = 100;
+
 template <typename T>
 void Put(std::uint8_t* at, std::size_t offset, T value)
 {
@@ -89,6 +93,22 @@ bool AskButtonHidden(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden
 {
     std::intptr_t answer = 0;
     const bool answered = api.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, answer);
+    hidden = answer != 0;
+    return answered;
+}
+
+bool SendAtOnce(WindowApi& api, Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t& result)
+{
+    result = 0;
+    // Abort-if-hung gives up at once only on a window the system already counts hung; a
+    // shell that is merely busy would otherwise hold us for the whole bound.
+    return !api.IsHungAppWindow(w) && api.SendMessageWithin(w, msg, wParam, 0, kAtOnceMs, result);
+}
+
+bool AskButtonHiddenAtOnce(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden)
+{
+    std::intptr_t answer = 0;
+    const bool answered = SendAtOnce(api, toolbar, tb::IsButtonHidden, IdParam(id), answer);
     hidden = answer != 0;
     return answered;
 }

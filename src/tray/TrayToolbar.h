@@ -38,6 +38,13 @@ bool AskButtonHidden(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden
 // False when the toolbar stopped answering (gone, hung or too slow), or is no toolbar.
 bool SetButtonShown(WindowApi& api, Hwnd toolbar, std::int32_t id, bool show);
 
+// A message for a look that may as well go unanswered (the look once a second, the log-off):
+// a shell the system counts hung is not asked at all, and one that does not answer within a
+// moment is not waited for. False when it did not answer.
+bool SendAtOnce(WindowApi& api, Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t& result);
+// Whether button `id` is hidden, asked that way.
+bool AskButtonHiddenAtOnce(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden);
+
 // Reads toolbars, one at a time; the owners it reads are remembered by process for its life,
 // which is meant to be one refresh (a process id may name another program later).
 class TTrayToolbarReader {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace tw {
 
@@ -154,14 +155,25 @@ void TTrayIconList::ShowAll()
             silent.push_back(item->Toolbar);
 }
 
-void TTrayIconList::ShowHidden()
+void TTrayIconList::ShowHidden(bool waitForShell)
 {
     awaited_.clear();
     std::vector<Hwnd> silent;
+    std::vector<Hwnd> answered;
     THiddenRecord::Batch batch(record_);
     for (auto& item : items_) {
         if (!item->Hidden || IsSilent(silent, item->Toolbar))
             continue;
+        // The system ends a program that holds up the log-off; the icons stay recorded, and a
+        // shell that ends with the session takes its buttons along anyway.
+        if (!waitForShell && item->SettingsKey.empty() && !IsSilent(answered, item->Toolbar)) {
+            std::intptr_t ignored = 0;
+            if (!SendAtOnce(windows_, item->Toolbar, 0 /* WM_NULL */, 0, ignored)) {
+                silent.push_back(item->Toolbar);
+                continue;
+            }
+            answered.push_back(item->Toolbar);
+        }
         if (!item->SetShown(true)) {
             silent.push_back(item->Toolbar);
             continue;
@@ -357,13 +369,17 @@ bool TTrayIconList::LooksChanged()
 {
     if (settingsShell_)
         return SettingsLookChanged();
+    // Asked once a second on the window's thread: a shell that is busy is not waited for.
     std::vector<std::intptr_t> counts;
     std::vector<Hwnd> silent;
-    for (Hwnd toolbar : {Toolbar, Overflow}) {
+    const Hwnd toolbars[] = {Toolbar, Overflow};
+    for (std::size_t i = 0; i < std::size(toolbars); ++i) {
         std::intptr_t count = -1;
-        if (toolbar && !windows_.SendMessageA(toolbar, tb::ButtonCount, 0, 0, count)) {
-            count = -1;
-            silent.push_back(toolbar);
+        if (toolbars[i] && !SendAtOnce(windows_, toolbars[i], tb::ButtonCount, 0, count)) {
+            // No answer is no news: taken for a change, it would start a refresh that waits
+            // on the busy shell after all.
+            count = i < counts_.size() ? counts_[i] : -1;
+            silent.push_back(toolbars[i]);
         }
         counts.push_back(count);
     }
@@ -376,7 +392,7 @@ bool TTrayIconList::LooksChanged()
             continue;
         // A button no longer there answers "not hidden" too: either way the icon shows.
         bool hidden = false;
-        if (!AskButtonHidden(windows_, item->Toolbar, item->CommandId, hidden))
+        if (!AskButtonHiddenAtOnce(windows_, item->Toolbar, item->CommandId, hidden))
             silent.push_back(item->Toolbar);
         else
             changed = !hidden;
@@ -385,4 +401,3 @@ bool TTrayIconList::LooksChanged()
 }
 
 } // namespace tw
-

@@ -127,8 +127,9 @@ public:
     void ShowAll();
     // Gives back every icon this program hid, and unmarks it. An icon whose toolbar does not
     // answer keeps its mark and its place in the record, to be given back later. Icons still
-    // awaited on a restarted shell are no longer hidden when they turn up.
-    void ShowHidden();
+    // awaited on a restarted shell are no longer hidden when they turn up. Without
+    // `waitForShell` (the session is ending) a toolbar that does not answer at once is skipped.
+    void ShowHidden(bool waitForShell = true);
     // Lists the recorded icons a previous run hid and never gave back, while the same shell
     // process holds the same toolbar and the button is still there and hidden: marked, so
     // the close gives them back. The record forgets every other entry whose shell answered.
@@ -137,7 +138,8 @@ public:
     // A light look, a few messages in all, at whether a refresh would find something new: a
     // toolbar's button count changed since the last look, or a button we hid shows again
     // (its program removed the icon and added it anew). A toolbar that does not answer at
-    // once is not waited for. On the Windows 11 shell: the number of icon settings changed.
+    // once is not waited for, and says nothing of a change. On the Windows 11 shell: the
+    // number of icon settings changed.
     bool LooksChanged();
 
 private:

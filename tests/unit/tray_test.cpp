@@ -37,6 +37,14 @@ public:
         failedSends += ok ? 0 : 1;
         return ok;
     }
+    bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, unsigned timeoutMs,
+                           std::intptr_t& result) override
+    {
+        ++sends;
+        bool ok = ForwardingWindows::SendMessageWithin(w, msg, wParam, lParam, timeoutMs, result);
+        failedSends += ok ? 0 : 1;
+        return ok;
+    }
 };
 
 class TrayTest : public ::testing::Test {
@@ -428,6 +436,39 @@ TEST_F(TrayTest, HungShellCostsOneTimeOutPerRefreshAndForgetsNothing)
     EXPECT_TRUE(toolbar.Find(1)->hidden);
     EXPECT_TRUE(one.Hidden);
     ExpectShellLeftClean();
+}
+
+// Busy, yet not counted hung by the system: every message waits as long as it is let.
+TEST_F(TrayTest, BusyShellHoldsUpNeitherTheLookOnceASecondNorTheLogOff)
+{
+    toolbar.buttons = {{1, "a"}, {2, "b"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    list->FindById(1)->SetHidden(true);
+    list->LooksChanged();
+
+    desk.Window(tray.toolbar).busyMs = 2500;
+    desk.waitedMs = 0;
+    EXPECT_FALSE(list->LooksChanged());   // no answer is no news, and starts no refresh
+    EXPECT_LE(desk.waitedMs, 100u);
+    // Counted hung, it is not even asked.
+    desk.Window(tray.toolbar).hung = true;
+    windows.sends = 0;
+    EXPECT_FALSE(list->LooksChanged());
+    EXPECT_EQ(windows.sends, 0);
+    desk.Window(tray.toolbar).hung = false;
+
+    // The session ends: the icon stays hidden and recorded, for the next start to sort out.
+    list->ShowHidden(false);
+    EXPECT_LE(desk.waitedMs, 200u);
+    EXPECT_TRUE(toolbar.Find(1)->hidden);
+    EXPECT_EQ(RecordedIds(), std::vector<std::int32_t>{1});
+
+    desk.Window(tray.toolbar).busyMs = 0;
+    EXPECT_FALSE(list->LooksChanged());
+    list->ShowHidden(false);
+    EXPECT_FALSE(toolbar.Find(1)->hidden);
+    EXPECT_TRUE(RecordedIds().empty());
 }
 
 TEST_F(TrayTest, HideAndShowAskTwiceAndRequestOnce)
