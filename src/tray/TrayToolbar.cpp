@@ -73,6 +73,11 @@ std::uintptr_t IdParam(std::int32_t id) { return static_cast<std::uintptr_t>(sta
 // second never holds up the window's own input.
 constexpr unsigned kAtOnceMs = 100;
 
+// TB_ISBUTTONHIDDEN answers with the button's TBSTATE_HIDDEN bit, and with -1 when no button
+// has that identifier (the common controls of Wine do; nothing promises Windows answers 0):
+// a button no longer there is no button of ours hidden.
+bool IsHiddenAnswer(std::intptr_t answer) { return answer > 0; }
+
 template <typename T>
 void Put(std::uint8_t* at, std::size_t offset, T value)
 {
@@ -93,7 +98,7 @@ bool AskButtonHidden(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden
 {
     std::intptr_t answer = 0;
     const bool answered = api.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, answer);
-    hidden = answer != 0;
+    hidden = IsHiddenAnswer(answer);
     return answered;
 }
 
@@ -109,7 +114,7 @@ bool AskButtonHiddenAtOnce(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& 
 {
     std::intptr_t answer = 0;
     const bool answered = SendAtOnce(api, toolbar, tb::IsButtonHidden, IdParam(id), answer);
-    hidden = answer != 0;
+    hidden = IsHiddenAnswer(answer);
     return answered;
 }
 

@@ -90,8 +90,10 @@ std::intptr_t SimToolbar::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
                 return static_cast<std::intptr_t>(i);
         return -1;
     case tb::IsButtonHidden: {
+        // The state's TBSTATE_HIDDEN bit; -1 for an identifier it does not hold, as the
+        // common controls of Wine answer.
         SimButton* b = Find(IdOf(wParam));
-        return b && b->hidden ? 1 : 0;
+        return !b ? -1 : b->hidden ? kStateHidden : 0;
     }
     case tb::HideButton: {
         SimButton* b = Find(IdOf(wParam));

@@ -291,6 +291,12 @@ TEST_F(TrayTest, TickedIconStaysHiddenAcrossRefreshes)
     EXPECT_TRUE(toolbar.Find(1)->hidden);
     EXPECT_FALSE(toolbar.Find(2)->hidden);
     EXPECT_EQ(toolbar.shownWhileHidden, std::vector<std::int32_t>{2});
+
+    // Its program removes the ticked icon and adds it anew between two looks: the count is
+    // the same, but the icon shows.
+    toolbar.buttons.erase(toolbar.buttons.begin());
+    toolbar.buttons.push_back({4, "kept"});
+    EXPECT_TRUE(list->LooksChanged());
 }
 
 TEST_F(TrayTest, IconHiddenByItsOwnProgramIsNotListedUntilShown)
