@@ -281,10 +281,15 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
     ASSERT_TRUE(wake && asked);
     ASSERT_TRUE(shell.Hang(wakeName));
 
-    // Input is handled in order: the box answers only once the refresh is over.
+    // Input is handled in order: a click while the refresh waits on the shell is answered
+    // once the refresh is over. It is sent once the shell has been asked, so that it comes
+    // while the program waits, not before the refresh has begun or after it has ended: under
+    // Wine a program that wakes up replays the pointer moves it missed, and one replayed
+    // between the box's press and release takes the release off the box.
     HWND taskbarBox = ControlById(main, ids::CheckBox2);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(ClickWindow(refresh));
+    ASSERT_EQ(WaitForSingleObject(asked.Get(), 10000), WAIT_OBJECT_0) << "the refresh did not ask the shell";
     ASSERT_TRUE(ClickWindow(taskbarBox));
     EXPECT_TRUE(WaitUntil([&] { return Text(taskbarBox) == L"显示任务栏"; }, Ms(20000)))
         << "box: \"" << WideToUtf8(Text(taskbarBox)) << "\", " << DescribeInputState(main)
