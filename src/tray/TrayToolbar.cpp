@@ -31,8 +31,8 @@ constexpr std::uint8_t kStateHidden = 0x08;   // TBSTATE_HIDDEN
 // fsStyle, cx, lParam, pszText, cchText. A 32-bit shell's is 32 bytes, pszText at 24 and
 // cchText at 28. In a 64-bit shell lParam and pszText are 8 bytes wide and 8-aligned: four
 // bytes of padding after cx put lParam at 24, pszText at 32, cchText at 40, and the whole is
-// padded to 48. The toolbar refuses a cbSize other than its own build's (Wine's, and
-// Windows' from Vista on, take only the original size, without the later iImageLabel).
+// padded to 48. The toolbar checks cbSize against its own build's structure (the one without
+// the later iImageLabel) and refuses any other, so the request is sized as the shell's.
 struct RequestLayout {
     std::size_t size;
     std::size_t textOffset;
