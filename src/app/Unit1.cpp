@@ -206,7 +206,7 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
         WaitForRestores(sessionEnding ? 0 : kCloseRestoreWaitMs);
     }
     if (TrayIconList)
-        TrayIconList->ShowHidden();
+        TrayIconList->ShowHidden(!sessionEnding);
     UnmuteEverything(kCloseUnmuteWaitMs);
     try {
         SaveFileList();

@@ -75,6 +75,14 @@ public:
     // complete (window gone, hung, timed out); `result` is then 0.
     virtual bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam,
                               std::intptr_t lParam, std::intptr_t& result) = 0;
+    // The same with the caller's own bound, for a question that may as well go unanswered:
+    // one asked again and again, or one asked while the session ends.
+    virtual bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                                   unsigned timeoutMs, std::intptr_t& result) = 0;
+    // IsHungAppWindow: the system counts the window's thread as hung, having seen it read no
+    // message for some seconds. A thread merely busy is not counted so until then, and the
+    // abort-if-hung sends wait their whole bound on it.
+    virtual bool IsHungAppWindow(Hwnd w) = 0;
     // The window's thread answers a message (WM_NULL) now, within a short wait: it is reading
     // its queue, so the requests queued to it before have been carried out.
     virtual bool IsResponding(Hwnd w)
@@ -82,9 +90,6 @@ public:
         std::intptr_t ignored = 0;
         return SendMessageA(w, 0, 0, 0, ignored);
     }
-    // IsHungAppWindow: the window's thread has not read its messages for a while (about five
-    // seconds on Windows); false for no window.
-    virtual bool IsHungAppWindow(Hwnd w) = 0;
     // The mandatory integrity level (the last sub-authority of the token's label: 0x2000
     // medium, 0x3000 high) of process `pid`, or of ours for pid 0; nothing when it cannot be
     // read. The system drops, without a word, what a process sends to the windows of one
@@ -99,7 +104,7 @@ inline constexpr std::uint32_t IsButtonHidden = 0x040C;  // TB_ISBUTTONHIDDEN
 inline constexpr std::uint32_t GetButton = 0x0417;       // TB_GETBUTTON
 inline constexpr std::uint32_t ButtonCount = 0x0418;     // TB_BUTTONCOUNT
 inline constexpr std::uint32_t CommandToIndex = 0x0419;  // TB_COMMANDTOINDEX
-inline constexpr std::uint32_t GetButtonTextW = 0x044B;  // TB_GETBUTTONTEXTW
+inline constexpr std::uint32_t GetButtonInfoW = 0x043F;  // TB_GETBUTTONINFOW
 } // namespace tb
 
 // ---------------------------------------------------------------------------------------

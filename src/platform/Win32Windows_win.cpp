@@ -105,9 +105,13 @@ public:
     bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                       std::intptr_t& result) override
     {
+        return SendMessageWithin(w, msg, wParam, lParam, kMessageTimeoutMs, result);
+    }
+    bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, unsigned timeoutMs,
+                           std::intptr_t& result) override
+    {
         DWORD_PTR answer = 0;
-        LRESULT ok = ::SendMessageTimeoutA(H(w), msg, wParam, lParam, SMTO_ABORTIFHUNG,
-                                           kMessageTimeoutMs, &answer);
+        LRESULT ok = ::SendMessageTimeoutA(H(w), msg, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs, &answer);
         result = ok ? static_cast<std::intptr_t>(answer) : 0;
         return ok != 0;
     }

@@ -32,6 +32,11 @@ public:
     {
         return inner_.SendMessageA(w, msg, wParam, lParam, result);
     }
+    bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, unsigned timeoutMs,
+                           std::intptr_t& result) override
+    {
+        return inner_.SendMessageWithin(w, msg, wParam, lParam, timeoutMs, result);
+    }
     // IsResponding keeps its default, so that it goes through SendMessageA as the system's does.
 
 private:

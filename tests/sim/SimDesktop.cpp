@@ -289,9 +289,24 @@ std::uint32_t SimDesktop::GetWindowProcessId(Hwnd w) { return Exists(w) ? window
 bool SimDesktop::SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                               std::intptr_t& result)
 {
+    // The program's general bound, as its Win32 side sends.
+    constexpr unsigned kSendBoundMs = 3000;
+    return SendMessageWithin(w, msg, wParam, lParam, kSendBoundMs, result);
+}
+
+bool SimDesktop::SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                                   unsigned timeoutMs, std::intptr_t& result)
+{
     result = 0;
+    // Abort-if-hung gives up at once on a window the system counts hung, and waits out the
+    // bound on one that is only busy.
     if (!Exists(w) || windows_[w].hung)
         return false;
+    if (windows_[w].busyMs > timeoutMs) {
+        waitedMs += timeoutMs;
+        return false;
+    }
+    waitedMs += windows_[w].busyMs;
     // Copy the hook: a handler may destroy its own window.
     auto hook = windows_[w].onMessage;
     if (hook)

@@ -27,8 +27,10 @@ struct SimWindow {
     bool visible = true;        // WS_VISIBLE of the window itself
     bool minimized = false;     // IsIconic; hiding keeps it, as Windows' SW_HIDE does
     std::uint32_t pid = 1;
-    bool hung = false;          // SendMessageA times out; show requests wait for Pump;
-                                // IsHungAppWindow says so
+    bool hung = false;          // the system counts it hung: abort-if-hung sends give up at
+                                // once; IsHungAppWindow says so; show requests wait for Pump
+    unsigned busyMs = 0;        // its thread gets to a sent message only this long after it
+                                // came: busy, yet not counted hung, so sends wait on it
     std::vector<ShowCmd> queuedShows;   // requests its thread has not got to yet
     bool refusesShows = false;  // ShowWindowAsync cannot queue anything to it
     bool staysHidden = false;   // its program hides it again whenever it is shown
@@ -81,6 +83,7 @@ public:
     // characters have the byte sequences given; any other becomes '?'.
     std::map<char16_t, std::string> codePage;
     std::vector<std::string> log;   // "ShowWindow <title> <cmd>", ...
+    std::uint64_t waitedMs = 0;     // how long the caller's sends have waited, all told
     // Called as a ShowWindow arrives, before it takes effect: what was true at that moment.
     std::function<void(Hwnd, ShowCmd)> onShowWindow;
     // Stands in for GetNextSibling when set, given the window and the true answer: a Z order
@@ -107,6 +110,8 @@ public:
     std::uint32_t GetWindowProcessId(Hwnd w) override;
     bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                       std::intptr_t& result) override;
+    bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, unsigned timeoutMs,
+                           std::intptr_t& result) override;
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override;
 
     // ProcessApi
