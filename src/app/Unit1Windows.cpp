@@ -154,15 +154,17 @@ void TFrmAmbler::SetCheckedWindowsShown(bool show)
             WindowList->RecordHiding(entries);   // one write for them all, before any is hidden
         }
         THiddenRecord::Batch batch(Record.get());
-        if (show)
+        if (show) {
             notRestored = WindowList->Restore(entries);
-        for (TWindow* entry : show ? std::vector<TWindow*>{} : entries) {
-            // Hiding another program's window may wait for it; the session may end
-            // meanwhile, and what the close sequence gave back must stay given back.
-            if (Closing())
-                break;
-            if (WindowList->Contains(entry))
-                entry->SetShown(false);
+        } else {
+            for (TWindow* entry : entries) {
+                // Hiding another program's window may wait for it; the session may end
+                // meanwhile, and what the close sequence gave back must stay given back.
+                if (Closing())
+                    break;
+                if (WindowList->Contains(entry))
+                    entry->SetShown(false);
+            }
         }
     }
     SyncAudio();
