@@ -154,6 +154,10 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     // The hidden-icons flyout numbers its buttons on its own.
     ASSERT_TRUE(shell.Add(7, L"in the flyout", L"o"));
     ASSERT_TRUE(shell.Add(4, L"hidden in the flyout", L"oh"));
+    // Ctrl+B hides the window in front.
+    const std::wstring settings = app.FileInFolder(L"System.ini");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"system", L"HideActiveHelp", L"17", settings.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"system", L"HideActiveWord", L"66", settings.c_str()));
     StartProgram();
 
     // In toolbar order, the hidden button left out, the shared identifier once; the flyout's after.
@@ -177,6 +181,15 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     ASSERT_TRUE(ClickCheckBox(5));
     EXPECT_TRUE(shell.WaitHidden(7, true, shell.overflow));
     EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, true, false, true}));
+
+    // The key for the window in front never takes the taskbar, the desktop or the program's
+    // own window, and says nothing about it.
+    for (HWND front : {shell.taskbar, shell.progman, main}) {
+        ASSERT_TRUE(BringToForeground(front));
+        PressKey('B', kCtrl);
+        EXPECT_TRUE(HoldsFor([&] { return IsVisible(front) && app.Windows(L"#32770").empty(); }, Ms(600)))
+            << WideToUtf8(ClassName(front)) << " was hidden, or a message came up";
+    }
 
     // Closing gives back every icon the program hid, and only those.
     ASSERT_TRUE(app.Close());
@@ -254,13 +267,17 @@ TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {
     ASSERT_TRUE(ClickName(0));
     EXPECT_TRUE(shell.WaitHidden(1, false));
 
-    // The space bar flips the box but not the icon, and the next refresh restores the tick.
+    // The space bar does what a click on the box does: the icon hides at once, shows again,
+    // and the tick is the icon's, so the next refresh keeps it.
     ASSERT_TRUE(ClickName(2));
     PressKey(VK_SPACE);
-    ASSERT_TRUE(WaitUntil([&] { return Rows().Checked(2); }));
-    EXPECT_TRUE(HoldsFor([&] { return !shell.Hidden(4); }, Ms(300)));
+    EXPECT_TRUE(shell.WaitHidden(4, true)) << "the space bar ticked the row but left the icon";
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(shell.WaitHidden(4, false));
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(shell.WaitHidden(4, true));
     ASSERT_TRUE(Refresh());
-    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, false, false}));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, false}));
 
     // Without a tray the page is empty and says it cannot read one. Wine's own hidden taskbar
     // is still there, but it has no notification area, which the program treats as no tray.
