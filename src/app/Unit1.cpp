@@ -262,6 +262,8 @@ void TFrmAmbler::RunDeferred()
         ::PostMessageW(hwnd_, ShowRequestMessage(), 0, 0);
     if (std::exchange(pendingTaskbarCreated_, false))
         ::PostMessageW(hwnd_, TaskbarCreatedMessage(), 0, 0);
+    for (StartSwitch command : std::exchange(pendingCommands_, {}))
+        ::PostMessageW(hwnd_, kCommandMessage, static_cast<WPARAM>(command), 0);
     if (std::exchange(pendingClose_, false))
         ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }

@@ -146,6 +146,13 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             FormClose(true);
         }
         return 0;
+    case WM_COPYDATA:
+        return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case kCommandMessage:
+        // Posted by ourselves; anything else posting it is given no more than a command.
+        if (IsCommand(static_cast<StartSwitch>(wParam)))
+            ui::Guarded(hwnd_, [&] { RunCommand(static_cast<StartSwitch>(wParam)); });
+        return 0;
     case kFileCommandsEndedMessage:
         ui::Guarded(hwnd_, [this] { FileCommandsEnded(); });
         return 0;

@@ -32,4 +32,9 @@ std::wstring FromUtf8(std::string_view utf8)
     return std::wstring(wide.begin(), wide.end());
 }
 
+std::string ToUtf8(std::wstring_view wide)
+{
+    return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+
 } // namespace tw::ui
