@@ -276,12 +276,17 @@ bool TFrmAmbler::OnRequest(UINT msg)
     const bool show = msg == ShowRequestMessage();
     if (!show && msg != RestoreRequestMessage())
         return false;
-    if (busy_ > 0)
+    if (busy_ > 0) {
         (show ? pendingShow_ : pendingRestore_) = true;
-    else if (show)
+    } else if (show) {
         ShowSelf();
-    else
+    } else {
+        // A window that refuses is reported in a message box: "/restore" has its answer first.
+        if (::InSendMessage())
+            answerOwed_ = 1;
         RestoreAllHidden();
+        AnswerWaitingStart();
+    }
     return true;
 }
 

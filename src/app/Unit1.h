@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -211,13 +212,14 @@ private:
     void RunCommand(StartSwitch command);
     // Some ticked row's window is one we hid and keep hidden.
     bool AnyCheckedHiddenByUs();
-    // Answers the start that waits on the command being carried out, if it still waits.
+    // Answers the start that waits on the request or command being carried out, if it
+    // still waits.
     void AnswerWaitingStart();
     // The program's short message, after the waiting start has its answer.
     void Tell(const wchar_t* text);
     // A command that waited for work under way, posted to ourselves: its switch in wParam.
     static constexpr UINT kCommandMessage = WM_APP + 20;
-    bool answerOwed_ = false;
+    std::optional<LRESULT> answerOwed_;   // what that start is to be answered
     std::vector<StartSwitch> pendingCommands_;
     // The close sequence has begun (or the session is ending): nothing more is hidden.
     bool Closing() const { return closing_; }

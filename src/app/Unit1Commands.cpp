@@ -4,6 +4,9 @@
 
 #include "platform/ui/Controls.h"
 
+#include <optional>
+#include <utility>
+
 namespace tw {
 
 LRESULT TFrmAmbler::OnCopyData(const COPYDATASTRUCT* data)
@@ -26,7 +29,8 @@ LRESULT TFrmAmbler::OnCopyData(const COPYDATASTRUCT* data)
         OnClose();
         return kCommandTaken;
     }
-    answerOwed_ = ::InSendMessage() != FALSE;
+    if (::InSendMessage())
+        answerOwed_ = kCommandTaken;
     ui::Guarded(hwnd_, [&] { RunCommand(*command); });
     AnswerWaitingStart();
     return kCommandTaken;
@@ -56,8 +60,8 @@ bool TFrmAmbler::AnyCheckedHiddenByUs()
 
 void TFrmAmbler::AnswerWaitingStart()
 {
-    if (std::exchange(answerOwed_, false))
-        ::ReplyMessage(kCommandTaken);
+    if (const std::optional<LRESULT> answer = std::exchange(answerOwed_, std::nullopt))
+        ::ReplyMessage(*answer);
 }
 
 void TFrmAmbler::Tell(const wchar_t* text)
