@@ -187,6 +187,7 @@ void TFrmAmbler::FormCreate()
         BindFilePicker();
         LoadFileList();
         RegisterHotKeys();
+        ApplyHideTriggers();
         // The remembered programs' boss keys, now that there is somewhere to register them.
         ApplyRememberedPrograms();
         ShowWindowRows();
@@ -201,6 +202,8 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
     ::KillTimer(hwnd_, kRestoreCheckTimer);
     ::KillTimer(hwnd_, kRecordRetryTimer);
     ::KillTimer(hwnd_, kTrayWatchTimer);
+    ::KillTimer(hwnd_, kHotCornerTimer);
+    ::KillTimer(hwnd_, kIdleTimer);
     if (WindowList) {
         WindowList->RestoreHidden();
         WaitForRestores(sessionEnding ? 0 : kCloseRestoreWaitMs);

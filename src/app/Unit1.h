@@ -7,6 +7,7 @@
 #include "app/Commands.h"
 #include "app/ControlIds.h"
 #include "hotkeys/uGlobalHotKeys.h"
+#include "hotkeys/uHideTriggers.h"
 #include "hotkeys/uHotKeyBox.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
@@ -60,9 +61,7 @@ public:
     TWindow* BossKeyWindow = nullptr;  // the entry whose boss key is being typed; not owned
     int BossKeyItem = -1;              // its row in lstWindowName; -1 = none
     std::unique_ptr<THotKeyBox> BossKeyBox;  // capture box on edtBossKey, for the whole run
-    std::uint16_t SelfHotKeyId = 0;
-    std::uint16_t HideHotKeyId = 0;
-    std::uint16_t ShowHotKeyId = 0;
+    ProgramHotKeyIds HotKeyIds{};   // one per program hot key, in the table's order; 0 = none
 
     // --- Start-up, close, pages (Unit1.cpp) ----------------------------------------------
     void FormCreate();
@@ -76,7 +75,16 @@ public:
     // --- Windows page (Unit1Windows.cpp) ----------------------------------------------
     void FillWindowPage();
     void lstWindowNameMouseDown(int button, int x, int y);
+    // The row's box was ticked or cleared, by a click or the space bar: the entry keeps it.
+    void lstWindowNameBoxChanged(int row);
     void SetCheckedWindowsShown(bool show);
+    // Hides the ticked windows: the one way the hot key, the screen corner and the idle
+    // timer all take.
+    void HideCheckedWindows();
+    // Hides the window the user has in front, as a ticked one is hidden, and lists it ticked.
+    // Says nothing when that window is none we may hide: the desktop, a taskbar, one of
+    // ours, an elevated program's, or nothing at all.
+    void HideFrontWindow();
     void BtnHideWindowsClick();
     void BtnShowWindowsClick();
     // A boss key: every entry bound to it toggles.
@@ -104,6 +112,8 @@ public:
     // --- Tray page (Unit1Tray.cpp) ----------------------------------------------------------
     void FillTrayPage();
     void lstTrayIconsMouseDown(int button, int x, int y);
+    // The row's tick is applied to its icon: hidden when ticked, shown when not.
+    void lstTrayIconsBoxChanged(int row);
     // The shell restarted: its icons are read again and what the user hid is hidden again.
     void TaskbarCreated();
     void ShellRestartTick(UINT_PTR timer);
@@ -134,6 +144,15 @@ public:
     static constexpr UINT_PTR kTrayWatchTimer = 5;
     static constexpr UINT_PTR kAudioAnswerTimer = 6;
     static constexpr UINT_PTR kAudioLookTimer = 7;
+    static constexpr UINT_PTR kHotCornerTimer = 8;
+    static constexpr UINT_PTR kIdleTimer = 9;
+
+    // --- The screen corner and the idle timer (Unit1Triggers.cpp) ----------------------------
+    // Reads the chosen corner and idle minutes and watches for them; nothing runs for a
+    // trigger that is off.
+    void ApplyHideTriggers();
+    void HotCornerTick();
+    void IdleTick();
 
     // --- Sound of what we hide (Unit1Audio.cpp) --------------------------------------------
     void CreateMuter();
@@ -336,6 +355,8 @@ private:
     DWORD taskbarHookPid_ = 0;
     void ArmAudioTimers();
     bool audioLooking_ = false;  // the look timer runs
+    THotCorner hotCorner_;
+    TIdleTimer idleTimer_;
 };
 
 // The one main window, for the crash handler.

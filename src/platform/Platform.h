@@ -77,6 +77,18 @@ public:
         std::intptr_t ignored = 0;
         return SendMessageA(w, 0, 0, 0, ignored);
     }
+    // GetForegroundWindow: the window the user works in now; 0 when none has the foreground.
+    virtual Hwnd GetForegroundWindow() = 0;
+    // GetAncestor(w, GA_ROOTOWNER): the top-level window that owns `w` through its chain of
+    // parents and owners (a dialog's main window); `w` itself when nothing owns it.
+    virtual Hwnd RootOwner(Hwnd w) = 0;
+    // Puts `w` directly behind `inFront` in the stacking order without activating it, queued
+    // to `w`'s thread after what was asked of it before (SetWindowPos, SWP_ASYNCWINDOWPOS).
+    virtual bool PlaceBehind(Hwnd w, Hwnd inFront) = 0;
+    // SetForegroundWindow: brings `w` to the front and gives it the keyboard. Windows allows
+    // it only while we may take the foreground (we had the last input, a hot key of ours
+    // say); otherwise it flashes the taskbar button and returns false.
+    virtual bool Activate(Hwnd w) = 0;
     // The mandatory integrity level (the last sub-authority of the token's label: 0x2000
     // medium, 0x3000 high) of process `pid`, or of ours for pid 0; nothing when it cannot be
     // read. The system drops, without a word, what a process sends to the windows of one

@@ -117,6 +117,16 @@ public:
         DWORD_PTR answer = 0;
         return ::SendMessageTimeoutW(H(w), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kRespondingTimeoutMs, &answer) != 0;
     }
+    Hwnd GetForegroundWindow() override { return N(::GetForegroundWindow()); }
+    Hwnd RootOwner(Hwnd w) override { return N(::GetAncestor(H(w), GA_ROOTOWNER)); }
+    bool PlaceBehind(Hwnd w, Hwnd inFront) override
+    {
+        // Asynchronous: a hung program must not hold us, and queued behind our restore on
+        // the window's own thread, the order holds whenever that thread gets to it.
+        return ::SetWindowPos(H(w), H(inFront), 0, 0, 0, 0,
+                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS) != FALSE;
+    }
+    bool Activate(Hwnd w) override { return ::SetForegroundWindow(H(w)) != FALSE; }
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override
     {
         return pid == 0 ? TokenIntegrity(::GetCurrentProcess()) : ProcessIntegrity(pid);

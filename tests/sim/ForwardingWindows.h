@@ -25,6 +25,10 @@ public:
     Hwnd FindWindowA(const char* cls) override { return inner_.FindWindowA(cls); }
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override { return inner_.FindChildWindowA(parent, cls); }
     std::uint32_t GetWindowProcessId(Hwnd w) override { return inner_.GetWindowProcessId(w); }
+    Hwnd GetForegroundWindow() override { return inner_.GetForegroundWindow(); }
+    Hwnd RootOwner(Hwnd w) override { return inner_.RootOwner(w); }
+    bool PlaceBehind(Hwnd w, Hwnd inFront) override { return inner_.PlaceBehind(w, inFront); }
+    bool Activate(Hwnd w) override { return inner_.Activate(w); }
     bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                       std::intptr_t& result) override
     {
