@@ -39,9 +39,15 @@ LRESULT TFrmAmbler::OnCopyData(const COPYDATASTRUCT* data)
 void TFrmAmbler::RunCommand(StartSwitch command)
 {
     switch (command) {
-    case StartSwitch::Hide: SetCheckedWindowsShown(false); break;
+    case StartSwitch::Hide: HideCheckedWindows(); break;
     case StartSwitch::Show: SetCheckedWindowsShown(true); break;
-    case StartSwitch::Toggle: SetCheckedWindowsShown(AnyCheckedHiddenByUs()); break;
+    case StartSwitch::HideFront: HideFrontWindow(); break;
+    case StartSwitch::Toggle:
+        if (AnyCheckedHiddenByUs())
+            SetCheckedWindowsShown(true);
+        else
+            HideCheckedWindows();
+        break;
     case StartSwitch::Quit: OnClose(); break;
     default: break;
     }

@@ -119,13 +119,14 @@ std::string JoinWithUnread(std::vector<std::string> lines, const std::vector<std
     return JoinLines(lines);
 }
 
-std::u32string Folded(std::string_view s)
+// Whether `text` from byte `at` on begins with `prefix`, letter by letter without case.
+bool StartsWithFolded(std::string_view text, std::size_t at, std::string_view prefix)
 {
-    std::u32string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();)
-        out.push_back(Upper(NextCodePoint(s, i)));
-    return out;
+    std::size_t j = 0;
+    while (at < text.size() && j < prefix.size())
+        if (Upper(NextCodePoint(text, at)) != Upper(NextCodePoint(prefix, j)))
+            return false;
+    return j == prefix.size();
 }
 
 // Unicode's white space: what a rule of nothing else would hold (the full-width blank of a
@@ -170,9 +171,11 @@ bool TitleContains(std::string_view title, std::string_view rule)
 {
     if (!IsUsableTitleRule(rule))
         return false;
-    const std::u32string haystack = Folded(title);
-    const std::u32string needle = Folded(rule);
-    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+    // Titles are short (254 characters at most): a plain scan is quick enough.
+    for (std::size_t at = 0; at < title.size(); NextCodePoint(title, at))
+        if (StartsWithFolded(title, at, rule))
+            return true;
+    return false;
 }
 
 std::string EncodePrograms(const std::vector<RememberedProgram>& programs, const std::vector<std::string>& unread)
@@ -428,9 +431,8 @@ bool TRememberedStore::AddTitleRule(const std::string& rule)
 {
     if (!IsUsableTitleRule(rule))
         return false;
-    const std::u32string folded = Folded(rule);
     if (std::any_of(titleRules_.begin(), titleRules_.end(),
-                    [&folded](const std::string& kept) { return Folded(kept) == folded; }))
+                    [&rule](const std::string& kept) { return SamePath(kept, rule); }))
         return false;
     titleRules_.push_back(rule);
     rulesChanged_ = true;
@@ -439,9 +441,12 @@ bool TRememberedStore::AddTitleRule(const std::string& rule)
 
 void TRememberedStore::ForgetTitleRule(const std::string& rule)
 {
-    const auto before = titleRules_.size();
-    titleRules_.erase(std::remove(titleRules_.begin(), titleRules_.end(), rule), titleRules_.end());
-    rulesChanged_ = rulesChanged_ || titleRules_.size() != before;
+    // Never kept twice (AddTitleRule): the first is the one.
+    const auto it = std::find(titleRules_.begin(), titleRules_.end(), rule);
+    if (it == titleRules_.end())
+        return;
+    titleRules_.erase(it);
+    rulesChanged_ = true;
 }
 
 } // namespace tw
