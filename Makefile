@@ -4,6 +4,7 @@
 #                              then a short run of each fuzz target
 #   make run                   Tarnwick.exe under Wine (your DISPLAY if set, else a private Xvfb)
 #   make release               dist/Tarnwick-<version>.zip and dist/SHA256SUMS, built anew
+#                              (<version>: git describe in a clone, else VERSION or 0.0.0-source)
 #   make bench | fuzz | screenshots | clean
 #   make test BUILD=build-x    a separate build folder (and Wine prefix), for parallel work
 #
@@ -75,12 +76,14 @@ test-fuzz:
 	@scripts/fuzz.sh $(B) $(FUZZ_SMOKE_SECONDS)
 
 # The release as a user gets it, built once (a build takes minutes on this machine);
-# RELEASE_TWICE=1, set by CI, builds it a second time and wants the same bytes.
+# RELEASE_TWICE=1, set by CI, builds it a second time and wants the same bytes. Then the
+# same from HEAD exported as a source archive, without git history (in a clone only).
 RELEASE_TWICE ?=
 
 test-release:
 	@scripts/release.sh --build $(B)/release --out $(B)/release-dist
 	@scripts/check-release.py $(B)/release-dist $(if $(RELEASE_TWICE),--again $(B)/release-again $(B)/release-again-dist)
+	@scripts/check-source-archive.sh $(B)
 
 release: deps
 	@scripts/release.sh --build $(B)/release --out dist

@@ -3,15 +3,17 @@
 
     check-release.py DIST [--again BUILD OUT]
 
-- DIST/SHA256SUMS names Tarnwick-<git describe>.zip, and its hash is the zip's;
+- DIST/SHA256SUMS names Tarnwick-<version>.zip, and its hash is the zip's; the version is
+  the tree's (`git describe` in a clone, else its VERSION file or "0.0.0-source", as
+  scripts/source-version.py tells);
 - the zip holds Tarnwick.exe, 使用说明.txt and README.txt, in that order, and nothing else,
-  all with the commit's time;
-- the exe's version resource gives `git describe` as its file and product version;
+  all with the tree's time (the commit's in a clone);
+- the exe's version resource gives that version as its file and product version;
 - both texts are UTF-8 with a byte-order mark and CR LF line ends, free of Markdown, and
   tell how to get windows back after a crash and where the settings are kept.
 
 With --again, a second release is built in BUILD and written to OUT, and must be the same
-bytes: a commit always gives the same download.
+bytes: a commit, or an unpacked archive, always gives the same download.
 """
 
 import hashlib
@@ -42,8 +44,11 @@ def check(condition, message):
     return condition
 
 
-def git(*args):
-    return subprocess.run(["git", "-C", ROOT, *args], check=True, capture_output=True, text=True).stdout.strip()
+def source_version():
+    """(version, epoch, origin), as the release asked for them."""
+    out = subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "source-version.py"), ROOT], check=True,
+                         capture_output=True, text=True).stdout.splitlines()
+    return out[0], int(out[1]), out[2]
 
 
 def sha256(path):
@@ -94,7 +99,7 @@ def check_release(dist, version, epoch):
         stamp = time.gmtime(epoch)[:6]
         stamp = stamp[:5] + (stamp[5] // 2 * 2,)   # a zip keeps seconds in steps of two
         for info in infos:
-            check(info.date_time == stamp, f"{info.filename} is dated {info.date_time}, not the commit's {stamp}")
+            check(info.date_time == stamp, f"{info.filename} is dated {info.date_time}, not the tree's {stamp}")
             check(info.filename.isascii() or info.flag_bits & 0x800,
                   f"{info.filename} is not marked as a UTF-8 name")
         contents = {i.filename: archive.read(i) for i in infos}
@@ -115,8 +120,7 @@ def main():
     if len(args) not in (1, 4) or (len(args) == 4 and args[1] != "--again"):
         sys.exit(__doc__)
     dist = args[0]
-    version = git("describe", "--tags", "--always", "--dirty")
-    epoch = int(git("log", "-1", "--format=%ct"))
+    version, epoch, origin = source_version()
     check_release(dist, version, epoch)
 
     if len(args) == 4:
@@ -130,7 +134,7 @@ def main():
         print(f"check-release: {failure}", file=sys.stderr)
     if failures:
         sys.exit(1)
-    print(f"check-release: Tarnwick-{version}.zip is as a user should get it")
+    print(f"check-release: Tarnwick-{version}.zip ({origin}) is as a user should get it")
 
 
 if __name__ == "__main__":

@@ -4,10 +4,12 @@
 #
 #   scripts/release.sh --build DIR --out DIR
 #
-# <version> is `git describe --tags --always --dirty`, and the exe's version resource says
-# the same, so a downloaded exe tells which commit it is (and "-dirty" that it is not quite
-# one). The same commit gives the same bytes: the linker writes no time stamp, and every
-# entry of the zip carries the commit's time (SOURCE_DATE_EPOCH), in one fixed order.
+# In a clone, <version> is `git describe --tags --always --dirty`, and the exe's version
+# resource says the same, so a downloaded exe tells which commit it is (and "-dirty" that it
+# is not quite one). A tree without its history (a source archive) is called by its VERSION
+# file, or "0.0.0-source" (scripts/source-version.py). The same tree gives the same bytes:
+# the linker writes no time stamp, and every entry of the zip carries one time
+# (SOURCE_DATE_EPOCH: the commit's, or a time the archive carries), in one fixed order.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,11 +24,12 @@ while [[ $# -gt 0 ]]; do
 done
 [[ -n $build && -n $out ]] || { echo "usage: release.sh --build DIR --out DIR" >&2; exit 2; }
 
-version=$(git -C "$root" describe --tags --always --dirty)
-# It names the zip; a tag such as "release/1.0" would name a folder instead.
-[[ $version =~ ^[A-Za-z0-9._+-]+$ ]] || { echo "release.sh: cannot name a file after version '$version'" >&2; exit 1; }
-SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
+# Version, time and where the version came from, one a line; it refuses a version that
+# cannot name the zip.
+source_info=$(python3 "$root/scripts/source-version.py" "$root")
+{ read -r version; read -r SOURCE_DATE_EPOCH; read -r origin; } <<<"$source_info"
 export SOURCE_DATE_EPOCH
+echo "release.sh: version $version ($origin), files dated $(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S') UTC"
 
 # Nothing left over from an earlier build may find its way in: the folder starts empty.
 mkdir -p "$build"

@@ -95,7 +95,9 @@ void TFrmAmbler::SaveRemembered()
         if (Remembered)
             Remembered->Save();
     } catch (const std::exception&) {
-        // The change holds for this run; the next change tries to save it again.
+        // The change holds for this run. A file that could not be written is tried again at
+        // the next change; a damaged value is never written over, so whatever this run set
+        // under it ends with the run, which the user hears now rather than at the next start.
         ui::ShowMessage(hwnd_, L"无法保存设置：System.ini 不可写");
     }
 }

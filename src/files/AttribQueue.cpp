@@ -44,9 +44,11 @@ std::string QuoteArgument(std::string_view arg)
     return out;
 }
 
-std::string AttribCommandLine(const std::string& systemDir, bool unhide, const std::string& path, std::uint32_t bits)
+std::string AttribCommandLine(const std::string& systemDir, bool unhide, const std::string& path, std::uint32_t kept)
 {
-    return QuoteArgument(systemDir + "\\attrib.exe") + Flags(unhide ? '-' : '+', bits) + " " + QuoteArgument(path);
+    kept &= kAttribBoth;
+    const std::string flags = unhide ? Flags('-', kAttribBoth & ~kept) + Flags('+', kept) : Flags('+', kAttribBoth);
+    return QuoteArgument(systemDir + "\\attrib.exe") + flags + " " + QuoteArgument(path);
 }
 
 struct TAttribQueue::Command {
@@ -203,7 +205,7 @@ void TAttribQueue::Run(State& state, FileApi& files, const Command& command)
         had = it->second;
     const std::uint32_t clear = kAttribBoth & ~had;
     if (clear)
-        files.RunHidden(AttribCommandLine(files.SystemDirectory(), true, command.path, clear), kAttribWaitMs);
+        files.RunHidden(AttribCommandLine(files.SystemDirectory(), true, command.path, had), kAttribWaitMs);
     // Judged by the file itself: attrib ends with 0 on a file it could not change.
     std::optional<std::uint32_t> attrs = files.FileAttributes(command.path, missing);
     if ((attrs && (*attrs & clear) == 0) || (!attrs && missing)) {

@@ -36,11 +36,16 @@ inline constexpr unsigned kAttribWaitMs = 60000;
 // the closing quote are doubled, so "C:\" does not turn into C:" with the quote escaped.
 std::string QuoteArgument(std::string_view arg);
 
-// The full command that gives (+) or takes away (-) the attributes `bits` (hidden, system
-// or both) of `path`: attrib by its full path in the system folder, never looked up where a
-// planted attrib.exe could be found first.
+// The full command that hides `path` (both attributes) or restores it (takes away the
+// attributes not in `kept`, names those in `kept` again): attrib by its full path in the
+// system folder, never looked up where a planted attrib.exe could be found first.
+//
+// Every command names both attributes: attrib refuses a file whose hidden or system
+// attribute is set unless the command names that attribute too ("Not resetting hidden
+// file"), changes nothing and still ends with 0. "-s" alone never clears the system bit of
+// a file that was hidden before we hid it; "-s +h" does.
 std::string AttribCommandLine(const std::string& systemDir, bool unhide, const std::string& path,
-                              std::uint32_t bits = kAttribBoth);
+                              std::uint32_t kept = 0);
 
 // What the worker learnt from a command that has ended, for the window's thread to act on.
 struct TFileOutcome {

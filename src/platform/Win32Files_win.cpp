@@ -140,9 +140,11 @@ public:
         return std::nullopt;
     }
 
+    // ShellExecute may hand the verb to a shell extension that is a COM object; on a thread
+    // without COM such an extension fails, or the call does not come back.
     void ShellOpen(Hwnd owner, const std::string& file, const std::string& parameters) override
     {
-        if (auto open = Shell().ShellExecuteW)
+        if (auto open = ShellWithCom().ShellExecuteW)
             open(reinterpret_cast<HWND>(owner), L"open", Wide(file).c_str(), Wide(parameters).c_str(), nullptr,
                  SW_SHOWNORMAL);
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <stdexcept>
 
 namespace tw {
 
@@ -274,7 +275,8 @@ void TRememberedStore::Load()
     unreadIcons_.clear();
     titleRules_.clear();
     unreadRules_.clear();
-    changed_ = false;
+    programsChanged_ = false;
+    iconsChanged_ = false;
     rulesChanged_ = false;
     if (!ini_)
         return;
@@ -291,19 +293,26 @@ void TRememberedStore::Load()
 
 void TRememberedStore::Save()
 {
-    if ((!changed_ && !rulesChanged_) || !ini_)
+    if ((!programsChanged_ && !iconsChanged_ && !rulesChanged_) || !ini_)
         return;
     std::vector<std::pair<std::string, std::string>> values;
-    if (changed_ && !programsDamaged_)
+    const bool listsChanged = programsChanged_ || iconsChanged_;
+    if (listsChanged && !programsDamaged_)
         values.emplace_back(kProgramsKey, EncodeHex(EncodePrograms(programs_, unreadPrograms_)));
-    if (changed_ && !iconsDamaged_)
+    if (listsChanged && !iconsDamaged_)
         values.emplace_back(kIconsKey, EncodeHex(EncodeIcons(icons_, unreadIcons_)));
     if (rulesChanged_ && !rulesDamaged_)
         values.emplace_back(kTitleRulesKey, EncodeHex(EncodeTitleRules(titleRules_, unreadRules_)));
     if (!values.empty())
         ini_->WriteValues(kSettingsSection, values);
-    changed_ = false;
+    // Told once per change: a later change to another list saves without a word.
+    const bool dropped = (programsChanged_ && programsDamaged_) || (iconsChanged_ && iconsDamaged_) ||
+                         (rulesChanged_ && rulesDamaged_);
+    programsChanged_ = false;
+    iconsChanged_ = false;
     rulesChanged_ = false;
+    if (dropped)
+        throw std::runtime_error("a damaged value of the settings file was left as it is");
 }
 
 const RememberedProgram* TRememberedStore::FindProgram(std::string_view path) const
@@ -357,7 +366,7 @@ void TRememberedStore::SetAlwaysTick(const std::string& path, bool on)
     if (!on)
         p = Bare(std::move(p.path), false, p.muteWhenHidden);
     Prune();
-    changed_ = true;
+    programsChanged_ = true;
 }
 
 void TRememberedStore::SetMuteWhenHidden(const std::string& path, bool on)
@@ -366,7 +375,7 @@ void TRememberedStore::SetMuteWhenHidden(const std::string& path, bool on)
         return;
     Program(path).muteWhenHidden = on;
     Prune();
-    changed_ = true;
+    programsChanged_ = true;
 }
 
 void TRememberedStore::SetBossKey(const std::string& path, const std::string& text, std::uint16_t modifier,
@@ -385,7 +394,7 @@ void TRememberedStore::SetBossKey(const std::string& path, const std::string& te
     p.bossKeyText = newText;
     p.modifier = newModifier;
     p.key = newKey;
-    changed_ = true;
+    programsChanged_ = true;
 }
 
 bool TRememberedStore::IsIconRemembered(std::string_view owner, std::string_view text) const
@@ -409,7 +418,7 @@ void TRememberedStore::SetIconRemembered(const std::string& owner, const std::st
                                     }),
                      icons_.end());
     }
-    changed_ = changed_ || icons_.size() != before;
+    iconsChanged_ = iconsChanged_ || icons_.size() != before;
 }
 
 bool TRememberedStore::MatchesTitleRule(std::string_view title) const

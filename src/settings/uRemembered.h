@@ -70,7 +70,9 @@ public:
     // Writes the lists this run changed in one replacement of the file. A value
     // that was not whole hexadecimal is left in the file as it is. Throws as
     // TIniFileMgr::WriteValues when the file cannot be written; the lists stay changed, so a
-    // later save tries again.
+    // later save tries again. A change to a list whose value is left as it is cannot be
+    // written at all: the other lists are saved, and then Save throws std::runtime_error all
+    // the same, since the change lasts only for this run and the user must know.
     void Save();
 
     const std::vector<RememberedProgram>& Programs() const { return programs_; }
@@ -121,7 +123,8 @@ private:
     bool programsDamaged_ = false;   // not whole hexadecimal: never written over
     bool iconsDamaged_ = false;
     bool rulesDamaged_ = false;
-    bool changed_ = false;           // programs or icons
+    bool programsChanged_ = false;
+    bool iconsChanged_ = false;
     bool rulesChanged_ = false;      // written on their own: a file without rules gets none
 };
 

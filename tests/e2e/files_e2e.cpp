@@ -9,7 +9,8 @@
 // Wine's own attrib applies only the last of several flags ("attrib +h +s" sets only the
 // system attribute), unlike a real system's. Tarnwick is not bent to that: for this test
 // the prefix's attrib.exe is replaced by helpers/attrib.cpp (chosen over Wine's own through
-// a load-order override in the prefix's registry), which applies every flag and
+// a load-order override in the prefix's registry), which applies every flag, refuses as a
+// real attrib does an entry whose hidden or system attribute the command does not name, and
 // records each command line it gets, so the test checks both the exact command lines
 // (order, quoting) and what they did to the files.
 #include "E2e.h"
@@ -122,7 +123,7 @@ protected:
         for (const wchar_t* file : {L"a b.txt", L"plain.txt", L"already.dat", L"Folder With Blank\\inner.txt",
                                     L"中文 名.txt", kHangul, L"ab cd.txt"})
             WriteFileText(Path(file), "x");
-        SetFileAttributesW(Path(L"already.dat").c_str(), kHiddenSystem);
+        SetFileAttributesW(Path(L"already.dat").c_str(), FILE_ATTRIBUTE_HIDDEN);
     }
 
     std::wstring Path(const std::wstring& name) const { return root_ + L"\\" + name; }
@@ -336,17 +337,19 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 6; }));
     DeleteFileW((log_ + L".sleep").c_str());
     EXPECT_TRUE(WaitUntil([&] { return Plain(Path(L"plain.txt")); }));
-    // An entry that was hidden and system before it was ticked (a desktop.ini, say) keeps
-    // both once cleared: the tick added nothing, so clearing it takes nothing away.
+    // An entry that was hidden before it was ticked keeps that once cleared: clearing takes
+    // away only what the tick added. attrib changes nothing of a hidden file unless the
+    // command names the hidden attribute too, so the restore names it.
     HTREEITEM already = tree.Find(top, L"already.dat");
     ASSERT_TRUE(already);
     ASSERT_TRUE(Click(*tree.CheckBoxPoint(already)));
-    EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 7; }));
+    EXPECT_TRUE(WaitUntil([&] { return HiddenSystem(Path(L"already.dat")); }));
     EXPECT_TRUE(WaitUntil([&] { return ListBoxLines(FileList()).size() == 3; }));
     ASSERT_TRUE(Click(*tree.CheckBoxPoint(already)));
     // Its stored line goes once the restore is known to have done its part.
     EXPECT_TRUE(WaitUntilSaved([&] { return SavedList().size() == 2; })) << SavedList().size() << " stored lines";
-    EXPECT_TRUE(HiddenSystem(Path(L"already.dat"))) << std::hex << Attrs(Path(L"already.dat"));
+    EXPECT_EQ(Attrs(Path(L"already.dat")) & kHiddenSystem, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN))
+        << std::hex << Attrs(Path(L"already.dat"));
     EXPECT_EQ(Commands(), (std::vector<std::wstring>{
                               Command(L"+h +s", shown + L"\\a b.txt"),
                               Command(L"+h +s", shown + L"\\Folder With Blank"),
@@ -355,6 +358,7 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
                               Command(L"+h +s", shown + L"\\plain.txt"),
                               Command(L"-h -s", shown + L"\\plain.txt"),
                               Command(L"+h +s", shown + L"\\already.dat"),
+                              Command(L"-s +h", shown + L"\\already.dat"),
                           }));
     EXPECT_EQ(ListBoxLines(FileList()),
               (std::vector<std::wstring>{shown + L"\\Folder With Blank", shown + L"\\中文 名.txt"}));
@@ -377,7 +381,7 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     }
     EXPECT_TRUE(WaitUntil([&] { return tree.CheckState(zed) == 1; }));
     EXPECT_TRUE(Plain(Path(L"Zed")));
-    EXPECT_EQ(Commands().size(), 7u);
+    EXPECT_EQ(Commands().size(), 8u);
     EXPECT_EQ(ListBoxLines(FileList()).size(), 2u);
 
     // A name the code page cannot hold is hidden, listed and stored exactly: never through the
@@ -387,7 +391,7 @@ TEST_F(FilesTest, PickerHidesAtOnceListsAndRestoresAndTheListOutlivesAKill)
     ASSERT_TRUE(hangul);
     ASSERT_TRUE(Click(*tree.CheckBoxPoint(hangul)));
     EXPECT_TRUE(WaitUntil([&] { return HiddenSystem(Path(kHangul)); })) << std::hex << Attrs(Path(kHangul));
-    EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 8; }));
+    EXPECT_TRUE(WaitUntil([&] { return Commands().size() == 9; }));
     EXPECT_EQ(Commands().back(), Command(L"+h +s", shown + L"\\" + kHangul));
     EXPECT_TRUE(Plain(Path(L"ab cd.txt")));
     EXPECT_EQ(ListBoxLines(FileList()), (std::vector<std::wstring>{shown + L"\\Folder With Blank",

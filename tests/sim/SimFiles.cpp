@@ -133,7 +133,10 @@ bool SimFiles::RunHidden(const std::string& commandLine, unsigned waitMs)
     return true;
 }
 
-// The attrib of a real system: every flag applies, the last argument names the entry.
+// The attrib of a real system: every flag applies, the last argument names the entry. An
+// entry whose hidden or system attribute is set is left alone unless the command names
+// that attribute too, whatever else it asks ("Not resetting hidden file - PATH", and an exit
+// code of 0 all the same); Wine's attrib knows nothing of this.
 void SimFiles::ApplyAttrib(const std::vector<std::string>& args)
 {
     std::uint32_t set = 0;
@@ -160,6 +163,13 @@ void SimFiles::ApplyAttrib(const std::vector<std::string>& args)
         return;   // "File not found": attrib reports it on a console nobody sees
     if (refusing.count(Key(target)))
         return;   // "Access denied", on the same unseen console, and an exit code of 0
+    const std::uint32_t unnamed = it->second.attributes & (kHidden | kSystem) & ~(set | clear);
+    if ((set | clear) && unnamed) {
+        attribRefusals.push_back(std::string((unnamed & kSystem) ? "Not resetting system file - "
+                                                                 : "Not resetting hidden file - ") +
+                                 target);
+        return;
+    }
     it->second.attributes = (it->second.attributes | set) & ~clear;
 }
 

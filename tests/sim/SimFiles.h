@@ -46,6 +46,9 @@ public:
     std::set<std::string> refusing;
     std::set<std::string> unreadable;     // FileAttributes fails, the path still there
     std::vector<std::string> commands;    // every command line RunHidden was given
+    // What attrib printed where it left an entry alone for a hidden or system attribute the
+    // command did not name.
+    std::vector<std::string> attribRefusals;
     std::vector<unsigned> commandWaits;   // the wait bound of each
     std::vector<std::string> opened;      // ShellOpen: "<file>|<parameters>"
     int searches = 0;                     // FindFiles calls

@@ -177,14 +177,14 @@ TEST_F(HiddenFileListTest, AFileKeepsTheAttributesItHadBeforeItWasTicked)
 {
     fs.AddFile("C:\\ProgramData\\desktop.ini", sim::kArchive | kHiddenSystem);
     fs.AddFile("C:\\Data\\boot.sys", sim::kArchive | sim::kSystem);
-    fs.AddFile("C:\\Data\\quick.sys", sim::kArchive | sim::kSystem);
+    fs.AddFile("C:\\Data\\quick.txt", sim::kArchive | sim::kHidden);
     HideFile(lines, queue, record, "C:\\ProgramData\\desktop.ini");
     HideFile(lines, queue, record, "C:\\Data\\boot.sys");
     // Ticked and cleared before the window heard what the file had: the worker still knows.
-    HideFile(lines, queue, record, "C:\\Data\\quick.sys");
-    UnhideFile(lines, queue, record, "C:\\Data\\quick.sys");
+    HideFile(lines, queue, record, "C:\\Data\\quick.txt");
+    UnhideFile(lines, queue, record, "C:\\Data\\quick.txt");
     EXPECT_THAT(Settle(), IsEmpty());
-    EXPECT_EQ(Attrs("C:\\Data\\quick.sys") & kHiddenSystem, sim::kSystem);
+    EXPECT_EQ(Attrs("C:\\Data\\quick.txt") & kHiddenSystem, sim::kHidden);
     // Remembered beside "File", whose form is what every version reads.
     auto stored = profile.Contents(ini.Path())["system"];
     EXPECT_EQ(stored["File"], EncodeHex("C:\\ProgramData\\desktop.ini\r\nC:\\Data\\boot.sys\r\n"));
@@ -204,8 +204,10 @@ TEST_F(HiddenFileListTest, AFileKeepsTheAttributesItHadBeforeItWasTicked)
     EXPECT_EQ(Attrs("C:\\ProgramData\\desktop.ini") & kHiddenSystem, kHiddenSystem);
     EXPECT_EQ(Attrs("C:\\Data\\boot.sys") & kHiddenSystem, sim::kSystem);
     EXPECT_EQ(Attrs("C:\\Data\\a.txt") & kHiddenSystem, 0u);
-    EXPECT_THAT(fs.commands, ElementsAre(AttribCommandLine(fs.systemDir, true, "C:\\Data\\boot.sys", sim::kHidden),
+    // attrib leaves a file with either attribute alone unless both are named.
+    EXPECT_THAT(fs.commands, ElementsAre(AttribCommandLine(fs.systemDir, true, "C:\\Data\\boot.sys", sim::kSystem),
                                          AttribCommandLine(fs.systemDir, true, "C:\\Data\\a.txt")));
+    EXPECT_THAT(fs.attribRefusals, IsEmpty());
     EXPECT_EQ(profile.Contents(ini.Path())["system"]["FileAttributes"], "");
 }
 
@@ -377,6 +379,9 @@ TEST(CommandLineTest, EveryPathSplitsBackWholeBehindTheProgramsFullPath)
             EXPECT_THAT(sim::SplitCommandLine(AttribCommandLine("C:\\Windows\\system32", restore, path)),
                         ElementsAre("C:\\Windows\\system32\\attrib.exe", restore ? "-h" : "+h",
                                     restore ? "-s" : "+s", path));
+    // What a restore keeps is named again, or attrib would not touch the file at all.
+    EXPECT_THAT(sim::SplitCommandLine(AttribCommandLine("C:\\Windows\\system32", true, "C:\\a", kAttribHidden)),
+                ElementsAre("C:\\Windows\\system32\\attrib.exe", "-s", "+h", "C:\\a"));
     // Nor is Explorer, which is given the folder as one argument.
     EXPECT_EQ(ExplorerFile("C:\\Windows"), "C:\\Windows\\Explorer.exe");
     EXPECT_THAT(sim::SplitCommandLine("explorer " + ExplorerParameters("C:\\My Files\\")),

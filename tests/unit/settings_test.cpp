@@ -574,13 +574,14 @@ TEST_F(SettingsStore, TitleRulesAreKeptWhateverTheirTextWrittenOnlyWhenTheyChang
     third.Load();
     EXPECT_EQ(third.TitleRules(), (std::vector<std::string>{"微信\t&\\ 周报\r\n"}));
 
-    // Damaged: the rules read before the fault hold for the run, and the value stays as it is.
+    // Damaged: the rules read before the fault hold for the run, the value stays as it is, and
+    // a new rule, which lasts for the run only, is not dropped without a word.
     Stored("TitleRules") = EncodeHex("QQ\r\n") + "Z";
     TRememberedStore damaged{&ini};
     damaged.Load();
     EXPECT_TRUE(damaged.MatchesTitleRule("QQ音乐"));
     damaged.AddTitleRule("Word");
-    damaged.Save();
+    EXPECT_THROW(damaged.Save(), std::runtime_error) << "a rule that cannot be kept was dropped without a word";
     EXPECT_EQ(Stored("TitleRules"), EncodeHex("QQ\r\n") + "Z");
 }
 
@@ -595,10 +596,15 @@ TEST_F(SettingsStore, ADamagedRememberedValueIsKeptAsItIsAndTheOtherSettingsToo)
     store.SetIconRemembered("", "WeChat", true);
     EXPECT_TRUE(store.TicksAlways("C:\\b.exe"));
     EXPECT_TRUE(store.IsIconRemembered("C:\\any.exe", "QQ"));   // remembered by its text alone
-    store.Save();
+    // The icon is saved; the program's tick cannot be, and that is no success.
+    EXPECT_THROW(store.Save(), std::runtime_error);
     EXPECT_EQ(Stored("Programs"), "31093009300909433A5C612E657865ZZ");
     EXPECT_EQ(DecodeHex(Stored("TrayIcons")), "\tQQ\r\n\tWeChat\r\n\\x\r\n");
     EXPECT_EQ(Stored("HideWord"), "81");
+    // Told once: a later change to the icons alone is saved without a word.
+    store.SetIconRemembered("", "WeChat", false);
+    EXPECT_NO_THROW(store.Save());
+    EXPECT_EQ(DecodeHex(Stored("TrayIcons")), "\tQQ\r\n\\x\r\n");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // argument parser.
 #include "files/FileListRules.h"
 #include "files/PickerRules.h"
+#include "platform/Win32LateCalls.h"
 #include "platform/Win32Platform.h"
 #include "platform/ui/Text.h"
 
@@ -13,6 +14,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 namespace tw {
@@ -135,6 +137,18 @@ TEST_F(Win32FilesTest, ACommandIsWaitedForAndNamedOnlyByItsFullPath)
 
     // A bare name is refused rather than looked for in the current folder or along the path.
     EXPECT_FALSE(files.RunHidden("cmd.exe /c exit", kAttribWaitMs));
+}
+
+TEST_F(Win32FilesTest, AnOpenJoinsTheShellsApartmentFirst)
+{
+    // The verb may be served by a shell extension, a COM object: the thread that asks must
+    // already be in a single-threaded apartment, whichever thread it is.
+    HRESULT later = S_OK;
+    std::thread([&] {
+        Win32Files().ShellOpen(0, Path(L"no such program.exe"), "");
+        later = Ole().CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    }).join();
+    EXPECT_EQ(later, RPC_E_CHANGED_MODE);
 }
 
 TEST(CommandLineSplitTest, TheSystemsParserGivesEveryPathBackWhole)

@@ -9,6 +9,11 @@
 // ".sleep" added exists, it first sleeps as many milliseconds as that file says, as an
 // attrib on a slow drive would. While one with ".refuse" added exists, it changes nothing
 // and still ends with 0, as the real attrib does on a file another program holds open.
+//
+// Like the real attrib, it leaves an entry whose hidden or system attribute is set alone
+// unless the command names that attribute too ("attrib -s" on a hidden system file, "attrib
+// +s" on a hidden one): it prints "Not resetting hidden file - PATH" (or "... system file
+// ..."), changes nothing and ends with 0.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -65,6 +70,19 @@ bool ReadMarker(const wchar_t* suffix, char (&text)[16])
     return true;
 }
 
+void Print(const std::wstring& text)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!out || out == INVALID_HANDLE_VALUE)
+        return;
+    std::wstring line = text + L"\r\n";
+    int bytes = WideCharToMultiByte(CP_OEMCP, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string oem(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    WideCharToMultiByte(CP_OEMCP, 0, line.c_str(), -1, oem.data(), bytes, nullptr, nullptr);
+    DWORD written = 0;
+    WriteFile(out, oem.data(), static_cast<DWORD>(oem.size() - 1), &written, nullptr);
+}
+
 // After the command is recorded, so that a test can tell it has started.
 void SleepIfAsked()
 {
@@ -103,6 +121,14 @@ int main()
     DWORD attrs = GetFileAttributesW(target.c_str());
     if (target.empty() || attrs == INVALID_FILE_ATTRIBUTES)
         return 1;   // "File not found"
+    const DWORD named = set | clear;
+    const DWORD unnamed = attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~named;
+    if (named && unnamed) {
+        Print(std::wstring((unnamed & FILE_ATTRIBUTE_SYSTEM) ? L"Not resetting system file - "
+                                                              : L"Not resetting hidden file - ") +
+              target);
+        return 0;
+    }
     const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     DWORD next = ((attrs & settable) | set) & ~clear;
