@@ -333,10 +333,11 @@ std::vector<TWindow*> TWindowList::Restore(std::vector<TWindow*> entries)
     }
     for (std::size_t i = 1; i < asked.size(); ++i)
         api_.PlaceBehind(asked[i]->Handle, asked[i - 1]->Handle);
-    if (!asked.empty()) {
-        front_ = asked.front()->Handle;
-        api_.Activate(front_);
-    }
+    restored_.clear();
+    for (TWindow* entry : asked)
+        restored_.push_back(entry->Handle);
+    if (!asked.empty())
+        api_.Activate(restored_.front());
     return refused;
 }
 
@@ -412,12 +413,15 @@ std::vector<TWindow*> TWindowList::SettleRestores(bool judge)
             refused.push_back(item.get());
     // Restores run on their windows' own threads, in no set order: one behind may have
     // taken the foreground after ours was given it. Once the front one is back, it has it.
-    if (front_ != 0) {
-        TWindow* front = FindByHandle(front_);
-        if (!front || !front->RestorePending()) {
-            if (front && api_.IsWindowVisible(front_) && api_.GetForegroundWindow() != front_)
-                api_.Activate(front_);
-            front_ = 0;
+    if (!restored_.empty()) {
+        const Hwnd front = restored_.front();
+        TWindow* entry = FindByHandle(front);
+        if (!entry || !entry->RestorePending()) {
+            const Hwnd now = api_.GetForegroundWindow();
+            if (entry && now != front && api_.IsWindowVisible(front) &&
+                std::find(restored_.begin(), restored_.end(), now) != restored_.end())
+                api_.Activate(front);
+            restored_.clear();
         }
     }
     return refused;

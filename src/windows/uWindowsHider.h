@@ -180,9 +180,10 @@ private:
     IdentityApi* identity_;
     std::vector<std::unique_ptr<TWindow>> items_;
     std::uint64_t nextRank_ = 1;
-    // The window the last restore put in front; activated again once seen back, should a
-    // window behind it have taken the foreground as its own restore ran.
-    Hwnd front_ = 0;
+    // The windows the last restore gave back, front first. The front one is activated again
+    // once seen back, should one behind it have taken the foreground as its own restore ran;
+    // a window the user has turned to meanwhile keeps it.
+    std::vector<Hwnd> restored_;
 };
 
 // Byte-order comparison of two captions: -1, 0 or 1.

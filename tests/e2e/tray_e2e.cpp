@@ -154,6 +154,10 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     // The hidden-icons flyout numbers its buttons on its own.
     ASSERT_TRUE(shell.Add(7, L"in the flyout", L"o"));
     ASSERT_TRUE(shell.Add(4, L"hidden in the flyout", L"oh"));
+    // Ctrl+B hides the window in front.
+    const std::wstring settings = app.FileInFolder(L"System.ini");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"system", L"HideActiveHelp", L"17", settings.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"system", L"HideActiveWord", L"66", settings.c_str()));
     StartProgram();
 
     // In toolbar order, the hidden button left out, the shared identifier once; the flyout's after.
@@ -177,6 +181,23 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     ASSERT_TRUE(ClickCheckBox(5));
     EXPECT_TRUE(shell.WaitHidden(7, true, shell.overflow));
     EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, true, false, true}));
+
+    // The space bar on a row does what a click on its box does.
+    ASSERT_TRUE(ClickName(4));
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(shell.WaitHidden(9, true)) << "the space bar ticked the row but left the icon";
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(shell.WaitHidden(9, false));
+    EXPECT_FALSE(Rows().Checked(4));
+
+    // The key for the window in front never takes the taskbar, the desktop or the program's
+    // own window, and says nothing about it.
+    for (HWND front : {shell.taskbar, shell.progman, main}) {
+        ASSERT_TRUE(BringToForeground(front));
+        PressKey('B', kCtrl);
+        EXPECT_TRUE(HoldsFor([&] { return IsVisible(front) && app.Windows(L"#32770").empty(); }, Ms(600)))
+            << WideToUtf8(ClassName(front)) << " was hidden, or a message came up";
+    }
 
     // Closing gives back every icon the program hid, and only those.
     ASSERT_TRUE(app.Close());
