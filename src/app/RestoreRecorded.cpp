@@ -25,11 +25,12 @@ void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& proc
     TTrayIconList trayList(windows, processes, &record, registry);
     trayList.AdoptRecorded();
     trayList.ShowHidden();
-    // The sound comes back with the windows; what the audio system has not confirmed within
-    // the wait stays in the record for the next start.
+    // The sound comes back with the windows, that of a muted program's later processes too;
+    // what the audio system has not confirmed within the wait stays in the record for the
+    // next start.
     constexpr unsigned kAudioWaitMs = 2000;
     AudioApi* audio = processes.Audio();
-    if (audio && !record.Sessions().empty()) {
+    if (audio && (!record.Sessions().empty() || !record.Programs().empty())) {
         TAudioMuter muter(*audio, &record);
         muter.AdoptRecorded();
         muter.UnmuteAll(kAudioWaitMs);

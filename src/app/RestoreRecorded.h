@@ -10,10 +10,10 @@ namespace tw {
 class THiddenRecord;
 
 // Gives back every window and icon of the record that is still the one recorded and still
-// hidden, puts back every recorded setting, gives back the sound of the sessions it muted,
-// and empties the record of them. The settings of the record are put back through
-// `registry` when given. A window whose restore does not show within about two seconds
-// stays in the record.
+// hidden, puts back every recorded setting, gives back the sound of the sessions it muted and
+// of the programs it muted (but for what their user had muted), and empties the record of
+// them. The settings of the record are put back through `registry` when given. A window
+// whose restore does not show within about two seconds stays in the record.
 void RestoreRecorded(THiddenRecord& record, WindowApi& windows, ProcessApi& processes,
                      RegistryApi* registry = nullptr);
 

@@ -250,6 +250,15 @@ void TFrmAmbler::RestoreEverything() noexcept
     UnmuteEverything(kCrashUnmuteWaitMs);
 }
 
+void TFrmAmbler::RestoreAfterFault(DWORD faultingThread) noexcept
+{
+    // Long enough for the window's thread to finish work it is inside and give back (the
+    // sound's wait included), short enough that a stack overflow's stand-in thread, waited
+    // for ten seconds, is done first.
+    constexpr unsigned kAskWindowMs = 4000;
+    faultRestore_.AfterFault(hwnd_, faultingThread, kAskWindowMs);
+}
+
 TFrmAmbler::BusyScope::~BusyScope()
 {
     if (--form_.busy_ == 0)
@@ -267,6 +276,9 @@ void TFrmAmbler::RunDeferred()
         ::PostMessageW(hwnd_, TaskbarCreatedMessage(), 0, 0);
     for (StartSwitch command : std::exchange(pendingCommands_, {}))
         ::PostMessageW(hwnd_, kCommandMessage, static_cast<WPARAM>(command), 0);
+    for (const PendingHotKey& press : std::exchange(pendingHotKeys_, {}))
+        ::PostMessageW(hwnd_, WM_HOTKEY, static_cast<WPARAM>(press.id),
+                       MAKELPARAM(static_cast<WORD>(press.modifiers), static_cast<WORD>(press.key)));
     if (std::exchange(pendingClose_, false))
         ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }

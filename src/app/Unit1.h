@@ -6,6 +6,7 @@
 
 #include "app/Commands.h"
 #include "app/ControlIds.h"
+#include "app/FaultRestore_win.h"
 #include "hotkeys/uGlobalHotKeys.h"
 #include "hotkeys/uHideTriggers.h"
 #include "hotkeys/uHotKeyBox.h"
@@ -46,6 +47,9 @@ public:
     void Create();
     // Brings back every window and tray icon we hid; safe to call from a crash handler.
     void RestoreEverything() noexcept;
+    // The crash path, on the thread that faulted (or one standing in for it): gives back what
+    // we hid on the window's own thread, or here when that thread does not take it in time.
+    void RestoreAfterFault(DWORD faultingThread) noexcept;
 
     // --- Fields ------------------------------------------------------------------------
     // What we hid, on disk; outlives the two lists that write to it.
@@ -229,6 +233,9 @@ private:
     // 0 when it is none of ours.
     LRESULT OnCopyData(const COPYDATASTRUCT* data);
     void RunCommand(StartSwitch command);
+    // While work on the lists waits on another program, the command is kept to run after it
+    // (true); otherwise false, and the caller runs it now.
+    bool QueueWhileBusy(StartSwitch command);
     // Some ticked row's window is one we hid and keep hidden.
     bool AnyCheckedHiddenByUs();
     // Answers the start that waits on the request or command being carried out, if it
@@ -345,6 +352,14 @@ private:
     bool closed_ = false;   // the close sequence ran (by close or by session end)
     bool closing_ = false;  // the close sequence has begun
     int busy_ = 0;
+    // Hot keys pressed while busy, run in order once the work is done.
+    struct PendingHotKey {
+        int id;
+        unsigned modifiers;
+        unsigned key;
+    };
+    std::vector<PendingHotKey> pendingHotKeys_;
+    TFaultRestore faultRestore_{[](void* form) { static_cast<TFrmAmbler*>(form)->RestoreEverything(); }, this};
     bool pendingClose_ = false;
     bool pendingShow_ = false;
     bool pendingRestore_ = false;

@@ -18,10 +18,8 @@ LRESULT TFrmAmbler::OnCopyData(const COPYDATASTRUCT* data)
     if (!command)
         return 0;
     // Work on the lists is waiting on another program; the command runs once it is done.
-    if (busy_ > 0) {
-        pendingCommands_.push_back(*command);
+    if (QueueWhileBusy(*command))
         return kCommandTaken;
-    }
     // The close may ask the user something, and waits for the file commands: the start is
     // answered first and watches the process end instead.
     if (*command == StartSwitch::Quit) {
@@ -34,6 +32,17 @@ LRESULT TFrmAmbler::OnCopyData(const COPYDATASTRUCT* data)
     ui::Guarded(hwnd_, [&] { RunCommand(*command); });
     AnswerWaitingStart();
     return kCommandTaken;
+}
+
+bool TFrmAmbler::QueueWhileBusy(StartSwitch command)
+{
+    if (busy_ == 0)
+        return false;
+    // As many as a script could mean; a flood from another program is not kept.
+    constexpr std::size_t kMaxPendingCommands = 8;
+    if (pendingCommands_.size() < kMaxPendingCommands)
+        pendingCommands_.push_back(command);
+    return true;
 }
 
 void TFrmAmbler::RunCommand(StartSwitch command)

@@ -151,6 +151,15 @@ bool TFrmAmbler::BossKeyEditorTakes(std::uint16_t id, unsigned modifiers, unsign
 
 void TFrmAmbler::WMHotKey(int id, unsigned modifiers, unsigned key)
 {
+    // Work on the lists may wait on other programs, and a wait can dispatch our own messages:
+    // a hot key run inside it would use entries and rows that the work is using, or free
+    // them. It runs once the work is done, as pressed; a handful of presses are kept.
+    if (busy_ > 0) {
+        constexpr std::size_t kMaxPendingHotKeys = 8;
+        if (pendingHotKeys_.size() < kMaxPendingHotKeys)
+            pendingHotKeys_.push_back({id, modifiers, key});
+        return;
+    }
     try {
         auto hotKey = static_cast<std::uint16_t>(id);
         bool editing = BossKeyBox && BossKeyBox->Edit().IsVisible();

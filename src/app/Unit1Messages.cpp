@@ -127,6 +127,10 @@ void TFrmAmbler::OnClose()
 
 LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    // A thread that faulted is waiting: whatever work this thread is inside, the process
+    // ends once the restore is done.
+    if (msg == RestoreAfterFaultMessage() && msg != 0)
+        return faultRestore_.Answer();
     if (OnRequest(msg))
         return 1;
     if (msg == TaskbarCreatedMessage() && msg != 0) {
@@ -168,12 +172,8 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case kCommandMessage:
         // Posted by ourselves; anything else posting it is given no more than a command. A
         // message box under work that waits dispatches it: then it waits again.
-        if (IsCommand(static_cast<StartSwitch>(wParam))) {
-            if (busy_ > 0)
-                pendingCommands_.push_back(static_cast<StartSwitch>(wParam));
-            else
-                ui::Guarded(hwnd_, [&] { RunCommand(static_cast<StartSwitch>(wParam)); });
-        }
+        if (IsCommand(static_cast<StartSwitch>(wParam)) && !QueueWhileBusy(static_cast<StartSwitch>(wParam)))
+            ui::Guarded(hwnd_, [&] { RunCommand(static_cast<StartSwitch>(wParam)); });
         return 0;
     case kFileCommandsEndedMessage:
         ui::Guarded(hwnd_, [this] { FileCommandsEnded(); });

@@ -18,36 +18,40 @@
 
 namespace {
 
-DWORD WINAPI RestoreOnFreshStack(void*)
+// Stands in for the thread whose id it is given.
+DWORD WINAPI RestoreOnFreshStack(void* faultingThread)
 {
-    tw::FrmAmbler->RestoreEverything();
+    tw::FrmAmbler->RestoreAfterFault(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(faultingThread)));
     return 0;
 }
 
 // A fault we did not foresee must not leave other programs' windows hidden for ever: the
-// windows and icons we hid are given back before the process ends.
+// windows and icons we hid are given back before the process ends, on the window's thread.
 LONG WINAPI RestoreOnCrash(EXCEPTION_POINTERS* info)
 {
     if (!tw::FrmAmbler)
         return EXCEPTION_EXECUTE_HANDLER;
+    const DWORD faulting = ::GetCurrentThreadId();
     // A thread whose stack overflowed has next to none left for the restore (typically the
     // window's own thread, deep in recursion): it is done on a thread of its own. The wait is
     // bounded, since that thread's start may need a lock the fault left held.
     constexpr DWORD kRestoreWaitMs = 10000;
     if (info && info->ExceptionRecord && info->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
-        if (tw::ui::UniqueHandle thread{::CreateThread(nullptr, 0, &RestoreOnFreshStack, nullptr, 0, nullptr)}) {
+        if (tw::ui::UniqueHandle thread{::CreateThread(nullptr, 0, &RestoreOnFreshStack,
+                                                       reinterpret_cast<void*>(static_cast<UINT_PTR>(faulting)), 0,
+                                                       nullptr)}) {
             ::WaitForSingleObject(thread.Get(), kRestoreWaitMs);
             return EXCEPTION_EXECUTE_HANDLER;
         }
     }
-    tw::FrmAmbler->RestoreEverything();
+    tw::FrmAmbler->RestoreAfterFault(faulting);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
 void RestoreOnTerminate()
 {
     if (tw::FrmAmbler)
-        tw::FrmAmbler->RestoreEverything();
+        tw::FrmAmbler->RestoreAfterFault(::GetCurrentThreadId());
     std::abort();
 }
 

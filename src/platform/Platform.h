@@ -45,12 +45,17 @@ public:
     virtual std::u16string WideForm(std::string_view ansi) = 0;
     virtual bool IsWindow(Hwnd w) = 0;
     virtual bool IsWindowVisible(Hwnd w) = 0;
+    // IsIconic: the window is minimised. Hiding leaves that as it was, so a window minimised
+    // and then hidden is still iconic while hidden; a restore clears it.
+    virtual bool IsIconic(Hwnd w) = 0;
     // Whether the desktop window manager keeps the window off every screen although it is
     // visible (DwmGetWindowAttribute, DWMWA_CLOAKED); nothing where it cannot say (Windows 7,
     // no window manager).
     virtual std::optional<bool> IsCloaked(Hwnd w) = 0;
     // Whether IVirtualDesktopManager places the window on a virtual desktop; false when it
-    // places it on none, nothing when there is no such manager to ask.
+    // places it on none, nothing when there is no such manager to ask. Answered by the shell
+    // in its own process, with no time-out: a hung shell keeps the caller waiting for as long
+    // as it hangs, so only a thread that may wait asks it.
     virtual std::optional<bool> IsOnVirtualDesktop(Hwnd w) = 0;
     // ShowWindowAsync: the request is queued to the window's own thread and never waited
     // for, so a hung program cannot freeze ours. Requests to one window run in the order
@@ -89,6 +94,9 @@ public:
     // it only while we may take the foreground (we had the last input, a hot key of ours
     // say); otherwise it flashes the taskbar button and returns false.
     virtual bool Activate(Hwnd w) = 0;
+    // IsHungAppWindow: the window's thread has not read its messages for a while (about five
+    // seconds on Windows); false for no window.
+    virtual bool IsHungAppWindow(Hwnd w) = 0;
     // The mandatory integrity level (the last sub-authority of the token's label: 0x2000
     // medium, 0x3000 high) of process `pid`, or of ours for pid 0; nothing when it cannot be
     // read. The system drops, without a word, what a process sends to the windows of one
@@ -186,6 +194,9 @@ public:
     virtual bool WaitIdle(unsigned ms) = 0;
     // Full path of process `pid`'s executable (UTF-8), asked now; empty when unreadable.
     virtual std::string ExecutablePath(std::uint32_t pid) = 0;
+    // Process `pid`, created at `created`, still runs, asked now. A session missing from a
+    // listing says nothing of that: its device may only be unplugged for a while.
+    virtual bool IsRunning(std::uint32_t pid, std::uint64_t created) = 0;
 };
 
 class ProcessApi {

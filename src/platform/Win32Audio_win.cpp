@@ -29,6 +29,7 @@ std::string Utf8(const wchar_t* text, std::size_t length)
 struct ProcessFacts {
     std::string exe;
     std::uint64_t created = 0;
+    bool running = false;
 };
 
 // Both from one handle, so both are of the same process even if its id is reused meanwhile.
@@ -48,6 +49,11 @@ ProcessFacts ReadProcess(DWORD pid)
     FILETIME created{}, exited{}, kernel{}, user{};
     if (::GetProcessTimes(process.Get(), &created, &exited, &kernel, &user))
         facts.created = (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    // An ended process can still be opened while anyone holds a handle to it. A process that
+    // ended with the code STILL_ACTIVE counts as running: its session's record is only kept
+    // a little longer.
+    DWORD code = 0;
+    facts.running = ::GetExitCodeProcess(process.Get(), &code) && code == STILL_ACTIVE;
     return facts;
 }
 
@@ -166,6 +172,12 @@ public:
     }
 
     std::string ExecutablePath(std::uint32_t pid) override { return ReadProcess(pid).exe; }
+
+    bool IsRunning(std::uint32_t pid, std::uint64_t created) override
+    {
+        const ProcessFacts facts = ReadProcess(pid);
+        return facts.running && facts.created == created && created != 0;
+    }
 
 private:
     struct Request {

@@ -57,6 +57,8 @@ public:
     }
     bool IsWindow(Hwnd w) override { return ::IsWindow(H(w)) != FALSE; }
     bool IsWindowVisible(Hwnd w) override { return ::IsWindowVisible(H(w)) != FALSE; }
+    bool IsIconic(Hwnd w) override { return ::IsIconic(H(w)) != FALSE; }
+    bool IsHungAppWindow(Hwnd w) override { return w != 0 && ::IsHungAppWindow(H(w)) != FALSE; }
     std::optional<bool> IsCloaked(Hwnd w) override
     {
         const auto get = DwmGetWindowAttributeCall();
@@ -276,7 +278,13 @@ private:
 
 } // namespace
 
-WindowApi& Win32Windows() { return TheOne<Win32WindowApi>(); }
+WindowApi& Win32Windows()
+{
+    // The virtual-desktop question runs on a thread of its own, which a hung shell may keep
+    // inside the call while the process ends.
+    static auto* api = new Win32WindowApi;
+    return *api;
+}
 ProcessApi& Win32Processes() { return TheOne<Win32ProcessApi>(); }
 
 } // namespace tw

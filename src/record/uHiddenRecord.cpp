@@ -35,7 +35,7 @@ bool THiddenRecord::ReadOnce()
         return false;
     if (read == FileRead::Absent)
         text.clear();
-    Parse(text, windows_, icons_, &settings_, &others_, &sessions_);
+    Parse(text, windows_, icons_, &settings_, &others_, &sessions_, &programs_);
     return true;
 }
 
@@ -49,6 +49,7 @@ void THiddenRecord::Load()
             settings_.clear();
             others_.clear();
             sessions_.clear();
+            programs_.clear();
             pending_ = true;
             return;
         }
@@ -64,11 +65,13 @@ bool THiddenRecord::Retry()
     std::vector<RecordedIcon> ourIcons = std::move(icons_);
     std::vector<RecordedSetting> ourSettings = std::move(settings_);
     std::vector<RecordedSession> ourSessions = std::move(sessions_);
+    std::vector<RecordedProgram> ourPrograms = std::move(programs_);
     if (!ReadOnce()) {
         windows_ = std::move(ourWindows);
         icons_ = std::move(ourIcons);
         settings_ = std::move(ourSettings);
         sessions_ = std::move(ourSessions);
+        programs_ = std::move(ourPrograms);
         return false;
     }
     pending_ = false;
@@ -91,6 +94,10 @@ bool THiddenRecord::Retry()
         return std::any_of(ourSessions.begin(), ourSessions.end(), [&](const RecordedSession& o) { return o.id == m.id; });
     });
     sessions_.insert(sessions_.end(), ourSessions.begin(), ourSessions.end());
+    for (RecordedProgram& p : ourPrograms) {
+        std::erase_if(programs_, [&](const RecordedProgram& q) { return q.exe == p.exe; });
+        programs_.push_back(std::move(p));
+    }
     Save();
     return true;
 }
@@ -101,7 +108,7 @@ bool THiddenRecord::Save()
     if (pending_ && !Retry())
         return false;   // kept in memory until the file can be read
     try {
-        return store_.ReplaceAll(path_, Format(windows_, icons_, settings_, others_, sessions_));
+        return store_.ReplaceAll(path_, Format(windows_, icons_, settings_, others_, sessions_, programs_));
     } catch (...) {
         return false;   // a record we cannot write must not stop the hiding or the restoring
     }
@@ -195,17 +202,27 @@ void THiddenRecord::RemoveSetting(const std::string& key)
     Changed();
 }
 
-bool THiddenRecord::AddSessions(const std::vector<RecordedSession>& sessions)
+bool THiddenRecord::AddSessions(const std::vector<RecordedSession>& sessions, const std::vector<RecordedProgram>& programs)
 {
-    bool added = false;
-    for (const RecordedSession& m : sessions) {
-        if (std::any_of(sessions_.begin(), sessions_.end(),
-                        [&](const RecordedSession& o) { return o.id == m.id && o.created == m.created; }))
-            continue;
-        sessions_.push_back(m);
-        added = true;
-    }
-    return added ? Save() : true;
+    std::ptrdiff_t newSessions = 0, newPrograms = 0;
+    for (const RecordedSession& m : sessions)
+        if (std::none_of(sessions_.begin(), sessions_.end(),
+                         [&](const RecordedSession& o) { return o.id == m.id && o.created == m.created; })) {
+            sessions_.push_back(m);
+            ++newSessions;
+        }
+    for (const RecordedProgram& p : programs)
+        if (std::none_of(programs_.begin(), programs_.end(), [&](const RecordedProgram& o) { return o.exe == p.exe; })) {
+            programs_.push_back(p);
+            ++newPrograms;
+        }
+    if ((newSessions == 0 && newPrograms == 0) || Save())
+        return true;
+    // Ours are the last ones still: a Save that first read a Pending file put what the file
+    // held ahead of them.
+    sessions_.erase(sessions_.end() - newSessions, sessions_.end());
+    programs_.erase(programs_.end() - newPrograms, programs_.end());
+    return false;
 }
 
 void THiddenRecord::RemoveSession(const std::string& id, std::uint64_t created)
@@ -216,6 +233,12 @@ void THiddenRecord::RemoveSession(const std::string& id, std::uint64_t created)
         return;
     sessions_.erase(gone, sessions_.end());
     Changed();
+}
+
+void THiddenRecord::RemoveProgram(const std::string& exe)
+{
+    if (std::erase_if(programs_, [&](const RecordedProgram& p) { return p.exe == exe; }) != 0)
+        Changed();
 }
 
 bool THiddenRecord::IsSameWindow(const RecordedWindow& entry)

@@ -55,6 +55,16 @@ struct RecordedSession {
     bool operator==(const RecordedSession&) const = default;
 };
 
+// A program whose sessions we muted, kept until it is given back. Windows hands a session's
+// mute on to the program's next session, so a process of it that ended while we had it muted
+// comes back muted: every muted session of the program is then ours to give back, except those
+// the user had muted before we muted anything of it (`usersOwn`; their `exe` is the program's).
+struct RecordedProgram {
+    std::string exe;
+    std::vector<RecordedSession> usersOwn;
+    bool operator==(const RecordedProgram&) const = default;
+};
+
 class THiddenRecord {
 public:
     // `path` is the record file; nothing is read or written until asked.
@@ -84,6 +94,7 @@ public:
     const std::vector<RecordedIcon>& Icons() const { return icons_; }
     const std::vector<RecordedSetting>& Settings() const { return settings_; }
     const std::vector<RecordedSession>& Sessions() const { return sessions_; }
+    const std::vector<RecordedProgram>& Programs() const { return programs_; }
 
     // Records windows about to be hidden, with one write. False when the file could not be
     // written (the hiding goes on: the lists in memory still give them back at close).
@@ -95,9 +106,13 @@ public:
     // The first value recorded for a key is the one to put back: a later one is ours.
     bool AddSetting(const std::string& key, std::optional<std::uint32_t> promoted);
     void RemoveSetting(const std::string& key);
-    // Sessions about to be muted, with one write; one is known by its identifier and process.
-    bool AddSessions(const std::vector<RecordedSession>& sessions);
+    // Sessions about to be muted, and the programs muted for the first time, with one write;
+    // a session is known by its identifier and process, a program by its path. Unlike the
+    // other additions, nothing of them is kept when the write fails: a mute the file does not
+    // hold must not be made, since nothing could give it back after a kill.
+    bool AddSessions(const std::vector<RecordedSession>& sessions, const std::vector<RecordedProgram>& programs = {});
     void RemoveSession(const std::string& id, std::uint64_t created);
+    void RemoveProgram(const std::string& exe);
 
     // Still the window that was recorded: same process (id and creation time) and class.
     bool IsSameWindow(const RecordedWindow& entry);
@@ -121,11 +136,13 @@ public:
     static std::string Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons,
                               const std::vector<RecordedSetting>& settings = {},
                               const std::vector<std::string>& others = {},
-                              const std::vector<RecordedSession>& sessions = {});
+                              const std::vector<RecordedSession>& sessions = {},
+                              const std::vector<RecordedProgram>& programs = {});
     // Lines that are whole but not understood go to `others` when it is given.
     static void Parse(const std::string& text, std::vector<RecordedWindow>& windows, std::vector<RecordedIcon>& icons,
                       std::vector<RecordedSetting>* settings = nullptr, std::vector<std::string>* others = nullptr,
-                      std::vector<RecordedSession>* sessions = nullptr);
+                      std::vector<RecordedSession>* sessions = nullptr,
+                      std::vector<RecordedProgram>* programs = nullptr);
 
 private:
     bool Save();
@@ -141,6 +158,7 @@ private:
     std::vector<RecordedIcon> icons_;
     std::vector<RecordedSetting> settings_;
     std::vector<RecordedSession> sessions_;
+    std::vector<RecordedProgram> programs_;
     // Lines of a newer version, or damaged ones, written back as they were read.
     std::vector<std::string> others_;
     bool pending_ = false;

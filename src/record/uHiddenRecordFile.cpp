@@ -89,13 +89,31 @@ bool ParseSession(const std::vector<std::string>& f, RecordedSession& session)
            FromHex(f[3], session.id) && !session.id.empty() && FromHex(f[4], session.exe);
 }
 
+// "E exe [pid created id]...": the program, then each session the user had muted themselves.
+bool ParseProgram(const std::vector<std::string>& f, RecordedProgram& program)
+{
+    if (f.size() < 2 || (f.size() - 2) % 3 != 0 || !FromHex(f[1], program.exe) || program.exe.empty())
+        return false;
+    for (std::size_t i = 2; i < f.size(); i += 3) {
+        RecordedSession own;
+        own.exe = program.exe;
+        if (!ToNumber(f[i], own.pid) || !ToNumber(f[i + 1], own.created) || !FromHex(f[i + 2], own.id) ||
+            own.id.empty())
+            return false;
+        program.usersOwn.push_back(std::move(own));
+    }
+    return true;
+}
+
 } // namespace
 
 std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, const std::vector<RecordedIcon>& icons,
                                   const std::vector<RecordedSetting>& settings, const std::vector<std::string>& others,
-                                  const std::vector<RecordedSession>& sessions)
+                                  const std::vector<RecordedSession>& sessions,
+                                  const std::vector<RecordedProgram>& programs)
 {
-    if (windows.empty() && icons.empty() && settings.empty() && others.empty() && sessions.empty())
+    if (windows.empty() && icons.empty() && settings.empty() && others.empty() && sessions.empty() &&
+        programs.empty())
         return {};
     std::string out = std::string(kHeader) + "\n";
     for (const RecordedWindow& w : windows)
@@ -109,6 +127,12 @@ std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, co
     for (const RecordedSession& m : sessions)
         out += "M " + std::to_string(m.pid) + " " + std::to_string(m.created) + " " + EncodeHex(m.id) + " " +
                EncodeHex(m.exe) + "\n";
+    for (const RecordedProgram& p : programs) {
+        out += "E " + EncodeHex(p.exe);
+        for (const RecordedSession& own : p.usersOwn)
+            out += " " + std::to_string(own.pid) + " " + std::to_string(own.created) + " " + EncodeHex(own.id);
+        out += "\n";
+    }
     for (const std::string& line : others)
         out += line + "\n";
     return out;
@@ -116,7 +140,8 @@ std::string THiddenRecord::Format(const std::vector<RecordedWindow>& windows, co
 
 void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& windows,
                           std::vector<RecordedIcon>& icons, std::vector<RecordedSetting>* settings,
-                          std::vector<std::string>* others, std::vector<RecordedSession>* sessions)
+                          std::vector<std::string>* others, std::vector<RecordedSession>* sessions,
+                          std::vector<RecordedProgram>* programs)
 {
     windows.clear();
     icons.clear();
@@ -126,6 +151,8 @@ void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& 
         others->clear();
     if (sessions)
         sessions->clear();
+    if (programs)
+        programs->clear();
     std::size_t start = 0;
     bool headerSeen = false;
     // Only lines ended by their line break count: a write cut short leaves a last line
@@ -145,6 +172,7 @@ void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& 
         RecordedIcon icon;
         RecordedSetting setting;
         RecordedSession session;
+        RecordedProgram program;
         if (f[0] == "W" && ParseWindow(f, w))
             windows.push_back(std::move(w));
         else if (f[0] == "I" && ParseIcon(f, icon))
@@ -153,7 +181,9 @@ void THiddenRecord::Parse(const std::string& text, std::vector<RecordedWindow>& 
             settings->push_back(std::move(setting));
         else if (f[0] == "M" && sessions && ParseSession(f, session))
             sessions->push_back(std::move(session));
-        else if (others && !line.empty() && f[0] != "W" && f[0] != "I" && f[0] != "P" && f[0] != "M")
+        else if (f[0] == "E" && programs && ParseProgram(f, program))
+            programs->push_back(std::move(program));
+        else if (others && !line.empty() && f[0] != "W" && f[0] != "I" && f[0] != "P" && f[0] != "M" && f[0] != "E")
             others->push_back(std::move(line));
     }
 }

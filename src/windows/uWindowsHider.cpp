@@ -21,19 +21,9 @@ std::u16string ReadTitle(WindowApi& api, Hwnd w)
     return std::u16string(title, static_cast<std::size_t>(std::clamp(length, 0, kTitleBufferSize - 1)));
 }
 
-// A visible window the user can find somewhere: on the screen, or on another virtual desktop
-// (real, and it may need hiding). Suspended Store apps' frames and the system's own input and
-// settings surfaces are visible too but kept off every screen by the window manager, and
-// would be rows the user cannot see anywhere. Where the window manager cannot be asked
-// (Windows 7), every visible window counts.
-bool IsSomewhere(WindowApi& api, Hwnd w)
-{
-    if (api.ClassName(w) == "Windows.UI.Core.CoreWindow")
-        return false;
-    if (!api.IsCloaked(w).value_or(false))
-        return true;
-    return api.IsOnVirtualDesktop(w).value_or(true);
-}
+// The system's own input and settings surfaces: visible, but never on any screen as a
+// window the user could pick.
+bool IsSystemSurface(WindowApi& api, Hwnd w) { return api.ClassName(w) == "Windows.UI.Core.CoreWindow"; }
 // The window's program runs at a higher integrity level than ours. A level that cannot be
 // read says nothing: such a window is asked as any other.
 bool AboveUs(WindowApi& api, Hwnd w)
@@ -236,6 +226,7 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
     THiddenRecord::Batch batch(record_);
     std::unordered_set<Hwnd> met;
     std::map<std::uint32_t, std::uint64_t> created;
+    std::vector<Fresh> fresh;
     int steps = 0;
     for (Hwnd w = api_.GetFirstSibling(ownWindow); w != 0 && steps < kMaxWalkSteps;
          w = api_.GetNextSibling(w), ++steps) {
@@ -261,10 +252,12 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
             known->SetTitle(title);      // hidden or not: we still owe it back
             known->SettleRequest();
             known->SettleRestore(false);
-        } else if (api_.IsWindowVisible(w) && IsSomewhere(api_, w)) {
-            AddListed(w, std::string(), std::string(), created).SetTitle(title);
+        } else if (api_.IsWindowVisible(w) && !IsSystemSurface(api_, w)) {
+            fresh.push_back({w, std::move(title), api_.IsCloaked(w).value_or(false)});
         }
     }
+
+    ListFresh(fresh, created);
 
     // A window the walk met exists; only the others are asked, which spares the system a
     // question per listed window (a destroyed window's handle is met only once it names a
@@ -272,6 +265,27 @@ void TWindowList::RefreshWindows(Hwnd ownWindow)
     for (std::size_t i = items_.size(); i-- > 0;)
         if (!met.count(items_[i]->Handle) && !api_.IsWindow(items_[i]->Handle))
             Drop(i);
+}
+
+void TWindowList::ListFresh(const std::vector<Fresh>& fresh, std::map<std::uint32_t, std::uint64_t>& created)
+{
+    // A visible window counts when the user can find it somewhere: on the screen, or on
+    // another virtual desktop (real, and it may need hiding). Suspended Store apps' frames
+    // are visible too but kept off every screen by the window manager, and would be rows the
+    // user cannot see anywhere. The window manager's reason for a cloak does not tell the two
+    // apart (it says DWM_CLOAKED_SHELL of both), so the virtual-desktop manager is asked,
+    // about the cloaked ones only, in one question with a bounded wait. One it has not placed
+    // in time is left out now and asked about again by the next refresh. Where the window
+    // manager cannot be asked (Windows 7), every visible window counts.
+    std::vector<Hwnd> cloaked;
+    for (const Fresh& f : fresh)
+        if (f.cloaked)
+            cloaked.push_back(f.handle);
+    const std::vector<std::optional<bool>> placed = desktops_.Ask(cloaked);
+    std::size_t answer = 0;
+    for (const Fresh& f : fresh)
+        if (!f.cloaked || placed[answer++].value_or(false))
+            AddListed(f.handle, std::string(), std::string(), created).SetTitle(f.title);
 }
 
 int CompareCaptions(const std::string& a, const std::string& b)
@@ -463,8 +477,11 @@ void TWindowList::AdoptRecorded()
             continue;
         }
         // A handle that now names anything else, or a window that is back on screen, is
-        // never touched: only forgotten.
-        if (!record_->IsSameWindow(recorded) || api_.IsWindowVisible(recorded.handle)) {
+        // never touched: only forgotten. So is a window hidden but not minimised: our hide
+        // leaves it minimised, so its own program has shown it since and hidden it again
+        // (gone to its tray, say), and it is that program's to show.
+        if (!record_->IsSameWindow(recorded) || api_.IsWindowVisible(recorded.handle) ||
+            !api_.IsIconic(recorded.handle)) {
             stale.push_back(recorded.handle);
             continue;
         }

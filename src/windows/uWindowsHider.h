@@ -8,6 +8,7 @@
 
 #include "hotkeys/BossKey.h"
 #include "platform/Platform.h"
+#include "windows/uVirtualDesktops.h"
 
 #include <cstdint>
 #include <functional>
@@ -121,7 +122,8 @@ public:
     // Drops entries of destroyed windows (and of handles that now name another process's
     // window), re-captions known ones (hidden or not) and appends titled, visible windows not
     // yet listed, in Z order, leaving out those the window manager keeps on no screen and no
-    // virtual desktop. `ownWindow` is never listed.
+    // virtual desktop, and those the shell does not place on one in time. `ownWindow` is
+    // never listed.
     // The walk ends at a window it has met already and after kMaxWalkSteps windows, so a Z
     // order that changes under it cannot keep it going.
     void RefreshWindows(Hwnd ownWindow);
@@ -149,8 +151,8 @@ public:
     // SettleRestore for every pending restore; returns the windows that refused.
     std::vector<TWindow*> SettleRestores(bool judge);
     // Lists the recorded windows a previous run hid and never gave back, when each is still
-    // the recorded window and still hidden: ticked and ours, so Alt+R or the close gives
-    // them back. The record forgets every other entry.
+    // the recorded window and still hidden and minimised, as our hide left it: ticked and
+    // ours, so Alt+R or the close gives them back. The record forgets every other entry.
     void AdoptRecorded();
     // Records, with one write, the entries among `entries` that hiding will ask to hide (live,
     // on screen and within reach) before any is hidden, and notes their stacking order.
@@ -163,6 +165,14 @@ public:
     bool TickPrograms(const std::function<bool(const std::string& exe)>& ticked);
 
 private:
+    // A titled, visible window a walk met that is not yet listed.
+    struct Fresh {
+        Hwnd handle;
+        std::u16string title;
+        bool cloaked;
+    };
+    // Lists, in the order given, the fresh windows the user can find somewhere.
+    void ListFresh(const std::vector<Fresh>& fresh, std::map<std::uint32_t, std::uint64_t>& created);
     // `created` holds the creation times asked during one walk, by process id.
     TWindow& AddListed(Hwnd handle, std::string caption, std::string bossKeyText,
                        std::map<std::uint32_t, std::uint64_t>& created);
@@ -184,6 +194,7 @@ private:
     // once seen back, should one behind it have taken the foreground as its own restore ran;
     // a window the user has turned to meanwhile keeps it.
     std::vector<Hwnd> restored_;
+    TVirtualDesktops desktops_{api_};
 };
 
 // Byte-order comparison of two captions: -1, 0 or 1.

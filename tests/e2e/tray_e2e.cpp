@@ -324,6 +324,31 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"one", L"two", L"three"}));
     EXPECT_TRUE(shell.Hidden(1));
 
+    // A hot key sent while a refresh waits on the shell is dispatched inside that wait too. It
+    // must not run there, nor be lost: Alt+X hides the window once the refresh is over.
+    const ATOM selfAtom = GlobalFindAtomW(L"MyHotKey_Alt + X");
+    ASSERT_NE(selfAtom, 0);
+    const auto pressSelf = [&] {
+        LRESULT answer = 0;
+        return SendTimed(main, WM_HOTKEY, selfAtom - 0xC000, MAKELPARAM(MOD_ALT, 'X'), answer);
+    };
+    ResetEvent(wake.Get());
+    ASSERT_TRUE(shell.Hang(wakeName));
+    ResetEvent(asked.Get());
+    {
+        std::thread refresher([&] { Refresh(); });
+        const bool waiting = WaitForSingleObject(asked.Get(), 10000) == WAIT_OBJECT_0;
+        const bool pressed = pressSelf();
+        const bool shownMeanwhile = IsWindowVisible(main) != FALSE;
+        SetEvent(wake.Get());
+        refresher.join();
+        EXPECT_TRUE(waiting && pressed);
+        EXPECT_TRUE(shownMeanwhile) << "the hot key ran inside the refresh";
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); })) << "the hot key was lost";
+    ASSERT_TRUE(pressSelf());
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
+
     // A close sent while a refresh waits on the shell is dispatched inside that wait. It must
     // wait for the refresh, not free the list under it; then it gives the icon back.
     ResetEvent(wake.Get());

@@ -23,17 +23,21 @@ struct Read {
     std::vector<tw::RecordedSetting> settings;
     std::vector<std::string> others;
     std::vector<tw::RecordedSession> sessions;
+    std::vector<tw::RecordedProgram> programs;
 
     explicit Read(const std::string& text)
     {
-        tw::THiddenRecord::Parse(text, windows, icons, &settings, &others, &sessions);
+        tw::THiddenRecord::Parse(text, windows, icons, &settings, &others, &sessions, &programs);
     }
     bool operator==(const Read& o) const
     {
         return windows == o.windows && icons == o.icons && settings == o.settings && others == o.others &&
-               sessions == o.sessions;
+               sessions == o.sessions && programs == o.programs;
     }
-    std::string Format() const { return tw::THiddenRecord::Format(windows, icons, settings, others, sessions); }
+    std::string Format() const
+    {
+        return tw::THiddenRecord::Format(windows, icons, settings, others, sessions, programs);
+    }
 };
 
 } // namespace
@@ -53,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!written.empty()) {
         std::string damaged = written;
         damaged.insert(damaged.find('\n') + 1, "W 12 x\nI 1 2\nP 2E2E -\n\n");
-        damaged += "W 0 1 2 41\nP 5C -\nM 1 2 4\nI 1 2 3 4 5 6 7";
+        damaged.insert(damaged.find('\n') + 1, "E\nE 41 1 2\nE  1 2 41\n");
+        damaged += "W 0 1 2 41\nP 5C -\nM 1 2 4\nE 41 1 2 4\nI 1 2 3 4 5 6 7";
         Check(Read(damaged) == first);
     }
     return 0;

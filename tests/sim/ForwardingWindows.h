@@ -18,6 +18,8 @@ public:
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override { return inner_.IntegrityLevel(pid); }
     bool IsWindow(Hwnd w) override { return inner_.IsWindow(w); }
     bool IsWindowVisible(Hwnd w) override { return inner_.IsWindowVisible(w); }
+    bool IsIconic(Hwnd w) override { return inner_.IsIconic(w); }
+    bool IsHungAppWindow(Hwnd w) override { return inner_.IsHungAppWindow(w); }
     std::optional<bool> IsCloaked(Hwnd w) override { return inner_.IsCloaked(w); }
     std::optional<bool> IsOnVirtualDesktop(Hwnd w) override { return inner_.IsOnVirtualDesktop(w); }
     bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override { return inner_.ShowWindowAsync(w, cmd); }

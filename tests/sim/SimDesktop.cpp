@@ -1,7 +1,10 @@
 #include "sim/SimDesktop.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 
 namespace tw::sim {
@@ -289,6 +292,35 @@ void SimDesktop::Pump(Hwnd w)
     for (ShowCmd cmd : win.queuedShows)
         Carry(win, cmd);
     win.queuedShows.clear();
+}
+
+void SimDesktop::HangVirtualDesktops()
+{
+    std::lock_guard lock(hang_->mutex);
+    hang_->hung = true;
+}
+
+void SimDesktop::ReleaseVirtualDesktops()
+{
+    std::unique_lock lock(hang_->mutex);
+    hang_->hung = false;
+    hang_->changed.notify_all();
+    hang_->changed.wait(lock, [&] { return hang_->calling == 0; });
+}
+
+std::optional<bool> SimDesktop::IsOnVirtualDesktop(Hwnd w)
+{
+    // Read before any wait: a caller that stops waiting for the answer goes on changing the
+    // desktop meanwhile.
+    std::optional<bool> placed = Exists(w) ? windows_.at(w).onVirtualDesktop : std::nullopt;
+    ++virtualDesktopCalls;
+    std::unique_lock lock(hang_->mutex);
+    ++hang_->calling;
+    hang_->changed.wait_for(lock, std::chrono::seconds(30), [&] { return !hang_->hung; });
+    ++virtualDesktopAnswers;
+    --hang_->calling;
+    hang_->changed.notify_all();
+    return placed;
 }
 
 Hwnd SimDesktop::FindWindowA(const char* cls)

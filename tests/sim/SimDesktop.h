@@ -7,7 +7,11 @@
 
 #include "platform/Platform.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,9 +26,10 @@ struct SimWindow {
     std::string title;          // ANSI bytes; the wide call widens them byte by byte
     std::u16string wideTitle;   // when set, the title the wide call gives instead
     bool visible = true;        // WS_VISIBLE of the window itself
-    bool minimized = false;
+    bool minimized = false;     // IsIconic; hiding keeps it, as Windows' SW_HIDE does
     std::uint32_t pid = 1;
-    bool hung = false;          // SendMessageA times out; show requests wait for Pump
+    bool hung = false;          // SendMessageA times out; show requests wait for Pump;
+                                // IsHungAppWindow says so
     std::vector<ShowCmd> queuedShows;   // requests its thread has not got to yet
     bool refusesShows = false;  // ShowWindowAsync cannot queue anything to it
     bool staysHidden = false;   // its program hides it again whenever it is shown
@@ -60,6 +65,14 @@ public:
     SimProcess& Process(std::uint32_t pid) { return processes_[pid]; }
     // A hung window's thread resumes: it carries out the show requests queued meanwhile.
     void Pump(Hwnd w);
+    // The virtual-desktop manager hangs, as it does with a hung shell: every call waits until
+    // ReleaseVirtualDesktops (or, so that a caller that waits cannot hang the suite, half a
+    // minute). Called from any thread; the counts say how many calls began and returned.
+    void HangVirtualDesktops();
+    // Lets the waiting calls answer, and waits until each has returned.
+    void ReleaseVirtualDesktops();
+    std::atomic<int> virtualDesktopCalls{0};
+    std::atomic<int> virtualDesktopAnswers{0};
     // Reads/writes the other process's memory at an address it handed out.
     std::uint8_t* RemoteMemory(std::uint32_t pid, std::uintptr_t address, std::size_t length);
 
@@ -91,10 +104,9 @@ public:
     bool IsWindow(Hwnd w) override;
     bool IsWindowVisible(Hwnd w) override;
     std::optional<bool> IsCloaked(Hwnd w) override { return Exists(w) ? windows_.at(w).cloaked : std::nullopt; }
-    std::optional<bool> IsOnVirtualDesktop(Hwnd w) override
-    {
-        return Exists(w) ? windows_.at(w).onVirtualDesktop : std::nullopt;
-    }
+    std::optional<bool> IsOnVirtualDesktop(Hwnd w) override;
+    bool IsIconic(Hwnd w) override { return Exists(w) && windows_.at(w).minimized; }
+    bool IsHungAppWindow(Hwnd w) override { return Exists(w) && windows_.at(w).hung; }
     bool ShowWindowAsync(Hwnd w, ShowCmd cmd) override;
     Hwnd FindWindowA(const char* cls) override;
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override;
@@ -128,6 +140,13 @@ private:
     std::map<std::uint32_t, SimProcess> processes_;
     Hwnd nextHandle_ = 0x10010;         // handles are never reused, as a test wants
     std::uintptr_t nextAddress_ = 0x7F000000;
+    struct Hang {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool hung = false;
+        int calling = 0;
+    };
+    std::unique_ptr<Hang> hang_ = std::make_unique<Hang>();
 };
 
 } // namespace tw::sim

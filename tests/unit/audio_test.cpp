@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,7 @@ protected:
         for (const AudioSession& s : audio.sessions)
             if (s.muted)
                 out.push_back(s.id);
+        std::sort(out.begin(), out.end());
         return out;
     }
 
@@ -84,11 +86,40 @@ TEST_F(AudioMuterTest, HidingMutesTheWholeProgramAfterTheWindowsAndRestoringGive
     muter.TakeAnswers();
     EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|10", "browser|12", "browser|13"}));
 
-    // Back: everything we muted plays again, the user's own mute stays, the record empties.
+    // The browser restarts while hidden: Windows starts its next session muted as ours
+    // ended. Then the headset goes, and every session with it, the processes playing on.
+    audio.End(10);
+    audio.Start("browser|14", 14, 2, kBrowser);
+    muter.Look();
+    muter.TakeAnswers();
+    audio.Unplug();
+    muter.Look();
+    muter.TakeAnswers();
+    EXPECT_EQ(muter.MutedCount(), 2u) << "a session away with its device is ours still";
+
+    // Back while unplugged: nothing can be given back yet, and the record keeps it all.
     list.FindByHandle(browser)->SetShown(true);
     Follow(muter, list);
-    EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|12"}));
+    EXPECT_EQ(SessionsOnDisk(), 2u);
+    EXPECT_TRUE(muter.Watching());
+
+    // Meanwhile a new browser window plays on the speakers, and the user mutes it: the
+    // program is still recorded for what is away with the headset, but that mute is theirs.
+    audio.Start("browser|16", 16, 3, kBrowser, false);
+    muter.Look();
+    muter.TakeAnswers();
+    audio.Session("browser|16")->muted = true;
+    muter.Look();
+    muter.TakeAnswers();
+
+    // Plugged in again: everything we muted plays again, the restarted browser too, the
+    // user's own mutes stay, and the record empties.
+    audio.Replug();
+    muter.Look();
+    muter.TakeAnswers();
+    EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|12", "browser|16"}));
     EXPECT_EQ(SessionsOnDisk(), 0u);
+    EXPECT_TRUE(NextStart()->Programs().empty());
     EXPECT_FALSE(muter.Watching());
 }
 
@@ -98,10 +129,10 @@ TEST_F(AudioMuterTest, ASessionOfAProcessThatReplacedOursIsNeverTakenForOurs)
     Follow(muter, list);
     ASSERT_EQ(muter.MutedCount(), 2u);
 
-    // Process 11 ends; a new one takes its id and so the session's identifier, plays, and is
-    // a session of the hidden browser like any other.
-    audio.Session("browser|11")->created = 2;
-    audio.Session("browser|11")->muted = false;
+    // Process 11 ends; a new one takes its id and so the session's identifier, plays (its
+    // stream opts out of the kept mute), and is a session of the hidden browser like any other.
+    audio.End(11);
+    audio.Start("browser|11", 11, 2, kBrowser, false);
     muter.Look();
     muter.TakeAnswers();
     muter.TakeAnswers();
@@ -109,10 +140,11 @@ TEST_F(AudioMuterTest, ASessionOfAProcessThatReplacedOursIsNeverTakenForOurs)
     EXPECT_EQ(muter.MutedCount(), 2u);
     EXPECT_EQ(SessionsOnDisk(), 2u);
 
-    // Killed now. Meanwhile process 10 ends and another program's process under its id is
-    // muted by its user: the next start leaves that one alone and keeps the rest muted while
-    // the browser's window stays hidden.
-    audio.sessions.front() = {"browser|10", 10, 3, "C:\\Other\\other.exe", true};
+    // Killed now. Meanwhile that process ends too and another program's process under its
+    // id is muted by its user: the next start leaves that one alone and keeps the rest muted
+    // while the browser's window stays hidden.
+    audio.End(11);
+    audio.Add("browser|11", 11, 3, "C:\\Other\\other.exe", true);
     auto next = NextStart();
     TWindowList adopted{desk, next.get(), &desk};
     adopted.AdoptRecorded();
@@ -122,14 +154,16 @@ TEST_F(AudioMuterTest, ASessionOfAProcessThatReplacedOursIsNeverTakenForOurs)
     EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|10", "browser|11", "browser|12"}));
     EXPECT_EQ(SessionsOnDisk(), 1u);
 
-    // Killed again: "/restore" gives back the window and the sound.
+    // Killed again, and a new child of the browser starts muted, as Windows kept the mute of
+    // the one that ended: "/restore" gives back the window and the sound, the new child's too.
+    audio.Start("browser|15", 15, 4, kBrowser);
     RestoreRecorded(*NextStart(), desk, desk);
     EXPECT_TRUE(desk.IsWindowVisible(browser));
-    EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|10", "browser|12"}));
+    EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|11", "browser|12"}));
     EXPECT_EQ(store.files[kRecordPath], "");
 }
 
-TEST_F(AudioMuterTest, AnAudioSystemThatCannotListOrAnswerMutesNothingAndKeepsTheRecord)
+TEST_F(AudioMuterTest, NothingIsMutedThatTheRecordDoesNotHoldNorGivenUpThatWasNotConfirmed)
 {
     // As under Wine 8: the sessions cannot be listed, so nothing is muted and nothing waits.
     audio.available = false;
@@ -138,13 +172,22 @@ TEST_F(AudioMuterTest, AnAudioSystemThatCannotListOrAnswerMutesNothingAndKeepsTh
     EXPECT_EQ(muter.MutedCount(), 0u);
     EXPECT_FALSE(muter.Waiting());
 
-    // Muted, then the audio system stops answering at the close: what it never confirmed
-    // stays recorded for the next start.
+    // Listed, but the record is held open by another program: a kill now would leave the
+    // sound off with nothing to give it back, so it stays on until the record takes it.
     audio.available = true;
+    store.locked.insert(kRecordPath);
     muter.Look();
     muter.TakeAnswers();
+    EXPECT_EQ(muter.MutedCount(), 0u);
+    EXPECT_EQ(Muted(), (std::vector<std::string>{"browser|12"}));
+    store.locked.clear();
+    muter.Look();
     muter.TakeAnswers();
     ASSERT_EQ(muter.MutedCount(), 2u);
+    EXPECT_EQ(SessionsOnDisk(), 2u);
+
+    // The audio system stops answering at the close: what it never confirmed stays recorded
+    // for the next start.
     audio.stuck = true;
     muter.UnmuteAll(100);
     EXPECT_EQ(SessionsOnDisk(), 2u);

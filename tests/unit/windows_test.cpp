@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tw {
@@ -65,6 +67,7 @@ TEST_F(WindowListTest, CloakedWindowsAreListedOnlyWhenOnAVirtualDesktop)
         Hwnd w = desk.AddWindow(title, true, cls);
         desk.Window(w).cloaked = cloaked;
         desk.Window(w).onVirtualDesktop = onDesktop;
+        return w;
     };
     add("Plain", false, std::nullopt);
     add("Windows 7", std::nullopt, std::nullopt);
@@ -76,6 +79,37 @@ TEST_F(WindowListTest, CloakedWindowsAreListedOnlyWhenOnAVirtualDesktop)
     list.RefreshWindows(self);
 
     EXPECT_EQ(Captions(), (std::vector<std::string>{"No desktop manager", "Other desktop", "Windows 7", "Plain"}));
+
+    // The shell answers that question, and a hung shell never does. A shell known hung is
+    // not asked; what it cannot place now is left out, and asked about again later.
+    const int asked = desk.virtualDesktopCalls;
+    Hwnd moved = add("Moved in from another desktop", true, true);
+    Hwnd taskbar = desk.AddWindow("", true, "Shell_TrayWnd");
+    desk.Window(taskbar).hung = true;
+    list.RefreshWindows(self);
+    EXPECT_EQ(desk.virtualDesktopCalls, asked) << "a shell known to be hung was asked";
+    EXPECT_EQ(list.FindByHandle(moved), nullptr);
+
+    // One that hangs before the system flags it: neither a refresh nor the hide a hot key
+    // starts after it waits on the call, and the call is not made again while it hangs.
+    desk.Window(taskbar).hung = false;
+    desk.HangVirtualDesktops();
+    Hwnd opened = desk.AddWindow("Opened meanwhile");
+    list.RefreshWindows(self);
+    list.RefreshWindows(self);
+    EXPECT_EQ(desk.virtualDesktopCalls, asked + 1);
+    EXPECT_EQ(desk.virtualDesktopAnswers, asked) << "a refresh waited for the hung shell";
+    ASSERT_NE(list.FindByHandle(opened), nullptr);
+    EXPECT_TRUE(list.FindByHandle(opened)->SetShown(false));
+    EXPECT_FALSE(desk.IsWindowVisible(opened));
+    EXPECT_EQ(list.FindByHandle(moved), nullptr);
+
+    desk.ReleaseVirtualDesktops();
+    for (int look = 0; look < 100 && !list.FindByHandle(moved); ++look) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        list.RefreshWindows(self);
+    }
+    EXPECT_NE(list.FindByHandle(moved), nullptr);
 }
 
 TEST_F(WindowListTest, ARememberedProgramTicksEveryWindowOfItsOwnExecutableOnly)
@@ -426,11 +460,16 @@ TEST_F(WindowListTest, NextStartAdoptsOnlyRecordedWindowsThatAreStillTheSameAndH
     Hwnd reused = desk.AddWindow("Handle reused", true, "Notepad", 0, 5);
     Hwnd restarted = desk.AddWindow("Process restarted", true, "Mail", 0, 6);
     Hwnd otherClass = desk.AddWindow("Class changed", true, "Notepad", 0, 5);
+    Hwnd trayed = desk.AddWindow("Gone to its tray since", true, "Notepad", 0, 5);
     list.RefreshWindows(self);
-    for (Hwnd w : {kept, shown, reused, restarted, otherClass})
+    for (Hwnd w : {kept, shown, reused, restarted, otherClass, trayed})
         list.FindByHandle(w)->SetShown(false);
     // The program is killed here: nothing is given back, the record stays.
 
+    // The user brings one back through its own program, which later hides it to its tray:
+    // hidden as ours are, but not minimised.
+    desk.ShowWindowAsync(trayed, ShowCmd::Restore);
+    desk.ShowWindowAsync(trayed, ShowCmd::Hide);
     desk.Window(shown).visible = true;
     desk.Window(reused).pid = 7;                 // the handle now names another program's window
     desk.Process(6).created = 2;                 // a new process under the old id
@@ -459,7 +498,7 @@ TEST_F(WindowListTest, NextStartAdoptsOnlyRecordedWindowsThatAreStillTheSameAndH
     adopted.SettleRestores(false);
     EXPECT_TRUE(desk.IsWindowVisible(kept));
     EXPECT_EQ(desk.log, (std::vector<std::string>{"ShowWindow Kept Restore"}));
-    for (Hwnd w : {reused, restarted, otherClass})
+    for (Hwnd w : {reused, restarted, otherClass, trayed})
         EXPECT_FALSE(desk.IsWindowVisible(w));
     EXPECT_EQ(store.files[kRecordPath], "");
 }
@@ -490,11 +529,15 @@ TEST_F(WindowListTest, ARestoreThatDoesNotTakeKeepsTheWindowOursAndRecorded)
         EXPECT_TRUE(list.FindByHandle(w)->HiddenByUs);
 
     // Killed now: "/restore" tries again, and keeps in the record what still does not come.
+    // The window its program hid again once our restore had shown it is no longer minimised
+    // as ours are: that program's to show now, so it leaves the record untouched.
     auto next = NextStart();
     desk.Window(refusing).refusesShows = false;
+    desk.log.clear();
     RestoreRecorded(*next, desk, desk);
     EXPECT_TRUE(desk.IsWindowVisible(refusing));
-    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{rehiding, hung}));
+    EXPECT_EQ(RecordedOnDisk(), (std::vector<Hwnd>{hung}));
+    EXPECT_EQ(std::count(desk.log.begin(), desk.log.end(), "ShowWindow Hides itself again Restore"), 0);
 
     // Or the same run tries again, and then everything comes back and leaves the record.
     desk.Window(rehiding).staysHidden = false;
@@ -578,6 +621,16 @@ TEST(HiddenRecordFile, ALineCutShortOrDamagedIsLeftOutAndTheRestKept)
     EXPECT_EQ(readIcons.size(), 2u);
     THiddenRecord::Parse("[system]\nW 1 2 3 41\n", readWindows, readIcons);
     EXPECT_TRUE(readWindows.empty());
+
+    // A muted program's line carries the sessions its user had muted, whatever their bytes.
+    const std::vector<RecordedProgram> programs{{"C:\\a b.exe", {{"x y|1", 1, 2, "C:\\a b.exe"}}}, {"D:\\p.exe", {}}};
+    std::string withPrograms = THiddenRecord::Format(windows, {}, {}, {}, {}, programs);
+    withPrograms.insert(withPrograms.find("E "), "E 41 1 2\nE  1 2 41\nE 41 1 2 4\n");
+    std::vector<RecordedSession> readSessions;
+    std::vector<RecordedProgram> readPrograms;
+    THiddenRecord::Parse(withPrograms, readWindows, readIcons, nullptr, nullptr, &readSessions, &readPrograms);
+    EXPECT_EQ(readPrograms, programs);
+    EXPECT_EQ(readWindows.size(), 2u);
 }
 
 TEST_F(WindowListTest, RequestsAHungWindowHasNotCarriedOutCountAsDone)

@@ -21,6 +21,11 @@ TEST(Win32Audio, RequestsReturnAtOnceAndAnAudioSystemThatCannotListMutesNothing)
     const std::string self = audio.ExecutablePath(::GetCurrentProcessId());
     EXPECT_EQ(ProgramKey(self).substr(self.size() - 15), "win32_tests.exe") << self;
     EXPECT_EQ(audio.ExecutablePath(0), "");
+    // A process is known by its id and its age: another age under the same id is another process.
+    const std::uint64_t created = Win32Identity().ProcessCreationTime(::GetCurrentProcessId());
+    EXPECT_TRUE(audio.IsRunning(::GetCurrentProcessId(), created));
+    EXPECT_FALSE(audio.IsRunning(::GetCurrentProcessId(), created + 1));
+    EXPECT_FALSE(audio.IsRunning(0, 0));
 
     const auto start = std::chrono::steady_clock::now();
     audio.Post({{"no such session", ::GetCurrentProcessId(), 1, true}}, true);
