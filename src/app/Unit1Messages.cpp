@@ -91,8 +91,8 @@ void TFrmAmbler::OnTimer(UINT_PTR timer)
     case kTrayWatchTimer: ui::Guarded(hwnd_, [this] { TrayWatchTick(); }); break;
     case kAudioAnswerTimer:
     case kAudioLookTimer: ui::Guarded(hwnd_, [this, timer] { AudioTick(timer); }); break;
-    case kHotCornerTimer: ui::Guarded(hwnd_, [this] { HotCornerTick(); }); break;
-    case kIdleTimer: ui::Guarded(hwnd_, [this] { IdleTick(); }); break;
+    case kHotCornerTimer:
+    case kIdleTimer: ui::Guarded(hwnd_, [this, timer] { timer == kIdleTimer ? IdleTick() : HotCornerTick(); }); break;
     default: break;
     }
 }

@@ -11,6 +11,7 @@
 #include "settings/uAutoStart.h"
 #include "settings/uIniFileMgr.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -115,6 +116,18 @@ void TFrmHelp::Create(HWND owner)
                     rc.bottom - rc.top, owner))
         throw std::runtime_error("cannot create the hot-key settings dialog");
     FitToDpi(kClientWidth, kClientHeight, true, Anchor::TopLeft);
+    // At its designed place, unless that puts part of it off its monitor's work area (a high
+    // DPI on a small screen): then moved in, so that every row and the button can be reached.
+    RECT placed{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetWindowRect(hwnd_, &placed) &&
+        ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        const LONG x = std::max(work.left, std::min(placed.left, work.right - (placed.right - placed.left)));
+        const LONG y = std::max(work.top, std::min(placed.top, work.bottom - (placed.bottom - placed.top)));
+        ::SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     BuildControls(kLayout, kFonts);
     for (std::size_t i = 0; i < kProgramHotKeyCount; ++i)
         ui::SetText(Control(kHotKeyRows[i].label), reinterpret_cast<const wchar_t*>(kProgramHotKeys[i].Label));

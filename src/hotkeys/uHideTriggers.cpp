@@ -2,18 +2,20 @@
 
 namespace tw {
 
+namespace {
+int ReadUpTo(TIniFileMgr& ini, const char* key, int most)
+{
+    const int value = ini.ReadInteger(kSettingsSection, key, 0);
+    return value >= 0 && value <= most ? value : 0;
+}
+} // namespace
+
 ScreenCorner ReadHotCorner(TIniFileMgr& ini)
 {
-    const int value = ini.ReadInteger(kSettingsSection, kHotCornerKey, 0);
-    return value >= 0 && value <= static_cast<int>(ScreenCorner::BottomRight) ? static_cast<ScreenCorner>(value)
-                                                                               : ScreenCorner::None;
+    return static_cast<ScreenCorner>(ReadUpTo(ini, kHotCornerKey, static_cast<int>(ScreenCorner::BottomRight)));
 }
 
-int ReadIdleMinutes(TIniFileMgr& ini)
-{
-    const int value = ini.ReadInteger(kSettingsSection, kIdleMinutesKey, 0);
-    return value >= 0 && value <= kMaxIdleMinutes ? value : 0;
-}
+int ReadIdleMinutes(TIniFileMgr& ini) { return ReadUpTo(ini, kIdleMinutesKey, kMaxIdleMinutes); }
 
 void THotCorner::SetCorner(ScreenCorner corner)
 {

@@ -329,28 +329,21 @@ std::vector<TWindow*> TWindowList::Restore(std::vector<TWindow*> entries)
     for (std::size_t i = 1; i < entries.size(); ++i)
         for (std::size_t j = i; j > 0 && rank(entries[j]) < rank(entries[j - 1]); --j)
             std::swap(entries[j], entries[j - 1]);
-    std::vector<TWindow*> hidden;
-    for (TWindow* entry : entries)
-        if (entry->HiddenByUs && !entry->WillBeVisible())
-            hidden.push_back(entry);
     // Each restore brings its window to the front as its thread carries it out, so the one
     // that belongs in front goes last; each placement is queued behind its window's restore.
     std::vector<TWindow*> refused;
-    std::vector<TWindow*> asked;
+    restored_.clear();
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
         TWindow* entry = *it;
-        const bool wasHidden = std::find(hidden.begin(), hidden.end(), entry) != hidden.end();
+        const bool wasHidden = entry->HiddenByUs && !entry->WillBeVisible();
         if (!entry->SetShown(true))
             refused.push_back(entry);
         else if (wasHidden)
-            asked.insert(asked.begin(), entry);
+            restored_.insert(restored_.begin(), entry->Handle);
     }
-    for (std::size_t i = 1; i < asked.size(); ++i)
-        api_.PlaceBehind(asked[i]->Handle, asked[i - 1]->Handle);
-    restored_.clear();
-    for (TWindow* entry : asked)
-        restored_.push_back(entry->Handle);
-    if (!asked.empty())
+    for (std::size_t i = 1; i < restored_.size(); ++i)
+        api_.PlaceBehind(restored_[i], restored_[i - 1]);
+    if (!restored_.empty())
         api_.Activate(restored_.front());
     return refused;
 }
