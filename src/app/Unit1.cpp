@@ -274,6 +274,8 @@ void TFrmAmbler::RunDeferred()
         ::PostMessageW(hwnd_, ShowRequestMessage(), 0, 0);
     if (std::exchange(pendingTaskbarCreated_, false))
         ::PostMessageW(hwnd_, TaskbarCreatedMessage(), 0, 0);
+    for (StartSwitch command : std::exchange(pendingCommands_, {}))
+        ::PostMessageW(hwnd_, kCommandMessage, static_cast<WPARAM>(command), 0);
     for (const PendingHotKey& press : std::exchange(pendingHotKeys_, {}))
         ::PostMessageW(hwnd_, WM_HOTKEY, static_cast<WPARAM>(press.id),
                        MAKELPARAM(static_cast<WORD>(press.modifiers), static_cast<WORD>(press.key)));
@@ -289,12 +291,17 @@ bool TFrmAmbler::OnRequest(UINT msg)
     const bool show = msg == ShowRequestMessage();
     if (!show && msg != RestoreRequestMessage())
         return false;
-    if (busy_ > 0)
+    if (busy_ > 0) {
         (show ? pendingShow_ : pendingRestore_) = true;
-    else if (show)
+    } else if (show) {
         ShowSelf();
-    else
+    } else {
+        // A window that refuses is reported in a message box: "/restore" has its answer first.
+        if (::InSendMessage())
+            answerOwed_ = 1;
         RestoreAllHidden();
+        AnswerWaitingStart();
+    }
     return true;
 }
 

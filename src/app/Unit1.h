@@ -4,6 +4,7 @@
 // action is caught and reported.
 #pragma once
 
+#include "app/Commands.h"
 #include "app/ControlIds.h"
 #include "app/FaultRestore_win.h"
 #include "hotkeys/uGlobalHotKeys.h"
@@ -20,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -125,8 +127,10 @@ public:
     // Ticks the listed windows of the programs ticked always, and gives each such program's
     // boss key to its first listed window.
     void ApplyRememberedPrograms();
-    // Before a hide: while some program is ticked always, the list is brought up to date so
-    // that a window it opened since the last refresh goes too.
+    // Ticks the listed windows whose titles hold some rule's text.
+    void TickByTitleRules();
+    // Before a hide: while some program or title is ticked always, the list is brought up to
+    // date so that a window opened since the last refresh goes too.
     void RefreshForRemembered();
     // A boss key was set or cleared on `window`: a program ticked always keeps it.
     void RememberBossKey(TWindow& window);
@@ -224,6 +228,25 @@ private:
     void RunDeferred();
     // Another start's request; false when it is not one.
     bool OnRequest(UINT msg);
+
+    // Another start's command (Unit1Commands.cpp): answered kCommandTaken once carried out,
+    // 0 when it is none of ours.
+    LRESULT OnCopyData(const COPYDATASTRUCT* data);
+    void RunCommand(StartSwitch command);
+    // While work on the lists waits on another program, the command is kept to run after it
+    // (true); otherwise false, and the caller runs it now.
+    bool QueueWhileBusy(StartSwitch command);
+    // Some ticked row's window is one we hid and keep hidden.
+    bool AnyCheckedHiddenByUs();
+    // Answers the start that waits on the request or command being carried out, if it
+    // still waits.
+    void AnswerWaitingStart();
+    // The program's short message, after the waiting start has its answer.
+    void Tell(const wchar_t* text);
+    // A command that waited for work under way, posted to ourselves: its switch in wParam.
+    static constexpr UINT kCommandMessage = WM_APP + 20;
+    std::optional<LRESULT> answerOwed_;   // what that start is to be answered
+    std::vector<StartSwitch> pendingCommands_;
     // The close sequence has begun (or the session is ending): nothing more is hidden.
     bool Closing() const { return closing_; }
 
@@ -275,6 +298,8 @@ private:
     void SaveRemembered();
     void ToggleRememberedProgram(TWindow& entry, const std::string& exe);
     void ToggleRememberedIcon(TTrayIcon& icon);
+    // The dialog over `title` (UTF-8); what the user keeps of it becomes a rule.
+    void AskTitleRule(const std::string& title);
     // Looks once a second for icons that appear, only while some icon is remembered.
     void WatchTrayIcons();
 

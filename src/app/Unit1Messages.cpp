@@ -167,6 +167,14 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             FormClose(true);
         }
         return 0;
+    case WM_COPYDATA:
+        return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case kCommandMessage:
+        // Posted by ourselves; anything else posting it is given no more than a command. A
+        // message box under work that waits dispatches it: then it waits again.
+        if (IsCommand(static_cast<StartSwitch>(wParam)) && !QueueWhileBusy(static_cast<StartSwitch>(wParam)))
+            ui::Guarded(hwnd_, [&] { RunCommand(static_cast<StartSwitch>(wParam)); });
+        return 0;
     case kFileCommandsEndedMessage:
         ui::Guarded(hwnd_, [this] { FileCommandsEnded(); });
         return 0;

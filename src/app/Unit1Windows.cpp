@@ -30,7 +30,7 @@ void TFrmAmbler::FillWindowPage()
     });
     SyncAudio();
     if (!filled)
-        ui::ShowMessage(hwnd_, L"初始化窗口列表失败！");
+        Tell(L"初始化窗口列表失败！");
 }
 
 void TFrmAmbler::ShowWindowRows()
@@ -169,7 +169,7 @@ void TFrmAmbler::SetCheckedWindowsShown(bool show)
     }
     SyncAudio();
     if (refused)
-        ui::ShowMessage(hwnd_, L"无法隐藏该窗口：它属于以管理员身份运行的程序");
+        Tell(L"无法隐藏该窗口：它属于以管理员身份运行的程序");
     if (show)
         WatchRestores(notRestored);
 }
@@ -272,7 +272,7 @@ void TFrmAmbler::ReportRefusedRestores(const std::vector<TWindow*>& refused)
                 ui::LvSetChecked(lv, row, true);
     }
     if (any)
-        ui::ShowMessage(hwnd_, L"无法还原该窗口");
+        Tell(L"无法还原该窗口");
 }
 
 void TFrmAmbler::WaitForRestores(unsigned ms)

@@ -303,6 +303,18 @@ enum class RequestAnswer {
     NoAnswer,  // hung, gone, too slow, or not ours
 };
 
+// A command on the wire: WM_COPYDATA whose dwData is kCommandTag and whose bytes are the
+// command's word in ASCII without terminator; the copy answers kCommandTaken once it has
+// carried it out, and anything else (0 from a window that does not know it) is no answer.
+inline constexpr std::uintptr_t kCommandTag = 0x54574331;   // "TWC1"
+inline constexpr long kCommandTaken = 0x5457;
+
+enum class CommandAnswer {
+    Done,        // the running copy carried the command out
+    OtherLevel,  // it runs at another integrity level than ours: it is not asked
+    NoAnswer,    // hung, gone, too slow, or it did not know the command
+};
+
 class InstanceApi {
 public:
     virtual ~InstanceApi() = default;
@@ -313,6 +325,9 @@ public:
     virtual Hwnd RunningCopyWindow() = 0;
     // Asks that window to come to the front, or to give back everything it hid.
     virtual RequestAnswer Request(Hwnd main, bool restore) = 0;
+    // Hands that window a command (its word), waiting at most `ms` for the answer and, with
+    // `untilEnded`, for the copy's process to end as well.
+    virtual CommandAnswer Command(Hwnd main, std::string_view word, unsigned ms, bool untilEnded) = 0;
     virtual void Pause(unsigned ms) = 0;
 };
 
