@@ -31,6 +31,17 @@ enum MainWindow : int {
     PopAlwaysTick,       // the Windows page's row menu
     PopMuteHidden,
     PopAlwaysHideIcon,   // the Tray page's row menu
+    PopTickByTitle,      // the Windows page's row menu: a rule by title, and the rules it matches
+    PopForgetTitle,
+    PopForgetTitleLast = PopForgetTitle + 4,
+};
+
+// The dialog that makes a rule by title (window class "TFrmTitleRule").
+enum TitleRuleDialog : int {
+    lblTitleRule = 300,
+    edtTitleRule,
+    BtnTitleRuleOk,
+    BtnTitleRuleCancel,
 };
 
 // The settings dialog's ids are beside it, in hotkeys/Unit2Ids.h, and the file picker's in
@@ -40,3 +51,4 @@ enum MainWindow : int {
 
 // Window class of the main window.
 #define TW_MAIN_WINDOW_CLASS L"TFrmAmbler"
+#define TW_TITLE_RULE_WINDOW_CLASS L"TFrmTitleRule"

@@ -8,6 +8,8 @@ namespace {
 // started may not have made it yet.
 constexpr unsigned kFindRunningCopyMs = 10000;
 constexpr unsigned kPollMs = 50;
+// A script waits on a command no longer than this, whatever the copy is doing.
+constexpr unsigned kCommandWaitMs = 5000;
 
 } // namespace
 
@@ -36,6 +38,29 @@ StartVerdict DecideStart(InstanceApi& instance, bool restore)
     }
     // A copy holds the lock but shows no window: no rival, and nobody to hand over to.
     return {false, notDone, elevated};
+}
+
+int SendCommand(InstanceApi& instance, StartSwitch command)
+{
+    const InstanceClaim claim = instance.Claim();
+    if (claim == InstanceClaim::Held)
+        return kNoRunningCopy;
+    for (unsigned waited = 0;; waited += kPollMs) {
+        if (Hwnd main = instance.RunningCopyWindow()) {
+            switch (instance.Command(main, CommandWord(command), kCommandWaitMs - waited, command == StartSwitch::Quit)) {
+            case CommandAnswer::Done: return kCommandDone;
+            case CommandAnswer::OtherLevel: return kNoRunningCopy;
+            case CommandAnswer::NoAnswer: return kCommandNoAnswer;
+            }
+        }
+        // Without a lock only a window can tell that a copy runs.
+        if (claim == InstanceClaim::Failed || instance.Claim() == InstanceClaim::Held)
+            return kNoRunningCopy;
+        // A copy that has only just started makes its window within moments.
+        if (waited + kPollMs >= kCommandWaitMs)
+            return kCommandNoAnswer;
+        instance.Pause(kPollMs);
+    }
 }
 
 } // namespace tw

@@ -4,6 +4,7 @@
 // record of it.
 #pragma once
 
+#include "app/Commands.h"
 #include "platform/Platform.h"
 
 namespace tw {
@@ -17,5 +18,10 @@ struct StartVerdict {
 // A copy that runs is asked to come to the front, or with `restore` to give back what it
 // hid. A start that cannot reach it (above its integrity level) never runs beside it.
 StartVerdict DecideStart(InstanceApi& instance, bool restore);
+
+// A command start: hands `command` to the copy that runs, waiting at most 5 s in all for its
+// window and its answer (for Quit, until it has ended), and says how that went as the start's
+// exit code. It never runs as the copy, and starts nothing when none runs.
+int SendCommand(InstanceApi& instance, StartSwitch command);
 
 } // namespace tw

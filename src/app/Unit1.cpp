@@ -213,6 +213,7 @@ void TFrmAmbler::FinishStart()
             FillTrayPage();
             WatchTrayIcons();
             LoadFileList();
+            ApplyHideTriggers();
         });
     }
     // What waited for the start runs now, in the order it came.
@@ -226,12 +227,14 @@ bool TFrmAmbler::FormClose(bool sessionEnding)
     ::KillTimer(hwnd_, kRestoreCheckTimer);
     ::KillTimer(hwnd_, kRecordRetryTimer);
     ::KillTimer(hwnd_, kTrayWatchTimer);
+    ::KillTimer(hwnd_, kHotCornerTimer);
+    ::KillTimer(hwnd_, kIdleTimer);
     if (WindowList) {
         WindowList->RestoreHidden();
         WaitForRestores(sessionEnding ? 0 : kCloseRestoreWaitMs);
     }
     if (TrayIconList)
-        TrayIconList->ShowHidden();
+        TrayIconList->ShowHidden(!sessionEnding);
     UnmuteEverything(kCloseUnmuteWaitMs);
     try {
         SaveFileList();
@@ -296,6 +299,8 @@ void TFrmAmbler::RunDeferred()
         ::PostMessageW(hwnd_, ShowRequestMessage(), 0, 0);
     if (std::exchange(pendingTaskbarCreated_, false))
         ::PostMessageW(hwnd_, TaskbarCreatedMessage(), 0, 0);
+    for (StartSwitch command : std::exchange(pendingCommands_, {}))
+        ::PostMessageW(hwnd_, kCommandMessage, static_cast<WPARAM>(command), 0);
     for (const PendingHotKey& press : std::exchange(pendingHotKeys_, {}))
         ::PostMessageW(hwnd_, WM_HOTKEY, static_cast<WPARAM>(press.id),
                        MAKELPARAM(static_cast<WORD>(press.modifiers), static_cast<WORD>(press.key)));
@@ -311,12 +316,17 @@ bool TFrmAmbler::OnRequest(UINT msg)
     const bool show = msg == ShowRequestMessage();
     if (!show && msg != RestoreRequestMessage())
         return false;
-    if (busy_ > 0)
+    if (busy_ > 0) {
         (show ? pendingShow_ : pendingRestore_) = true;
-    else if (show)
+    } else if (show) {
         ShowSelf();
-    else
+    } else {
+        // A window that refuses is reported in a message box: "/restore" has its answer first.
+        if (::InSendMessage())
+            answerOwed_ = 1;
         RestoreAllHidden();
+        AnswerWaitingStart();
+    }
     return true;
 }
 

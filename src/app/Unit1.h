@@ -4,9 +4,11 @@
 // action is caught and reported.
 #pragma once
 
+#include "app/Commands.h"
 #include "app/ControlIds.h"
 #include "app/FaultRestore_win.h"
 #include "hotkeys/uGlobalHotKeys.h"
+#include "hotkeys/uHideTriggers.h"
 #include "hotkeys/uHotKeyBox.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
@@ -63,9 +65,7 @@ public:
     TWindow* BossKeyWindow = nullptr;  // the entry whose boss key is being typed; not owned
     int BossKeyItem = -1;              // its row in lstWindowName; -1 = none
     std::unique_ptr<THotKeyBox> BossKeyBox;  // capture box on edtBossKey, for the whole run
-    std::uint16_t SelfHotKeyId = 0;
-    std::uint16_t HideHotKeyId = 0;
-    std::uint16_t ShowHotKeyId = 0;
+    ProgramHotKeyIds HotKeyIds{};   // one per program hot key, in the table's order; 0 = none
 
     // --- Start-up, close, pages (Unit1.cpp) ----------------------------------------------
     // What the first paint shows; FinishStart does the rest.
@@ -84,7 +84,16 @@ public:
     // --- Windows page (Unit1Windows.cpp) ----------------------------------------------
     void FillWindowPage();
     void lstWindowNameMouseDown(int button, int x, int y);
+    // The row's box was ticked or cleared, by a click or the space bar: the entry keeps it.
+    void lstWindowNameBoxChanged(int row);
     void SetCheckedWindowsShown(bool show);
+    // Hides the ticked windows: the one way the hot key, the screen corner and the idle
+    // timer all take.
+    void HideCheckedWindows();
+    // Hides the window the user has in front, as a ticked one is hidden, and lists it ticked.
+    // Says nothing when that window is none we may hide: the desktop, a taskbar, one of
+    // ours, an elevated program's, or nothing at all.
+    void HideFrontWindow();
     void BtnHideWindowsClick();
     void BtnShowWindowsClick();
     // A boss key: every entry bound to it toggles.
@@ -112,6 +121,8 @@ public:
     // --- Tray page (Unit1Tray.cpp) ----------------------------------------------------------
     void FillTrayPage();
     void lstTrayIconsMouseDown(int button, int x, int y);
+    // The row's tick is applied to its icon: hidden when ticked, shown when not.
+    void lstTrayIconsBoxChanged(int row);
     // The shell restarted: its icons are read again and what the user hid is hidden again.
     void TaskbarCreated();
     void ShellRestartTick(UINT_PTR timer);
@@ -121,8 +132,10 @@ public:
     // Ticks the listed windows of the programs ticked always, and gives each such program's
     // boss key to its first listed window.
     void ApplyRememberedPrograms();
-    // Before a hide: while some program is ticked always, the list is brought up to date so
-    // that a window it opened since the last refresh goes too.
+    // Ticks the listed windows whose titles hold some rule's text.
+    void TickByTitleRules();
+    // Before a hide: while some program or title is ticked always, the list is brought up to
+    // date so that a window opened since the last refresh goes too.
     void RefreshForRemembered();
     // A boss key was set or cleared on `window`: a program ticked always keeps it.
     void RememberBossKey(TWindow& window);
@@ -140,6 +153,15 @@ public:
     static constexpr UINT_PTR kTrayWatchTimer = 5;
     static constexpr UINT_PTR kAudioAnswerTimer = 6;
     static constexpr UINT_PTR kAudioLookTimer = 7;
+    static constexpr UINT_PTR kHotCornerTimer = 8;
+    static constexpr UINT_PTR kIdleTimer = 9;
+
+    // --- The screen corner and the idle timer (Unit1Triggers.cpp) ----------------------------
+    // Reads the chosen corner and idle minutes and watches for them; nothing runs for a
+    // trigger that is off.
+    void ApplyHideTriggers();
+    void HotCornerTick();
+    void IdleTick();
 
     // --- Sound of what we hide (Unit1Audio.cpp) --------------------------------------------
     void CreateMuter();
@@ -211,6 +233,25 @@ private:
     void RunDeferred();
     // Another start's request; false when it is not one.
     bool OnRequest(UINT msg);
+
+    // Another start's command (Unit1Commands.cpp): answered kCommandTaken once carried out,
+    // 0 when it is none of ours.
+    LRESULT OnCopyData(const COPYDATASTRUCT* data);
+    void RunCommand(StartSwitch command);
+    // While work on the lists waits on another program, the command is kept to run after it
+    // (true); otherwise false, and the caller runs it now.
+    bool QueueWhileBusy(StartSwitch command);
+    // Some ticked row's window is one we hid and keep hidden.
+    bool AnyCheckedHiddenByUs();
+    // Answers the start that waits on the request or command being carried out, if it
+    // still waits.
+    void AnswerWaitingStart();
+    // The program's short message, after the waiting start has its answer.
+    void Tell(const wchar_t* text);
+    // A command that waited for work under way, posted to ourselves: its switch in wParam.
+    static constexpr UINT kCommandMessage = WM_APP + 20;
+    std::optional<LRESULT> answerOwed_;   // what that start is to be answered
+    std::vector<StartSwitch> pendingCommands_;
     // The close sequence has begun (or the session is ending): nothing more is hidden.
     bool Closing() const { return closing_; }
 
@@ -262,6 +303,8 @@ private:
     void SaveRemembered();
     void ToggleRememberedProgram(TWindow& entry, const std::string& exe);
     void ToggleRememberedIcon(TTrayIcon& icon);
+    // The dialog over `title` (UTF-8); what the user keeps of it becomes a rule.
+    void AskTitleRule(const std::string& title);
     // Looks once a second for icons that appear, only while some icon is remembered.
     void WatchTrayIcons();
 
@@ -332,6 +375,8 @@ private:
     DWORD taskbarHookPid_ = 0;
     void ArmAudioTimers();
     bool audioLooking_ = false;  // the look timer runs
+    THotCorner hotCorner_;
+    TIdleTimer idleTimer_;
     // FinishStart has begun: a refresh may wait for the shell's answers.
     bool started_ = false;
     // Holds back what arrives from FormCreate until FinishStart is done. Last, so that it

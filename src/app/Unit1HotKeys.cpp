@@ -1,4 +1,4 @@
-// The main window's hot keys: the three program hot keys, the boss-key editor over the
+// The main window's hot keys: the program hot keys, the boss-key editor over the
 // Windows page, WM_HOTKEY, and the "设置" button that opens the settings dialog.
 #include "app/Unit1.h"
 
@@ -44,7 +44,7 @@ void SetAutoSizedCaption(HWND label, const std::wstring& caption)
 void TFrmAmbler::CreateBossKeyBox()
 {
     hotKeys_ = std::make_unique<TGlobalHotKeys>(Win32HotKeys(), ui::AsHwnd(hwnd_), *WindowList,
-                                                ProgramHotKeyIds{SelfHotKeyId, HideHotKeyId, ShowHotKeyId});
+                                                HotKeyIds);
     BossKeyBox = ui::AttachHotKeyBox(Control(ids::edtBossKey));
     // Both act on whichever entry the editor was opened for at the moment of the key.
     BossKeyBox->OnHotKey = [this](const std::string& text, std::uint16_t modifier, std::uint16_t key) {
@@ -179,8 +179,9 @@ void TFrmAmbler::WMHotKey(int id, unsigned modifiers, unsigned key)
             return;
         switch (hotKeys_->Dispatch(hotKey)) {
         case HotKeyAction::ToggleSelf: ToggleSelf(); break;
-        case HotKeyAction::HideChecked: SetCheckedWindowsShown(false); break;
+        case HotKeyAction::HideChecked: HideCheckedWindows(); break;
         case HotKeyAction::ShowChecked: SetCheckedWindowsShown(true); break;
+        case HotKeyAction::HideFront: HideFrontWindow(); break;
         case HotKeyAction::ToggleWindows: ToggleWindowsByHotKey(hotKey); break;
         }
     } catch (...) {
@@ -197,8 +198,10 @@ void TFrmAmbler::SpeedButton4Click()
     dialog.ShowModal(hwnd_);
     helpDialog_ = nullptr;
     // Whatever closed the dialog, what it wrote takes effect now.
-    if (::IsWindow(hwnd_))
+    if (::IsWindow(hwnd_)) {
         RegisterHotKeys();
+        ApplyHideTriggers();
+    }
 }
 
 void TFrmAmbler::ReleaseHotKeys()

@@ -49,6 +49,21 @@ LRESULT CALLBACK TFrmAmbler::ListMouseProc(HWND hwnd, UINT msg, WPARAM wParam, L
     // The second press of a double-click is a press too: on a check box Windows' list view
     // toggles the box again, and the remembered mark must follow it.
     LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    // The space bar ticks or clears the focused row's box, as a click on it does; the
+    // control has applied it by now, so its handler acts as the click's would.
+    if (msg == WM_KEYDOWN && wParam == VK_SPACE) {
+        auto* self = reinterpret_cast<TFrmAmbler*>(data);
+        const int row = static_cast<int>(::SendMessageW(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        try {
+            if (row >= 0 && id == static_cast<UINT_PTR>(ids::lstWindowName))
+                self->lstWindowNameBoxChanged(row);
+            else if (row >= 0 && id == static_cast<UINT_PTR>(ids::lstTrayIcons))
+                self->lstTrayIconsBoxChanged(row);
+        } catch (...) {
+            // A key is never worth a crash either.
+        }
+        return result;
+    }
     if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) {
         auto* self = reinterpret_cast<TFrmAmbler*>(data);
         int button = msg == WM_RBUTTONDOWN ? 1 : (msg == WM_MBUTTONDOWN ? 2 : 0);
@@ -76,6 +91,8 @@ void TFrmAmbler::OnTimer(UINT_PTR timer)
     case kTrayWatchTimer: ui::Guarded(hwnd_, [this] { TrayWatchTick(); }); break;
     case kAudioAnswerTimer:
     case kAudioLookTimer: ui::Guarded(hwnd_, [this, timer] { AudioTick(timer); }); break;
+    case kHotCornerTimer:
+    case kIdleTimer: ui::Guarded(hwnd_, [this, timer] { timer == kIdleTimer ? IdleTick() : HotCornerTick(); }); break;
     default: break;
     }
 }
@@ -149,6 +166,14 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             BusyScope busy(*this);
             FormClose(true);
         }
+        return 0;
+    case WM_COPYDATA:
+        return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case kCommandMessage:
+        // Posted by ourselves; anything else posting it is given no more than a command. A
+        // message box under work that waits dispatches it: then it waits again.
+        if (IsCommand(static_cast<StartSwitch>(wParam)) && !QueueWhileBusy(static_cast<StartSwitch>(wParam)))
+            ui::Guarded(hwnd_, [&] { RunCommand(static_cast<StartSwitch>(wParam)); });
         return 0;
     case kFileCommandsEndedMessage:
         ui::Guarded(hwnd_, [this] { FileCommandsEnded(); });

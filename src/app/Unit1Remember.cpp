@@ -1,10 +1,14 @@
 // What the user asked us to remember across runs: programs whose windows are always ticked
-// (with their boss key) or muted while hidden, and tray icons that are always hidden. The
-// row menus of the Windows and Tray pages change them; every change is saved at once.
+// (with their boss key) or muted while hidden, words whose windows are always ticked by their
+// title, and tray icons that are always hidden. The row menus of the Windows and Tray pages
+// change them; every change is saved at once.
 #include "app/Unit1.h"
+
+#include "app/TitleRuleDialog.h"
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Handles.h"
+#include "platform/ui/Text.h"
 #include "settings/uIniFileMgr.h"
 
 #include <commctrl.h>
@@ -54,6 +58,27 @@ UINT MenuFlags(bool checked, bool enabled)
     return MF_STRING | (checked ? MF_CHECKED : MF_UNCHECKED) | (enabled ? MF_ENABLED : MF_GRAYED);
 }
 
+// The rules a row's menu offers to forget: no more than fit a menu at a glance.
+constexpr std::size_t kMaxRulesShown = 1 + ids::PopForgetTitleLast - ids::PopForgetTitle;
+
+// A rule as a menu item shows it: "&" would underline the next letter, a tab would push the
+// rest to the right edge, and a title-long rule would make the menu as wide as the screen.
+std::wstring RuleItemText(const std::string& rule)
+{
+    constexpr std::size_t kMaxShown = 40;
+    std::wstring text;
+    for (wchar_t c : ui::FromUtf8(rule)) {
+        if (text.size() >= kMaxShown) {
+            text += L'…';
+            break;
+        }
+        if (c == L'&')
+            text += L'&';
+        text += c < L' ' ? L' ' : c;
+    }
+    return L"标题含“" + text + L"”";
+}
+
 } // namespace
 
 void TFrmAmbler::LoadRemembered()
@@ -81,6 +106,7 @@ void TFrmAmbler::ApplyRememberedPrograms()
 {
     if (!Remembered || !WindowList)
         return;
+    TickByTitleRules();
     if (!Remembered->AnyAlwaysTicked())
         return;
     WindowList->TickPrograms([this](const std::string& exe) { return Remembered->TicksAlways(exe); });
@@ -108,9 +134,21 @@ void TFrmAmbler::ApplyRememberedPrograms()
     }
 }
 
+void TFrmAmbler::TickByTitleRules()
+{
+    if (!Remembered || !WindowList || !Remembered->AnyTitleRule())
+        return;
+    // As for a remembered program, a window unticked by hand stays so until the next refresh.
+    for (int i = 0; i < WindowList->Count(); ++i) {
+        TWindow& entry = WindowList->Items(i);
+        if (!entry.Selected && Remembered->MatchesTitleRule(entry.Title))
+            entry.Selected = true;
+    }
+}
+
 void TFrmAmbler::RefreshForRemembered()
 {
-    if (Remembered && Remembered->AnyAlwaysTicked() && !Closing())
+    if (Remembered && (Remembered->AnyAlwaysTicked() || Remembered->AnyTitleRule()) && !Closing())
         FillWindowPage();
 }
 
@@ -142,9 +180,28 @@ void TFrmAmbler::lstWindowNameContextMenu(int x, int y)
                   L"总是勾选此程序");
     ::AppendMenuW(menu.Get(), MenuFlags(known && Remembered->MutesWhenHidden(*exe), known), ids::PopMuteHidden,
                   L"隐藏时静音");
+    ::AppendMenuW(menu.Get(), MF_STRING, ids::PopTickByTitle, L"总是勾选标题含…的窗口");
+    // Kept by value: the menu's own message loop may free the entry.
+    const std::string title = entry->Title;
+    const std::vector<std::string> rules = Remembered->TitleRulesIn(title, kMaxRulesShown);
+    if (!rules.empty())
+        ::AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+    for (std::size_t i = 0; i < rules.size(); ++i)
+        ::AppendMenuW(menu.Get(), MenuFlags(true, true), ids::PopForgetTitle + static_cast<int>(i),
+                      RuleItemText(rules[i]).c_str());
     const int chosen = static_cast<int>(::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON |
                                                                        TPM_RETURNCMD | TPM_NONOTIFY,
                                                          x, y, 0, hwnd_, nullptr));
+    if (chosen == ids::PopTickByTitle) {
+        AskTitleRule(title);
+        return;
+    }
+    if (chosen >= ids::PopForgetTitle && chosen < ids::PopForgetTitle + static_cast<int>(rules.size())) {
+        // Forgetting leaves the ticks as they are, as for a program.
+        Remembered->ForgetTitleRule(rules[static_cast<std::size_t>(chosen - ids::PopForgetTitle)]);
+        SaveRemembered();
+        return;
+    }
     // The menu's own message loop may have run a refresh that freed the entry.
     if (!known || !WindowList->Contains(entry))
         return;
@@ -178,6 +235,24 @@ void TFrmAmbler::ToggleRememberedProgram(TWindow& entry, const std::string& exe)
     }
     SaveRemembered();
     WindowList->TickPrograms([&exe](const std::string& other) { return SamePath(other, exe); });
+    ShowWindowRows();
+}
+
+void TFrmAmbler::AskTitleRule(const std::string& title)
+{
+    std::optional<std::wstring> rule;
+    {
+        TFrmTitleRule dialog;
+        dialog.Create(hwnd_, ui::FromUtf8(title));
+        rule = dialog.Ask(hwnd_);
+    }
+    // The window may have been closed (a "/quit") while the dialog was open.
+    if (!rule || !::IsWindow(hwnd_) || !Remembered || !WindowList)
+        return;
+    if (!Remembered->AddTitleRule(ui::ToUtf8(*rule)))
+        return;
+    SaveRemembered();
+    TickByTitleRules();
     ShowWindowRows();
 }
 

@@ -45,7 +45,7 @@ void TFrmAmbler::FillTrayPage()
 void TFrmAmbler::ShowTrayRows()
 {
     HWND lv = Control(ids::lstTrayIcons);
-    // The tick is read from the list view itself, so a space-bar tick reverts to the icon's.
+    // The tick is read from the list view itself; one the icon does not have reverts to its own.
     ui::LvShowRows(lv, trayRows_, *TrayIconList, [lv](int i, TrayRow& row, const TTrayIcon& icon) {
         if (row.name != icon.Name) {
             ui::LvSetSubItemText(lv, i, 1, ui::FromUtf8(icon.Name));
@@ -62,21 +62,25 @@ void TFrmAmbler::lstTrayIconsMouseDown(int button, int x, int y)
         return;
     try {
         HWND lv = Control(ids::lstTrayIcons);
-        int row = ui::LvRowAt(lv, POINT{x, y});
-        if (row < 0)
-            return;
-        TTrayIcon* icon = RowIcon(row);
-        if (!icon)
-            return;
         // Anywhere on the row counts: a click on the name applies the row's tick again.
-        bool ticked = ui::LvGetChecked(lv, row);
-        if (ticked && Closing())
-            return;
-        BusyScope busy(*this);
-        icon->SetHidden(ticked);
+        int row = ui::LvRowAt(lv, POINT{x, y});
+        if (row >= 0)
+            lstTrayIconsBoxChanged(row);
     } catch (...) {
         // A click that cannot be carried out changes nothing and says nothing.
     }
+}
+
+void TFrmAmbler::lstTrayIconsBoxChanged(int row)
+{
+    TTrayIcon* icon = RowIcon(row);
+    if (!icon)
+        return;
+    bool ticked = ui::LvGetChecked(Control(ids::lstTrayIcons), row);
+    if (ticked && Closing())
+        return;
+    BusyScope busy(*this);
+    icon->SetHidden(ticked);
 }
 
 void TFrmAmbler::TaskbarCreated()

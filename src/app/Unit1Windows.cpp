@@ -30,13 +30,13 @@ void TFrmAmbler::FillWindowPage()
     });
     SyncAudio();
     if (!filled)
-        ui::ShowMessage(hwnd_, L"初始化窗口列表失败！");
+        Tell(L"初始化窗口列表失败！");
 }
 
 void TFrmAmbler::ShowWindowRows()
 {
     HWND lv = Control(ids::lstWindowName);
-    // The tick is the entry's as stored: a space-bar tick the entry never heard of reverts.
+    // The tick is the entry's as stored.
     ui::LvShowRows(lv, windowRows_, *WindowList, [&](int i, WindowRow& row, const TWindow& entry) {
         if (row.title != entry.Title) {
             ui::LvSetSubItemText(lv, i, 2, ui::FromUtf8(entry.Title));
@@ -86,7 +86,7 @@ void TFrmAmbler::lstWindowNameMouseDown(int button, int x, int y)
         int edge = ui::LvGetColumnWidth(lv, 0);   // the list view fills its page: Left is 0
         int bossWidth = ui::LvGetColumnWidth(lv, 1);
         if (x < edge) {
-            BossKeyWindow->Selected = ui::LvGetChecked(lv, row);
+            lstWindowNameBoxChanged(row);
         } else if (x > edge && x < edge + bossWidth) {
             // Lay the editor over the row's boss-key cell, in the page's coordinates.
             HWND edit = Control(ids::edtBossKey);
@@ -102,6 +102,12 @@ void TFrmAmbler::lstWindowNameMouseDown(int button, int x, int y)
     } catch (...) {
         // A click that cannot be handled changes nothing.
     }
+}
+
+void TFrmAmbler::lstWindowNameBoxChanged(int row)
+{
+    if (TWindow* entry = RowWindow(row))
+        entry->Selected = ui::LvGetChecked(Control(ids::lstWindowName), row);
 }
 
 bool TFrmAmbler::UntickOutOfReach(HWND lv, std::vector<TWindow*>& entries)
@@ -148,20 +154,45 @@ void TFrmAmbler::SetCheckedWindowsShown(bool show)
             WindowList->RecordHiding(entries);   // one write for them all, before any is hidden
         }
         THiddenRecord::Batch batch(Record.get());
-        for (TWindow* entry : entries) {
-            // Showing or hiding another program's window waits for it; the session may end
-            // meanwhile, and what the close sequence gave back must stay given back.
-            if (!show && Closing())
-                break;
-            if (WindowList->Contains(entry) && !entry->SetShown(show) && show)
-                notRestored.push_back(entry);
+        if (show) {
+            notRestored = WindowList->Restore(entries);
+        } else {
+            for (TWindow* entry : entries) {
+                // Hiding another program's window may wait for it; the session may end
+                // meanwhile, and what the close sequence gave back must stay given back.
+                if (Closing())
+                    break;
+                if (WindowList->Contains(entry))
+                    entry->SetShown(false);
+            }
         }
     }
     SyncAudio();
     if (refused)
-        ui::ShowMessage(hwnd_, L"无法隐藏该窗口：它属于以管理员身份运行的程序");
+        Tell(L"无法隐藏该窗口：它属于以管理员身份运行的程序");
     if (show)
         WatchRestores(notRestored);
+}
+
+void TFrmAmbler::HideCheckedWindows() { SetCheckedWindowsShown(false); }
+
+void TFrmAmbler::HideFrontWindow()
+{
+    if (!WindowList || Closing())
+        return;
+    {
+        BusyScope busy(*this);
+        TWindow* entry = WindowList->TickFront(ui::AsHwnd(hwnd_));
+        if (!entry)
+            return;
+        // Recorded before it goes, as every window we hide.
+        WindowList->RecordHiding({entry});
+        entry->SetShown(false);
+        // Listed where its title sorts, ticked, so that the restore gives it back.
+        WindowList->SortByCaption();
+        ShowWindowRows();
+    }
+    SyncAudio();
 }
 
 void TFrmAmbler::ToggleWindowsByHotKey(std::uint16_t id)
@@ -241,7 +272,7 @@ void TFrmAmbler::ReportRefusedRestores(const std::vector<TWindow*>& refused)
                 ui::LvSetChecked(lv, row, true);
     }
     if (any)
-        ui::ShowMessage(hwnd_, L"无法还原该窗口");
+        Tell(L"无法还原该窗口");
 }
 
 void TFrmAmbler::WaitForRestores(unsigned ms)
@@ -269,7 +300,7 @@ void TFrmAmbler::WaitForRestores(unsigned ms)
     }
 }
 
-void TFrmAmbler::BtnHideWindowsClick() { SetCheckedWindowsShown(false); }
+void TFrmAmbler::BtnHideWindowsClick() { HideCheckedWindows(); }
 
 void TFrmAmbler::BtnShowWindowsClick() { SetCheckedWindowsShown(true); }
 

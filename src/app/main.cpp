@@ -13,10 +13,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cwctype>
 #include <exception>
 #include <memory>
-#include <string_view>
 
 namespace {
 
@@ -106,19 +104,6 @@ private:
 // namespace, so other users' sessions run their own copies.
 constexpr wchar_t kInstanceMutex[] = L"Local\\Tarnwick.Instance.6A0F3C2E";
 
-// The whole command line is the one switch `name`, as "/name" or "-name", in any case.
-bool IsSwitch(const wchar_t* args, std::wstring_view name)
-{
-    std::wstring_view text = args ? args : L"";
-    while (!text.empty() && std::iswspace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && std::iswspace(text.back()))
-        text.remove_suffix(1);
-    const int length = static_cast<int>(name.size());
-    return text.size() == name.size() + 1 && (text[0] == L'/' || text[0] == L'-') &&
-           ::CompareStringOrdinal(text.data() + 1, length, name.data(), length, TRUE) == CSTR_EQUAL;
-}
-
 // "/restore" with no copy running: everything the record holds comes back, no window opens.
 int RestoreFromRecord()
 {
@@ -138,13 +123,19 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
     LetCallbackFaultsReachTheCrashHandler();
     std::set_terminate(&RestoreOnTerminate);
 
-    const bool restore = IsSwitch(args, L"restore");
+    const tw::StartSwitch request = tw::ParseStartSwitch(args ? args : L"");
+    // A script that mistyped its command must not get a second program, nor a window.
+    if (request == tw::StartSwitch::Unknown)
+        return tw::kUnknownArgument;
+    const bool restore = request == tw::StartSwitch::Restore;
     // Started from the Run list at logon: everything a start does, but out of sight, as after
     // the show/hide-self hot key; that hot key (or another start) shows the window.
-    const bool hidden = IsSwitch(args, L"hidden");
+    const bool hidden = request == tw::StartSwitch::Hidden;
     // Held until the program ends.
     std::unique_ptr<tw::InstanceApi> instance = tw::NewWin32InstanceLock(
         kInstanceMutex, TW_MAIN_WINDOW_CLASS, tw::ShowRequestMessage(), tw::RestoreRequestMessage());
+    if (tw::IsCommand(request))
+        return tw::SendCommand(*instance, request);
     const tw::StartVerdict verdict = tw::DecideStart(*instance, restore);
     if (!verdict.run) {
         if (verdict.tellElevated)

@@ -3,6 +3,7 @@
 #include "hotkeys/HotKeyEdit_win.h"
 #include "hotkeys/Unit2Ids.h"
 #include "hotkeys/uGlobalHotKeys.h"
+#include "hotkeys/uHideTriggers.h"
 #include "platform/Win32Platform.h"
 #include "platform/WideText.h"
 #include "platform/ui/Controls.h"
@@ -10,6 +11,7 @@
 #include "settings/uAutoStart.h"
 #include "settings/uIniFileMgr.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -30,9 +32,10 @@ const ui::FontSpec kFonts[] = {
     {L"MS Sans Serif", -11},
 };
 
-// The designed 267 x 173, grown by one row for the start-with-Windows box.
+// The designed 267 x 173, grown by a row for the fourth hot key and by a group for what
+// hides the windows without a key and for the start-with-Windows box.
 constexpr int kClientWidth = 267;
-constexpr int kClientHeight = 195;
+constexpr int kClientHeight = 297;
 constexpr int kDesignLeft = 549;
 constexpr int kDesignTop = 302;
 
@@ -40,33 +43,45 @@ constexpr int kDesignTop = 302;
 const wchar_t kOpenHiddenFileHint[] = L"进入隐藏文件方法：                             "
                                       L"点击“开始”—“运行”—输入文件路径，按回车即可 ";
 
+// The hot keys' labels come from the hot-key table.
 const ui::ControlSpec kLayout[] = {
     // id              name           kind            parent          left top  width height text / hint
-    {ids::HelpPanel1,  "Panel1",      Kind::Panel,    0,              0,   0,   267,  163,  nullptr, nullptr},
+    {ids::HelpPanel1,  "Panel1",      Kind::Panel,    0,              0,   0,   267,  263,  nullptr, nullptr},
     {ids::Label4,      "Label4",      Kind::Label,    ids::HelpPanel1, 4,  3,   264,  36,   kOpenHiddenFileHint, nullptr,
      FontSong, ui::WordWrap},
-    {ids::GroupBox1,   "GroupBox1",   Kind::GroupBox, ids::HelpPanel1, 1,  41,  265,  121,  nullptr, nullptr},
-    {ids::HelpLabel1,  "Label1",      Kind::Label,    ids::GroupBox1, 8,   17,  102,  12,   L"隐藏/还原软件本身", nullptr, FontSong},
-    {ids::HelpLabel2,  "Label2",      Kind::Label,    ids::GroupBox1, 8,   46,  100,  13,   L"隐藏选中软件", nullptr, FontButton},
-    {ids::HelpLabel3,  "Label3",      Kind::Label,    ids::GroupBox1, 8,   74,  96,   13,   L"还原选中软件", nullptr, FontButton},
+    {ids::GroupBox1,   "GroupBox1",   Kind::GroupBox, ids::HelpPanel1, 1,  41,  265,  125,  nullptr, nullptr},
+    {ids::HelpLabel1,  "Label1",      Kind::Label,    ids::GroupBox1, 8,   17,  102,  12,   nullptr, nullptr, FontSong},
     {ids::edtHideSelf, "edtHideSelf", Kind::Edit,     ids::GroupBox1, 125, 13,  121,  21,   nullptr, nullptr},
+    {ids::HelpLabel2,  "Label2",      Kind::Label,    ids::GroupBox1, 8,   46,  100,  13,   nullptr, nullptr, FontButton},
     {ids::edtHide,     "edtHide",     Kind::Edit,     ids::GroupBox1, 125, 44,  121,  21,   nullptr, nullptr},
+    {ids::HelpLabel3,  "Label3",      Kind::Label,    ids::GroupBox1, 8,   74,  96,   13,   nullptr, nullptr, FontButton},
     {ids::edtShow,     "edtShow",     Kind::Edit,     ids::GroupBox1, 125, 70,  121,  21,   nullptr, nullptr},
-    {ids::chkAutoStart, "chkAutoStart", Kind::CheckBox, ids::GroupBox1, 8,  98,  238,  17,   L"开机自动启动", nullptr, FontButton},
-    {ids::Button1,     "Button1",     Kind::Button,   0,              95,  165, 75,   25,   L"确定(&O)", nullptr, FontButton},
+    {ids::HelpLabel5,  "Label5",      Kind::Label,    ids::GroupBox1, 8,   100, 100,  13,   nullptr, nullptr, FontButton},
+    {ids::edtHideActive, "edtHideActive", Kind::Edit, ids::GroupBox1, 125, 96,  121,  21,   nullptr, nullptr},
+    {ids::GroupBox2,   "GroupBox2",   Kind::GroupBox, ids::HelpPanel1, 1,  168, 265,  94,   nullptr, nullptr},
+    {ids::lblHotCorner, "lblHotCorner", Kind::Label,  ids::GroupBox2, 8,   17,  134,  12,   L"鼠标移到屏幕角落时隐藏", nullptr, FontSong},
+    {ids::cboHotCorner, "cboHotCorner", Kind::ComboBox, ids::GroupBox2, 145, 13, 101,  120,  nullptr, nullptr},
+    {ids::lblIdleMinutes, "lblIdleMinutes", Kind::Label, ids::GroupBox2, 8, 46,  218,  12,   L"无操作时自动隐藏（分钟，0 为不使用）", nullptr, FontSong},
+    {ids::edtIdleMinutes, "edtIdleMinutes", Kind::Edit, ids::GroupBox2, 226, 42, 30,   21,   nullptr, nullptr,
+     FontDefault, ui::Digits},
+    {ids::chkAutoStart, "chkAutoStart", Kind::CheckBox, ids::GroupBox2, 8,  70,  238,  17,   L"开机自动启动", nullptr, FontButton},
+    {ids::Button1,     "Button1",     Kind::Button,   0,              95,  267, 75,   25,   L"确定(&O)", nullptr, FontButton},
 };
 
-// Each edit, the hot key it sets and the box that serves it.
+// The choices of the corner, in the order of their stored values.
+const wchar_t* const kCornerChoices[] = {L"不使用", L"左上角", L"右上角", L"左下角", L"右下角"};
+
+// Each row of the hot-key table: its label and its edit.
 struct HotKeyRow {
+    int label;
     int edit;
-    const ProgramHotKey* which;
-    std::unique_ptr<THotKeyBox> TFrmHelp::*box;
 };
 
-const HotKeyRow kHotKeyRows[] = {
-    {ids::edtHideSelf, &kSelfHotKey, &TFrmHelp::HideSelfBox},
-    {ids::edtHide, &kHideHotKey, &TFrmHelp::HideBox},
-    {ids::edtShow, &kShowHotKey, &TFrmHelp::ShowBox},
+const HotKeyRow kHotKeyRows[kProgramHotKeyCount] = {
+    {ids::HelpLabel1, ids::edtHideSelf},
+    {ids::HelpLabel2, ids::edtHide},
+    {ids::HelpLabel3, ids::edtShow},
+    {ids::HelpLabel5, ids::edtHideActive},
 };
 
 // Auto-repeat sends a held key at least every half second (the slowest repeat rate the
@@ -101,16 +116,34 @@ void TFrmHelp::Create(HWND owner)
                     rc.bottom - rc.top, owner))
         throw std::runtime_error("cannot create the hot-key settings dialog");
     FitToDpi(kClientWidth, kClientHeight, true, Anchor::TopLeft);
+    // At its designed place, unless that puts part of it off its monitor's work area (a high
+    // DPI on a small screen): then moved in, so that every row and the button can be reached.
+    RECT placed{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetWindowRect(hwnd_, &placed) &&
+        ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        const LONG x = std::max(work.left, std::min(placed.left, work.right - (placed.right - placed.left)));
+        const LONG y = std::max(work.top, std::min(placed.top, work.bottom - (placed.bottom - placed.top)));
+        ::SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     BuildControls(kLayout, kFonts);
+    for (std::size_t i = 0; i < kProgramHotKeyCount; ++i)
+        ui::SetText(Control(kHotKeyRows[i].label), reinterpret_cast<const wchar_t*>(kProgramHotKeys[i].Label));
+    HWND corner = Control(ids::cboHotCorner);
+    for (const wchar_t* choice : kCornerChoices)
+        ::SendMessageW(corner, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+    ::SendMessageW(Control(ids::edtIdleMinutes), EM_LIMITTEXT, 3, 0);
 }
 
 void TFrmHelp::AttachHotKeyBoxes()
 {
-    for (const HotKeyRow& row : kHotKeyRows) {
-        HWND edit = Control(row.edit);
-        auto& box = this->*row.box;
+    for (std::size_t i = 0; i < kProgramHotKeyCount; ++i) {
+        HWND edit = Control(kHotKeyRows[i].edit);
+        auto& box = HotKeyBoxes[i];
         box = ui::AttachHotKeyBox(edit);
-        const ProgramHotKey& which = *row.which;
+        const ProgramHotKey& which = kProgramHotKeys[i];
         box->OnHotKey = [edit, &which](const std::string& text, std::uint16_t modifier, std::uint16_t key) {
             ui::SetText(edit, ui::FromAnsi(text));
             WriteProgramHotKey(Settings(), which, THotKeyValue{modifier, key});
@@ -124,9 +157,34 @@ void TFrmHelp::AttachHotKeyBoxes()
 
 void TFrmHelp::FormShow()
 {
-    for (const HotKeyRow& row : kHotKeyRows)
-        ui::SetText(Control(row.edit), ui::FromAnsi(THotKeyBox::HotKeyText(ReadProgramHotKey(Settings(), *row.which))));
+    showing_ = true;
+    for (std::size_t i = 0; i < kProgramHotKeyCount; ++i)
+        ui::SetText(Control(kHotKeyRows[i].edit),
+                    ui::FromAnsi(THotKeyBox::HotKeyText(ReadProgramHotKey(Settings(), kProgramHotKeys[i]))));
+    ::SendMessageW(Control(ids::cboHotCorner), CB_SETCURSEL, static_cast<WPARAM>(ReadHotCorner(Settings())), 0);
+    ::SetDlgItemInt(Control(ids::GroupBox2), ids::edtIdleMinutes, static_cast<UINT>(ReadIdleMinutes(Settings())), FALSE);
+    showing_ = false;
     ::SendMessageW(Control(ids::chkAutoStart), BM_SETCHECK, AutoStart().Enabled() ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TFrmHelp::cboHotCornerChange()
+{
+    const auto chosen = static_cast<int>(::SendMessageW(Control(ids::cboHotCorner), CB_GETCURSEL, 0, 0));
+    if (chosen >= 0 && chosen != static_cast<int>(ReadHotCorner(Settings())))
+        Settings().WriteInteger(kSettingsSection, kHotCornerKey, chosen);
+}
+
+void TFrmHelp::edtIdleMinutesChange()
+{
+    if (showing_)
+        return;
+    // The edit takes three digits alone; an emptied one means off. Unchanged values are not
+    // written, so that a file never gains a key the user did not set.
+    BOOL read = FALSE;
+    UINT typed = ::GetDlgItemInt(Control(ids::GroupBox2), ids::edtIdleMinutes, &read, FALSE);
+    const int minutes = read && typed <= static_cast<UINT>(kMaxIdleMinutes) ? static_cast<int>(typed) : 0;
+    if (minutes != ReadIdleMinutes(Settings()))
+        Settings().WriteInteger(kSettingsSection, kIdleMinutesKey, minutes);
 }
 
 void TFrmHelp::chkAutoStartClick()
@@ -144,9 +202,9 @@ void TFrmHelp::HotKeyDown()
 {
     // Only the edit being typed in is concerned: one message, not one per edit.
     HWND focus = ::GetFocus();
-    for (const HotKeyRow& row : kHotKeyRows)
-        if (auto& box = this->*row.box; box && focus == Control(row.edit))
-            box->CheckInUse();
+    for (std::size_t i = 0; i < kProgramHotKeyCount; ++i)
+        if (HotKeyBoxes[i] && focus == Control(kHotKeyRows[i].edit))
+            HotKeyBoxes[i]->CheckInUse();
 }
 
 bool TFrmHelp::HasHotKeyFocus() const
@@ -160,8 +218,8 @@ bool TFrmHelp::HasHotKeyFocus() const
 
 bool TFrmHelp::ReportingInUse()
 {
-    for (const HotKeyRow& row : kHotKeyRows)
-        if (auto& box = this->*row.box; box && ui::IsReportingInUse(*box))
+    for (const auto& box : HotKeyBoxes)
+        if (box && ui::IsReportingInUse(*box))
             return true;
     return false;
 }
@@ -209,7 +267,11 @@ LRESULT TFrmHelp::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         // Button1 closes with OK; Enter and Escape, which the dialog manager turns into
         // IDOK and IDCANCEL, close as well. Nothing is left to confirm or undo: every change
         // is in the settings file already.
-        if (HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == ids::cboHotCorner && HIWORD(wParam) == CBN_SELCHANGE)
+            ui::Guarded(hwnd_, [this] { cboHotCornerChange(); });
+        else if (LOWORD(wParam) == ids::edtIdleMinutes && HIWORD(wParam) == EN_CHANGE)
+            ui::Guarded(hwnd_, [this] { edtIdleMinutesChange(); });
+        else if (HIWORD(wParam) == BN_CLICKED) {
             int id = LOWORD(wParam);
             if (id == ids::chkAutoStart)
                 ui::Guarded(hwnd_, [this] { chkAutoStartClick(); });

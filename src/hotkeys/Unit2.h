@@ -1,12 +1,15 @@
-// The hot-key settings dialog "帮助": the three program hot keys, each typed into its own
-// capture box and written to the settings file the moment it is completed or cleared, and
-// the box that has the program start with Windows, out of sight.
+// The hot-key settings dialog "帮助": the program hot keys, each typed into its own capture
+// box and written to the settings file the moment it is completed or cleared; the screen
+// corner and the idle minutes that hide the ticked windows, written the moment they change;
+// and the box that has the program start with Windows, out of sight.
 // The main window registers them again once the dialog has closed, however it closed.
 #pragma once
 
+#include "hotkeys/uGlobalHotKeys.h"
 #include "hotkeys/uHotKeyBox.h"
 #include "platform/ui/Form.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -18,17 +21,20 @@ public:
 
     // Builds the dialog, owned by `owner` (the main window), hidden.
     void Create(HWND owner);
-    // Creates the three capture boxes and binds each to its save and clear actions.
+    // Creates the capture boxes and binds each to its save and clear actions.
     void AttachHotKeyBoxes();
     // Shows the stored hot keys, and whether the Run value starts this exe; runs each time
     // the dialog is shown.
     void FormShow();
     // The start-with-Windows box was ticked or cleared: the Run value is written or deleted.
     void chkAutoStartClick();
+    // Another corner, or other idle minutes, were chosen: stored at once.
+    void cboHotCornerChange();
+    void edtIdleMinutesChange();
     // A registered combination pressed while the user types in one of the edits: that
     // edit's box reports it as taken.
     void HotKeyDown();
-    // True while one of the three edits has the keyboard focus.
+    // True while one of the hot-key edits has the keyboard focus.
     bool HasHotKeyFocus() const;
     // A hot key `id` (main key `key`) pressed while the dialog is open. True when it is the
     // dialog's: the user is typing in one of its edits, or reading the in-use message about
@@ -38,9 +44,8 @@ public:
 
     // They let go of their edits before the dialog's window goes: members go before the
     // form's destructor destroys it.
-    std::unique_ptr<THotKeyBox> HideSelfBox;
-    std::unique_ptr<THotKeyBox> HideBox;
-    std::unique_ptr<THotKeyBox> ShowBox;
+    // One per program hot key, in the table's order.
+    std::array<std::unique_ptr<THotKeyBox>, kProgramHotKeyCount> HotKeyBoxes;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -49,6 +54,7 @@ private:
     bool ReportingInUse();
     bool IsRepeat(std::uint16_t id, unsigned key, LONG time);
 
+    bool showing_ = false;       // the controls are being filled from the file, not by the user
     HWND lastFocus_ = nullptr;   // given back when the dialog is activated again
     // The combination last reported, and when it last arrived.
     std::uint16_t heldId_ = 0;

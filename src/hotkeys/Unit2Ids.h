@@ -18,6 +18,13 @@ enum HelpDialog : int {
     edtShow,
     Button1,
     chkAutoStart,
+    HelpLabel5,
+    edtHideActive,
+    GroupBox2,
+    lblHotCorner,
+    cboHotCorner,
+    lblIdleMinutes,
+    edtIdleMinutes,
 };
 
 } // namespace tw::ids

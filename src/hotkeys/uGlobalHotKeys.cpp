@@ -1,5 +1,6 @@
 #include "hotkeys/uGlobalHotKeys.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tw {
@@ -64,7 +65,7 @@ std::uint16_t HotKeyIdOfAtom(std::uint16_t atom)
     return atom == kFirstStringAtom ? kIdOfFirstStringAtom : static_cast<std::uint16_t>(atom - kFirstStringAtom);
 }
 
-TGlobalHotKeys::TGlobalHotKeys(HotKeyApi& api, Hwnd owner, BossKeyHolders& windows, ProgramHotKeyIds ids)
+TGlobalHotKeys::TGlobalHotKeys(HotKeyApi& api, Hwnd owner, BossKeyHolders& windows, ProgramHotKeyIds& ids)
     : api_(api), owner_(owner), windows_(windows), ids_(ids)
 {
 }
@@ -90,19 +91,15 @@ std::uint16_t TGlobalHotKeys::RegisterNamedHotKey(const std::string& text, std::
 
 std::string TGlobalHotKeys::RegisterHotKeys(TIniFileMgr& ini)
 {
-    const std::pair<const ProgramHotKey*, std::uint16_t*> slots[] = {
-        {&kSelfHotKey, &ids_.Self},
-        {&kHideHotKey, &ids_.Hide},
-        {&kShowHotKey, &ids_.Show},
-    };
     std::string selfText;
-    for (auto [which, id] : slots) {
-        THotKeyValue value = ReadProgramHotKey(ini, *which);
+    for (std::size_t i = 0; i < kProgramHotKeyCount; ++i) {
+        const ProgramHotKey& which = kProgramHotKeys[i];
+        THotKeyValue value = ReadProgramHotKey(ini, which);
         std::string text = THotKeyBox::HotKeyText(value);
-        Release(std::exchange(*id, std::uint16_t{0}));
+        Release(std::exchange(ids_[i], std::uint16_t{0}));
         if (!text.empty())
-            *id = RegisterNamedHotKey(text, value.Modifier, value.Key);
-        if (which == &kSelfHotKey)
+            ids_[i] = RegisterNamedHotKey(text, value.Modifier, value.Key);
+        if (&which == &kSelfHotKey)
             selfText = text;
     }
     return selfText;
@@ -135,12 +132,9 @@ HotKeyAction TGlobalHotKeys::Dispatch(std::uint16_t id) const
     // 0 is what an unset field holds, not an id: only a stranger's WM_HOTKEY carries it.
     if (id == 0)
         return HotKeyAction::ToggleWindows;
-    if (id == ids_.Self)
-        return HotKeyAction::ToggleSelf;
-    if (id == ids_.Hide)
-        return HotKeyAction::HideChecked;
-    if (id == ids_.Show)
-        return HotKeyAction::ShowChecked;
+    for (std::size_t i = 0; i < kProgramHotKeyCount; ++i)
+        if (id == ids_[i])
+            return kProgramHotKeys[i].Action;
     return HotKeyAction::ToggleWindows;
 }
 
@@ -156,7 +150,7 @@ void TGlobalHotKeys::ReleaseAll()
 
 bool TGlobalHotKeys::InUse(std::uint16_t id)
 {
-    return id == ids_.Self || id == ids_.Hide || id == ids_.Show || windows_.HoldsHotKey(id);
+    return std::find(ids_.begin(), ids_.end(), id) != ids_.end() || windows_.HoldsHotKey(id);
 }
 
 void TGlobalHotKeys::Release(std::uint16_t id)

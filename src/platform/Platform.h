@@ -75,6 +75,14 @@ public:
     // complete (window gone, hung, timed out); `result` is then 0.
     virtual bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam,
                               std::intptr_t lParam, std::intptr_t& result) = 0;
+    // The same with the caller's own bound, for a question that may as well go unanswered:
+    // one asked again and again, or one asked while the session ends.
+    virtual bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                                   unsigned timeoutMs, std::intptr_t& result) = 0;
+    // IsHungAppWindow: the system counts the window's thread as hung, having seen it read no
+    // message for some seconds. A thread merely busy is not counted so until then, and the
+    // abort-if-hung sends wait their whole bound on it.
+    virtual bool IsHungAppWindow(Hwnd w) = 0;
     // The window's thread answers a message (WM_NULL) now, within a short wait: it is reading
     // its queue, so the requests queued to it before have been carried out.
     virtual bool IsResponding(Hwnd w)
@@ -82,9 +90,18 @@ public:
         std::intptr_t ignored = 0;
         return SendMessageA(w, 0, 0, 0, ignored);
     }
-    // IsHungAppWindow: the window's thread has not read its messages for a while (about five
-    // seconds on Windows); false for no window.
-    virtual bool IsHungAppWindow(Hwnd w) = 0;
+    // GetForegroundWindow: the window the user works in now; 0 when none has the foreground.
+    virtual Hwnd GetForegroundWindow() = 0;
+    // GetAncestor(w, GA_ROOTOWNER): the top-level window that owns `w` through its chain of
+    // parents and owners (a dialog's main window); `w` itself when nothing owns it.
+    virtual Hwnd RootOwner(Hwnd w) = 0;
+    // Puts `w` directly behind `inFront` in the stacking order without activating it, queued
+    // to `w`'s thread after what was asked of it before (SetWindowPos, SWP_ASYNCWINDOWPOS).
+    virtual bool PlaceBehind(Hwnd w, Hwnd inFront) = 0;
+    // SetForegroundWindow: brings `w` to the front and gives it the keyboard. Windows allows
+    // it only while we may take the foreground (we had the last input, a hot key of ours
+    // say); otherwise it flashes the taskbar button and returns false.
+    virtual bool Activate(Hwnd w) = 0;
     // The mandatory integrity level (the last sub-authority of the token's label: 0x2000
     // medium, 0x3000 high) of process `pid`, or of ours for pid 0; nothing when it cannot be
     // read. The system drops, without a word, what a process sends to the windows of one
@@ -99,7 +116,7 @@ inline constexpr std::uint32_t IsButtonHidden = 0x040C;  // TB_ISBUTTONHIDDEN
 inline constexpr std::uint32_t GetButton = 0x0417;       // TB_GETBUTTON
 inline constexpr std::uint32_t ButtonCount = 0x0418;     // TB_BUTTONCOUNT
 inline constexpr std::uint32_t CommandToIndex = 0x0419;  // TB_COMMANDTOINDEX
-inline constexpr std::uint32_t GetButtonTextW = 0x044B;  // TB_GETBUTTONTEXTW
+inline constexpr std::uint32_t GetButtonInfoW = 0x043F;  // TB_GETBUTTONINFOW
 } // namespace tb
 
 // ---------------------------------------------------------------------------------------
@@ -286,6 +303,18 @@ enum class RequestAnswer {
     NoAnswer,  // hung, gone, too slow, or not ours
 };
 
+// A command on the wire: WM_COPYDATA whose dwData is kCommandTag and whose bytes are the
+// command's word in ASCII without terminator; the copy answers kCommandTaken once it has
+// carried it out, and anything else (0 from a window that does not know it) is no answer.
+inline constexpr std::uintptr_t kCommandTag = 0x54574331;   // "TWC1"
+inline constexpr long kCommandTaken = 0x5457;
+
+enum class CommandAnswer {
+    Done,        // the running copy carried the command out
+    OtherLevel,  // it runs at another integrity level than ours: it is not asked
+    NoAnswer,    // hung, gone, too slow, or it did not know the command
+};
+
 class InstanceApi {
 public:
     virtual ~InstanceApi() = default;
@@ -296,6 +325,9 @@ public:
     virtual Hwnd RunningCopyWindow() = 0;
     // Asks that window to come to the front, or to give back everything it hid.
     virtual RequestAnswer Request(Hwnd main, bool restore) = 0;
+    // Hands that window a command (its word), waiting at most `ms` for the answer and, with
+    // `untilEnded`, for the copy's process to end as well.
+    virtual CommandAnswer Command(Hwnd main, std::string_view word, unsigned ms, bool untilEnded) = 0;
     virtual void Pause(unsigned ms) = 0;
 };
 

@@ -112,6 +112,45 @@ public:
         return ::GetLastError() == ERROR_ACCESS_DENIED ? RequestAnswer::Blocked : RequestAnswer::NoAnswer;
     }
 
+    CommandAnswer Command(Hwnd main, std::string_view word, unsigned ms, bool untilEnded) override
+    {
+        HWND window = reinterpret_cast<HWND>(main);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        if (pid == 0)
+            return CommandAnswer::NoAnswer;
+        // Only a copy at our own level takes orders from us: one above would drop them, and
+        // one below is not for a start with more rights to drive (an elevated script, say).
+        // A level neither side can read is no difference.
+        if (Win32Windows().IntegrityLevel(pid) != Win32Windows().IntegrityLevel(0))
+            return CommandAnswer::OtherLevel;
+        // Opened before the command goes, so that the id cannot meanwhile name another process.
+        HANDLE process = untilEnded ? ::OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr;
+        if (untilEnded && !process)
+            return CommandAnswer::NoAnswer;
+        // The user (or the key they pressed) started us: the copy may take the foreground
+        // as the command needs, as their hot key would let it.
+        ::AllowSetForegroundWindow(pid);
+        COPYDATASTRUCT data{};
+        data.dwData = kCommandTag;
+        data.cbData = static_cast<DWORD>(word.size());
+        data.lpData = const_cast<char*>(word.data());
+        const ULONGLONG start = ::GetTickCount64();
+        DWORD_PTR answer = 0;
+        CommandAnswer result = CommandAnswer::NoAnswer;
+        if (::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, ms,
+                                  &answer) &&
+            answer == static_cast<DWORD_PTR>(kCommandTaken)) {
+            const ULONGLONG spent = ::GetTickCount64() - start;
+            const DWORD left = spent < ms ? static_cast<DWORD>(ms - spent) : 0;
+            result = !untilEnded || ::WaitForSingleObject(process, left) == WAIT_OBJECT_0 ? CommandAnswer::Done
+                                                                                          : CommandAnswer::NoAnswer;
+        }
+        if (process)
+            ::CloseHandle(process);
+        return result;
+    }
+
     void Pause(unsigned ms) override { ::Sleep(ms); }
 
 private:

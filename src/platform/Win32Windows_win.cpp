@@ -105,9 +105,13 @@ public:
     bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                       std::intptr_t& result) override
     {
+        return SendMessageWithin(w, msg, wParam, lParam, kMessageTimeoutMs, result);
+    }
+    bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, unsigned timeoutMs,
+                           std::intptr_t& result) override
+    {
         DWORD_PTR answer = 0;
-        LRESULT ok = ::SendMessageTimeoutA(H(w), msg, wParam, lParam, SMTO_ABORTIFHUNG,
-                                           kMessageTimeoutMs, &answer);
+        LRESULT ok = ::SendMessageTimeoutA(H(w), msg, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs, &answer);
         result = ok ? static_cast<std::intptr_t>(answer) : 0;
         return ok != 0;
     }
@@ -119,6 +123,16 @@ public:
         DWORD_PTR answer = 0;
         return ::SendMessageTimeoutW(H(w), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kRespondingTimeoutMs, &answer) != 0;
     }
+    Hwnd GetForegroundWindow() override { return N(::GetForegroundWindow()); }
+    Hwnd RootOwner(Hwnd w) override { return N(::GetAncestor(H(w), GA_ROOTOWNER)); }
+    bool PlaceBehind(Hwnd w, Hwnd inFront) override
+    {
+        // Asynchronous: a hung program must not hold us, and queued behind our restore on
+        // the window's own thread, the order holds whenever that thread gets to it.
+        return ::SetWindowPos(H(w), H(inFront), 0, 0, 0, 0,
+                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS) != FALSE;
+    }
+    bool Activate(Hwnd w) override { return ::SetForegroundWindow(H(w)) != FALSE; }
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override
     {
         return pid == 0 ? TokenIntegrity(::GetCurrentProcess()) : ProcessIntegrity(pid);

@@ -13,6 +13,7 @@ namespace {
 
 const char kProgramsKey[] = "Programs";
 const char kIconsKey[] = "TrayIcons";
+const char kTitleRulesKey[] = "TitleRules";
 
 constexpr unsigned kFlagTick = 1;
 constexpr unsigned kFlagMute = 2;
@@ -36,15 +37,20 @@ char32_t NextCodePoint(std::string_view s, std::size_t& i)
     return c;
 }
 
-// The file system's upper-case folding for the letters paths are written in: Latin, Greek,
-// Cyrillic. Other scripts have no case.
+// The file system's upper-case folding for the letters names and titles are written in:
+// Latin (with Vietnamese and the full-width forms a Chinese input method types), Greek,
+// Cyrillic, Armenian. The other scripts have no case.
 char32_t Upper(char32_t c)
 {
     if ((c >= U'a' && c <= U'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
-        (c >= 0x430 && c <= 0x44F))
+        (c >= 0x430 && c <= 0x44F) || (c >= 0xFF41 && c <= 0xFF5A))
         return c - 0x20;
     if (c >= 0x450 && c <= 0x45F)
         return c - 0x50;
+    if (c >= 0x561 && c <= 0x586)
+        return c - 0x30;
+    if (((c >= 0x1E00 && c <= 0x1E95) || (c >= 0x1EA0 && c <= 0x1EFF)) && (c & 1))
+        return c - 1;
     // Latin Extended-A pairs each capital with the letter after it, but the pairs shift by
     // one between U+0139 and U+0148 and again from U+0179.
     if (((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) && (c & 1))
@@ -114,6 +120,24 @@ std::string JoinWithUnread(std::vector<std::string> lines, const std::vector<std
     return JoinLines(lines);
 }
 
+// Whether `text` from byte `at` on begins with `prefix`, letter by letter without case.
+bool StartsWithFolded(std::string_view text, std::size_t at, std::string_view prefix)
+{
+    std::size_t j = 0;
+    while (at < text.size() && j < prefix.size())
+        if (Upper(NextCodePoint(text, at)) != Upper(NextCodePoint(prefix, j)))
+            return false;
+    return j == prefix.size();
+}
+
+// Unicode's white space: what a rule of nothing else would hold (the full-width blank of a
+// Chinese input method among them).
+bool IsBlank(char32_t c)
+{
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
 // A program remembered without a boss key.
 RememberedProgram Bare(std::string path, bool alwaysTick, bool muteWhenHidden)
 {
@@ -134,6 +158,25 @@ bool SamePath(std::string_view a, std::string_view b)
         if (Upper(NextCodePoint(a, i)) != Upper(NextCodePoint(b, j)))
             return false;
     return i == a.size() && j == b.size();
+}
+
+bool IsUsableTitleRule(std::string_view rule)
+{
+    for (std::size_t i = 0; i < rule.size();)
+        if (!IsBlank(NextCodePoint(rule, i)))
+            return true;
+    return false;
+}
+
+bool TitleContains(std::string_view title, std::string_view rule)
+{
+    if (!IsUsableTitleRule(rule))
+        return false;
+    // Titles are short (254 characters at most): a plain scan is quick enough.
+    for (std::size_t at = 0; at < title.size(); NextCodePoint(title, at))
+        if (StartsWithFolded(title, at, rule))
+            return true;
+    return false;
 }
 
 std::string EncodePrograms(const std::vector<RememberedProgram>& programs, const std::vector<std::string>& unread)
@@ -199,6 +242,29 @@ std::vector<RememberedIcon> DecodeIcons(std::string_view text, std::vector<std::
     return out;
 }
 
+std::string EncodeTitleRules(const std::vector<std::string>& rules, const std::vector<std::string>& unread)
+{
+    std::vector<std::string> lines;
+    for (const std::string& rule : rules)
+        lines.push_back(Escape(rule));
+    return JoinWithUnread(std::move(lines), unread);
+}
+
+std::vector<std::string> DecodeTitleRules(std::string_view text, std::vector<std::string>& unread)
+{
+    std::vector<std::string> out;
+    std::vector<std::string> fields;
+    for (std::string& line : SplitLines(text)) {
+        if (!SplitFields(line, 1, fields) || !IsUsableTitleRule(fields[0])) {
+            if (!line.empty())
+                unread.push_back(std::move(line));
+            continue;
+        }
+        out.push_back(std::move(fields[0]));
+    }
+    return out;
+}
+
 // ---------------------------------------------------------------------------------------
 
 void TRememberedStore::Load()
@@ -207,8 +273,11 @@ void TRememberedStore::Load()
     icons_.clear();
     unreadPrograms_.clear();
     unreadIcons_.clear();
+    titleRules_.clear();
+    unreadRules_.clear();
     programsChanged_ = false;
     iconsChanged_ = false;
+    rulesChanged_ = false;
     if (!ini_)
         return;
     std::string text;
@@ -217,23 +286,31 @@ void TRememberedStore::Load()
     text.clear();
     iconsDamaged_ = !ini_->ReadBinaryStream(kSettingsSection, kIconsKey, text);
     icons_ = DecodeIcons(text, unreadIcons_);
+    text.clear();
+    rulesDamaged_ = !ini_->ReadBinaryStream(kSettingsSection, kTitleRulesKey, text);
+    titleRules_ = DecodeTitleRules(text, unreadRules_);
 }
 
 void TRememberedStore::Save()
 {
-    if ((!programsChanged_ && !iconsChanged_) || !ini_)
+    if ((!programsChanged_ && !iconsChanged_ && !rulesChanged_) || !ini_)
         return;
     std::vector<std::pair<std::string, std::string>> values;
-    if (!programsDamaged_)
+    const bool listsChanged = programsChanged_ || iconsChanged_;
+    if (listsChanged && !programsDamaged_)
         values.emplace_back(kProgramsKey, EncodeHex(EncodePrograms(programs_, unreadPrograms_)));
-    if (!iconsDamaged_)
+    if (listsChanged && !iconsDamaged_)
         values.emplace_back(kIconsKey, EncodeHex(EncodeIcons(icons_, unreadIcons_)));
+    if (rulesChanged_ && !rulesDamaged_)
+        values.emplace_back(kTitleRulesKey, EncodeHex(EncodeTitleRules(titleRules_, unreadRules_)));
     if (!values.empty())
         ini_->WriteValues(kSettingsSection, values);
-    // Told once per change: a later change to the other list saves without a word.
-    const bool dropped = (programsChanged_ && programsDamaged_) || (iconsChanged_ && iconsDamaged_);
+    // Told once per change: a later change to another list saves without a word.
+    const bool dropped = (programsChanged_ && programsDamaged_) || (iconsChanged_ && iconsDamaged_) ||
+                         (rulesChanged_ && rulesDamaged_);
     programsChanged_ = false;
     iconsChanged_ = false;
+    rulesChanged_ = false;
     if (dropped)
         throw std::runtime_error("a damaged value of the settings file was left as it is");
 }
@@ -342,6 +419,43 @@ void TRememberedStore::SetIconRemembered(const std::string& owner, const std::st
                      icons_.end());
     }
     iconsChanged_ = iconsChanged_ || icons_.size() != before;
+}
+
+bool TRememberedStore::MatchesTitleRule(std::string_view title) const
+{
+    return std::any_of(titleRules_.begin(), titleRules_.end(),
+                       [title](const std::string& rule) { return TitleContains(title, rule); });
+}
+
+std::vector<std::string> TRememberedStore::TitleRulesIn(std::string_view title, std::size_t max) const
+{
+    std::vector<std::string> out;
+    for (const std::string& rule : titleRules_)
+        if (out.size() < max && TitleContains(title, rule))
+            out.push_back(rule);
+    return out;
+}
+
+bool TRememberedStore::AddTitleRule(const std::string& rule)
+{
+    if (!IsUsableTitleRule(rule))
+        return false;
+    if (std::any_of(titleRules_.begin(), titleRules_.end(),
+                    [&rule](const std::string& kept) { return SamePath(kept, rule); }))
+        return false;
+    titleRules_.push_back(rule);
+    rulesChanged_ = true;
+    return true;
+}
+
+void TRememberedStore::ForgetTitleRule(const std::string& rule)
+{
+    // Never kept twice (AddTitleRule): the first is the one.
+    const auto it = std::find(titleRules_.begin(), titleRules_.end(), rule);
+    if (it == titleRules_.end())
+        return;
+    titleRules_.erase(it);
+    rulesChanged_ = true;
 }
 
 } // namespace tw

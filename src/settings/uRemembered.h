@@ -1,7 +1,7 @@
 // The programs and tray icons the user asked us to remember from one run to the next, and
 // how they are kept in the settings file.
 //
-// Both lists live under keys of their own in "System.ini" ("Programs", "TrayIcons"),
+// The lists live under keys of their own in "System.ini" ("Programs", "TrayIcons", "TitleRules"),
 // hexadecimal like "File" but of UTF-8 text, so that a path or a tip in any language
 // survives whatever the code page. A version that knows nothing of them leaves them alone.
 #pragma once
@@ -37,10 +37,17 @@ struct RememberedIcon {
 // Equal as Windows compares file names: without regard to case.
 bool SamePath(std::string_view a, std::string_view b);
 
+// A title rule: every listed window whose title holds its text is ticked. Both UTF-8; the
+// title as the user sees it, compared without regard to case in any script that has case.
+bool TitleContains(std::string_view title, std::string_view rule);
+// A rule must hold something besides blanks (of any script): a blank one would tick every
+// window there is.
+bool IsUsableTitleRule(std::string_view rule);
+
 // Each list is one line per entry, fields apart by tabs, the last field free text; tabs,
 // line breaks and backslashes inside a field are written "\t", "\n", "\r", "\\".
 // Program line: flags (1 ticked, 2 muted; hex), modifier, key, boss-key text, path.
-// Icon line: owner, text.
+// Icon line: owner, text. Title rule line: the text.
 //
 // The decoders never fail, whatever the bytes, and take time linear in their number: a line
 // they cannot read goes to `unread` exactly as it stood, so that it can be written back.
@@ -48,6 +55,9 @@ std::string EncodePrograms(const std::vector<RememberedProgram>& programs, const
 std::vector<RememberedProgram> DecodePrograms(std::string_view text, std::vector<std::string>& unread);
 std::string EncodeIcons(const std::vector<RememberedIcon>& icons, const std::vector<std::string>& unread = {});
 std::vector<RememberedIcon> DecodeIcons(std::string_view text, std::vector<std::string>& unread);
+// A blank rule is a line that cannot be read.
+std::string EncodeTitleRules(const std::vector<std::string>& rules, const std::vector<std::string>& unread = {});
+std::vector<std::string> DecodeTitleRules(std::string_view text, std::vector<std::string>& unread);
 
 class TRememberedStore {
 public:
@@ -57,11 +67,11 @@ public:
     TRememberedStore& operator=(const TRememberedStore&) = delete;
 
     void Load();
-    // Writes both lists in one replacement of the file when this run changed them. A value
+    // Writes the lists this run changed in one replacement of the file. A value
     // that was not whole hexadecimal is left in the file as it is. Throws as
     // TIniFileMgr::WriteValues when the file cannot be written; the lists stay changed, so a
     // later save tries again. A change to a list whose value is left as it is cannot be
-    // written at all: the other list is saved, and then Save throws std::runtime_error all
+    // written at all: the other lists are saved, and then Save throws std::runtime_error all
     // the same, since the change lasts only for this run and the user must know.
     void Save();
 
@@ -89,6 +99,15 @@ public:
     bool IsIconRemembered(std::string_view owner, std::string_view text) const;
     void SetIconRemembered(const std::string& owner, const std::string& text, bool on);
 
+    const std::vector<std::string>& TitleRules() const { return titleRules_; }
+    bool AnyTitleRule() const { return !titleRules_.empty(); }
+    bool MatchesTitleRule(std::string_view title) const;
+    // The rules that `title` matches, at most `max` of them, in the order they were made.
+    std::vector<std::string> TitleRulesIn(std::string_view title, std::size_t max) const;
+    // False when the rule is blank, or one equal to it but for case is kept already.
+    bool AddTitleRule(const std::string& rule);
+    void ForgetTitleRule(const std::string& rule);
+
 private:
     RememberedProgram& Program(const std::string& path);
     // Drops an entry that no longer asks anything of us.
@@ -99,10 +118,14 @@ private:
     std::vector<RememberedIcon> icons_;
     std::vector<std::string> unreadPrograms_;
     std::vector<std::string> unreadIcons_;
+    std::vector<std::string> titleRules_;
+    std::vector<std::string> unreadRules_;
     bool programsDamaged_ = false;   // not whole hexadecimal: never written over
     bool iconsDamaged_ = false;
+    bool rulesDamaged_ = false;
     bool programsChanged_ = false;
     bool iconsChanged_ = false;
+    bool rulesChanged_ = false;      // written on their own: a file without rules gets none
 };
 
 } // namespace tw

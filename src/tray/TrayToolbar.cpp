@@ -11,14 +11,12 @@ namespace tw {
 namespace {
 
 // One buffer in the shell's process serves a whole reading: the button record at its start,
-// the button's text right after the 32-bit record.
+// then the request for a button's text, then the text.
 constexpr std::size_t kSharedBufferSize = 4096;
 
 // The record is the shell's TBBUTTON: iBitmap, idCommand, fsState, fsStyle, reserved bytes,
 // dwData, iString. A 32-bit shell fills 20 bytes (two reserved bytes, 4-byte fields); the
-// 64-bit shell of 64-bit Windows fills 32 (six reserved bytes, 8-byte fields), so its tail
-// spills into the text area. That does no harm: the text is fetched only after the record
-// has been read back, and overwrites the spilled bytes before we look at them.
+// 64-bit shell of 64-bit Windows fills 32 (six reserved bytes, 8-byte fields).
 struct RecordLayout {
     std::size_t size;
     std::size_t dataOffset;
@@ -28,14 +26,32 @@ constexpr RecordLayout kRecord64{32, 16};
 constexpr std::size_t kIdCommandOffset = 4;
 constexpr std::size_t kStateOffset = 8;
 constexpr std::uint8_t kStateHidden = 0x08;   // TBSTATE_HIDDEN
-constexpr std::size_t kTextOffset = kRecord32.size;
+
+// The text request is the shell's TBBUTTONINFOW: cbSize, dwMask, idCommand, iImage, fsState,
+// fsStyle, cx, lParam, pszText, cchText. A 32-bit shell's is 32 bytes, pszText at 24 and
+// cchText at 28. In a 64-bit shell lParam and pszText are 8 bytes wide and 8-aligned: four
+// bytes of padding after cx put lParam at 24, pszText at 32, cchText at 40, and the whole is
+// padded to 48. The toolbar checks cbSize against its own build's structure (the one without
+// the later iImageLabel) and refuses any other, so the request is sized as the shell's.
+struct RequestLayout {
+    std::size_t size;
+    std::size_t textOffset;
+    std::size_t capacityOffset;
+};
+constexpr RequestLayout kRequest32{32, 24, 28};
+constexpr RequestLayout kRequest64{48, 32, 40};
+constexpr std::uint32_t kRequestText = 0x00000002;   // TBIF_TEXT
+// Behind the widest record, 8-aligned as a 64-bit shell wants it.
+constexpr std::size_t kRequestOffset = kRecord64.size;
+constexpr std::size_t kTextOffset = kRequestOffset + kRequest64.size;
 // What we read back of a button's text, in UTF-16 units: the wide message gives every tip
-// exactly, whatever the code page. The shell writes the text whole, without a capacity;
-// tray tips are far shorter (the shell keeps at most 128 characters).
+// exactly, whatever the code page; tray tips are far shorter (the shell keeps at most 128
+// characters).
 constexpr std::size_t kTextLength = 1025;
-// The toolbar writes a button's text, and its NUL, wherever we point it and however long it
-// is, so the text is fetched only when its length, asked first, fits behind the record.
-constexpr std::size_t kTextRoom = (kSharedBufferSize - kTextOffset) / sizeof(char16_t);
+// The toolbar writes at most this many units, its NUL included, so a longer text is cut and
+// nothing lands past our buffer, however long the text has grown by the time it is copied.
+constexpr std::int32_t kTextCapacity = kTextLength + 1;
+static_assert(kTextOffset + kTextCapacity * sizeof(char16_t) <= kSharedBufferSize);
 
 constexpr char kToolbarClass[] = "ToolbarWindow32";
 
@@ -53,6 +69,21 @@ constexpr std::intptr_t kMaxButtons = 4096;
 // shell truncates the zero-extended value back to the same int).
 std::uintptr_t IdParam(std::int32_t id) { return static_cast<std::uintptr_t>(static_cast<std::uint32_t>(id)); }
 
+// Long enough for a shell that is merely drawing to answer, short enough that a look once a
+// second never holds up the window's own input.
+constexpr unsigned kAtOnceMs = 100;
+
+// TB_ISBUTTONHIDDEN answers with the button's TBSTATE_HIDDEN bit, and with -1 when no button
+// has that identifier (the common controls of Wine do; nothing promises Windows answers 0):
+// a button no longer there is no button of ours hidden.
+bool IsHiddenAnswer(std::intptr_t answer) { return answer > 0; }
+
+template <typename T>
+void Put(std::uint8_t* at, std::size_t offset, T value)
+{
+    std::memcpy(at + offset, &value, sizeof value);
+}
+
 } // namespace
 
 bool IsToolbarWindow(WindowApi& api, Hwnd w)
@@ -67,7 +98,23 @@ bool AskButtonHidden(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden
 {
     std::intptr_t answer = 0;
     const bool answered = api.SendMessageA(toolbar, tb::IsButtonHidden, IdParam(id), 0, answer);
-    hidden = answer != 0;
+    hidden = IsHiddenAnswer(answer);
+    return answered;
+}
+
+bool SendAtOnce(WindowApi& api, Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t& result)
+{
+    result = 0;
+    // Abort-if-hung gives up at once only on a window the system already counts hung; a
+    // shell that is merely busy would otherwise hold us for the whole bound.
+    return !api.IsHungAppWindow(w) && api.SendMessageWithin(w, msg, wParam, 0, kAtOnceMs, result);
+}
+
+bool AskButtonHiddenAtOnce(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden)
+{
+    std::intptr_t answer = 0;
+    const bool answered = SendAtOnce(api, toolbar, tb::IsButtonHidden, IdParam(id), answer);
+    hidden = IsHiddenAnswer(answer);
     return answered;
 }
 
@@ -108,19 +155,19 @@ bool TTrayToolbarReader::Read(Hwnd toolbar, const Hooks& hooks, std::vector<Tray
     count = std::clamp<std::intptr_t>(count, 0, kMaxButtons);
 
     // Per button the record, a message and a read, which also says whether the button is
-    // hidden; the text, two messages and a read, only for a button new to the caller.
+    // hidden; the text, one more message and a read, only for a button new to the caller.
     for (std::intptr_t index = 0; index < count; ++index) {
         Record record;
         if (!ReadRecord(toolbar, *buffer, index, record))
             return false;
-        if (record.hidden && hooks.reveal && hooks.reveal(record.id) &&
-            !AskButtonHidden(windows_, toolbar, record.id, record.hidden))
-            return false;
-        if (record.hidden)
+        const bool listed = hooks.listed && hooks.listed(record.id);
+        // A hidden button nobody lists was hidden by its own program, or by the system.
+        if (record.hidden && !listed)
             continue;
         TrayButton button;
         button.id = record.id;
-        if (!(hooks.known && hooks.known(record.id)) && !ReadText(toolbar, *buffer, record.id, button.text))
+        button.hidden = record.hidden;
+        if (!listed && !ReadText(toolbar, *buffer, record.id, button.text))
             return false;
         if (identity_)
             button.owner = OwnerOf(*buffer, record.data);
@@ -166,24 +213,32 @@ bool TTrayToolbarReader::ReadRecord(Hwnd toolbar, RemoteBuffer& buffer, std::int
 
 bool TTrayToolbarReader::ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text)
 {
-    std::intptr_t length = 0;
-    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextW, IdParam(id), 0, length))
-        return false;
-    // A button without text (-1 or 0), or one whose text would run past our buffer: no text.
-    if (length <= 0 || static_cast<std::size_t>(length) >= kTextRoom)
+    // One message that carries its capacity. Asked for the length first and for the text in
+    // a second message, a tip that grew in between would run past the buffer, into the
+    // shell's own memory. By identifier, as every other question about a button: by index,
+    // a button removed meanwhile would hand us its neighbour's text.
+    const bool wide = buffer.PointerSize() == 8;
+    const RequestLayout layout = wide ? kRequest64 : kRequest32;
+    // Zeroed, so no field we leave out says anything; the text's first unit is zeroed with
+    // it, so that a toolbar that copies no text leaves no other button's behind.
+    std::uint8_t request[kTextOffset - kRequestOffset + sizeof(char16_t)]{};
+    Put<std::uint32_t>(request, 0, static_cast<std::uint32_t>(layout.size));
+    Put<std::uint32_t>(request, 4, kRequestText);
+    // Our buffer lies below 4 GB in a 64-bit shell too; little-endian, the low half comes first.
+    const std::uint64_t textAddress = buffer.Address() + kTextOffset;
+    std::memcpy(request + layout.textOffset, &textAddress, wide ? 8 : 4);
+    Put<std::int32_t>(request, layout.capacityOffset, kTextCapacity);
+    if (!buffer.Write(kRequestOffset, request, sizeof request))
         return true;
-    std::intptr_t written = 0;
-    if (!windows_.SendMessageA(toolbar, tb::GetButtonTextW, IdParam(id),
-                               static_cast<std::intptr_t>(buffer.Address() + kTextOffset), written))
+    // The answer is the button's index, or -1 when there is no such button (nothing written).
+    std::intptr_t index = -1;
+    if (!windows_.SendMessageA(toolbar, tb::GetButtonInfoW, IdParam(id),
+                               static_cast<std::intptr_t>(buffer.Address() + kRequestOffset), index))
         return false;
-    // Only what the toolbar says it wrote is text; the rest of the buffer holds whatever the
-    // previous button (or the tail of a 64-bit record) left there.
-    const std::size_t take = std::min({static_cast<std::size_t>(std::max<std::intptr_t>(written, 0)),
-                                       static_cast<std::size_t>(length), kTextLength});
-    char16_t units[kTextLength];
-    if (take > 0 && buffer.Read(kTextOffset, units, take * sizeof(char16_t))) {
-        std::u16string_view wide(units, take);
-        text = Utf8FromUtf16(wide.substr(0, wide.find(u'\0')));
+    char16_t units[kTextLength]{};
+    if (index >= 0 && buffer.Read(kTextOffset, units, sizeof units)) {
+        std::u16string_view written(units, kTextLength);
+        text = Utf8FromUtf16(written.substr(0, written.find(u'\0')));
     }
     return true;
 }

@@ -15,9 +15,10 @@
 
 namespace tw {
 
-// One visible button as a reading found it.
+// One button as a reading found it: a visible one, or a hidden one the caller lists.
 struct TrayButton {
     std::int32_t id = 0;
+    bool hidden = false;
     std::string text;    // UTF-8, exactly as the shell gave it
     // The executable of the program whose window owns the icon (UTF-8); empty when owners
     // were not asked for or could not be read.
@@ -37,6 +38,13 @@ bool AskButtonHidden(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden
 // False when the toolbar stopped answering (gone, hung or too slow), or is no toolbar.
 bool SetButtonShown(WindowApi& api, Hwnd toolbar, std::int32_t id, bool show);
 
+// A message for a look that may as well go unanswered (the look once a second, the log-off):
+// a shell the system counts hung is not asked at all, and one that does not answer within a
+// moment is not waited for. False when it did not answer.
+bool SendAtOnce(WindowApi& api, Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t& result);
+// Whether button `id` is hidden, asked that way.
+bool AskButtonHiddenAtOnce(WindowApi& api, Hwnd toolbar, std::int32_t id, bool& hidden);
+
 // Reads toolbars, one at a time; the owners it reads are remembered by process for its life,
 // which is meant to be one refresh (a process id may name another program later).
 class TTrayToolbarReader {
@@ -47,15 +55,15 @@ public:
 
     // What the caller already knows of the buttons, so that the reading spares the shell.
     struct Hooks {
-        // A hidden button is offered here, and listed when this shows it (true).
-        std::function<bool(std::int32_t id)> reveal;
-        // A button whose text the caller has: its text is not asked for, and stays empty.
-        std::function<bool(std::int32_t id)> known;
+        // A button the caller lists already (true): its text is not asked for and stays
+        // empty, and it is listed hidden or not, as its record says. Nothing is shown to be
+        // read: the icons the user hid would flash on the taskbar at every reading.
+        std::function<bool(std::int32_t id)> listed;
     };
 
-    // Appends the visible buttons of `toolbar`, in button order. A shell that cannot be
-    // opened, or lets us reserve nothing, lists nothing. False when the toolbar stopped
-    // answering; the buttons read until then stay.
+    // Appends the visible buttons of `toolbar`, and the listed hidden ones, in button order.
+    // A shell that cannot be opened, or lets us reserve nothing, lists nothing. False when
+    // the toolbar stopped answering; the buttons read until then stay.
     bool Read(Hwnd toolbar, const Hooks& hooks, std::vector<TrayButton>& out);
     // The owner of button `id` alone (as TrayButton::owner); nothing when the toolbar did not
     // answer, or holds no such button.
@@ -68,8 +76,7 @@ private:
         std::uint64_t data = 0;   // dwData: the shell's own record for the button
     };
     bool ReadRecord(Hwnd toolbar, RemoteBuffer& buffer, std::intptr_t index, Record& record);
-    // The button's text, asked for only when its length fits the buffer. False when the
-    // toolbar stopped answering.
+    // The button's text, cut to what fits our buffer. False when the toolbar stopped answering.
     bool ReadText(Hwnd toolbar, RemoteBuffer& buffer, std::int32_t id, std::string& text);
     std::string OwnerOf(RemoteBuffer& buffer, std::uint64_t data);
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace tw {
 
@@ -154,14 +155,25 @@ void TTrayIconList::ShowAll()
             silent.push_back(item->Toolbar);
 }
 
-void TTrayIconList::ShowHidden()
+void TTrayIconList::ShowHidden(bool waitForShell)
 {
     awaited_.clear();
     std::vector<Hwnd> silent;
+    std::vector<Hwnd> answered;
     THiddenRecord::Batch batch(record_);
     for (auto& item : items_) {
         if (!item->Hidden || IsSilent(silent, item->Toolbar))
             continue;
+        // The system ends a program that holds up the log-off; the icons stay recorded, and a
+        // shell that ends with the session takes its buttons along anyway.
+        if (!waitForShell && item->SettingsKey.empty() && !IsSilent(answered, item->Toolbar)) {
+            std::intptr_t ignored = 0;
+            if (!SendAtOnce(windows_, item->Toolbar, 0 /* WM_NULL */, 0, ignored)) {
+                silent.push_back(item->Toolbar);
+                continue;
+            }
+            answered.push_back(item->Toolbar);
+        }
         if (!item->SetShown(true)) {
             silent.push_back(item->Toolbar);
             continue;
@@ -221,15 +233,6 @@ void TTrayIconList::ReadButtons(std::vector<std::string>& lines)
     }
 }
 
-bool TTrayIconList::ShowListed(Hwnd toolbar, std::int32_t id)
-{
-    TTrayIcon* listed = Find(toolbar, id);
-    if (!listed || !listed->SettingsKey.empty())
-        return false;
-    listed->SetShown(true);
-    return true;
-}
-
 std::vector<TTrayIconList::ReadIcon> TTrayIconList::ReadIcons(std::vector<Hwnd>& silent, std::vector<Hwnd>& incomplete)
 {
     // Owners cost a read per button and a question per program: only asked for when a
@@ -239,16 +242,16 @@ std::vector<TTrayIconList::ReadIcon> TTrayIconList::ReadIcons(std::vector<Hwnd>&
     std::vector<ReadIcon> read;
     for (Hwnd toolbar : FindToolbars()) {
         // A listed icon keeps the text it was first listed with, so only new buttons' texts
-        // are read: most of a refresh's round trips into the shell.
-        TTrayToolbarReader::Hooks hooks{[this, toolbar](std::int32_t id) { return ShowListed(toolbar, id); },
-                                        [this, toolbar](std::int32_t id) { return Find(toolbar, id) != nullptr; }};
+        // are read: most of a refresh's round trips into the shell. Its button's record is
+        // enough to know it is still there, hidden or not.
+        TTrayToolbarReader::Hooks hooks{[this, toolbar](std::int32_t id) { return Find(toolbar, id) != nullptr; }};
         std::vector<TrayButton> buttons;
         if (IsSilent(silent, toolbar) || !reader.Read(toolbar, hooks, buttons)) {
             silent.push_back(toolbar);
             incomplete.push_back(toolbar);
         }
         for (TrayButton& button : buttons)
-            read.push_back({toolbar, button.id, std::move(button.text), {}, std::move(button.owner), owners});
+            read.push_back({toolbar, button.id, std::move(button.text), {}, std::move(button.owner), owners, button.hidden});
     }
     return read;
 }
@@ -294,10 +297,9 @@ void TTrayIconList::RefreshIcons()
 {
     std::vector<Hwnd> silent;
     std::vector<Hwnd> incomplete;
-    // Icons we hid would be skipped by the reading (it lists visible buttons only), and then
-    // dropped as vanished although they are still there: the reading shows a listed icon it
-    // finds hidden. Asked there, the toolbar answers once per button what asking every
-    // listed icon beforehand would have cost again.
+    // The reading lists the icons we hid from their buttons' records, hidden as they are:
+    // shown to be read, they would flash on the taskbar, and stay on show should the shell
+    // stop answering before they were hidden again.
     std::vector<ReadIcon> read = ReadIcons(silent, incomplete);
     const bool toolbarFound = IsToolbarWindow(windows_, Toolbar) || (Overflow && IsToolbarWindow(windows_, Overflow));
     // From Windows 11 the shell keeps its icons elsewhere, and a toolbar it may still have
@@ -327,10 +329,22 @@ void TTrayIconList::RefreshIcons()
         }
     }
 
-    // The ticks on the page come from Hidden; the taskbar must agree with them once the
-    // reading no longer needs the buttons visible.
+    FollowTicks(read, silent);
+}
+
+void TTrayIconList::FollowTicks(const std::vector<ReadIcon>& read, std::vector<Hwnd>& silent)
+{
+    auto foundHidden = [&read](const TTrayIcon& icon) {
+        return std::any_of(read.begin(), read.end(), [&icon](const ReadIcon& r) {
+            return r.hidden && r.toolbar == icon.Toolbar && r.id == icon.CommandId;
+        });
+    };
+    // The ticks on the page come from Hidden. A ticked icon showing again was added anew by
+    // its program, or shown by somebody else; an unticked one hidden was hidden without a
+    // tick (a tick toggled from the keyboard, say), and the page says it shows. The Windows
+    // 11 shell's settings are never found hidden: a ticked one is put in the flyout again.
     for (auto& item : items_)
-        if (item->Hidden && !IsSilent(silent, item->Toolbar) && !item->SetShown(false))
+        if (item->Hidden != foundHidden(*item) && !IsSilent(silent, item->Toolbar) && !item->SetShown(!item->Hidden))
             silent.push_back(item->Toolbar);
 }
 
@@ -355,13 +369,17 @@ bool TTrayIconList::LooksChanged()
 {
     if (settingsShell_)
         return SettingsLookChanged();
+    // Asked once a second on the window's thread: a shell that is busy is not waited for.
     std::vector<std::intptr_t> counts;
     std::vector<Hwnd> silent;
-    for (Hwnd toolbar : {Toolbar, Overflow}) {
+    const Hwnd toolbars[] = {Toolbar, Overflow};
+    for (std::size_t i = 0; i < std::size(toolbars); ++i) {
         std::intptr_t count = -1;
-        if (toolbar && !windows_.SendMessageA(toolbar, tb::ButtonCount, 0, 0, count)) {
-            count = -1;
-            silent.push_back(toolbar);
+        if (toolbars[i] && !SendAtOnce(windows_, toolbars[i], tb::ButtonCount, 0, count)) {
+            // No answer is no news: taken for a change, it would start a refresh that waits
+            // on the busy shell after all.
+            count = i < counts_.size() ? counts_[i] : -1;
+            silent.push_back(toolbars[i]);
         }
         counts.push_back(count);
     }
@@ -374,7 +392,7 @@ bool TTrayIconList::LooksChanged()
             continue;
         // A button no longer there answers "not hidden" too: either way the icon shows.
         bool hidden = false;
-        if (!AskButtonHidden(windows_, item->Toolbar, item->CommandId, hidden))
+        if (!AskButtonHiddenAtOnce(windows_, item->Toolbar, item->CommandId, hidden))
             silent.push_back(item->Toolbar);
         else
             changed = !hidden;
@@ -383,4 +401,3 @@ bool TTrayIconList::LooksChanged()
 }
 
 } // namespace tw
-

@@ -103,9 +103,11 @@ public:
     // Appends one "id=text" line per visible button of the toolbar, in button order, then
     // those of the flyout's toolbar.
     void ReadButtons(std::vector<std::string>& lines);
-    // Reads the toolbars, showing a listed icon it finds hidden, drops icons whose identifier is gone,
-    // appends new ones unticked, and hides again the icons still ticked. A reading that a
-    // hung shell cut short drops nothing of that toolbar.
+    // Reads the toolbars, drops icons whose identifier is gone, appends new ones unticked,
+    // and brings the taskbar in line with the ticks: a ticked icon found showing is hidden
+    // again, an unticked one found hidden is shown. A ticked icon found hidden is counted
+    // from its button's record and never shown to be read. A reading that a hung shell cut
+    // short drops nothing of that toolbar.
     // A ticked icon dropped because its toolbar is gone (the shell restarted) is hidden again
     // once an icon with the same text turns up on a new toolbar: its program adds it anew,
     // under a new identifier, when it hears that the taskbar was created.
@@ -125,8 +127,9 @@ public:
     void ShowAll();
     // Gives back every icon this program hid, and unmarks it. An icon whose toolbar does not
     // answer keeps its mark and its place in the record, to be given back later. Icons still
-    // awaited on a restarted shell are no longer hidden when they turn up.
-    void ShowHidden();
+    // awaited on a restarted shell are no longer hidden when they turn up. Without
+    // `waitForShell` (the session is ending) a toolbar that does not answer at once is skipped.
+    void ShowHidden(bool waitForShell = true);
     // Lists the recorded icons a previous run hid and never gave back, while the same shell
     // process holds the same toolbar and the button is still there and hidden: marked, so
     // the close gives them back. The record forgets every other entry whose shell answered.
@@ -135,7 +138,8 @@ public:
     // A light look, a few messages in all, at whether a refresh would find something new: a
     // toolbar's button count changed since the last look, or a button we hid shows again
     // (its program removed the icon and added it anew). A toolbar that does not answer at
-    // once is not waited for. On the Windows 11 shell: the number of icon settings changed.
+    // once is not waited for, and says nothing of a change. On the Windows 11 shell: the
+    // number of icon settings changed.
     bool LooksChanged();
 
 private:
@@ -146,6 +150,7 @@ private:
         std::string key;   // a setting's key; empty for a button
         std::string owner;
         bool ownerRead = false;
+        bool hidden = false;   // a listed button, found hidden
     };
     TTrayIcon* Find(const ReadIcon& read);
     // The Windows 11 shell's icons, when the system is one and the settings key is there.
@@ -173,10 +178,9 @@ private:
     void DropVanished(const std::vector<ReadIcon>& read, const std::vector<Hwnd>& incomplete);
     // A new icon that carries an awaited text is ticked and hidden.
     void HideIfAwaited(TTrayIcon& icon);
-    // Shows the listed icon of that button, if there is one. The Windows 11 shell's settings
-    // list every icon, wherever it shows: nothing to put back for a reading. False when the
-    // button is none of ours.
-    bool ShowListed(Hwnd toolbar, std::int32_t id);
+    // Hides again the ticked icons the reading found showing, and shows the unticked ones it
+    // found hidden, so that the taskbar says what the page's ticks say.
+    void FollowTicks(const std::vector<ReadIcon>& read, std::vector<Hwnd>& silent);
 
     WindowApi& windows_;
     ProcessApi& processes_;

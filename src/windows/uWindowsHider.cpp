@@ -25,6 +25,17 @@ std::u16string ReadTitle(WindowApi& api, Hwnd w)
 // The system's own input and settings surfaces: visible, but never on any screen as a
 // window the user could pick.
 bool IsSystemSurface(WindowApi& api, Hwnd w) { return api.ClassName(w) == "Windows.UI.Core.CoreWindow"; }
+// The window's program runs at a higher integrity level than ours. A level that cannot be
+// read says nothing: such a window is asked as any other.
+bool AboveUs(WindowApi& api, Hwnd w)
+{
+    std::uint32_t pid = api.GetWindowProcessId(w);
+    if (pid == 0)
+        return false;
+    std::optional<std::uint32_t> theirs = api.IntegrityLevel(pid);
+    std::optional<std::uint32_t> ours = api.IntegrityLevel(0);
+    return theirs && ours && *theirs > *ours;
+}
 } // namespace
 
 TWindow::TWindow(WindowApi& api, Hwnd handle, std::string caption, std::string bossKeyText, THiddenRecord* record)
@@ -40,16 +51,7 @@ void TWindow::SetTitle(std::u16string_view wide)
 
 bool TWindow::IsVisible() const { return api_.IsWindowVisible(Handle); }
 
-bool TWindow::IsOutOfReach() const
-{
-    // A level that cannot be read says nothing: such a window is asked as any other.
-    std::uint32_t pid = api_.GetWindowProcessId(Handle);
-    if (pid == 0)
-        return false;
-    std::optional<std::uint32_t> theirs = api_.IntegrityLevel(pid);
-    std::optional<std::uint32_t> ours = api_.IntegrityLevel(0);
-    return theirs && ours && *theirs > *ours;
-}
+bool TWindow::IsOutOfReach() const { return AboveUs(api_, Handle); }
 
 void TWindow::SettleRequest()
 {
@@ -309,23 +311,87 @@ std::vector<TWindow*> TWindowList::ToggleByHotKey(std::uint16_t id)
 {
     // Every entry with this id toggles: two windows may share one boss key. Entries without
     // a boss key hold 0, which is therefore no hot key's id.
-    std::vector<TWindow*> refused;
     if (id == 0)
-        return refused;
-    for (auto& item : items_) {
-        if (item->HotKeyId != id)
-            continue;
-        const bool show = !item->WillBeVisible();
-        if (!item->SetShown(show) && show)
-            refused.push_back(item.get());
+        return {};
+    std::vector<TWindow*> hide;
+    std::vector<TWindow*> show;
+    for (auto& item : items_)
+        if (item->HotKeyId == id)
+            (item->WillBeVisible() ? hide : show).push_back(item.get());
+    RecordHiding(hide);
+    for (TWindow* item : hide)
+        item->SetShown(false);
+    return Restore(std::move(show));
+}
+
+std::vector<TWindow*> TWindowList::Restore(std::vector<TWindow*> entries)
+{
+    // Those we hid, front first; the others (on screen already) keep their order, after them.
+    // A handful of windows: sorted by insertion, which keeps equals in place.
+    auto rank = [](const TWindow* e) { return e->HiddenByUs && e->HideRank != 0 ? e->HideRank : UINT64_MAX; };
+    for (std::size_t i = 1; i < entries.size(); ++i)
+        for (std::size_t j = i; j > 0 && rank(entries[j]) < rank(entries[j - 1]); --j)
+            std::swap(entries[j], entries[j - 1]);
+    // Each restore brings its window to the front as its thread carries it out, so the one
+    // that belongs in front goes last; each placement is queued behind its window's restore.
+    std::vector<TWindow*> refused;
+    restored_.clear();
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        TWindow* entry = *it;
+        const bool wasHidden = entry->HiddenByUs && !entry->WillBeVisible();
+        if (!entry->SetShown(true))
+            refused.push_back(entry);
+        else if (wasHidden)
+            restored_.insert(restored_.begin(), entry->Handle);
     }
+    for (std::size_t i = 1; i < restored_.size(); ++i)
+        api_.PlaceBehind(restored_[i], restored_[i - 1]);
+    if (!restored_.empty())
+        api_.Activate(restored_.front());
     return refused;
+}
+
+TWindow* TWindowList::TickFront(Hwnd ownWindow)
+{
+    const Hwnd foreground = api_.GetForegroundWindow();
+    if (foreground == 0)
+        return nullptr;
+    Hwnd w = api_.RootOwner(foreground);
+    if (w == 0)
+        w = foreground;
+    // The desktop and the taskbars are the shell's, not a window the user works in; hiding
+    // them would leave the user without a way back.
+    static constexpr const char* kShellClasses[] = {"Progman", "WorkerW", "Shell_TrayWnd", "Shell_SecondaryTrayWnd"};
+    const std::string cls = api_.ClassName(w);
+    if (std::any_of(std::begin(kShellClasses), std::end(kShellClasses), [&cls](const char* c) { return cls == c; }))
+        return nullptr;
+    const std::uint32_t pid = api_.GetWindowProcessId(w);
+    if (pid == 0 || pid == api_.GetWindowProcessId(ownWindow) || !api_.IsWindowVisible(w))
+        return nullptr;
+    TWindow* entry = FindByHandle(w);
+    std::map<std::uint32_t, std::uint64_t> created;
+    // The handle now names another program's window: the entry we had for it goes.
+    if (entry && !SameOwner(*entry, w, created)) {
+        for (std::size_t i = 0; i < items_.size(); ++i)
+            if (items_[i].get() == entry)
+                Drop(i);
+        entry = nullptr;
+    }
+    // The system would drop our requests to it without a word.
+    if (AboveUs(api_, w))
+        return nullptr;
+    if (!entry) {
+        entry = &AddListed(w, std::string(), std::string(), created);
+        entry->SetTitle(ReadTitle(api_, w));
+    }
+    entry->Selected = true;
+    return entry;
 }
 
 std::vector<TWindow*> TWindowList::RestoreHidden()
 {
     THiddenRecord::Batch batch(record_);
-    std::vector<TWindow*> refused;
+    std::vector<TWindow*> hidden;
     for (auto& item : items_) {
         if (!item->HiddenByUs)
             continue;
@@ -338,10 +404,9 @@ std::vector<TWindow*> TWindowList::RestoreHidden()
                 item->Forget();
             continue;
         }
-        if (!item->SetShown(true))
-            refused.push_back(item.get());
+        hidden.push_back(item.get());
     }
-    return refused;
+    return Restore(std::move(hidden));
 }
 
 bool TWindowList::HasPendingRestores() const
@@ -356,6 +421,19 @@ std::vector<TWindow*> TWindowList::SettleRestores(bool judge)
     for (auto& item : items_)
         if (item->SettleRestore(judge) == TWindow::Restore::Refused)
             refused.push_back(item.get());
+    // Restores run on their windows' own threads, in no set order: one behind may have
+    // taken the foreground after ours was given it. Once the front one is back, it has it.
+    if (!restored_.empty()) {
+        const Hwnd front = restored_.front();
+        TWindow* entry = FindByHandle(front);
+        if (!entry || !entry->RestorePending()) {
+            const Hwnd now = api_.GetForegroundWindow();
+            if (entry && now != front && api_.IsWindowVisible(front) &&
+                std::find(restored_.begin(), restored_.end(), now) != restored_.end())
+                api_.Activate(front);
+            restored_.clear();
+        }
+    }
     return refused;
 }
 
@@ -423,13 +501,40 @@ void TWindowList::AdoptRecorded()
 
 void TWindowList::RecordHiding(const std::vector<TWindow*>& entries)
 {
-    if (!record_)
-        return;
+    std::vector<TWindow*> hiding;
     std::vector<Hwnd> handles;
     for (TWindow* entry : entries)
-        if (Contains(entry) && api_.IsWindow(entry->Handle) && entry->WillBeVisible() && !entry->IsOutOfReach())
+        if (Contains(entry) && api_.IsWindow(entry->Handle) && entry->WillBeVisible() && !entry->IsOutOfReach()) {
+            hiding.push_back(entry);
             handles.push_back(entry->Handle);
-    record_->AddWindows(handles);
+        }
+    NoteStacking(hiding);
+    if (record_)
+        record_->AddWindows(handles);
+}
+
+void TWindowList::NoteStacking(const std::vector<TWindow*>& entries)
+{
+    if (entries.empty())
+        return;
+    // One walk from the front; a window the walk does not meet (the order changed under it)
+    // ranks behind those it met, in the order asked.
+    std::vector<TWindow*> ranked;
+    std::unordered_set<Hwnd> met;
+    int steps = 0;
+    for (Hwnd w = api_.GetFirstSibling(0); w != 0 && steps < kMaxWalkSteps && ranked.size() < entries.size();
+         w = api_.GetNextSibling(w), ++steps) {
+        if (!met.insert(w).second)
+            break;
+        for (TWindow* entry : entries)
+            if (entry->Handle == w && std::find(ranked.begin(), ranked.end(), entry) == ranked.end())
+                ranked.push_back(entry);
+    }
+    for (TWindow* entry : entries)
+        if (std::find(ranked.begin(), ranked.end(), entry) == ranked.end())
+            ranked.push_back(entry);
+    for (TWindow* entry : ranked)
+        entry->HideRank = nextRank_++;
 }
 
 std::optional<std::string> TWindowList::ProgramOf(const TWindow& entry)

@@ -48,6 +48,10 @@ public:
     // creation time): the system hands a destroyed window's handle to new windows.
     std::uint32_t Pid = 0;
     std::uint64_t Created = 0;
+    // Where the window stood in the stacking order when we hid it: the lower, the nearer the
+    // front. Windows hidden later rank behind those hidden earlier, so windows hidden one by
+    // one from the front come back in the order they had. 0: never hidden by us.
+    std::uint64_t HideRank = 0;
 
     // Sets Title and Caption from the title the wide call gave.
     void SetTitle(std::u16string_view wide);
@@ -132,6 +136,16 @@ public:
     // will have once its thread has carried out our last request. Returns the windows a
     // restore could not be queued to.
     std::vector<TWindow*> ToggleByHotKey(std::uint16_t id);
+    // Gives back `entries` in the stacking order they had when we hid them: the one that was
+    // in front is restored last, placed in front and activated; the others each behind the
+    // one before. Entries that are on screen are asked as before, behind them. Returns the
+    // windows the request could not be queued to.
+    std::vector<TWindow*> Restore(std::vector<TWindow*> entries);
+    // The window the user has in front (the foreground window's root owner), listed and
+    // ticked if it was not, so that it can be hidden as a ticked one is. Null, with nothing
+    // listed or recorded, when it is none we may hide: no window in front, the desktop, a
+    // taskbar, a window of `ownWindow`'s process, one not on screen, or an elevated one.
+    TWindow* TickFront(Hwnd ownWindow);
     // Gives back every window we hid that is not visible, or will not be once its thread has
     // carried out our last request; forgets the ones that came back. Returns the windows the
     // request could not even be queued to.
@@ -144,7 +158,7 @@ public:
     // ours, so Alt+R or the close gives them back. The record forgets every other entry.
     void AdoptRecorded();
     // Records, with one write, the entries among `entries` that hiding will ask to hide (live,
-    // on screen and within reach) before any is hidden.
+    // on screen and within reach) before any is hidden, and notes their stacking order.
     void RecordHiding(const std::vector<TWindow*>& entries);
     // The full path of the executable whose process owns the entry's window (UTF-8);
     // nothing when it cannot be read (a protected process, or no `identity`).
@@ -171,11 +185,19 @@ private:
     // Every top-level window, by one bounded walk; nothing when the walk could not finish.
     std::optional<std::unordered_set<Hwnd>> TopLevelWindows();
 
+    // Ranks `entries` by where they stand now in the stacking order, front first.
+    void NoteStacking(const std::vector<TWindow*>& entries);
+
     WindowApi& api_;
     THiddenRecord* record_;
     IdentityApi* identity_;
     std::vector<std::unique_ptr<TWindow>> items_;
     TVirtualDesktops desktops_{api_};
+    std::uint64_t nextRank_ = 1;
+    // The windows the last restore gave back, front first. The front one is activated again
+    // once seen back, should one behind it have taken the foreground as its own restore ran;
+    // a window the user has turned to meanwhile keeps it.
+    std::vector<Hwnd> restored_;
 };
 
 // Byte-order comparison of two captions: -1, 0 or 1.

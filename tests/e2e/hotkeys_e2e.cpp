@@ -1,4 +1,4 @@
-// tw-e2e: TIMEOUT 240
+// tw-e2e: TIMEOUT 400
 // Hot keys as the user meets them, pressed with real input from outside the program: the tool
 // window shown and hidden with Alt+X, ticked windows hidden and restored with Alt+H and
 // Alt+R, boss keys typed into the "老板键" cell that toggle their window from anywhere, and the
@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -142,11 +145,28 @@ TEST_F(HotKeys, DefaultHotKeysAndBossKeysActFromAnywhere)
     ASSERT_TRUE(BringToForeground(main));
     ASSERT_TRUE(Tick(L"Notes"));
     ASSERT_TRUE(Tick(L"Paint"));
+    // Stacked Notes over Paint over Chat, the list's order being another: Alt+R gives them
+    // back stacked as they were, Notes in front and active.
+    ASSERT_TRUE(Tick(L"Chat"));
+    for (HWND w : {chat, paint, notes})
+        ASSERT_TRUE(BringToForeground(w));
     PressKey('H', kAlt);
-    ASSERT_TRUE(Eventually([&] { return !IsVisible(notes) && !IsVisible(paint); })) << "Alt+H hid nothing";
-    EXPECT_TRUE(IsVisible(mail) && IsVisible(chat)) << "Alt+H hid an unticked window";
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(notes) && !IsVisible(paint) && !IsVisible(chat); }))
+        << "Alt+H hid nothing";
+    EXPECT_TRUE(IsVisible(mail)) << "Alt+H hid an unticked window";
     PressKey('R', kAlt);
-    ASSERT_TRUE(Eventually([&] { return IsVisible(notes) && IsVisible(paint); })) << "Alt+R restored nothing";
+    ASSERT_TRUE(Eventually([&] { return IsVisible(notes) && IsVisible(paint) && IsVisible(chat); }))
+        << "Alt+R restored nothing";
+    auto depth = [](HWND w) {
+        int n = 0;
+        for (HWND h = GetTopWindow(nullptr); h && h != w; h = GetWindow(h, GW_HWNDNEXT))
+            ++n;
+        return n;
+    };
+    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == notes; })) << "the front one is not active";
+    EXPECT_TRUE(depth(notes) < depth(paint) && depth(paint) < depth(chat))
+        << depth(notes) << " " << depth(paint) << " " << depth(chat);
+    ASSERT_TRUE(BringToForeground(main));
 
     // A boss key typed into the "老板键" cell: the cell shows it, and it toggles its window,
     // also while the tool window is hidden.
@@ -252,7 +272,7 @@ TEST_F(HotKeys, SettingsDialogWritesAtOnceAndTakesEffectWhenClosed)
     RECT client{};
     GetClientRect(dialog, &client);
     EXPECT_EQ(client.right, 267);
-    EXPECT_EQ(client.bottom, 195);   // 173 as designed, and a row for the start-with-Windows box
+    EXPECT_EQ(client.bottom, 297);   // 173 as designed, a row for a fourth key, a group for the triggers
     EXPECT_FALSE(IsEnabled(main)) << "the dialog is not modal";
     EXPECT_EQ(Text(ControlById(dialog, ids::Label4)),
               L"进入隐藏文件方法：                             点击“开始”—“运行”—输入文件路径，按回车即可 ");
@@ -262,6 +282,12 @@ TEST_F(HotKeys, SettingsDialogWritesAtOnceAndTakesEffectWhenClosed)
     EXPECT_EQ(Text(hideSelf), L"Alt + X");
     EXPECT_EQ(Text(hide), L"Alt + H");
     EXPECT_EQ(Text(show), L"Alt + R");
+    HWND hideFront = ControlById(dialog, ids::edtHideActive);
+    HWND corner = ControlById(dialog, ids::cboHotCorner);
+    HWND idle = ControlById(dialog, ids::edtIdleMinutes);
+    EXPECT_EQ(Text(hideFront), L"") << "the key for the window in front has a default";
+    EXPECT_EQ(SendMessageW(corner, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(Text(idle), L"0");
     EXPECT_TRUE(Eventually([&] { return FocusOf(dialog) == hideSelf; })) << "the first edit does not start with the focus";
 
     // Ctrl+Q in the second edit is written at once, modifier and key.
@@ -302,6 +328,22 @@ TEST_F(HotKeys, SettingsDialogWritesAtOnceAndTakesEffectWhenClosed)
     EXPECT_TRUE(IsWindow(dialog) && IsVisible(dialog)) << "Alt+O closed the dialog";
     EXPECT_EQ(Stored(L"ShowWord"), static_cast<UINT>('O'));
 
+    // Ctrl+B for the window in front, the bottom right corner (the last choice, by the
+    // keyboard) and one idle minute: each written at once.
+    ASSERT_TRUE(ClickWindow(hideFront));
+    PressKey('B', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return Stored(L"HideActiveWord") == 66u; })) << Text(hideFront);
+    EXPECT_EQ(Stored(L"HideActiveHelp"), 17u);
+    ASSERT_TRUE(ClickWindow(corner));
+    ASSERT_TRUE(ClickWindow(corner));
+    PressKey(VK_END);
+    ASSERT_TRUE(Eventually([&] { return Stored(L"HotCorner") == 4u; }));
+    ASSERT_TRUE(ClickWindow(idle));
+    PressKey(VK_END);
+    PressKey(VK_BACK);
+    PressKey('1');
+    ASSERT_TRUE(Eventually([&] { return Stored(L"IdleMinutes") == 1u; })) << Text(idle);
+
     // Closed with the title bar's close box: everything written stays, and takes effect now.
     PostMessageW(dialog, WM_CLOSE, 0, 0);
     ASSERT_TRUE(Eventually([&] { return !IsWindow(dialog) || !IsVisible(dialog); }));
@@ -316,6 +358,42 @@ TEST_F(HotKeys, SettingsDialogWritesAtOnceAndTakesEffectWhenClosed)
     ASSERT_TRUE(Eventually([&] { return !IsVisible(notes); })) << "Ctrl+Q does not hide the ticked window";
     PressKey('O', kAlt);
     ASSERT_TRUE(Eventually([&] { return IsVisible(notes); })) << "Alt+O does not restore it";
+
+    // Ctrl+B hides the window in front, unticked and unlisted as it was, as Alt+H would: it
+    // is listed ticked and recorded, and Alt+O gives it back. Our own window never goes.
+    HWND paint = targets.Create(L"Paint");
+    ASSERT_TRUE(paint && BringToForeground(paint));
+    PressKey('B', kCtrl);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(paint); }))
+        << "Ctrl+B did not hide the window in front: foreground " << (GetForegroundWindow() == paint) << ", row "
+        << RowOf(L"Paint") << ", atom " << GlobalFindAtomW(L"MyHotKey_Ctrl + B") << ", notes " << IsVisible(notes);
+    EXPECT_TRUE(IsVisible(notes));
+    EXPECT_TRUE(Eventually([&] { return Checked(L"Paint"); })) << "not listed ticked";
+    std::ifstream record(std::filesystem::path(app.FileInFolder(L"Hidden.dat")));
+    std::string recorded((std::istreambuf_iterator<char>(record)), std::istreambuf_iterator<char>());
+    EXPECT_NE(recorded.find("W " + std::to_string(reinterpret_cast<UINT_PTR>(paint)) + " "), std::string::npos);
+    ASSERT_TRUE(BringToForeground(main));
+    PressKey('B', kCtrl);
+    EXPECT_TRUE(HoldsFor([&] { return IsVisible(main) && NoMessageBox(); }, kQuiet)) << "Ctrl+B hid our own window";
+    PressKey('O', kAlt);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(paint); }));
+
+    // The pointer resting in the chosen corner hides the ticked windows; in another, nothing.
+    const int right = GetSystemMetrics(SM_CXSCREEN) - 1;
+    const int bottom = GetSystemMetrics(SM_CYSCREEN) - 1;
+    SetCursorPos(0, 0);
+    EXPECT_TRUE(HoldsFor([&] { return IsVisible(notes) && IsVisible(paint); }, kQuiet)) << "another corner hid";
+    SetCursorPos(right, bottom);
+    ASSERT_TRUE(Eventually([&] { return !IsVisible(notes) && !IsVisible(paint); })) << "the corner hid nothing";
+    SetCursorPos(right / 2, bottom / 2);
+    PressKey('O', kAlt);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(notes) && IsVisible(paint); }));
+
+    // A minute without input hides them again.
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(notes) && !IsVisible(paint); }, Ms(90000)))
+        << "a minute without input hid nothing";
+    PressKey('O', kAlt);
+    ASSERT_TRUE(Eventually([&] { return IsVisible(notes) && IsVisible(paint); }));
 
     // Opened again: the stored values, the cleared one empty rather than the default.
     ASSERT_TRUE(BringToForeground(main));
@@ -342,8 +420,12 @@ TEST_F(HotKeys, StartWithWindowsBoxWritesTheRunValueAndAHiddenStartWaitsForAltX)
     ASSERT_TRUE(box);
     EXPECT_EQ(Text(box), L"开机自动启动");
     EXPECT_EQ(SendTimed(box, BM_GETCHECK), BST_UNCHECKED);
-    EXPECT_EQ(GetNextDlgTabItem(dialog, ControlById(dialog, ids::edtShow), FALSE), box)
-        << "the box does not follow the third hot key in the tab order";
+    // The tab order runs down the dialog as it reads.
+    HWND previous = ControlById(dialog, ids::edtShow);
+    for (int id : {ids::edtHideActive, ids::cboHotCorner, ids::edtIdleMinutes, ids::chkAutoStart}) {
+        EXPECT_EQ(GetNextDlgTabItem(dialog, previous, FALSE), ControlById(dialog, id)) << "out of order at " << id;
+        previous = ControlById(dialog, id);
+    }
     const std::wstring command = L"\"" + app.Exe() + L"\" /hidden";
     auto runValueStartsThisExe = [&] { return RunValue() && SameIgnoringCase(*RunValue(), command); };
     ASSERT_TRUE(ClickWindow(box));

@@ -154,6 +154,10 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     // The hidden-icons flyout numbers its buttons on its own.
     ASSERT_TRUE(shell.Add(7, L"in the flyout", L"o"));
     ASSERT_TRUE(shell.Add(4, L"hidden in the flyout", L"oh"));
+    // Ctrl+B hides the window in front.
+    const std::wstring settings = app.FileInFolder(L"System.ini");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"system", L"HideActiveHelp", L"17", settings.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"system", L"HideActiveWord", L"66", settings.c_str()));
     StartProgram();
 
     // In toolbar order, the hidden button left out, the shared identifier once; the flyout's after.
@@ -177,6 +181,15 @@ TEST_F(TrayPageTest, ListsTicksAndGivesEveryIconBackOnClose) {
     ASSERT_TRUE(ClickCheckBox(5));
     EXPECT_TRUE(shell.WaitHidden(7, true, shell.overflow));
     EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, true, false, true}));
+
+    // The key for the window in front never takes the taskbar, the desktop or the program's
+    // own window, and says nothing about it.
+    for (HWND front : {shell.taskbar, shell.progman, main}) {
+        ASSERT_TRUE(BringToForeground(front));
+        PressKey('B', kCtrl);
+        EXPECT_TRUE(HoldsFor([&] { return IsVisible(front) && app.Windows(L"#32770").empty(); }, Ms(600)))
+            << WideToUtf8(ClassName(front)) << " was hidden, or a message came up";
+    }
 
     // Closing gives back every icon the program hid, and only those.
     ASSERT_TRUE(app.Close());
@@ -203,15 +216,19 @@ TEST_F(TrayPageTest, ARememberedIconStaysHiddenInThisRunAndTheNextUntilForgotten
     ASSERT_TRUE(ChooseFromRowMenu(L"QQ"));
     EXPECT_TRUE(shell.WaitHidden(1, true)) << "remembering did not hide the icon";
     EXPECT_TRUE(WaitUntil([&] { return Ticks() == std::vector<bool>{true, false}; }));
+    // Another program adds an icon: the look once a second sees it and refreshes the page,
+    // and that reading does not show the hidden icon, not even for a moment.
+    ASSERT_TRUE(shell.Add(3, L"QQ"));
+    ASSERT_TRUE(WaitUntil([&] { return Names().size() == 3; }, Ms(4000))) << "the new icon was not listed";
     // Its program restarts: the icon goes and comes back as a new button, and is hidden
     // again within a few seconds, with no refresh asked for. The other program's icon of the
-    // same text, which turned up meanwhile, is not the remembered one.
-    ASSERT_TRUE(shell.Add(3, L"QQ"));
+    // same text is not the remembered one.
     ASSERT_TRUE(shell.Delete(1));
     ASSERT_TRUE(shell.Add(5, L"QQ", {}, a));
     EXPECT_TRUE(WaitUntil([&] { return shell.Hidden(5); }, Ms(4000))) << "the icon that came back stayed on show";
     EXPECT_FALSE(shell.Hidden(2));
     EXPECT_FALSE(shell.Hidden(3)) << "another program's icon with the same text was hidden";
+    EXPECT_EQ(shell.ShownWhileHidden(), 0) << "an icon the program hid was shown to be read";
 
     // The close gives it back; the next run hides it again, and only it.
     ASSERT_TRUE(app.Close());
@@ -250,13 +267,17 @@ TEST_F(TrayPageTest, RefreshFollowsTheToolbarAndKeepsTicksTrue) {
     ASSERT_TRUE(ClickName(0));
     EXPECT_TRUE(shell.WaitHidden(1, false));
 
-    // The space bar flips the box but not the icon, and the next refresh restores the tick.
+    // The space bar does what a click on the box does: the icon hides at once, shows again,
+    // and the tick is the icon's, so the next refresh keeps it.
     ASSERT_TRUE(ClickName(2));
     PressKey(VK_SPACE);
-    ASSERT_TRUE(WaitUntil([&] { return Rows().Checked(2); }));
-    EXPECT_TRUE(HoldsFor([&] { return !shell.Hidden(4); }, Ms(300)));
+    EXPECT_TRUE(shell.WaitHidden(4, true)) << "the space bar ticked the row but left the icon";
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(shell.WaitHidden(4, false));
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(shell.WaitHidden(4, true));
     ASSERT_TRUE(Refresh());
-    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, false, false}));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, false}));
 
     // Without a tray the page is empty and says it cannot read one. Wine's own hidden taskbar
     // is still there, but it has no notification area, which the program treats as no tray.
@@ -277,10 +298,15 @@ TEST_F(TrayPageTest, HungShellDoesNotFreezeTheProgram) {
     ASSERT_TRUE(wake && asked);
     ASSERT_TRUE(shell.Hang(wakeName));
 
-    // Input is handled in order: the box answers only once the refresh is over.
+    // Input is handled in order: a click while the refresh waits on the shell is answered
+    // once the refresh is over. It is sent once the shell has been asked, so that it comes
+    // while the program waits, not before the refresh has begun or after it has ended: under
+    // Wine a program that wakes up replays the pointer moves it missed, and one replayed
+    // between the box's press and release takes the release off the box.
     HWND taskbarBox = ControlById(main, ids::CheckBox2);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(ClickWindow(refresh));
+    ASSERT_EQ(WaitForSingleObject(asked.Get(), 10000), WAIT_OBJECT_0) << "the refresh did not ask the shell";
     ASSERT_TRUE(ClickWindow(taskbarBox));
     EXPECT_TRUE(WaitUntil([&] { return Text(taskbarBox) == L"显示任务栏"; }, Ms(20000)))
         << "box: \"" << WideToUtf8(Text(taskbarBox)) << "\", " << DescribeInputState(main)

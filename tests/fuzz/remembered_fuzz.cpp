@@ -1,4 +1,4 @@
-// The "Programs" and "TrayIcons" values (after their hexadecimal is decoded) as a damaged or
+// The "Programs", "TrayIcons" and "TitleRules" values (after their hexadecimal is decoded) as a damaged or
 // hand-edited settings file may hold them: decoding never fails, every line is either read or
 // kept as it stood, and what is written back decodes to the same entries and the same kept
 // lines, again and again.
@@ -62,5 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     RoundTrip(text, &tw::EncodePrograms, &tw::DecodePrograms);
     RoundTrip(text, &tw::EncodeIcons, &tw::DecodeIcons);
+    RoundTrip(text, &tw::EncodeTitleRules, &tw::DecodeTitleRules);
+    // Nothing blank is ever read as a rule: it would tick every window.
+    std::vector<std::string> unread;
+    for (const std::string& rule : tw::DecodeTitleRules(text, unread))
+        Check(tw::IsUsableTitleRule(rule) && tw::TitleContains(rule, rule));
     return 0;
 }

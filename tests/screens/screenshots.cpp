@@ -258,6 +258,29 @@ TEST(Screenshots, BossKeyEditor) {
     EXPECT_TRUE(app.Close());
 }
 
+// The dialog that makes a rule by title, opened from a row's menu, the row's title in it.
+TEST(Screenshots, TitleRuleDialog) {
+    TargetWindows targets;
+    ASSERT_TRUE(targets.Start(HelperExe(L"target_windows")));
+    for (const wchar_t* title : {L"记事本 - 周报.txt", L"哔哩哔哩 (゜-゜)つロ 干杯~ - Google Chrome", L"微信"}) {
+        ASSERT_TRUE(targets.Create(title));
+    }
+    ASSERT_TRUE(TargetWindows::SettleZOrder());
+    App app;
+    ASSERT_TRUE(StartInFront(app));
+    RemoteListView rows(ControlById(app.MainWindow(), tw::ids::lstWindowName));
+    const int row = rows.FindRow(L"哔哩哔哩 (゜-゜)つロ 干杯~ - Google Chrome", 2);
+    const std::optional<RECT> cell = row < 0 ? std::nullopt : rows.CellRect(row, 2);
+    ASSERT_TRUE(cell && app.ChooseFromContextMenu(POINT{cell->left + 20, (cell->top + cell->bottom) / 2}, 3));
+    HWND dialog = app.WaitForWindow(L"TFrmTitleRule");
+    ASSERT_TRUE(dialog);
+    PointerAway(app);
+    EXPECT_TRUE(Shoot(dialog, L"title-rule-dialog"));
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog) || !IsVisible(dialog); }));
+    EXPECT_TRUE(app.Close());
+}
+
 // The hot-key settings dialog "帮助" over the main window, as a first start shows it.
 TEST(Screenshots, HotKeyDialog) {
     App app;

@@ -27,10 +27,19 @@ public:
     Hwnd FindWindowA(const char* cls) override { return inner_.FindWindowA(cls); }
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override { return inner_.FindChildWindowA(parent, cls); }
     std::uint32_t GetWindowProcessId(Hwnd w) override { return inner_.GetWindowProcessId(w); }
+    Hwnd GetForegroundWindow() override { return inner_.GetForegroundWindow(); }
+    Hwnd RootOwner(Hwnd w) override { return inner_.RootOwner(w); }
+    bool PlaceBehind(Hwnd w, Hwnd inFront) override { return inner_.PlaceBehind(w, inFront); }
+    bool Activate(Hwnd w) override { return inner_.Activate(w); }
     bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                       std::intptr_t& result) override
     {
         return inner_.SendMessageA(w, msg, wParam, lParam, result);
+    }
+    bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, unsigned timeoutMs,
+                           std::intptr_t& result) override
+    {
+        return inner_.SendMessageWithin(w, msg, wParam, lParam, timeoutMs, result);
     }
     // IsResponding keeps its default, so that it goes through SendMessageA as the system's does.
 

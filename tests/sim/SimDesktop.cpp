@@ -226,7 +226,62 @@ bool SimDesktop::ShowWindowAsync(Hwnd w, ShowCmd cmd)
     if (win.hung)
         win.queuedShows.push_back(cmd);
     else
-        Apply(win, cmd);
+        Carry(win, cmd);
+    return true;
+}
+
+void SimDesktop::Carry(SimWindow& win, ShowCmd cmd)
+{
+    Apply(win, cmd);
+    if (win.parent != 0)
+        return;
+    if ((cmd == ShowCmd::Restore || cmd == ShowCmd::ShowNormal) && win.visible) {
+        ToFront(win.handle);
+        if (mayActivate)
+            foreground = win.handle;
+    } else if (foreground == win.handle && (!win.visible || win.minimized)) {
+        // The system activates the next window down that the user can work in.
+        foreground = 0;
+        for (Hwnd h : zorder_)
+            if (h != win.handle && windows_[h].visible && !windows_[h].minimized) {
+                foreground = h;
+                break;
+            }
+    }
+}
+
+void SimDesktop::ToFront(Hwnd w)
+{
+    std::erase(zorder_, w);
+    zorder_.insert(zorder_.begin(), w);
+}
+
+Hwnd SimDesktop::RootOwner(Hwnd w)
+{
+    if (!Exists(w))
+        return 0;
+    while (windows_[w].parent != 0 && Exists(windows_[w].parent))
+        w = windows_[w].parent;
+    while (windows_[w].owner != 0 && Exists(windows_[w].owner))
+        w = windows_[w].owner;
+    return w;
+}
+
+bool SimDesktop::PlaceBehind(Hwnd w, Hwnd inFront)
+{
+    if (!Exists(w) || !Exists(inFront) || windows_[w].parent != 0 || w == inFront)
+        return false;
+    std::erase(zorder_, w);
+    zorder_.insert(std::find(zorder_.begin(), zorder_.end(), inFront) + 1, w);
+    return true;
+}
+
+bool SimDesktop::Activate(Hwnd w)
+{
+    if (!Exists(w) || !mayActivate)
+        return false;
+    ToFront(w);
+    foreground = w;
     return true;
 }
 
@@ -235,7 +290,7 @@ void SimDesktop::Pump(Hwnd w)
     SimWindow& win = Window(w);
     win.hung = false;
     for (ShowCmd cmd : win.queuedShows)
-        Apply(win, cmd);
+        Carry(win, cmd);
     win.queuedShows.clear();
 }
 
@@ -289,9 +344,24 @@ std::uint32_t SimDesktop::GetWindowProcessId(Hwnd w) { return Exists(w) ? window
 bool SimDesktop::SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                               std::intptr_t& result)
 {
+    // The program's general bound, as its Win32 side sends.
+    constexpr unsigned kSendBoundMs = 3000;
+    return SendMessageWithin(w, msg, wParam, lParam, kSendBoundMs, result);
+}
+
+bool SimDesktop::SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                                   unsigned timeoutMs, std::intptr_t& result)
+{
     result = 0;
+    // Abort-if-hung gives up at once on a window the system counts hung, and waits out the
+    // bound on one that is only busy.
     if (!Exists(w) || windows_[w].hung)
         return false;
+    if (windows_[w].busyMs > timeoutMs) {
+        waitedMs += timeoutMs;
+        return false;
+    }
+    waitedMs += windows_[w].busyMs;
     // Copy the hook: a handler may destroy its own window.
     auto hook = windows_[w].onMessage;
     if (hook)

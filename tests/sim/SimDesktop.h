@@ -21,14 +21,17 @@ namespace tw::sim {
 struct SimWindow {
     Hwnd handle = 0;
     Hwnd parent = 0;            // 0 for a top-level window
+    Hwnd owner = 0;             // the top-level window that owns it (a dialog's main window)
     std::string cls;
     std::string title;          // ANSI bytes; the wide call widens them byte by byte
     std::u16string wideTitle;   // when set, the title the wide call gives instead
     bool visible = true;        // WS_VISIBLE of the window itself
     bool minimized = false;     // IsIconic; hiding keeps it, as Windows' SW_HIDE does
     std::uint32_t pid = 1;
-    bool hung = false;          // SendMessageA times out; show requests wait for Pump;
-                                // IsHungAppWindow says so
+    bool hung = false;          // the system counts it hung: abort-if-hung sends give up at
+                                // once; IsHungAppWindow says so; show requests wait for Pump
+    unsigned busyMs = 0;        // its thread gets to a sent message only this long after it
+                                // came: busy, yet not counted hung, so sends wait on it
     std::vector<ShowCmd> queuedShows;   // requests its thread has not got to yet
     bool refusesShows = false;  // ShowWindowAsync cannot queue anything to it
     bool staysHidden = false;   // its program hides it again whenever it is shown
@@ -77,10 +80,17 @@ public:
 
     OsVersion version{6, 1};
     std::uint32_t ownIntegrity = 0x2000;
+    // The window the user works in. A restore carried out brings its window to the front of
+    // the stacking order and, while we may take the foreground, gives it the foreground.
+    Hwnd foreground = 0;
+    // Whether we may take the foreground now (we had the last input, e.g. our hot key);
+    // without it Activate changes nothing, as on Windows.
+    bool mayActivate = true;
     // The simulated ANSI code page: bytes 0-255 stand for U+0000-U+00FF, and these
     // characters have the byte sequences given; any other becomes '?'.
     std::map<char16_t, std::string> codePage;
     std::vector<std::string> log;   // "ShowWindow <title> <cmd>", ...
+    std::uint64_t waitedMs = 0;     // how long the caller's sends have waited, all told
     // Called as a ShowWindow arrives, before it takes effect: what was true at that moment.
     std::function<void(Hwnd, ShowCmd)> onShowWindow;
     // Stands in for GetNextSibling when set, given the window and the true answer: a Z order
@@ -105,8 +115,14 @@ public:
     Hwnd FindChildWindowA(Hwnd parent, const char* cls) override;
     std::string ClassName(Hwnd w) override { return Exists(w) ? windows_.at(w).cls : std::string(); }
     std::uint32_t GetWindowProcessId(Hwnd w) override;
+    Hwnd GetForegroundWindow() override { return Exists(foreground) ? foreground : 0; }
+    Hwnd RootOwner(Hwnd w) override;
+    bool PlaceBehind(Hwnd w, Hwnd inFront) override;
+    bool Activate(Hwnd w) override;
     bool SendMessageA(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
                       std::intptr_t& result) override;
+    bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, unsigned timeoutMs,
+                           std::intptr_t& result) override;
     std::optional<std::uint32_t> IntegrityLevel(std::uint32_t pid) override;
 
     // ProcessApi
@@ -120,6 +136,9 @@ public:
     std::optional<std::string> ProcessImagePath(std::uint32_t pid) override;
 
 private:
+    void Carry(SimWindow& win, ShowCmd cmd);
+    void ToFront(Hwnd w);
+
     std::map<Hwnd, SimWindow> windows_;
     std::vector<Hwnd> zorder_;          // top-level windows only
     std::vector<Hwnd> children_;        // in creation order

@@ -1,5 +1,7 @@
 #include "sim/SimInstance.h"
 
+#include <algorithm>
+
 namespace tw::sim {
 
 InstanceClaim SimInstance::Claim()
@@ -31,6 +33,24 @@ RequestAnswer SimInstance::Request(Hwnd main, bool restore)
         return RequestAnswer::Blocked;
     requests.push_back(restore ? "restore" : "show");
     return RequestAnswer::Taken;
+}
+
+CommandAnswer SimInstance::Command(Hwnd main, std::string_view word, unsigned ms, bool untilEnded)
+{
+    if (!running || main != window)
+        return CommandAnswer::NoAnswer;
+    // The system lets a copy above us drop what we send, and we send nothing below us.
+    if (otherLevel || elevated)
+        return CommandAnswer::OtherLevel;
+    commandWaitMs = std::max(commandWaitMs, ms);
+    if (hung)
+        return CommandAnswer::NoAnswer;
+    commands.emplace_back(word);
+    if (untilEnded && staysOnQuit)
+        return CommandAnswer::NoAnswer;
+    if (untilEnded)
+        running = false;
+    return CommandAnswer::Done;
 }
 
 } // namespace tw::sim

@@ -24,10 +24,16 @@ public:
     int looks = 0;
     unsigned pausedMs = 0;
     std::vector<std::string> requests;   // "show" or "restore", as they reached the copy
+    // Commands: the copy's level differs from ours (either way); the copy stays on a "quit".
+    bool otherLevel = false;
+    bool staysOnQuit = false;
+    std::vector<std::string> commands;   // the words, as they reached the copy
+    unsigned commandWaitMs = 0;          // the longest a command was let wait
 
     InstanceClaim Claim() override;
     Hwnd RunningCopyWindow() override;
     RequestAnswer Request(Hwnd main, bool restore) override;
+    CommandAnswer Command(Hwnd main, std::string_view word, unsigned ms, bool untilEnded) override;
     void Pause(unsigned ms) override { pausedMs += ms; }
 };
 

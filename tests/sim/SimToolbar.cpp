@@ -8,6 +8,8 @@ namespace {
 
 constexpr std::uint8_t kStateEnabled = 0x04;
 constexpr std::uint8_t kStateHidden = 0x08;
+constexpr std::uint32_t kInfoText = 0x00000002;    // TBIF_TEXT
+constexpr std::uint32_t kByIndex = 0x80000000;     // TBIF_BYINDEX
 
 // The toolbar truncates wParam to the int it stands for.
 std::int32_t IdOf(std::uintptr_t wParam) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(wParam)); }
@@ -80,21 +82,25 @@ std::intptr_t SimToolbar::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
         return static_cast<std::intptr_t>(buttons.size());
     case tb::GetButton:
         return GetButton(wParam, lParam);
-    case tb::GetButtonTextW:
-        return GetButtonText(IdOf(wParam), lParam);
+    case tb::GetButtonInfoW:
+        return GetButtonInfo(wParam, lParam);
     case tb::CommandToIndex:
         for (std::size_t i = 0; i < buttons.size(); ++i)
             if (buttons[i].id == IdOf(wParam))
                 return static_cast<std::intptr_t>(i);
         return -1;
     case tb::IsButtonHidden: {
+        // The state's TBSTATE_HIDDEN bit; -1 for an identifier it does not hold, as the
+        // common controls of Wine answer.
         SimButton* b = Find(IdOf(wParam));
-        return b && b->hidden ? 1 : 0;
+        return !b ? -1 : b->hidden ? kStateHidden : 0;
     }
     case tb::HideButton: {
         SimButton* b = Find(IdOf(wParam));
         if (!b || refuseHide)
             return 0;
+        if (b->hidden && lParam == 0)
+            shownWhileHidden.push_back(b->id);
         b->hidden = lParam != 0;
         return 1;
     }
@@ -153,26 +159,54 @@ std::uint64_t SimToolbar::ButtonData(std::size_t index, bool wide)
     return address;
 }
 
-std::intptr_t SimToolbar::GetButtonText(std::int32_t id, std::intptr_t address)
+std::intptr_t SimToolbar::GetButtonInfo(std::uintptr_t wParam, std::intptr_t address)
 {
-    SimButton* b = Find(id);
-    if (!b)
-        return -1;
-    if (!b->hasText)
-        return 0;
-    // The length and what is written are in UTF-16 units, the NUL written but not counted.
-    const std::u16string text = b->wideText.empty() ? desktop_.WideForm(b->text) : b->wideText;
-    const auto length = static_cast<std::intptr_t>(text.size());
-    if (address == 0)
-        return length;
-    const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
-    std::uint8_t* out = desktop_.RemoteMemory(desktop_.Window(window_).pid, static_cast<std::uintptr_t>(address), bytes);
-    if (!out) {
+    // TBBUTTONINFOW as the shell's build lays it out: pszText and cchText at 24 and 28 in a
+    // 32-bit shell, at 32 and 40 (behind an 8-byte lParam) in a 64-bit one.
+    const std::uint32_t pid = desktop_.Window(window_).pid;
+    const bool wide = desktop_.Process(pid).pointerSize == 8;
+    const std::size_t size = wide ? 48 : 32;
+    std::uint8_t* info = desktop_.RemoteMemory(pid, static_cast<std::uintptr_t>(address), size);
+    if (!info) {
         ++badPointers;
         return -1;
     }
-    std::memcpy(out, text.c_str(), bytes);
-    return length;
+    std::uint32_t cbSize = 0;
+    std::uint32_t mask = 0;
+    std::memcpy(&cbSize, info, 4);
+    std::memcpy(&mask, info + 4, 4);
+    // The control takes no size but its own build's.
+    if (cbSize != size)
+        return -1;
+    std::size_t index = 0;
+    if (mask & kByIndex)
+        index = wParam;
+    else
+        for (index = 0; index < buttons.size() && buttons[index].id != IdOf(wParam); ++index) {
+        }
+    if (index >= buttons.size())
+        return -1;
+    if (mask & kInfoText) {
+        std::uint64_t text = 0;
+        std::int32_t capacity = 0;
+        std::memcpy(&text, info + (wide ? 32 : 24), wide ? 8 : 4);
+        std::memcpy(&capacity, info + (wide ? 40 : 28), 4);
+        // It copies at most capacity - 1 units and a NUL, wherever pszText points.
+        if (capacity > 0) {
+            const auto room = static_cast<std::size_t>(capacity);
+            std::uint8_t* out =
+                desktop_.RemoteMemory(pid, static_cast<std::uintptr_t>(text), room * sizeof(char16_t));
+            if (!out) {
+                ++badPointers;
+                return -1;
+            }
+            const SimButton& b = buttons[index];
+            const std::u16string whole = !b.hasText ? u"" : b.wideText.empty() ? desktop_.WideForm(b.text) : b.wideText;
+            const std::u16string copied = whole.substr(0, room - 1) + u'\0';
+            std::memcpy(out, copied.data(), copied.size() * sizeof(char16_t));
+        }
+    }
+    return static_cast<std::intptr_t>(index);
 }
 
 } // namespace tw::sim

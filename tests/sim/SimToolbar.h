@@ -17,8 +17,9 @@ struct SimButton {
     std::int32_t id = 0;
     std::string text;       // ANSI bytes, widened by the desktop's code page when asked
     bool hidden = false;
-    bool hasText = true;    // false: TB_GETBUTTONTEXTW writes nothing and answers 0
-    std::u16string wideText{};   // when set, the text TB_GETBUTTONTEXTW hands out instead
+    bool hasText = true;    // false: its string is none, or one of the toolbar's string
+                            // list, and TB_GETBUTTONINFOW hands out an empty text
+    std::u16string wideText{};   // when set, the text handed out instead
     Hwnd owner = 0;         // the window that put the icon there: first field of the shell's
                             // record for the button, which dwData points at
 };
@@ -51,7 +52,9 @@ public:
     // What it saw.
     std::map<std::uint32_t, int> received;  // messages by number
     int dirtyRecords = 0;       // TB_GETBUTTON found the first 20 bytes of its record not zero
-    int badPointers = 0;        // a pointer that lies in no live buffer of the process
+    int badPointers = 0;        // a pointer (and the length it comes with) that lies in no
+                                // live buffer of the process
+    std::vector<std::int32_t> shownWhileHidden;   // TB_HIDEBUTTON showed these hidden buttons
 
     SimButton* Find(std::int32_t id);
     int Received(std::uint32_t msg) const;
@@ -60,7 +63,7 @@ public:
 private:
     std::intptr_t Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t GetButton(std::uintptr_t index, std::intptr_t address);
-    std::intptr_t GetButtonText(std::int32_t id, std::intptr_t address);
+    std::intptr_t GetButtonInfo(std::uintptr_t wParam, std::intptr_t address);
     // Where the shell keeps its record for the button at `index`, made afresh each time.
     std::uint64_t ButtonData(std::size_t index, bool wide);
 

@@ -1,6 +1,7 @@
 // The capture box, and the program's global hot keys and boss keys against a simulated
 // system (atoms, registrations) and desktop.
 #include "hotkeys/uGlobalHotKeys.h"
+#include "hotkeys/uHideTriggers.h"
 #include "hotkeys/uHotKeyBox.h"
 #include "sim/SimDesktop.h"
 #include "sim/SimHotKeys.h"
@@ -223,8 +224,9 @@ protected:
     sim::SimProfile profile;
     TIniFileMgr ini{profile};
     TWindowList windows{desktop};
-    std::uint16_t selfId = 0, hideId = 0, showId = 0;
-    TGlobalHotKeys hotKeys{system, owner, windows, ProgramHotKeyIds{selfId, hideId, showId}};
+    ProgramHotKeyIds ids{};
+    std::uint16_t &selfId = ids[0], &hideId = ids[1], &showId = ids[2], &frontId = ids[3];
+    TGlobalHotKeys hotKeys{system, owner, windows, ids};
 
     void Store(const char* key, const char* value) { profile.Contents(ini.Path())["system"][key] = value; }
 
@@ -259,7 +261,63 @@ TEST_F(GlobalHotKeys, WithoutSettingsTheDefaultsAreRegistered)
     EXPECT_EQ(hotKeys.Dispatch(selfId), HotKeyAction::ToggleSelf);
     EXPECT_EQ(hotKeys.Dispatch(hideId), HotKeyAction::HideChecked);
     EXPECT_EQ(hotKeys.Dispatch(showId), HotKeyAction::ShowChecked);
+    EXPECT_EQ(frontId, 0);   // the key for the window in front has no default
+    EXPECT_EQ(system.RegisteredOn(owner).size(), 3u);
     EXPECT_FALSE(profile.Exists(ini.Path()));   // reading writes no defaults back
+
+    Store("HideActiveHelp", "17");
+    Store("HideActiveWord", "66");
+    hotKeys.RegisterHotKeys(ini);
+    EXPECT_EQ(Press(kModControl, 'B'), frontId);
+    EXPECT_EQ(hotKeys.Dispatch(frontId), HotKeyAction::HideFront);
+}
+
+// The screen corner and the idle timer are judged from readings handed in, at any moment.
+TEST(HideTriggers, ACornerHidesOncePerVisitAfterARestAndAPassThroughOrAnotherCornerNever)
+{
+    constexpr int w = 1920, h = 1080;
+    THotCorner corner;
+    EXPECT_FALSE(corner.Look(0, 0, w, h, 0));   // none chosen
+    corner.SetCorner(ScreenCorner::BottomRight);
+    EXPECT_FALSE(corner.Look(w - 1, h - 1, w, h, 1000));
+    EXPECT_FALSE(corner.Look(w - 1, h - 1, w, h, 1149));
+    EXPECT_TRUE(corner.Look(w - 1, h - 1, w, h, 1150));
+    EXPECT_FALSE(corner.Look(w - 1, h - 1, w, h, 5000));   // still the same visit
+    EXPECT_FALSE(corner.Look(w - 2, h - 1, w, h, 5050));   // a pixel off is away
+    EXPECT_FALSE(corner.Look(w - 1, h - 1, w, h, 5100));
+    EXPECT_FALSE(corner.Look(w - 5, h - 9, w, h, 5200));   // passed through
+    EXPECT_FALSE(corner.Look(w - 1, h - 1, w, h, 5300));
+    EXPECT_FALSE(corner.Look(0, h - 1, w, h, 5400));       // another corner
+    EXPECT_FALSE(corner.Look(0, h - 1, w, h, 9000));
+    EXPECT_FALSE(corner.Look(w - 1, h - 1, w, h, 0xFFFFFFF0u));
+    EXPECT_TRUE(corner.Look(w - 1, h - 1, w, h, 0x90u));   // the tick wrapped meanwhile
+
+    TIdleTimer idle;
+    EXPECT_FALSE(idle.Look(0, 99999999));   // off
+    idle.SetMinutes(1);
+    EXPECT_FALSE(idle.Look(1000, 60999));
+    EXPECT_TRUE(idle.Look(1000, 61000));
+    EXPECT_FALSE(idle.Look(1000, 9000000));   // the same spell hides once
+    EXPECT_FALSE(idle.Look(9000500, 9060000));
+    EXPECT_TRUE(idle.Look(9000500, 9060500));
+    idle.SetMinutes(1000);
+    EXPECT_EQ(idle.Minutes(), 0);
+}
+
+TEST_F(GlobalHotKeys, CornerAndIdleSettingsOutOfRangeReadAsOff)
+{
+    EXPECT_EQ(ReadHotCorner(ini), ScreenCorner::None);
+    EXPECT_EQ(ReadIdleMinutes(ini), 0);
+    Store("HotCorner", "4");
+    Store("IdleMinutes", "999");
+    EXPECT_EQ(ReadHotCorner(ini), ScreenCorner::BottomRight);
+    EXPECT_EQ(ReadIdleMinutes(ini), 999);
+    Store("HotCorner", "5");
+    Store("IdleMinutes", "-1");
+    EXPECT_EQ(ReadHotCorner(ini), ScreenCorner::None);
+    EXPECT_EQ(ReadIdleMinutes(ini), 0);
+    Store("IdleMinutes", "1000");
+    EXPECT_EQ(ReadIdleMinutes(ini), 0);
 }
 
 TEST_F(GlobalHotKeys, ClearedSelfHotKeyRegistersNothing)

@@ -519,6 +519,72 @@ TEST_F(SettingsStore, RememberedListsAreWrittenOnlyWhenChangedAndReadByTheNextRu
     EXPECT_TRUE(third.MutesWhenHidden("C:\\Apps\\Browser.exe"));
 }
 
+TEST(TitleRules, ATitleMatchesWithoutCaseInEveryScriptThatHasCaseAndABlankRuleNever)
+{
+    EXPECT_TRUE(TitleContains("GitHub - Google Chrome", "github"));
+    EXPECT_TRUE(TitleContains("Почта — ЯНДЕКС", "яндекс"));
+    EXPECT_TRUE(TitleContains("ΑΘΗΝΑ - Wikipedia", "αθηνα"));
+    EXPECT_TRUE(TitleContains("Ｂｉｌｉｂｉｌｉ 哔哩哔哩", "ＢＩＬＩ"));        // typed full-width
+    EXPECT_TRUE(TitleContains("Tiếng Việt - Zalo", "TIẾNG VIỆT"));
+    EXPECT_TRUE(TitleContains("微信 - 文件传输助手", "文件传输"));
+    EXPECT_FALSE(TitleContains("微信 - 文件传输助手", "文件 传输"));
+    EXPECT_FALSE(TitleContains("Ĺ", "ĸ"));                                  // a neighbour, not its capital
+    EXPECT_FALSE(TitleContains("Bili", "Ｂｉｌｉ"));                          // full-width is another letter
+    EXPECT_FALSE(TitleContains("Git", "GitHub"));
+    // A rule of blanks (the full-width one of Chinese input among them) would tick everything.
+    for (const char* blank : {"", " ", "\t\r\n", "\xE3\x80\x80", "\xC2\xA0 "}) {
+        EXPECT_FALSE(IsUsableTitleRule(blank)) << testing::PrintToString(blank);
+        EXPECT_FALSE(TitleContains(std::string("a ") + blank + " b", blank));
+    }
+    EXPECT_TRUE(IsUsableTitleRule(" x "));
+
+    TRememberedStore store{nullptr};
+    EXPECT_FALSE(store.AddTitleRule("\xE3\x80\x80"));
+    EXPECT_TRUE(store.AddTitleRule("GitHub"));
+    EXPECT_FALSE(store.AddTitleRule("GITHUB")) << "the same rule twice";
+    for (const char* rule : {"Hub", "Chrome", "Git", "it", "H", "G"})
+        EXPECT_TRUE(store.AddTitleRule(rule));
+    EXPECT_EQ(store.TitleRulesIn("GitHub - Google Chrome", 5),
+              (std::vector<std::string>{"GitHub", "Hub", "Chrome", "Git", "it"}));
+    EXPECT_FALSE(store.MatchesTitleRule("Firefox"));
+}
+
+TEST_F(SettingsStore, TitleRulesAreKeptWhateverTheirTextWrittenOnlyWhenTheyChangeAndNeverOverADamagedValue)
+{
+    TRememberedStore store{&ini};
+    store.Load();
+    EXPECT_FALSE(store.AnyTitleRule());
+    ASSERT_TRUE(store.AddTitleRule("GitHub"));
+    ASSERT_TRUE(store.AddTitleRule("微信\t&\\ 周报\r\n"));
+    store.Save();
+    EXPECT_EQ(profile.writes, 1);
+    EXPECT_EQ(DecodeHex(Stored("TitleRules")), "GitHub\r\n微信\\t&\\\\ 周报\\r\\n\r\n");
+    EXPECT_EQ(profile.Contents(path)["system"].count("Programs"), 0u) << "an unchanged list was written";
+    store.AddTitleRule("github");
+    store.Save();
+    EXPECT_EQ(profile.writes, 1);
+
+    TRememberedStore next{&ini};
+    next.Load();
+    EXPECT_EQ(next.TitleRules(), (std::vector<std::string>{"GitHub", "微信\t&\\ 周报\r\n"}));
+    EXPECT_TRUE(next.MatchesTitleRule("My page · GITHUB"));
+    next.ForgetTitleRule("GitHub");
+    next.Save();
+    TRememberedStore third{&ini};
+    third.Load();
+    EXPECT_EQ(third.TitleRules(), (std::vector<std::string>{"微信\t&\\ 周报\r\n"}));
+
+    // Damaged: the rules read before the fault hold for the run, the value stays as it is, and
+    // a new rule, which lasts for the run only, is not dropped without a word.
+    Stored("TitleRules") = EncodeHex("QQ\r\n") + "Z";
+    TRememberedStore damaged{&ini};
+    damaged.Load();
+    EXPECT_TRUE(damaged.MatchesTitleRule("QQ音乐"));
+    damaged.AddTitleRule("Word");
+    EXPECT_THROW(damaged.Save(), std::runtime_error) << "a rule that cannot be kept was dropped without a word";
+    EXPECT_EQ(Stored("TitleRules"), EncodeHex("QQ\r\n") + "Z");
+}
+
 TEST_F(SettingsStore, ADamagedRememberedValueIsKeptAsItIsAndTheOtherSettingsToo)
 {
     Stored("Programs") = "31093009300909433A5C612E657865ZZ";   // not whole hexadecimal

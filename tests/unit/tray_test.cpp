@@ -37,6 +37,14 @@ public:
         failedSends += ok ? 0 : 1;
         return ok;
     }
+    bool SendMessageWithin(Hwnd w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam, unsigned timeoutMs,
+                           std::intptr_t& result) override
+    {
+        ++sends;
+        bool ok = ForwardingWindows::SendMessageWithin(w, msg, wParam, lParam, timeoutMs, result);
+        failedSends += ok ? 0 : 1;
+        return ok;
+    }
 };
 
 class TrayTest : public ::testing::Test {
@@ -214,20 +222,19 @@ TEST_F(TrayTest, OwnersAreReadWhenAskedForOncePerProgram)
 
 TEST_F(TrayTest, TextIsCutAtWhatWeReadBack)
 {
-    // The toolbar writes a text whole wherever it is told: one that would not fit behind the
-    // record is not asked for at all (a write past the buffer would land in the shell's own
-    // memory, or fault it). Its length and what it writes are in UTF-16 units.
-    toolbar.buttons = {{1, std::string(2000, 'x')}, {2, "next"}, {3, std::string(2037, 'y')},
-                       {4, std::string(2038, 'z')}, {5, std::string(70000, 'w')}};
-    auto list = NewList();
-    Lines lines = Read(*list);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "1=" + std::string(1025, 'x'));
-    EXPECT_EQ(lines[1], "2=next");
-    EXPECT_EQ(lines[2], "3=" + std::string(1025, 'y'));
-    EXPECT_EQ(lines[3], "4=");
-    EXPECT_EQ(lines[4], "5=");
-    ExpectShellLeftClean();
+    // The toolbar copies a text wherever it is told, as far as the capacity we give it: past
+    // our buffer it would land in the shell's own memory, or fault it. The capacity is in
+    // UTF-16 units, and the request is laid out as the shell's build lays it out.
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "64-bit shell" : "32-bit shell");
+        desk.Process(kShellPid).pointerSize = wide ? 8 : 4;
+        toolbar.buttons = {{1, std::string(1025, 'x')}, {2, "next"}, {3, std::string(1026, 'y')},
+                           {4, std::string(70000, 'w')}};
+        auto list = NewList();
+        EXPECT_EQ(Read(*list), (Lines{"1=" + std::string(1025, 'x'), "2=next", "3=" + std::string(1025, 'y'),
+                                      "4=" + std::string(1025, 'w')}));
+        ExpectShellLeftClean();
+    }
 }
 
 TEST_F(TrayTest, RefreshDropsVanishedKeepsSurvivorsInPlaceAndAppendsNew)
@@ -242,7 +249,7 @@ TEST_F(TrayTest, RefreshDropsVanishedKeepsSurvivorsInPlaceAndAppendsNew)
     toolbar.buttons = {{4, "four"}, {3, "three, renamed"}, {1, "one"}, {5, "five"}};
     toolbar.received.clear();
     list->RefreshIcons();
-    EXPECT_EQ(toolbar.Received(tb::GetButtonTextW), 2 * 2);   // the new icons' texts alone
+    EXPECT_EQ(toolbar.Received(tb::GetButtonInfoW), 2);   // the new icons' texts alone
 
     EXPECT_EQ(Icons(*list), (IconRows{{1, "one"}, {3, "three"}, {4, "four"}, {5, "five"}}));
     EXPECT_EQ(list->FindById(1), one);     // the same icons, not new ones
@@ -269,14 +276,27 @@ TEST_F(TrayTest, TickedIconStaysHiddenAcrossRefreshes)
     kept.Hidden = true;
     // An icon we hid without a tick (say the tick was toggled from the keyboard) comes back.
     list->FindById(2)->SetShown(false);
+    list->LooksChanged();
 
+    // Another program adds an icon: the look once a second sees it, and neither the refresh
+    // it starts nor the next shows the ticked icon, not even for a moment, to read it.
+    toolbar.buttons.push_back({3, "new"});
+    EXPECT_TRUE(list->LooksChanged());
     list->RefreshIcons();
+    EXPECT_FALSE(list->LooksChanged());
     list->RefreshIcons();
 
-    EXPECT_EQ(Icons(*list), (IconRows{{1, "kept"}, {2, "plain"}}));
+    EXPECT_EQ(Icons(*list), (IconRows{{1, "kept"}, {2, "plain"}, {3, "new"}}));
     EXPECT_TRUE(kept.Hidden);
     EXPECT_TRUE(toolbar.Find(1)->hidden);
     EXPECT_FALSE(toolbar.Find(2)->hidden);
+    EXPECT_EQ(toolbar.shownWhileHidden, std::vector<std::int32_t>{2});
+
+    // Its program removes the ticked icon and adds it anew between two looks: the count is
+    // the same, but the icon shows.
+    toolbar.buttons.erase(toolbar.buttons.begin());
+    toolbar.buttons.push_back({4, "kept"});
+    EXPECT_TRUE(list->LooksChanged());
 }
 
 TEST_F(TrayTest, IconHiddenByItsOwnProgramIsNotListedUntilShown)
@@ -387,9 +407,9 @@ TEST_F(TrayTest, AWindowThatIsNoToolbarIsNeverSentAToolbarMessage)
 TEST_F(TrayTest, HungToolbarEndsTheReadingWithWhatWasRead)
 {
     toolbar.buttons = {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}};
-    // The count, then three messages per button (the record, which says whether it is
-    // hidden, the text's length, the text): the shell stops answering in button 3.
-    toolbar.hangAfter = 1 + 3 * 2 + 1;
+    // The count, then two messages per button (the record, which says whether it is hidden,
+    // and the text): the shell stops answering in button 3.
+    toolbar.hangAfter = 1 + 2 * 2 + 1;
     auto list = NewList();
     list->RefreshIcons();
     EXPECT_EQ(Icons(*list), (IconRows{{1, "a"}, {2, "b"}}));
@@ -422,6 +442,39 @@ TEST_F(TrayTest, HungShellCostsOneTimeOutPerRefreshAndForgetsNothing)
     EXPECT_TRUE(toolbar.Find(1)->hidden);
     EXPECT_TRUE(one.Hidden);
     ExpectShellLeftClean();
+}
+
+// Busy, yet not counted hung by the system: every message waits as long as it is let.
+TEST_F(TrayTest, BusyShellHoldsUpNeitherTheLookOnceASecondNorTheLogOff)
+{
+    toolbar.buttons = {{1, "a"}, {2, "b"}};
+    auto list = NewList();
+    list->RefreshIcons();
+    list->FindById(1)->SetHidden(true);
+    list->LooksChanged();
+
+    desk.Window(tray.toolbar).busyMs = 2500;
+    desk.waitedMs = 0;
+    EXPECT_FALSE(list->LooksChanged());   // no answer is no news, and starts no refresh
+    EXPECT_LE(desk.waitedMs, 100u);
+    // Counted hung, it is not even asked.
+    desk.Window(tray.toolbar).hung = true;
+    windows.sends = 0;
+    EXPECT_FALSE(list->LooksChanged());
+    EXPECT_EQ(windows.sends, 0);
+    desk.Window(tray.toolbar).hung = false;
+
+    // The session ends: the icon stays hidden and recorded, for the next start to sort out.
+    list->ShowHidden(false);
+    EXPECT_LE(desk.waitedMs, 200u);
+    EXPECT_TRUE(toolbar.Find(1)->hidden);
+    EXPECT_EQ(RecordedIds(), std::vector<std::int32_t>{1});
+
+    desk.Window(tray.toolbar).busyMs = 0;
+    EXPECT_FALSE(list->LooksChanged());
+    list->ShowHidden(false);
+    EXPECT_FALSE(toolbar.Find(1)->hidden);
+    EXPECT_TRUE(RecordedIds().empty());
 }
 
 TEST_F(TrayTest, HideAndShowAskTwiceAndRequestOnce)
@@ -598,6 +651,7 @@ TEST_F(TrayTest, AKilledRunsIconsAreFoundAgainWhileTheSameShellHoldsThem)
     EXPECT_EQ(RecordedIds(), (std::vector<std::int32_t>{1, 2}));
     adopted.RefreshIcons();
     EXPECT_TRUE(toolbar.Find(1)->hidden && toolbar.Find(2)->hidden);
+    EXPECT_TRUE(toolbar.shownWhileHidden.empty());   // not even while the start reads them
 
     // "/restore" gives back the icons and the window, and leaves the record empty.
     RestoreRecorded(*ReadRecord(), windows, desk);

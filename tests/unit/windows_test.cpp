@@ -265,6 +265,80 @@ TEST_F(WindowListTest, AWindowAboveOurIntegrityLevelIsNotTouched)
     EXPECT_FALSE(desk.IsWindowVisible(admin));
 }
 
+// The key for the window in front: whatever has the foreground goes, by its main window,
+// but never the shell's desktop and taskbars, our own windows or an elevated program's; a
+// refusal says nothing, lists nothing and records nothing.
+TEST_F(WindowListTest, TheWindowInFrontIsTakenByItsMainWindowAndTheShellOursAndElevatedOnesNever)
+{
+    auto other = [&](const char* title, const char* cls = "Sim", std::uint32_t pid = 5) {
+        return desk.AddWindow(title, true, cls, 0, pid);
+    };
+    desk.foreground = 0;
+    EXPECT_EQ(list.TickFront(self), nullptr);
+    for (const char* shell : {"Progman", "WorkerW", "Shell_TrayWnd", "Shell_SecondaryTrayWnd"}) {
+        desk.foreground = other("", shell, 4);
+        EXPECT_EQ(list.TickFront(self), nullptr) << shell;
+    }
+    desk.foreground = desk.AddWindow("帮助", true, "TFrmHelp", 0, desk.GetWindowProcessId(self));
+    EXPECT_EQ(list.TickFront(self), nullptr);
+    desk.foreground = other("Admin", "Sim", 7);
+    desk.Process(7).integrity = 0x3000;
+    EXPECT_EQ(list.TickFront(self), nullptr);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_TRUE(RecordedOnDisk().empty());
+
+    // A dialog in front: its main window is what the user sees as the program.
+    Hwnd editor = other("Editor");
+    Hwnd saveAs = other("Save as");
+    desk.Window(saveAs).owner = editor;
+    desk.foreground = saveAs;
+    TWindow* entry = list.TickFront(self);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->Handle, editor);
+    EXPECT_EQ(entry->Caption, "Editor");
+    EXPECT_TRUE(entry->Selected);
+    EXPECT_EQ(list.TickFront(self), entry);   // listed once
+    EXPECT_EQ(list.Count(), 1);
+}
+
+// Alt+R gives windows back as they were stacked: the front one in front, and active, the
+// others behind it in their old order, also when the key for the window in front took them
+// one by one and something else came to the front meanwhile. Without the right to take the
+// foreground, the order is still kept and nothing is activated.
+TEST_F(WindowListTest, RestoresComeBackInTheStackingOrderTheyHadWithTheFrontOneActive)
+{
+    Hwnd c = desk.AddWindow("C", true, "Sim", 0, 5);
+    Hwnd b = desk.AddWindow("B", true, "Sim", 0, 5);
+    Hwnd a = desk.AddWindow("A", true, "Sim", 0, 5);
+    auto front3 = [&] { return std::vector<Hwnd>(desk.ZOrder().begin(), desk.ZOrder().begin() + 3); };
+    desk.foreground = a;
+    for (int i = 0; i < 3; ++i) {
+        TWindow* entry = list.TickFront(self);
+        ASSERT_NE(entry, nullptr);
+        list.RecordHiding({entry});
+        entry->SetShown(false);
+    }
+    desk.AddWindow("Came up meanwhile", true, "Sim", 0, 6);
+    list.RestoreHidden();
+    EXPECT_EQ(front3(), (std::vector<Hwnd>{a, b, c}));
+    EXPECT_EQ(desk.GetForegroundWindow(), a);
+
+    // Ticked and hidden together, listed in another order than they stand.
+    list.SortByCaption();
+    std::vector<TWindow*> ticked{list.FindByHandle(a), list.FindByHandle(b), list.FindByHandle(c)};
+    desk.PlaceBehind(a, c);
+    desk.PlaceBehind(b, a);   // now C, A, B
+    list.RecordHiding(ticked);
+    for (TWindow* entry : ticked)
+        entry->SetShown(false);
+    Hwnd other = desk.AddWindow("Other", true, "Sim", 0, 6);
+    desk.foreground = other;
+    desk.mayActivate = false;
+    list.Restore(ticked);
+    EXPECT_EQ(front3(), (std::vector<Hwnd>{c, a, b}));
+    EXPECT_EQ(desk.GetForegroundWindow(), other);
+}
+
 TEST_F(WindowListTest, HidingMinimisesFirstAndRestoringUsesRestore)
 {
     Hwnd w = desk.AddWindow("Mail");

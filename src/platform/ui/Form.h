@@ -30,6 +30,7 @@ enum class Kind {
     ListView,    // report view with a check box per row (columns from the column table)
     ListBox,
     Edit,
+    ComboBox,    // drop-down list to choose from; its height is the dropped list's
 };
 
 enum Flags : unsigned {
@@ -39,6 +40,7 @@ enum Flags : unsigned {
     WordWrap = 1u << 2,    // labels only
     Default = 1u << 3,     // default push button of the form
     NoTabStop = 1u << 4,
+    Digits = 1u << 5,      // edits only: takes digits alone
 };
 
 // Colours: an RGB value, a system colour as SysColor(COLOR_*), or the default.

@@ -293,15 +293,17 @@ SystemControl SystemControlFor(const ControlSpec& spec)
     case Kind::Button:
         return {WC_BUTTONW, ((spec.flags & Default) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | tab, 0};
     case Kind::FlatButton:
-        return {WC_BUTTONW, BS_PUSHBUTTON | BS_FLAT, 0};
+        return {WC_BUTTONW, BS_PUSHBUTTON | BS_FLAT | tab, 0};
     case Kind::ImageButton:
-        return {WC_BUTTONW, BS_PUSHBUTTON | BS_FLAT | BS_ICON, 0};
+        return {WC_BUTTONW, BS_PUSHBUTTON | BS_FLAT | BS_ICON | tab, 0};
     case Kind::ListView:
         return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | tab, WS_EX_CLIENTEDGE};
     case Kind::ListBox:
         return {WC_LISTBOXW, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | tab, WS_EX_CLIENTEDGE};
     case Kind::Edit:
-        return {WC_EDITW, ES_AUTOHSCROLL | tab, WS_EX_CLIENTEDGE};
+        return {WC_EDITW, ES_AUTOHSCROLL | ((spec.flags & Digits) ? ES_NUMBER : 0) | tab, WS_EX_CLIENTEDGE};
+    case Kind::ComboBox:
+        return {WC_COMBOBOXW, CBS_DROPDOWNLIST | WS_VSCROLL | tab, 0};
     case Kind::Label:
     case Kind::Panel:
     case Kind::GroupBox:
@@ -334,7 +336,9 @@ HWND Form::CreatePage(const ControlSpec& spec, const wchar_t* text)
 HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
 {
     RECT rc = PlaceIn(spec, parent);
-    const wchar_t* text = spec.text ? spec.text : L"";
+    // An icon button shows its icon alone; its text is its hint, which is what a screen
+    // reader says for it.
+    const wchar_t* text = spec.text ? spec.text : (spec.kind == Kind::ImageButton && spec.hint ? spec.hint : L"");
     if (spec.kind == Kind::Panel || spec.kind == Kind::GroupBox) {
         containers_.push_back(std::make_unique<Container>(*this, spec, parent, rc));
         return containers_.back()->Handle();
@@ -374,7 +378,13 @@ int Form::ActivePage(int tabsId) const
     return static_cast<int>(::SendMessageW(Control(tabsId), TCM_GETCURSEL, 0, 0));
 }
 
-void Form::SetHint(int id, std::wstring hint) { hints_[id] = std::move(hint); }
+void Form::SetHint(int id, std::wstring hint)
+{
+    const ControlSpec* spec = Spec(id);
+    if (spec && spec->kind == Kind::ImageButton)
+        ::SetWindowTextW(Control(id), hint.c_str());
+    hints_[id] = std::move(hint);
+}
 
 std::wstring Form::HintFor(int id)
 {

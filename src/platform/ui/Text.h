@@ -12,5 +12,7 @@ std::wstring FromAnsi(std::string_view ansi);
 std::string ToAnsi(std::wstring_view wide);
 // Other programs' wide texts, which the engines keep as UTF-8 (platform/WideText.h).
 std::wstring FromUtf8(std::string_view utf8);
+// What the user typed, kept as UTF-8 beside those texts.
+std::string ToUtf8(std::wstring_view wide);
 
 } // namespace tw::ui

@@ -32,4 +32,15 @@ std::wstring FromUtf8(std::string_view utf8)
     return std::wstring(wide.begin(), wide.end());
 }
 
+std::string ToUtf8(std::wstring_view wide)
+{
+    // The system's conversion, as for ANSI; a lone surrogate becomes U+FFFD, as in titles.
+    if (wide.empty())
+        return {};
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
 } // namespace tw::ui

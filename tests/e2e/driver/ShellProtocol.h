@@ -33,6 +33,8 @@ enum Command : ULONG_PTR {
                           // top-level "WorkerW", the wallpaper into a second, empty one, as a
                           // split Windows 10 desktop has them; "24H2": the view back in "Progman",
                           // the wallpaper's "WorkerW" inside "Progman" too
+    kShownWhileHidden = 19,   // the reply is how many requests the toolbars have had, in all,
+                              // to show a button that was hidden
 };
 
 inline bool SendCommand(HWND taskbar, Command command, std::wstring_view payload, UINT timeoutMs = 5000) {
@@ -54,5 +56,16 @@ inline bool AddButton(HWND taskbar, int id, std::wstring_view text, std::wstring
 }
 
 inline bool DeleteButton(HWND taskbar, int id) { return SendCommand(taskbar, kDeleteButton, std::to_wstring(id)); }
+
+// -1 when the shell did not answer.
+inline int ShownWhileHidden(HWND taskbar) {
+    COPYDATASTRUCT data{};
+    data.dwData = kShownWhileHidden;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(taskbar, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000,
+                               &result)
+               ? static_cast<int>(result)
+               : -1;
+}
 
 } // namespace tw::e2e::shell

@@ -79,6 +79,8 @@ public:
         return added;
     }
     bool Delete(int id) { return shell::DeleteButton(taskbar, id); }
+    // Requests any program sent to show a button while it was hidden, since the shell started.
+    int ShownWhileHidden() const { return shell::ShownWhileHidden(taskbar); }
     bool AddSecondaryTaskbar() { return shell::SendCommand(taskbar, shell::kAddSecondaryTaskbar, {}); }
     bool ShowTaskbars() { return shell::SendCommand(taskbar, shell::kShowTaskbars, {}); }
     // "10" or "24H2" (ShellProtocol.h).

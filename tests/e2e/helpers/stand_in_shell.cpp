@@ -29,6 +29,8 @@ HWND g_progman = nullptr;
 HWND g_iconView = nullptr;   // "SHELLDLL_DefView", once a layout asked for it
 std::vector<HWND> g_secondaryTaskbars;
 std::wstring g_hangEvent;
+// Requests to show a button while it is hidden, by any program; the test asks how many.
+int g_shownWhileHidden = 0;
 
 std::vector<std::wstring> Split(std::wstring_view text, wchar_t sep, size_t parts) {
     std::vector<std::wstring> out;
@@ -44,11 +46,22 @@ std::vector<std::wstring> Split(std::wstring_view text, wchar_t sep, size_t part
     return out;
 }
 
+LRESULT CALLBACK WatchShows(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == TB_HIDEBUTTON && !LOWORD(lParam) && DefSubclassProc(hwnd, TB_ISBUTTONHIDDEN, wParam, 0)) {
+        ++g_shownWhileHidden;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
 HWND Toolbar(HWND parent, int width) {
-    return CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                           WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NORESIZE | CCS_NOPARENTALIGN |
-                               CCS_NODIVIDER,
-                           0, 0, width, 28, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                                   WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NORESIZE |
+                                       CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                                   0, 0, width, 28, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (toolbar) {
+        SetWindowSubclass(toolbar, &WatchShows, 1, 0);
+    }
+    return toolbar;
 }
 
 // The flyout stays hidden, as the real one is until the user opens it.
@@ -200,6 +213,8 @@ LRESULT OnCommand(const COPYDATASTRUCT& data) {
             return 1;
         case shell::kAnnounce:
             return PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0) ? 1 : 0;
+        case shell::kShownWhileHidden:
+            return g_shownWhileHidden;
         }
     } catch (...) {
     }
