@@ -184,8 +184,9 @@ void TFrmAmbler::FormCreate()
 
 void TFrmAmbler::FinishStart()
 {
-    // Once only: a second run would read the record over what this one has hidden since.
-    if (std::exchange(started_, true))
+    // Not for a window whose controls could not be built (FormCreate never ran), and once
+    // only: a second run would read the record over what this one has hidden since.
+    if (!starting_ || std::exchange(started_, true))
         return;
     {
         BusyScope busy(*this);
