@@ -116,7 +116,8 @@ private:
         // The shell takes tens of milliseconds a node to answer, on a thread that shares the
         // processor with this one and with the folder search: what drawn nodes ask waits until
         // the tree has shown what it opened or scrolled to, and kAskAfterMs more, and then goes
-        // in one go; while a folder is searched, even questions already handed over wait.
+        // in one go; while a folder is searched, or a big one still goes into the tree a slice
+        // at a time, even questions already handed over wait.
         kAskTimer,
     };
     static constexpr std::size_t kAtOnce = 4096;
@@ -149,7 +150,9 @@ private:
     int DrawnIcon(int index, int overlay);
     void InvalidateRow(HTREEITEM item);
     void QueueRefine(TShellObjectData& node);
+    bool AskingHeld() const;
     void AskSoon();
+    void AskAfterNow();
     void AskWaiting();
     void KeepFilling();
     void StopFilling();

@@ -16,7 +16,7 @@ void TDrawTreeForm::VDT1InitChildren(TShellObjectData& node)
     node.Listing = true;
     if (listingsOut_++ == 0) {
         listingSince_ = PickerWork::Clock::now();
-        work_->HoldAsking(true);   // let go by AskWaiting, once the folder is shown
+        work_->HoldAsking(true);   // let go by AskWaiting, once the folder is in the tree
     }
     FolderListing listing;
     listing.node = &node;
@@ -117,19 +117,24 @@ void TDrawTreeForm::FillSome()
         if (fill.next >= fill.entries.size())
             fills_.pop_front();
     }
-    if (!fills_.empty())
+    if (!fills_.empty()) {
         KeepFilling();
-    else
+    } else {
         StopFilling();
+        AskAfterNow();
+    }
 }
 
 // Everything still to come, added now: the tree sorts only what it holds.
 void TDrawTreeForm::FinishFills()
 {
+    if (fills_.empty())
+        return;
     for (PendingFill& fill : fills_)
         AddChildren(fill, fill.entries.size());
     fills_.clear();
     StopFilling();
+    AskAfterNow();
 }
 
 std::size_t TDrawTreeForm::PendingEntries() const
