@@ -131,6 +131,7 @@ private:
         TShellObjectData* node = nullptr;
         std::vector<ListedEntry> entries;
         std::size_t next = 0;
+        HTREEITEM last = nullptr;   // the last of them in the tree so far
     };
 
     static int CALLBACK VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM direction);
@@ -163,6 +164,7 @@ private:
     void TakeListed();
     void ListingDone(FolderListing& listing);
     void AddChildren(PendingFill& fill, std::size_t count);
+    bool BelowView(HTREEITEM item) const;
     void FillSome();
     void FinishFills();
     std::size_t PendingEntries() const;
