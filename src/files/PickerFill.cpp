@@ -80,7 +80,8 @@ void TDrawTreeForm::AddChildren(PendingFill& fill, std::size_t count)
     std::optional<ui::RedrawPause> pause;
     bool unseen = false;
     if (ui::TvIsExpanded(tree, fill.node->Item)) {
-        unseen = BelowView(fill.last);
+        // Whatever waits to be painted already (a posted tick comes ahead of a paint) is kept.
+        unseen = BelowView(fill.last) && !::GetUpdateRect(tree, nullptr, FALSE);
         pause.emplace(tree);
     }
     for (; fill.next < end; ++fill.next) {
