@@ -8,7 +8,8 @@
   scripts/source-version.py tells);
 - the zip holds Tarnwick.exe, 使用说明.txt and README.txt, in that order, and nothing else,
   all with the tree's time (the commit's in a clone);
-- the exe's version resource gives that version as its file and product version;
+- the exe's version resource gives that version as its file and product version, and the
+  exe is under 600 KB;
 - both texts are UTF-8 with a byte-order mark and CR LF line ends, free of Markdown, and
   tell how to get windows back after a crash and where the settings are kept.
 
@@ -34,6 +35,10 @@ MUST_TELL = {
     "README.txt": ["/restore", "Getting windows back after a crash", "Where the settings are kept",
                    "%APPDATA%\\Tarnwick\\System.ini"],
 }
+
+# The exe's promised ceiling, checked here because one more library object linked whole adds
+# tens of KB at once, and nothing else would notice (docs/performance.md, Size).
+EXE_LIMIT = 600 * 1024
 
 failures = []
 
@@ -110,6 +115,7 @@ def check_release(dist, version, epoch):
         for field in ("FileVersion", "ProductVersion"):
             check(strings.get(field) == version,
                   f"the exe's {field} is {strings.get(field)!r}, not {version!r}")
+        check(len(exe) < EXE_LIMIT, f"Tarnwick.exe is {len(exe):,} bytes, not under {EXE_LIMIT:,} (600 KB)")
     for name in MUST_TELL:
         if name in contents:
             check_text(name, contents[name])

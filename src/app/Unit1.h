@@ -155,6 +155,7 @@ public:
     static constexpr UINT_PTR kAudioLookTimer = 7;
     static constexpr UINT_PTR kHotCornerTimer = 8;
     static constexpr UINT_PTR kIdleTimer = 9;
+    static constexpr UINT_PTR kFileSaveRetryTimer = 10;
 
     // --- The screen corner and the idle timer (Unit1Triggers.cpp) ----------------------------
     // Reads the chosen corner and idle minutes and watches for them; nothing runs for a
@@ -197,6 +198,8 @@ public:
     // Writes the list if this run changed it; throws "Unable to write to <path>" when the
     // settings file cannot be written.
     void SaveFileList();
+    void KeepFileListSaved();
+    void FileSaveRetryTick();
     // At close, when saving failed: true when the user chooses to quit without saving.
     bool AskQuitWithoutSaving();
     // At close: waits, bounded, for the file commands still queued. At log-off the wait is

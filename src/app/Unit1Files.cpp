@@ -153,6 +153,7 @@ void TFrmAmbler::UnhideFile(const std::string& path)
 {
     ListBoxLines lines(Control(ids::lstFiles));
     tw::UnhideFile(lines, FileCommands(), FileRecord(), path);
+    KeepFileListSaved();
 }
 
 void TFrmAmbler::ApplyFileAttributes(bool unhide, const std::string& path)
@@ -175,6 +176,7 @@ void TFrmAmbler::UnhideSelectedFile()
     if (selected < 0)
         return;
     UnhideLine(lines, FileCommands(), FileRecord(), selected);
+    KeepFileListSaved();
 }
 
 void TFrmAmbler::LoadFileList()
@@ -201,7 +203,29 @@ void TFrmAmbler::FileCommandsEnded()
     if (!fileCommands_ || closed_)
         return;
     ListBoxLines lines(Control(ids::lstFiles));
-    ReportRefusedUnhides(SettleFileCommands(lines, *fileCommands_, FileRecord()));
+    std::vector<std::string> refused = SettleFileCommands(lines, *fileCommands_, FileRecord());
+    KeepFileListSaved();
+    ReportRefusedUnhides(refused);
+}
+
+// A write refused for a moment (an indexer, a scanner or a sync client holding the file)
+// would otherwise leave the file naming paths already given back, or missing ones hidden
+// again, until the next change happens to write it: it is tried again until it is taken.
+void TFrmAmbler::KeepFileListSaved()
+{
+    if (fileRecord_ && fileRecord_->Changed() && !closed_)
+        ::SetTimer(hwnd_, kFileSaveRetryTimer, 1000, nullptr);
+}
+
+void TFrmAmbler::FileSaveRetryTick()
+{
+    if (!fileRecord_ || !fileRecord_->Changed() || closed_) {
+        ::KillTimer(hwnd_, kFileSaveRetryTimer);
+        return;
+    }
+    ListBoxLines lines(Control(ids::lstFiles));
+    if (fileRecord_->Store(lines))
+        ::KillTimer(hwnd_, kFileSaveRetryTimer);
 }
 
 void TFrmAmbler::ReportRefusedUnhides(const std::vector<std::string>& paths)

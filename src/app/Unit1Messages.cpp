@@ -93,6 +93,7 @@ void TFrmAmbler::OnTimer(UINT_PTR timer)
     case kAudioLookTimer: ui::Guarded(hwnd_, [this, timer] { AudioTick(timer); }); break;
     case kHotCornerTimer:
     case kIdleTimer: ui::Guarded(hwnd_, [this, timer] { timer == kIdleTimer ? IdleTick() : HotCornerTick(); }); break;
+    case kFileSaveRetryTimer: ui::Guarded(hwnd_, [this] { FileSaveRetryTick(); }); break;
     default: break;
     }
 }

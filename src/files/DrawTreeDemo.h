@@ -116,7 +116,8 @@ private:
         // The shell takes tens of milliseconds a node to answer, on a thread that shares the
         // processor with this one and with the folder search: what drawn nodes ask waits until
         // the tree has shown what it opened or scrolled to, and kAskAfterMs more, and then goes
-        // in one go; while a folder is searched, even questions already handed over wait.
+        // in one go; while a folder is searched, or a big one still goes into the tree a slice
+        // at a time, even questions already handed over wait.
         kAskTimer,
     };
     static constexpr std::size_t kAtOnce = 4096;
@@ -130,6 +131,7 @@ private:
         TShellObjectData* node = nullptr;
         std::vector<ListedEntry> entries;
         std::size_t next = 0;
+        HTREEITEM last = nullptr;   // the last of them in the tree so far
     };
 
     static int CALLBACK VDT1CompareNodes(LPARAM a, LPARAM b, LPARAM direction);
@@ -149,7 +151,9 @@ private:
     int DrawnIcon(int index, int overlay);
     void InvalidateRow(HTREEITEM item);
     void QueueRefine(TShellObjectData& node);
+    bool AskingHeld() const;
     void AskSoon();
+    void AskAfterNow();
     void AskWaiting();
     void KeepFilling();
     void StopFilling();
@@ -160,6 +164,7 @@ private:
     void TakeListed();
     void ListingDone(FolderListing& listing);
     void AddChildren(PendingFill& fill, std::size_t count);
+    bool BelowView(HTREEITEM item) const;
     void FillSome();
     void FinishFills();
     std::size_t PendingEntries() const;

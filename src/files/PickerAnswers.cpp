@@ -26,12 +26,34 @@ void TDrawTreeForm::QueueRefine(TShellObjectData& node)
     AskSoon();
 }
 
+// The shell's questions wait while a folder is searched (though not behind a search held by a
+// call that does not come back) and while a listed folder still goes into the tree: both take
+// the processor the shell would, and the folder is what the user is waiting for.
+bool TDrawTreeForm::AskingHeld() const
+{
+    if (!fills_.empty())
+        return true;
+    return listingsOut_ > 0 && PickerWork::Clock::now() - listingSince_ < kWorkStuckAfter;
+}
+
 void TDrawTreeForm::AskSoon()
 {
     if (!askTimer_)
         askTimer_ = ::SetTimer(hwnd_, kAskTimer, kAskAfterMs, nullptr) != 0;
-    if (!askTimer_)
-        AskWaiting();   // no timer to be had: asked at once rather than never
+    // No timer to be had: asked at once rather than never, or, while held, once the listing
+    // or the fill that holds them ends (each asks again then).
+    if (!askTimer_ && !AskingHeld())
+        AskWaiting();
+}
+
+// What was just drawn gets its kAskAfterMs before the shell is asked.
+void TDrawTreeForm::AskAfterNow()
+{
+    if (askTimer_) {
+        ::KillTimer(hwnd_, kAskTimer);
+        askTimer_ = false;
+    }
+    AskSoon();
 }
 
 void TDrawTreeForm::AskWaiting()
@@ -40,9 +62,7 @@ void TDrawTreeForm::AskWaiting()
         ::KillTimer(hwnd_, kAskTimer);
         askTimer_ = false;
     }
-    // A folder still being searched keeps the shell waiting, though not behind a search held
-    // by a call that does not come back.
-    if (listingsOut_ > 0 && PickerWork::Clock::now() - listingSince_ < kWorkStuckAfter) {
+    if (AskingHeld()) {
         AskSoon();
         return;
     }

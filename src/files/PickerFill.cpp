@@ -16,7 +16,7 @@ void TDrawTreeForm::VDT1InitChildren(TShellObjectData& node)
     node.Listing = true;
     if (listingsOut_++ == 0) {
         listingSince_ = PickerWork::Clock::now();
-        work_->HoldAsking(true);   // let go by AskWaiting, once the folder is shown
+        work_->HoldAsking(true);   // let go by AskWaiting, once the folder is in the tree
     }
     FolderListing listing;
     listing.node = &node;
@@ -78,8 +78,12 @@ void TDrawTreeForm::AddChildren(PendingFill& fill, std::size_t count)
     // open one, drawing waits until the whole slice is in.
     HWND tree = VDT1();
     std::optional<ui::RedrawPause> pause;
-    if (ui::TvIsExpanded(tree, fill.node->Item))
+    bool unseen = false;
+    if (ui::TvIsExpanded(tree, fill.node->Item)) {
+        // Whatever waits to be painted already (a posted tick comes ahead of a paint) is kept.
+        unseen = BelowView(fill.last) && !::GetUpdateRect(tree, nullptr, FALSE);
         pause.emplace(tree);
+    }
     for (; fill.next < end; ++fill.next) {
         ListedEntry& entry = fill.entries[fill.next];
         TShellObjectData child;
@@ -87,8 +91,26 @@ void TDrawTreeForm::AddChildren(PendingFill& fill, std::size_t count)
         child.SortKey = std::move(entry.sortKey);
         child.ShownName = ui::FromUtf8(entry.name);   // the search's name: no path to take apart
         child.ShellAttributes = entry.shellAttributes;
-        AddNode(fill.node->Item, std::move(child));
+        if (HTREEITEM item = AddNode(fill.node->Item, std::move(child)))
+            fill.last = item;
     }
+    pause.reset();
+    // Entries that go in after one below the view change nothing on the screen but the
+    // scroll bar, which the tree has already redrawn: the tree is not painted again for each
+    // slice of a folder of thousands, only when a slice reaches what is shown.
+    if (unseen)
+        ::ValidateRect(tree, nullptr);
+}
+
+// True only when the tree says where `item` is and that is below what it shows.
+bool TDrawTreeForm::BelowView(HTREEITEM item) const
+{
+    if (!item)
+        return false;
+    RECT row = ui::TvGetItemRect(VDT1(), item, false);
+    RECT client{};
+    ::GetClientRect(VDT1(), &client);
+    return row.bottom > row.top && row.top >= client.bottom;
 }
 
 // Without a timer to be had, a posted tick still gets the work done, ahead of input.
@@ -117,19 +139,24 @@ void TDrawTreeForm::FillSome()
         if (fill.next >= fill.entries.size())
             fills_.pop_front();
     }
-    if (!fills_.empty())
+    if (!fills_.empty()) {
         KeepFilling();
-    else
+    } else {
         StopFilling();
+        AskAfterNow();
+    }
 }
 
 // Everything still to come, added now: the tree sorts only what it holds.
 void TDrawTreeForm::FinishFills()
 {
+    if (fills_.empty())
+        return;
     for (PendingFill& fill : fills_)
         AddChildren(fill, fill.entries.size());
     fills_.clear();
     StopFilling();
+    AskAfterNow();
 }
 
 std::size_t TDrawTreeForm::PendingEntries() const

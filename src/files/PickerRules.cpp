@@ -48,26 +48,44 @@ bool ReadsShellAttributes(unsigned driveType, std::string_view path)
     return (driveType == kDriveFixed || driveType == kDriveRemovable) && path.find("A:\\") == std::string_view::npos;
 }
 
+namespace {
+
+unsigned FoldAscii(char c)
+{
+    auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') ? u - ('a' - 'A') : static_cast<unsigned>(u);
+}
+
+bool IsAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+} // namespace
+
 std::string SortKey(FileApi& files, const std::string& name)
 {
-    // Some code pages take a character for another one all the same; only a form that names
-    // the same file again is the name's own.
-    std::optional<std::string> ansi = files.PathToAnsi(name);
-    if (ansi && files.AnsiToPath(*ansi) == name)
-        return std::move(*ansi);
-    return name;
+    std::string key = name;
+    // Every ANSI code page keeps ASCII as it is, so only other names are converted (twice,
+    // as checked below): they were the largest part of a listing's work beyond the search.
+    if (!IsAscii(name)) {
+        // Some code pages take a character for another one all the same; only a form that
+        // names the same file again is the name's own.
+        std::optional<std::string> ansi = files.PathToAnsi(name);
+        if (ansi && files.AnsiToPath(*ansi) == name)
+            key = std::move(*ansi);
+    }
+    for (char& c : key)
+        c = static_cast<char>(FoldAscii(c));
+    return key;
 }
 
 int ComparePaths(std::string_view a, std::string_view b)
 {
-    auto fold = [](char c) {
-        auto u = static_cast<unsigned char>(c);
-        return (u >= 'a' && u <= 'z') ? u - ('a' - 'A') : static_cast<unsigned>(u);
-    };
     std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        unsigned x = fold(a[i]);
-        unsigned y = fold(b[i]);
+        unsigned x = FoldAscii(a[i]);
+        unsigned y = FoldAscii(b[i]);
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -114,7 +132,7 @@ std::string TypeIconKey(std::uint32_t shellAttributes, std::string_view path, bo
     std::string key = dot == std::string::npos ? std::string{} : name.substr(dot);
     // Only an all-ASCII extension is folded, as the system's own folding of other letters is
     // not ours to guess.
-    if (std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    if (IsAscii(key))
         for (char& c : key)
             if (c >= 'a' && c <= 'z')
                 c = static_cast<char>(c - 'a' + 'A');
@@ -123,21 +141,35 @@ std::string TypeIconKey(std::uint32_t shellAttributes, std::string_view path, bo
 
 std::vector<ListedEntry> ListFolder(FileApi& files, const std::string& path, SortDirection dir)
 {
-    std::vector<ListedEntry> entries;
-    files.FindFiles(SearchPattern(path), kAnyEntryMask, [&](const FindEntry& found) {
-        if (found.name != "." && found.name != "..") {
-            ListedEntry entry;
-            entry.path = ChildPath(path, found.name);
-            entry.name = found.name;
-            entry.sortKey = SortKey(files, found.name);
-            entry.shellAttributes = SearchedShellAttributes(found.attributes);
-            entries.push_back(std::move(entry));
+    std::vector<ListedEntry> found;
+    files.FindFiles(SearchPattern(path), kAnyEntryMask, [&](const FindEntry& entry) {
+        if (entry.name != "." && entry.name != "..") {
+            ListedEntry listed;
+            listed.path = ChildPath(path, entry.name);
+            listed.name = entry.name;
+            listed.sortKey = SortKey(files, entry.name);
+            listed.shellAttributes = SearchedShellAttributes(entry.attributes);
+            found.push_back(std::move(listed));
         }
         return true;
     });
-    std::sort(entries.begin(), entries.end(), [dir](const ListedEntry& a, const ListedEntry& b) {
-        return CompareNodes(a.shellAttributes, a.sortKey, b.shellAttributes, b.sortKey, dir) < 0;
+    // The entries are ordered by their places and moved once: each holds three strings, and a
+    // sort moves what it sorts many times. Sort keys come folded, so they compare as bytes.
+    std::vector<std::size_t> order(found.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&found, dir](std::size_t i, std::size_t j) {
+        const ListedEntry& a = found[i];
+        const ListedEntry& b = found[j];
+        bool folderA = (a.shellAttributes & shell::kFolder) != 0;
+        bool folderB = (b.shellAttributes & shell::kFolder) != 0;
+        int r = folderA != folderB ? (folderA ? -1 : 1) : std::string_view(a.sortKey).compare(b.sortKey);
+        return dir == SortDirection::Ascending ? r < 0 : r > 0;
     });
+    std::vector<ListedEntry> entries;
+    entries.reserve(found.size());
+    for (std::size_t i : order)
+        entries.push_back(std::move(found[i]));
     return entries;
 }
 

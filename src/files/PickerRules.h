@@ -64,7 +64,8 @@ bool ReadsShellAttributes(unsigned driveType, std::string_view path);
 
 // What a name sorts by: its bytes in the ANSI code page, the order folders had before names
 // in other scripts could be read, when the code page holds the name exactly; else its UTF-8
-// bytes. Made once per entry: a sort compares each entry many times.
+// bytes. The ASCII letters among them come folded to capitals, as every comparison folds
+// them. Made once per entry: a sort compares each entry many times.
 std::string SortKey(FileApi& files, const std::string& name);
 
 // Folders before everything else, then the sort keys compared byte by byte with the ASCII

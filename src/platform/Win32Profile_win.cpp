@@ -117,14 +117,17 @@ std::string FromFileText(const std::string& bytes)
 }
 
 // A scanner or an indexer that has just opened either file holds it for a moment; past a
-// few tries the file is taken to be held for good.
+// few tries the file is taken to be held for good. A target open without delete sharing
+// (as most readers open it) makes the replace answer "access denied", not a sharing
+// violation, so that is tried again too.
 bool MoveIntoPlace(const std::wstring& from, const std::wstring& to)
 {
     for (int attempt = 1;; ++attempt) {
         if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
         DWORD error = ::GetLastError();
-        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || attempt == 5)
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION && error != ERROR_ACCESS_DENIED) ||
+            attempt == 5)
             return false;
         ::Sleep(100);
     }

@@ -616,15 +616,17 @@ TEST_F(PickerListTest, AFolderListsEveryEntryFoldersFirstWithoutDotsOrIcons)
 }
 
 // A folder keeps the order it had when names were read in the code page: by their GBK bytes,
-// not by UTF-8's. A name the code page cannot hold sorts by its UTF-8 bytes.
+// not by UTF-8's. A name the code page cannot hold sorts by its UTF-8 bytes. ASCII letters
+// sort as capitals, so "_" (between the capitals and the small letters) comes after "z".
 TEST_F(PickerListTest, NamesSortByTheirCodePageBytesWhereTheCodePageHoldsThem)
 {
-    for (const char* name : {"一.txt", "z.txt", "\xF0\x9F\x98\x80.txt", "啊.txt", "一\xF0\x9F\x98\x80.txt"})
+    for (const char* name : {"一.txt", "_x.txt", "z.txt", "\xF0\x9F\x98\x80.txt", "啊.txt", "一\xF0\x9F\x98\x80.txt"})
         fs.AddFile(std::string("C:\\G\\") + name);
     std::vector<std::string> names;
     for (const ListedEntry& e : ListFolder(fs, "C:\\G", SortDirection::Ascending))
         names.push_back(e.name);
-    EXPECT_THAT(names, ElementsAre("z.txt", "啊.txt", "一.txt", "一\xF0\x9F\x98\x80.txt", "\xF0\x9F\x98\x80.txt"));
+    EXPECT_THAT(names,
+                ElementsAre("z.txt", "_x.txt", "啊.txt", "一.txt", "一\xF0\x9F\x98\x80.txt", "\xF0\x9F\x98\x80.txt"));
 }
 
 TEST_F(PickerListTest, ADriveRootListsWithoutADoubledSeparator)
