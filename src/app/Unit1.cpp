@@ -70,13 +70,14 @@ const ui::ControlSpec kLayout[] = {
     {ids::lstWindowName,   "lstWindowName",  Kind::ListView,   ids::TabSheet1,   0,   0,   0,   0,   nullptr, nullptr,
      FontDefault, ui::FillParent},
     {ids::edtBossKey,      "edtBossKey",     Kind::Edit,       ids::TabSheet1,   40,  79,  69,  21,  nullptr, nullptr,
-     FontDefault, ui::Hidden},
+     FontDefault, ui::Hidden | ui::Later},
     {ids::TabSheet3,       "TabSheet3",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"托盘", nullptr},
     {ids::lstTrayIcons,    "lstTrayIcons",   Kind::ListView,   ids::TabSheet3,   0,   0,   0,   0,   nullptr, nullptr,
      FontDefault, ui::FillParent},
     {ids::lblTrayUnreadable, "lblTrayUnreadable", Kind::Label, ids::TabSheet3,   6,   10,  205, 14,  L"无法读取本系统的通知区域。", nullptr,
-     FontDefault, ui::Hidden},
-    {ids::TabSheet2,       "TabSheet2",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"文件", nullptr},
+     FontDefault, ui::Hidden | ui::Later},
+    {ids::TabSheet2,       "TabSheet2",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"文件", nullptr,
+     FontDefault, ui::Later},
     {ids::lstFiles,        "lstFiles",       Kind::ListBox,    ids::TabSheet2,   0,   0,   0,   0,   nullptr, nullptr,
      FontDefault, ui::FillParent},
 };
@@ -150,10 +151,9 @@ void TFrmAmbler::Create()
     for (UINT msg : {TaskbarCreatedMessage(), ShowRequestMessage(), RestoreRequestMessage()})
         ::ChangeWindowMessageFilterEx(hwnd_, msg, MSGFLT_ALLOW, nullptr);
 
-    BuildControls(kLayout, kFonts, kColumns);
+    BuildControls(kLayout, kFonts, kColumns, Hints::Later);
     HookMouseDown(ids::lstWindowName);
     HookMouseDown(ids::lstTrayIcons);
-    BuildFilesPage();
     FormCreate();
 }
 
@@ -175,7 +175,7 @@ void TFrmAmbler::FormCreate()
                                                      THiddenRecord::PathBeside(IniFileMgr->Path()));
         WindowList = std::make_unique<TWindowList>(Win32Windows(), Record.get(), &Win32Identity());
         FillWindowPage();
-        CreateBossKeyBox();
+        CreateHotKeys();
         BindFilePicker();
         RegisterHotKeys();
         SetHint(ids::BtnRefreshList, RefreshHints[0]);
@@ -190,6 +190,14 @@ void TFrmAmbler::FinishStart()
         return;
     {
         BusyScope busy(*this);
+        // What the first paint does not show: the Files page, the boss-key editor, the
+        // hover hints. Should one fail, the record is still read below.
+        ui::Guarded(hwnd_, [&] {
+            BuildLater();
+            AttachHints();
+            AttachBossKeyBox();
+            BuildFilesPage();
+        });
         ui::Guarded(hwnd_, [&] {
             // What an earlier run hid and could not give back (it was killed, say) is listed
             // again, ticked and ours, before the pages are filled again.
@@ -219,6 +227,14 @@ void TFrmAmbler::FinishStart()
     }
     // What waited for the start runs now, in the order it came.
     starting_.reset();
+}
+
+void TFrmAmbler::FinishStartWhenIdle()
+{
+    // Ahead of any input, which the loop takes after posted messages; should the post fail
+    // (a full queue), done now.
+    if (!::PostMessageW(hwnd_, kFinishStartMessage, 0, 0))
+        FinishStart();
 }
 
 bool TFrmAmbler::FormClose(bool sessionEnding)

@@ -70,10 +70,14 @@ public:
     // --- Start-up, close, pages (Unit1.cpp) ----------------------------------------------
     // What the first paint shows; FinishStart does the rest.
     void FormCreate();
-    // The record read and adopted, the remembered programs, the tray, the sound and the
-    // file list: called once the window has painted (or, started hidden, at once), before
-    // the message loop takes any input. Until then, what arrives is held back.
+    // The record read and adopted, the remembered programs, the tray, the sound, the file
+    // list and the hover hints: once the window has painted (or, started hidden, at once),
+    // as the first message the loop takes, so no input can come before it. Until it has
+    // run, what arrives is held back.
     void FinishStart();
+    // Posts FinishStart: sent messages (another program asking whether the window
+    // answers, say) are answered first, input after it.
+    void FinishStartWhenIdle();
     // False when the close must not go on: the settings file could not be written and the user
     // keeps the window open. A session that is ending is never held up.
     bool FormClose(bool sessionEnding = false);
@@ -253,6 +257,7 @@ private:
     void Tell(const wchar_t* text);
     // A command that waited for work under way, posted to ourselves: its switch in wParam.
     static constexpr UINT kCommandMessage = WM_APP + 20;
+    static constexpr UINT kFinishStartMessage = WM_APP + 21;
     std::optional<LRESULT> answerOwed_;   // what that start is to be answered
     std::vector<StartSwitch> pendingCommands_;
     // The close sequence has begun (or the session is ending): nothing more is hidden.
@@ -312,7 +317,9 @@ private:
     void WatchTrayIcons();
 
     // Hot keys (Unit1HotKeys.cpp).
-    void CreateBossKeyBox();
+    void CreateHotKeys();
+    // The capture box on edtBossKey, which is built after the first paint.
+    void AttachBossKeyBox();
     // Hides the boss-key editor and forgets its entry and row, which a refill may free.
     void CloseBossKeyEditor();
     void ToggleSelf();

@@ -95,6 +95,8 @@ void TFrmAmbler::BuildFilesPage()
     PopupMenu1.Reset(menu);
     ::AppendMenuW(menu, MF_STRING, ids::PopOpen, L"打开文件");
     ::AppendMenuW(menu, MF_STRING, ids::PopDel, L"取消隐藏");
+    if (!Control(ids::lstFiles))
+        return;
     filesKeys_ = std::make_unique<ui::Subclass>(Control(ids::lstFiles), &TFrmAmbler::FilesKeyProc,
                                                 static_cast<UINT_PTR>(ids::lstFiles), reinterpret_cast<DWORD_PTR>(this));
 }

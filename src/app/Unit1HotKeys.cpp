@@ -41,10 +41,16 @@ void SetAutoSizedCaption(HWND label, const std::wstring& caption)
 
 } // namespace
 
-void TFrmAmbler::CreateBossKeyBox()
+void TFrmAmbler::CreateHotKeys()
 {
     hotKeys_ = std::make_unique<TGlobalHotKeys>(Win32HotKeys(), ui::AsHwnd(hwnd_), *WindowList,
                                                 HotKeyIds);
+}
+
+void TFrmAmbler::AttachBossKeyBox()
+{
+    if (!Control(ids::edtBossKey))
+        return;
     BossKeyBox = ui::AttachHotKeyBox(Control(ids::edtBossKey));
     // Both act on whichever entry the editor was opened for at the moment of the key.
     BossKeyBox->OnHotKey = [this](const std::string& text, std::uint16_t modifier, std::uint16_t key) {
@@ -139,7 +145,7 @@ bool TFrmAmbler::BossKeyEditorTakes(std::uint16_t id, unsigned modifiers, unsign
     // the modifier's own key message, which then finds its modifier pending already. A
     // program hot key is not for a window to share.
     std::uint16_t modifierKey = ModifierKey(modifiers);
-    if (!hotKeys_ || hotKeys_->IsProgramHotKey(id) || modifierKey == 0)
+    if (!hotKeys_ || !BossKeyBox || hotKeys_->IsProgramHotKey(id) || modifierKey == 0)
         return false;
     if (BossKeyBox->PendingModifier().empty())
         BossKeyBox->KeyDown(modifierKey);

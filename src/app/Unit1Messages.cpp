@@ -176,6 +176,9 @@ LRESULT TFrmAmbler::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         if (IsCommand(static_cast<StartSwitch>(wParam)) && !QueueWhileBusy(static_cast<StartSwitch>(wParam)))
             ui::Guarded(hwnd_, [&] { RunCommand(static_cast<StartSwitch>(wParam)); });
         return 0;
+    case kFinishStartMessage:
+        FinishStart();
+        return 0;
     case kFileCommandsEndedMessage:
         ui::Guarded(hwnd_, [this] { FileCommandsEnded(); });
         return 0;

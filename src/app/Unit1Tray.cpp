@@ -35,8 +35,8 @@ void TFrmAmbler::FillTrayPage()
         ShowTrayRows();
         // An empty list would say "no icons"; the truth is that we cannot see them.
         const bool readable = TrayIconList->Readable();
-        ::ShowWindow(Control(ids::lstTrayIcons), readable ? SW_SHOW : SW_HIDE);
-        ::ShowWindow(Control(ids::lblTrayUnreadable), readable ? SW_HIDE : SW_SHOW);
+        ShowControl(ids::lstTrayIcons, readable);
+        ShowControl(ids::lblTrayUnreadable, !readable);
     });
     if (!filled)
         ui::ShowMessage(hwnd_, L"初始化托盘列表失败！");

@@ -162,9 +162,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR args, int)
         ::UpdateWindow(form.Handle());
     }
     // Painted first, so that what the window does not show (the record, the tray, the
-    // sound) never keeps it blank; still before the loop, so no click finds the start half
-    // done.
-    form.FinishStart();
+    // sound) never keeps it blank; then the first message the loop takes, so the window
+    // answers whoever asks whether it is up, and no click finds the start half done.
+    form.FinishStartWhenIdle();
     // Told once, at start: from here on, nothing the user changes can be kept.
     if (tw::IniFileMgr && tw::IniFileMgr->Unreadable())
         tw::ui::ShowMessage(form.Handle(), L"无法读取设置文件，本次运行不会保存设置！");

@@ -585,7 +585,9 @@ TEST_F(FilesTest, SavedListComesBackTickedAndTheFilesPageRestoresAfterAsking)
     ASSERT_TRUE(app_.Close());
     EXPECT_EQ(SavedList(), (std::vector<std::wstring>{folder}));
     ASSERT_TRUE(app_.Start());
-    EXPECT_EQ(ListBoxLines(FileList()), (std::vector<std::wstring>{folder}));
+    // Read once the start has loaded it: the window answers before that.
+    EXPECT_TRUE(WaitUntil([&] { return ListBoxLines(FileList()) == std::vector<std::wstring>{folder}; }))
+        << ListBoxLines(FileList()).size() << " lines";
     ASSERT_TRUE(app_.Close());
 }
 

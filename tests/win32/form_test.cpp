@@ -23,6 +23,12 @@ const ControlSpec kLayout[] = {
     {1, "Panel", Kind::Panel, 0, 0, 0, 223, 59, nullptr, nullptr},
     {2, "Box", Kind::CheckBox, 1, 4, 21, 101, 17, L"隐藏桌面图标", nullptr},
     {3, "List", Kind::ListView, 0, 0, 59, 223, 300, nullptr, nullptr},
+    {4, "Tabs", Kind::Tabs, 0, 0, 200, 223, 150, nullptr, nullptr},
+    {5, "PageA", Kind::Page, 4, 0, 0, 0, 0, L"A", nullptr},
+    {6, "ListA", Kind::ListBox, 5, 0, 0, 0, 0, nullptr, nullptr, 0, FillParent},
+    {7, "PageB", Kind::Page, 4, 0, 0, 0, 0, L"B", nullptr, 0, Later},
+    {8, "LabelB", Kind::Label, 7, 4, 4, 100, 14, L"b", nullptr},
+    {9, "HiddenB", Kind::Label, 7, 4, 24, 100, 14, L"b2", nullptr, 0, Hidden},
 };
 const ColumnSpec kColumns[] = {{3, L"选择", 40}, {3, L"窗口名称", 350}};
 
@@ -34,6 +40,15 @@ public:
         ASSERT_TRUE(CreateHwnd(L"TwFormTest", 0, WS_POPUP | WS_CAPTION, L"", 10, 10, 100, 100, nullptr));
         FitToDpi(223, 359, true, Anchor::TopLeft);
         BuildControls(kLayout, kFonts, kColumns);
+    }
+    using Form::BuildLater;
+    using Form::ShowControl;
+    // As a click on the tab does.
+    void SwitchTo(int page)
+    {
+        SendMessageW(Control(4), TCM_SETCURSEL, page, 0);
+        NMHDR hdr{Control(4), 4, static_cast<UINT>(TCN_SELCHANGE)};
+        SendMessageW(hwnd_, WM_NOTIFY, 4, reinterpret_cast<LPARAM>(&hdr));
     }
 };
 
@@ -108,6 +123,48 @@ TEST(FormDpi, AMoveToAnotherDpiLaysTheTableOutAgainAndAMoveBackRestoresIt)
 
     MoveToDpi(form, 96);
     EXPECT_TRUE(Look(form) == at96) << "a move back did not give the designed layout back";
+}
+
+// A page's controls lie over the page control and show and hide with their page, built with
+// the form or later; one shown or hidden while its page is not up takes that state when the
+// page comes, and keeps what it was given while its page was up.
+TEST(FormPages, ControlsFollowTheirPageAndKeepTheirOwnState)
+{
+    TestForm form;
+    ASSERT_NO_FATAL_FAILURE(form.Create());
+    ShowWindow(form.Handle(), SW_SHOW);
+    HWND listA = form.Control(6);
+    ASSERT_TRUE(listA);
+    EXPECT_EQ(form.Control(8), nullptr) << "a row marked Later was built with the form";
+    const auto above = [](HWND upper, HWND lower) {
+        for (HWND h = GetWindow(upper, GW_HWNDNEXT); h; h = GetWindow(h, GW_HWNDNEXT))
+            if (h == lower)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(above(listA, form.Control(4))) << "the page control lies over its page";
+
+    form.BuildLater();
+    HWND labelB = form.Control(8);
+    HWND hiddenB = form.Control(9);
+    ASSERT_TRUE(labelB && hiddenB);
+    EXPECT_TRUE(above(labelB, form.Control(4))) << "the page control lies over a page built later";
+    EXPECT_TRUE(IsWindowVisible(listA));
+    EXPECT_FALSE(IsWindowVisible(labelB)) << "a control of a page not up shows";
+    form.ShowControl(9, true);
+    EXPECT_FALSE(IsWindowVisible(hiddenB)) << "shown while its page is not up, it showed over the page that is";
+
+    form.SwitchTo(1);
+    EXPECT_FALSE(IsWindowVisible(listA));
+    EXPECT_TRUE(IsWindowVisible(labelB));
+    EXPECT_TRUE(IsWindowVisible(hiddenB));
+    ShowWindow(labelB, SW_HIDE);   // as the program hides a control of the page that is up
+    form.SwitchTo(0);
+    EXPECT_TRUE(IsWindowVisible(listA));
+    EXPECT_FALSE(IsWindowVisible(hiddenB));
+    form.SwitchTo(1);
+    EXPECT_FALSE(IsWindowVisible(labelB)) << "a control hidden on its page came back with the page";
+    EXPECT_TRUE(IsWindowVisible(hiddenB));
 }
 
 // An input method in its composing mode (Chinese, say) hands keys to the window that holds

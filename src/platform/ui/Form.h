@@ -41,6 +41,7 @@ enum Flags : unsigned {
     Default = 1u << 3,     // default push button of the form
     NoTabStop = 1u << 4,
     Digits = 1u << 5,      // edits only: takes digits alone
+    Later = 1u << 6,       // built by BuildLater, with its children; a page's tab shows at once
 };
 
 // Colours: an RGB value, a system colour as SysColor(COLOR_*), or the default.
@@ -93,9 +94,16 @@ protected:
     // sizes the window so that its client area (or, with `client` false, the whole window)
     // is `width` x `height` scaled, keeping the top-left corner or the centre in place.
     void FitToDpi(int width, int height, bool client, Anchor anchor);
+    enum class Hints { Now, Later };
     // Creates the form's controls in table order; parents must precede their children.
+    // With Hints::Later the hover hints wait for AttachHints: their window is a top-level
+    // window of its own, which a window that must show quickly can do without at first.
     void BuildControls(std::span<const ControlSpec> controls, std::span<const FontSpec> fonts,
-                       std::span<const ColumnSpec> columns = {});
+                       std::span<const ColumnSpec> columns = {}, Hints hints = Hints::Now);
+    // Gives every control of the table that has a hint its hover hint; once.
+    void AttachHints();
+    // Builds the rows marked Later (what the first paint does not show); once.
+    void BuildLater();
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     // The current hover hint of a control; by default the table's.
@@ -107,6 +115,8 @@ protected:
     virtual void DpiChanged() {}
 
     int ActivePage(int tabsId) const;
+    // Shows or hides a control of the table; one on a page that is not shown shows with it.
+    void ShowControl(int id, bool show);
     void SetHint(int id, std::wstring hint);
     HFONT Font(int index) const { return fonts_.at(static_cast<std::size_t>(index)).Get(); }
     const ControlSpec* Spec(int id) const;
@@ -114,9 +124,33 @@ protected:
 private:
     class Container;
 
-    HWND CreateControl(const ControlSpec& spec, HWND parent);
-    HWND CreatePage(const ControlSpec& spec, const wchar_t* text);
-    RECT PlaceIn(const ControlSpec& spec, HWND parent) const;
+    // The window a row lies on, and where its parent row's area starts in that window.
+    struct Host {
+        HWND window;
+        POINT origin;
+    };
+    // A row that is a place on another window rather than a window: a panel on the form
+    // (framed) or a page of a page control (its controls are the form's, shown and hidden
+    // with their page). A window costs its creation, its show and its paint, and these
+    // only frame or group their rows.
+    struct Area {
+        HWND host;
+        RECT rc;
+        bool framed;
+    };
+    Host HostOf(const ControlSpec& spec) const;
+    const Area* AreaOf(int id) const;
+    // The page row a control lies on directly, or 0.
+    int PageOf(const ControlSpec& spec) const;
+    bool PageShown(int pageId) const;
+    void PaintPanels();
+    HWND CreateControl(const ControlSpec& spec, const Host& host, bool visible);
+    void BuildRow(const ControlSpec& spec);
+    void PutPagesOverTabs();
+    void InsertColumns(bool built);
+    void AddHint(int id);
+    void AddTab(const ControlSpec& spec);
+    RECT PlaceIn(const ControlSpec& spec, const Host& host) const;
     RECT PageArea(HWND tabs) const;
     void CreateFonts();
     void SetImage(const ControlSpec& spec, HWND button);
@@ -131,6 +165,8 @@ private:
     SIZE design_{};                             // the window's size in the table's pixels
     bool designIsClient_ = true;
     std::vector<ControlSpec> specs_;
+    std::vector<ColumnSpec> columns_;
+    std::vector<int> later_;                    // rows BuildLater builds, in table order
     std::vector<FontSpec> fontSpecs_;
     std::map<int, UniqueIcon> images_;          // control id -> icon at the current DPI
     std::map<int, HWND> controls_;
@@ -138,6 +174,9 @@ private:
     std::map<DWORD, UniqueBrush> brushes_;
     std::vector<std::unique_ptr<Container>> containers_;
     std::map<int, std::vector<int>> pages_;     // tabs id -> page ids in order
+    std::map<int, Area> areas_;                 // row id -> its place, for rows that are no window
+    std::map<int, int> activePage_;             // tabs id -> index of the page shown
+    std::map<int, bool> shownInPage_;           // control on a page -> shown while its page is
     std::map<int, std::wstring> hints_;
     HWND tooltip_ = nullptr;
 };

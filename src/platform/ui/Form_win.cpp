@@ -4,7 +4,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace tw::ui {
 
@@ -98,60 +100,189 @@ const ControlSpec* Form::Spec(int id) const
 }
 
 void Form::BuildControls(std::span<const ControlSpec> controls, std::span<const FontSpec> fonts,
-                         std::span<const ColumnSpec> columns)
+                         std::span<const ColumnSpec> columns, Hints hints)
 {
     fontSpecs_.assign(fonts.begin(), fonts.end());
     CreateFonts();
 
-    tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                                 ::GetModuleHandleW(nullptr), nullptr);
-
     specs_.assign(controls.begin(), controls.end());
+    columns_.assign(columns.begin(), columns.end());
     for (const ControlSpec& spec : specs_) {
-        HWND parent = spec.parent ? Control(spec.parent) : hwnd_;
-        if (!parent)
-            throw std::logic_error(std::string("layout row before its parent: ") + spec.name);
-        HWND h = CreateControl(spec, parent);
-        if (!h)
-            throw std::runtime_error(std::string("cannot create control ") + spec.name);
-        controls_[spec.id] = h;
-        if (spec.hint) {
-            hints_[spec.id] = spec.hint;
-            TTTOOLINFOW ti{};
-            ti.cbSize = sizeof(ti);
-            ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-            ti.hwnd = hwnd_;
-            ti.uId = reinterpret_cast<UINT_PTR>(h);
-            ti.lpszText = LPSTR_TEXTCALLBACKW;
-            ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-        }
+        const bool later = (spec.flags & Later) ||
+                           std::find(later_.begin(), later_.end(), spec.parent) != later_.end();
+        // The tab's caption is part of the tab control, which shows at once.
+        if (spec.kind == Kind::Page)
+            AddTab(spec);
+        if (later)
+            later_.push_back(spec.id);
+        else
+            BuildRow(spec);
     }
+    InsertColumns(true);
 
+    for (const auto& [tabs, pages] : pages_)
+        ShowPage(tabs, 0);
+    PutPagesOverTabs();
+    if (hints == Hints::Now)
+        AttachHints();
+}
+
+void Form::BuildLater()
+{
+    if (later_.empty())
+        return;
+    for (const ControlSpec& spec : specs_)
+        if (std::find(later_.begin(), later_.end(), spec.id) != later_.end())
+            BuildRow(spec);
+    InsertColumns(false);
+    for (const auto& [tabs, pages] : pages_)
+        ShowPage(tabs, ActivePage(tabs));
+    PutPagesOverTabs();
+    if (tooltip_)
+        for (int id : later_)
+            AddHint(id);
+    later_.clear();
+}
+
+// A page's controls lie over their page control, which paints its whole client area: the
+// page control goes under its siblings, once for all of them rather than each control
+// raised on its own.
+void Form::PutPagesOverTabs()
+{
+    for (const auto& [tabs, pages] : pages_)
+        ::SetWindowPos(Control(tabs), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOSENDCHANGING | SWP_DEFERERASE);
+}
+
+void Form::BuildRow(const ControlSpec& spec)
+{
+    const Host host = HostOf(spec);
+    if (!host.window)
+        throw std::logic_error(std::string("layout row before its parent: ") + spec.name);
+    if (spec.kind == Kind::Panel && host.window == hwnd_ && !(spec.flags & Hidden)) {
+        areas_[spec.id] = Area{hwnd_, PlaceIn(spec, host), true};
+        return;
+    }
+    if (spec.kind == Kind::Page) {
+        HWND tabs = Control(spec.parent);
+        areas_[spec.id] = Area{::GetParent(tabs), PageArea(tabs), false};
+        return;
+    }
+    const int page = PageOf(spec);
+    if (page)
+        shownInPage_[spec.id] = !(spec.flags & Hidden);
+    HWND h = CreateControl(spec, host, !(spec.flags & Hidden) && (!page || PageShown(page)));
+    if (!h)
+        throw std::runtime_error(std::string("cannot create control ") + spec.name);
+    controls_[spec.id] = h;
+    if (spec.hint)
+        hints_[spec.id] = spec.hint;
+}
+
+// The columns of the list views built now (`built`), or of those BuildLater built.
+void Form::InsertColumns(bool built)
+{
     std::map<int, int> columnCount;
-    for (const ColumnSpec& c : columns) {
+    for (const ColumnSpec& c : columns_) {
+        const bool isLater = std::find(later_.begin(), later_.end(), c.control) != later_.end();
+        int& index = columnCount[c.control];
+        if (isLater == built)
+            continue;
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH;
         col.pszText = const_cast<wchar_t*>(c.caption);
         col.cx = Scale(c.width);
-        ::SendMessageW(Control(c.control), LVM_INSERTCOLUMNW, static_cast<WPARAM>(columnCount[c.control]++),
+        ::SendMessageW(Control(c.control), LVM_INSERTCOLUMNW, static_cast<WPARAM>(index++),
                        reinterpret_cast<LPARAM>(&col));
     }
+}
 
-    for (const auto& [tabs, pages] : pages_)
-        ShowPage(tabs, 0);
+void Form::AttachHints()
+{
+    if (tooltip_)
+        return;
+    tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    for (const ControlSpec& spec : specs_)
+        AddHint(spec.id);
+}
+
+// The text is asked for when the hint shows, so a hint changed since is the one shown.
+void Form::AddHint(int id)
+{
+    const ControlSpec* spec = Spec(id);
+    HWND control = Control(id);
+    if (!tooltip_ || !spec || !spec->hint || !control)
+        return;
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    ti.lpszText = LPSTR_TEXTCALLBACKW;
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 int Form::Scale(int value) const { return ScaleBy(value, dpi_); }
 
 // The edges are scaled rather than the sizes, so that rows that meet in the table still
 // meet when a half pixel rounds.
-RECT Form::PlaceIn(const ControlSpec& spec, HWND parent) const
+RECT Form::PlaceIn(const ControlSpec& spec, const Host& host) const
 {
     RECT rc{Scale(spec.left), Scale(spec.top), Scale(spec.left + spec.width), Scale(spec.top + spec.height)};
-    if (spec.flags & FillParent)
-        ::GetClientRect(parent, &rc);
+    if (spec.flags & FillParent) {
+        if (const Area* area = AreaOf(spec.parent))
+            return area->rc;
+        ::GetClientRect(host.window, &rc);
+        return rc;
+    }
+    ::OffsetRect(&rc, host.origin.x, host.origin.y);
     return rc;
+}
+
+const Form::Area* Form::AreaOf(int id) const
+{
+    auto it = areas_.find(id);
+    return it == areas_.end() ? nullptr : &it->second;
+}
+
+Form::Host Form::HostOf(const ControlSpec& spec) const
+{
+    if (!spec.parent)
+        return {hwnd_, {0, 0}};
+    if (const Area* area = AreaOf(spec.parent))
+        return {area->host, {area->rc.left, area->rc.top}};
+    return {Control(spec.parent), {0, 0}};
+}
+
+int Form::PageOf(const ControlSpec& spec) const
+{
+    const ControlSpec* parent = spec.parent ? Spec(spec.parent) : nullptr;
+    return parent && parent->kind == Kind::Page ? parent->id : 0;
+}
+
+bool Form::PageShown(int pageId) const
+{
+    const ControlSpec* page = Spec(pageId);
+    if (!page)
+        return false;
+    auto pages = pages_.find(page->parent);
+    auto active = activePage_.find(page->parent);
+    if (pages == pages_.end() || active == activePage_.end())
+        return false;
+    const auto& ids = pages->second;
+    return active->second >= 0 && static_cast<std::size_t>(active->second) < ids.size() &&
+           ids[static_cast<std::size_t>(active->second)] == pageId;
+}
+
+void Form::PaintPanels()
+{
+    PAINTSTRUCT ps{};
+    HDC dc = ::BeginPaint(hwnd_, &ps);
+    for (auto& [id, area] : areas_)
+        if (area.framed)
+            ::DrawEdge(dc, &area.rc, BDR_RAISEDINNER, BF_RECT);
+    ::EndPaint(hwnd_, &ps);
 }
 
 // A page covers the display area of its page control, in the coordinates of the control's
@@ -233,12 +364,18 @@ void Form::ApplyDpi(UINT old)
     std::vector<UniqueFont> oldFonts = std::move(fonts_);   // in use until each control has its new one
     CreateFonts();
     for (const ControlSpec& spec : specs_) {
+        if (auto area = areas_.find(spec.id); area != areas_.end()) {
+            area->second.rc = spec.kind == Kind::Page ? PageArea(Control(spec.parent)) : PlaceIn(spec, HostOf(spec));
+            ::InvalidateRect(area->second.host, nullptr, TRUE);
+            continue;
+        }
         HWND h = Control(spec.id);
-        HWND parent = ::GetParent(h);
-        RECT rc = spec.kind == Kind::Page ? PageArea(Control(spec.parent)) : PlaceIn(spec, parent);
+        if (!h)
+            continue;
+        RECT rc = PlaceIn(spec, HostOf(spec));
         ::SetWindowPos(h, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
-        if (spec.kind == Kind::Page || spec.kind == Kind::Panel || spec.kind == Kind::GroupBox) {
+        if (spec.kind == Kind::Panel || spec.kind == Kind::GroupBox) {
             ::InvalidateRect(h, nullptr, TRUE);
             continue;
         }
@@ -315,27 +452,21 @@ SystemControl SystemControlFor(const ControlSpec& spec)
 
 } // namespace
 
-HWND Form::CreatePage(const ControlSpec& spec, const wchar_t* text)
+void Form::AddTab(const ControlSpec& spec)
 {
-    // A page covers the display area of its page control, over it in Z order.
-    HWND tabs = Control(spec.parent);
+    activePage_.emplace(spec.parent, 0);
     TCITEMW item{};
     item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(text);
+    item.pszText = const_cast<wchar_t*>(spec.text ? spec.text : L"");
     auto& pages = pages_[spec.parent];
-    ::SendMessageW(tabs, TCM_INSERTITEMW, pages.size(), reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(Control(spec.parent), TCM_INSERTITEMW, pages.size(), reinterpret_cast<LPARAM>(&item));
     pages.push_back(spec.id);
-    RECT area = PageArea(tabs);
-    containers_.push_back(std::make_unique<Container>(*this, spec, ::GetParent(tabs), area));
-    HWND page = containers_.back()->Handle();
-    ::SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    // Children of a page are laid out inside it, so it stands in for the page row.
-    return page;
 }
 
-HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
+HWND Form::CreateControl(const ControlSpec& spec, const Host& host, bool visible)
 {
-    RECT rc = PlaceIn(spec, parent);
+    HWND parent = host.window;
+    RECT rc = PlaceIn(spec, host);
     // An icon button shows its icon alone; its text is its hint, which is what a screen
     // reader says for it.
     const wchar_t* text = spec.text ? spec.text : (spec.kind == Kind::ImageButton && spec.hint ? spec.hint : L"");
@@ -343,11 +474,9 @@ HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
         containers_.push_back(std::make_unique<Container>(*this, spec, parent, rc));
         return containers_.back()->Handle();
     }
-    if (spec.kind == Kind::Page)
-        return CreatePage(spec, text);
 
     const SystemControl system = SystemControlFor(spec);
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | ((spec.flags & Hidden) ? 0 : WS_VISIBLE) | system.style;
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0) | system.style;
     HWND h = ::CreateWindowExW(system.exStyle, system.cls, text, style, rc.left, rc.top, rc.right - rc.left,
                                rc.bottom - rc.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
                                ::GetModuleHandleW(nullptr), nullptr);
@@ -366,11 +495,41 @@ HWND Form::CreateControl(const ControlSpec& spec, HWND parent)
     return h;
 }
 
+// The controls of the page that goes keep whether they were shown, for when it comes back.
 void Form::ShowPage(int tabsId, int index)
 {
     const auto& pages = pages_[tabsId];
-    for (std::size_t i = 0; i < pages.size(); ++i)
-        ::ShowWindow(Control(pages[i]), static_cast<int>(i) == index ? SW_SHOW : SW_HIDE);
+    const int old = std::exchange(activePage_[tabsId], index);
+    for (const ControlSpec& spec : specs_) {
+        const int page = PageOf(spec);
+        HWND h = Control(spec.id);
+        if (!page || !h)
+            continue;
+        auto at = std::find(pages.begin(), pages.end(), page);
+        if (at == pages.end())
+            continue;
+        const int i = static_cast<int>(at - pages.begin());
+        const bool visible = (::GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE) != 0;
+        if (i == old && i != index)
+            shownInPage_[spec.id] = visible;
+        const bool show = i == index && shownInPage_[spec.id];
+        if (show != visible)
+            ::ShowWindow(h, show ? SW_SHOW : SW_HIDE);
+    }
+}
+
+void Form::ShowControl(int id, bool show)
+{
+    HWND h = Control(id);
+    const ControlSpec* spec = Spec(id);
+    if (!h || !spec)
+        return;
+    if (const int page = PageOf(*spec)) {
+        shownInPage_[id] = show;
+        if (!PageShown(page))
+            return;
+    }
+    ::ShowWindow(h, show ? SW_SHOW : SW_HIDE);
 }
 
 int Form::ActivePage(int tabsId) const
@@ -418,6 +577,11 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_DPICHANGED:
         OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_PAINT:
+        if (std::none_of(areas_.begin(), areas_.end(), [](const auto& a) { return a.second.framed; }))
+            break;
+        PaintPanels();
         return 0;
     case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lParam);
