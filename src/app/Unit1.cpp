@@ -66,7 +66,8 @@ const ui::ControlSpec kLayout[] = {
     {ids::BtnShowWindows,  "BtnShowWindows", Kind::ImageButton, ids::Panel2,     50,  2,   21,  20,  nullptr, L"还原选中窗体",
      FontDefault, ui::NoFlags, ui::kDefaultColor, ui::kDefaultColor, IDI_SHOW},
     {ids::PageControl1,    "PageControl1",   Kind::Tabs,       0,                0,   84,  223, 275, nullptr, nullptr},
-    {ids::TabSheet1,       "TabSheet1",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"窗口", nullptr},
+    {ids::TabSheet1,       "TabSheet1",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"窗口", nullptr,
+     FontDefault, ui::Covered},
     {ids::lstWindowName,   "lstWindowName",  Kind::ListView,   ids::TabSheet1,   0,   0,   0,   0,   nullptr, nullptr,
      FontDefault, ui::FillParent},
     {ids::edtBossKey,      "edtBossKey",     Kind::Edit,       ids::TabSheet1,   40,  79,  69,  21,  nullptr, nullptr,
@@ -77,7 +78,7 @@ const ui::ControlSpec kLayout[] = {
     {ids::lblTrayUnreadable, "lblTrayUnreadable", Kind::Label, ids::TabSheet3,   6,   10,  205, 14,  L"无法读取本系统的通知区域。", nullptr,
      FontDefault, ui::Hidden | ui::Later},
     {ids::TabSheet2,       "TabSheet2",      Kind::Page,       ids::PageControl1, 0,  0,   0,   0,   L"文件", nullptr,
-     FontDefault, ui::Later},
+     FontDefault, ui::Covered | ui::Later},
     {ids::lstFiles,        "lstFiles",       Kind::ListBox,    ids::TabSheet2,   0,   0,   0,   0,   nullptr, nullptr,
      FontDefault, ui::FillParent},
 };

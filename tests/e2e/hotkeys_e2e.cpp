@@ -81,9 +81,10 @@ protected:
     // Opens the boss-key editor over the row's "老板键" cell; true once it has the focus.
     bool OpenEditor(std::wstring_view title) const
     {
-        HWND editor = Control(ids::edtBossKey);
-        return BringToForeground(main) && ClickRowAt(RowOf(title), 40 + 10) &&
-               Eventually([&] { return IsVisible(editor) && FocusOf(main) == editor; });
+        return BringToForeground(main) && ClickRowAt(RowOf(title), 40 + 10) && Eventually([&] {
+                   HWND editor = Control(ids::edtBossKey);
+                   return IsVisible(editor) && FocusOf(main) == editor;
+               });
     }
     // Leaves the editor the way a user does, with a click elsewhere in the table.
     bool CloseEditor(std::wstring_view elsewhere) const

@@ -243,12 +243,13 @@ TEST(Screenshots, BossKeyEditor) {
     HWND main = app.MainWindow();
     ASSERT_TRUE(BringToForeground(main));
     RemoteListView rows(ControlById(main, tw::ids::lstWindowName));
-    HWND editor = ControlById(main, tw::ids::edtBossKey);
+    HWND editor = nullptr;   // built once the window has painted
     auto typeBossKey = [&](const wchar_t* title, WORD key) {
         const int row = rows.FindRow(title, 2);
         const std::optional<RECT> cell = row < 0 ? std::nullopt : rows.CellRect(row, 1);
         return cell && Click(POINT{cell->left + 10, (cell->top + cell->bottom) / 2}) &&
-               WaitUntil([&] { return IsVisible(editor); }) && (PressKey(key, kCtrl), true) &&
+               WaitUntil([&] { return IsVisible(editor = ControlById(main, tw::ids::edtBossKey)); }) &&
+               (PressKey(key, kCtrl), true) &&
                WaitUntil([&] { return Text(editor) == std::wstring(L"Ctrl + ") + static_cast<wchar_t>(key); });
     };
     ASSERT_TRUE(typeBossKey(L"微信", 'W'));

@@ -24,9 +24,9 @@ const ControlSpec kLayout[] = {
     {2, "Box", Kind::CheckBox, 1, 4, 21, 101, 17, L"隐藏桌面图标", nullptr},
     {3, "List", Kind::ListView, 0, 0, 59, 223, 300, nullptr, nullptr},
     {4, "Tabs", Kind::Tabs, 0, 0, 200, 223, 150, nullptr, nullptr},
-    {5, "PageA", Kind::Page, 4, 0, 0, 0, 0, L"A", nullptr},
+    {5, "PageA", Kind::Page, 4, 0, 0, 0, 0, L"A", nullptr, 0, Covered},
     {6, "ListA", Kind::ListBox, 5, 0, 0, 0, 0, nullptr, nullptr, 0, FillParent},
-    {7, "PageB", Kind::Page, 4, 0, 0, 0, 0, L"B", nullptr, 0, Later},
+    {7, "PageB", Kind::Page, 4, 0, 0, 0, 0, L"B", nullptr, 0, Covered | Later},
     {8, "LabelB", Kind::Label, 7, 4, 4, 100, 14, L"b", nullptr},
     {9, "HiddenB", Kind::Label, 7, 4, 24, 100, 14, L"b2", nullptr, 0, Hidden},
 };

@@ -42,6 +42,7 @@ enum Flags : unsigned {
     NoTabStop = 1u << 4,
     Digits = 1u << 5,      // edits only: takes digits alone
     Later = 1u << 6,       // built by BuildLater, with its children; a page's tab shows at once
+    Covered = 1u << 7,     // pages only: a control always covers it, so it is no window
 };
 
 // Colours: an RGB value, a system colour as SysColor(COLOR_*), or the default.
@@ -130,9 +131,9 @@ private:
         POINT origin;
     };
     // A row that is a place on another window rather than a window: a panel on the form
-    // (framed) or a page of a page control (its controls are the form's, shown and hidden
-    // with their page). A window costs its creation, its show and its paint, and these
-    // only frame or group their rows.
+    // (framed) or a covered page of a page control (its controls are the form's, shown and
+    // hidden with their page). A window costs its creation, its show and its paint, and
+    // these only frame or group their rows.
     struct Area {
         HWND host;
         RECT rc;
@@ -140,7 +141,7 @@ private:
     };
     Host HostOf(const ControlSpec& spec) const;
     const Area* AreaOf(int id) const;
-    // The page row a control lies on directly, or 0.
+    // The covered page a control lies on directly, or 0.
     int PageOf(const ControlSpec& spec) const;
     bool PageShown(int pageId) const;
     void PaintPanels();

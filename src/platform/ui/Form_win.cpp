@@ -164,7 +164,13 @@ void Form::BuildRow(const ControlSpec& spec)
     }
     if (spec.kind == Kind::Page) {
         HWND tabs = Control(spec.parent);
-        areas_[spec.id] = Area{::GetParent(tabs), PageArea(tabs), false};
+        if (spec.flags & Covered) {
+            areas_[spec.id] = Area{::GetParent(tabs), PageArea(tabs), false};
+            return;
+        }
+        // A page whose background may show is a window that paints it.
+        containers_.push_back(std::make_unique<Container>(*this, spec, ::GetParent(tabs), PageArea(tabs)));
+        controls_[spec.id] = containers_.back()->Handle();
         return;
     }
     const int page = PageOf(spec);
@@ -258,7 +264,7 @@ Form::Host Form::HostOf(const ControlSpec& spec) const
 int Form::PageOf(const ControlSpec& spec) const
 {
     const ControlSpec* parent = spec.parent ? Spec(spec.parent) : nullptr;
-    return parent && parent->kind == Kind::Page ? parent->id : 0;
+    return parent && parent->kind == Kind::Page && AreaOf(parent->id) ? parent->id : 0;
 }
 
 bool Form::PageShown(int pageId) const
@@ -372,10 +378,10 @@ void Form::ApplyDpi(UINT old)
         HWND h = Control(spec.id);
         if (!h)
             continue;
-        RECT rc = PlaceIn(spec, HostOf(spec));
+        RECT rc = spec.kind == Kind::Page ? PageArea(Control(spec.parent)) : PlaceIn(spec, HostOf(spec));
         ::SetWindowPos(h, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
-        if (spec.kind == Kind::Panel || spec.kind == Kind::GroupBox) {
+        if (spec.kind == Kind::Page || spec.kind == Kind::Panel || spec.kind == Kind::GroupBox) {
             ::InvalidateRect(h, nullptr, TRUE);
             continue;
         }
@@ -495,11 +501,15 @@ HWND Form::CreateControl(const ControlSpec& spec, const Host& host, bool visible
     return h;
 }
 
-// The controls of the page that goes keep whether they were shown, for when it comes back.
+// The controls of a page that goes keep whether they were shown, for when it comes back; a
+// page that is a window takes its controls with it.
 void Form::ShowPage(int tabsId, int index)
 {
     const auto& pages = pages_[tabsId];
     const int old = std::exchange(activePage_[tabsId], index);
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        if (HWND page = Control(pages[i]))
+            ::ShowWindow(page, static_cast<int>(i) == index ? SW_SHOW : SW_HIDE);
     for (const ControlSpec& spec : specs_) {
         const int page = PageOf(spec);
         HWND h = Control(spec.id);
