@@ -150,7 +150,7 @@ void Form::BuildLater()
 void Form::PutPagesOverTabs()
 {
     for (const auto& [tabs, pages] : pages_)
-        ::SetWindowPos(Control(tabs), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOSENDCHANGING | SWP_DEFERERASE);
+        ::SetWindowPos(Control(tabs), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Form::BuildRow(const ControlSpec& spec)
@@ -360,6 +360,9 @@ void Form::SizeWindow(Anchor anchor)
         x += (oldWidth - width) / 2;
         y += (oldHeight - height) / 2;
     }
+    // At the designed DPI the window was made at this size already.
+    if (x == window.left && y == window.top && width == oldWidth && height == oldHeight)
+        return;
     ::SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -550,7 +553,8 @@ int Form::ActivePage(int tabsId) const
 void Form::SetHint(int id, std::wstring hint)
 {
     const ControlSpec* spec = Spec(id);
-    if (spec && spec->kind == Kind::ImageButton)
+    // An icon button's text is its hint; the same text again would still repaint it.
+    if (spec && spec->kind == Kind::ImageButton && hint != Form::HintFor(id))
         ::SetWindowTextW(Control(id), hint.c_str());
     hints_[id] = std::move(hint);
 }
