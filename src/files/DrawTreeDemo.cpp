@@ -315,6 +315,12 @@ LRESULT TDrawTreeForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case kListedMessage:
         TakeListed();
         return 0;
+    case kFillMessage:
+        fillPosted_ = false;
+        // Not after the rest went in at once, nor once the window has let its fills go.
+        if (!fills_.empty())
+            FillSome();
+        return 0;
     case WM_TIMER:
         if (wParam == kFillTimer) {
             FillSome();

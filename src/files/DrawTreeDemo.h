@@ -100,14 +100,19 @@ private:
     static constexpr UINT kListedMessage = WM_APP + 2;
     // Posted to ourselves: the shell has answered about drawn nodes.
     static constexpr UINT kAnsweredMessage = WM_APP + 4;
+    // Posted to ourselves: the next slice of a big folder, when nothing else waited.
+    static constexpr UINT kFillMessage = WM_APP + 5;
     enum Timer : UINT_PTR {
         // A folder of up to kAtOnce entries goes in whole before it opens, which costs the
         // tree least: under a closed node an entry costs nothing until the node opens, and the
         // node is measured and drawn once (a few thousand entries take a few tens of
         // milliseconds). A bigger one opens with its first screenful and the rest goes in a
-        // slice at a time, on this timer: its message comes only when no input and no paint
-        // wait, so the window answers meanwhile. Some trees redo the whole list's layout for
-        // each entry added to an open node: a slice is added with drawing paused.
+        // slice at a time: at once (kFillMessage) while no input and no paint wait, else on
+        // this timer, whose message comes only after them, so the window answers meanwhile.
+        // A timer alone would leave the thread idle for its period (10 ms at the least, a
+        // clock tick of about 15.6 on most systems) after every slice. Some trees redo the
+        // whole list's layout for each entry added to an open node: a slice is added with
+        // drawing paused.
         kFillTimer = 2,
         // While work waits behind a call into the disk or the shell, it is looked at every
         // kWatchMs: a call that holds it too long is left to itself and a fresh thread takes
@@ -122,7 +127,11 @@ private:
     };
     static constexpr std::size_t kAtOnce = 4096;
     static constexpr std::size_t kFirstFill = 256;
+    // Each slice into an open node ends with the tree measuring every row the node shows
+    // again: slices that grow with what is already in keep that work in proportion to the
+    // folder, not to its square; the largest bounds how long the window is held.
     static constexpr std::size_t kFillSlice = 2048;
+    static constexpr std::size_t kLargestSlice = 16384;
     static constexpr UINT kWatchMs = 500;
     static constexpr UINT kAskAfterMs = 200;
 
@@ -202,6 +211,7 @@ private:
     std::size_t asked_ = 0;               // questions whose answers are not yet shown
     std::deque<PendingFill> fills_;       // oldest listing first
     bool fillTimer_ = false;
+    bool fillPosted_ = false;             // a kFillMessage is on its way
     std::map<std::string, int> typeIcons_;        // by TypeIconKey
     int sortColumn_ = -1;                 // -1: the header has no sort column yet
     SortDirection direction_ = SortDirection::Ascending;

@@ -46,10 +46,9 @@ void TDrawTreeForm::ListingDone(FolderListing& listing)
     const bool empty = fill.entries.empty();
     const std::size_t all = fill.entries.size();
     AddChildren(fill, all <= kAtOnce ? all : kFirstFill);
-    if (fill.next < all) {
+    const bool more = fill.next < all;
+    if (more)
         fills_.push_back(std::move(fill));
-        KeepFilling();
-    }
     HWND tree = VDT1();
     if (empty) {
         // Nothing inside after all: the node loses its expand button.
@@ -58,6 +57,9 @@ void TDrawTreeForm::ListingDone(FolderListing& listing)
     } else {
         ui::TvExpand(tree, node.Item);
     }
+    // After the node opened, so that its first entries show before the rest goes in.
+    if (more)
+        KeepFilling();
     if (listingsOut_ == 0) {
         AskSoon();
         // The arrow again at once, not at the next move of the mouse.
@@ -113,9 +115,20 @@ bool TDrawTreeForm::BelowView(HTREEITEM item) const
     return row.bottom > row.top && row.top >= client.bottom;
 }
 
-// Without a timer to be had, a posted tick still gets the work done, ahead of input.
+// What the last slice brought into view is shown first; then the next slice comes at once
+// while no input waits and no other window of ours is to be painted, else on the timer, whose
+// message comes after those. Without a timer to be had, a posted tick still gets the work
+// done, ahead of input.
 void TDrawTreeForm::KeepFilling()
 {
+    if (fillPosted_)
+        return;
+    ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (!HIWORD(::GetQueueStatus(QS_INPUT | QS_PAINT)) && ::PostMessageW(hwnd_, kFillMessage, 0, 0)) {
+        fillPosted_ = true;
+        StopFilling();
+        return;
+    }
     if (!fillTimer_)
         fillTimer_ = ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr) != 0;
     if (!fillTimer_)
@@ -135,7 +148,7 @@ void TDrawTreeForm::FillSome()
 {
     if (!fills_.empty()) {
         PendingFill& fill = fills_.front();
-        AddChildren(fill, kFillSlice);
+        AddChildren(fill, std::clamp(fill.next, kFillSlice, kLargestSlice));
         if (fill.next >= fill.entries.size())
             fills_.pop_front();
     }
